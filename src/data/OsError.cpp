@@ -1,0 +1,31 @@
+#include "data/OsError.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+std::string Describe(std::uint32_t Code) {
+    if (Code == 0) return "A call to an OS function failed";
+    char Head[64];
+    std::snprintf(Head, sizeof Head, "System Error.  Code: %lu.",
+                  static_cast<unsigned long>(Code));
+    return std::string(Head) + "\r\n" + SysErrorMessage(Code);
+}
+
+} // namespace
+
+EOSError::EOSError(std::uint32_t Code) : std::runtime_error(Describe(Code)), FErrorCode(Code) {}
+
+std::string SysErrorMessage(std::uint32_t Code) {
+    char Buffer[512];
+    DWORD Length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                      FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                  nullptr, Code, 0, Buffer, sizeof Buffer, nullptr);
+    // The system ends its texts with a line break (and sometimes blanks).
+    while (Length > 0 && static_cast<unsigned char>(Buffer[Length - 1]) <= ' ') --Length;
+    return std::string(Buffer, Length);
+}
+
+void RaiseLastOSError() { throw EOSError(GetLastError()); }

@@ -1,0 +1,23 @@
+#pragma once
+// The one error type for failed operating-system calls.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// Message: "System Error.  Code: %d." CR LF and the system's text for the
+// code, or "A call to an OS function failed" when there is no code.
+class EOSError : public std::runtime_error {
+public:
+    explicit EOSError(std::uint32_t Code);
+    std::uint32_t ErrorCode() const { return FErrorCode; }
+
+private:
+    std::uint32_t FErrorCode;
+};
+
+// The system's text for an error code, without the trailing line break.
+std::string SysErrorMessage(std::uint32_t Code);
+
+// Raises EOSError for GetLastError().
+[[noreturn]] void RaiseLastOSError();

@@ -1,0 +1,33 @@
+#pragma once
+// File and path functions shared by the installation data and the engine.
+// None of them raises an error: they answer with their result.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Attribute filter of CollectFileNames (the Windows attribute bits).
+constexpr std::uint32_t faReadOnly = 0x01;
+constexpr std::uint32_t faHidden = 0x02;
+constexpr std::uint32_t faSysFile = 0x04;
+constexpr std::uint32_t faVolumeID = 0x08;
+constexpr std::uint32_t faDirectory = 0x10;
+constexpr std::uint32_t faArchive = 0x20;
+constexpr std::uint32_t faAnyFile = 0x3F;
+
+// The path with "\" appended unless its last character (not byte) is one.
+std::string AddTrailingBackslash(const std::string& Path);
+// The path without its last character when that character is "\".
+std::string StripTrailingBackslash(const std::string& Path);
+// True when Path exists and is a directory.
+bool DirectoryPresent(const std::string& Path);
+// Appends the names matching Mask (never "." or "..") to List; entries with
+// hidden, system, volume or directory bits not in Attributes are skipped.
+// True when the listing ran to its normal end.
+bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
+                      std::vector<std::string>& List);
+// Deletes the tree permanently, going on after failures. True when all of
+// it, the directory included, is gone. Never follows a link out of the tree.
+bool RemoveTree(const std::string& Path);
+// Moves the folder's contents, then the folder, to the Recycle Bin.
+void RecycleFolder(const std::string& Path);
