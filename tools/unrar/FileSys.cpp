@@ -1,0 +1,239 @@
+#include "FileSys.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace unrar::fs {
+
+#ifdef _WIN32
+
+namespace {
+HANDLE Handle(void* h) {
+    return static_cast<HANDLE>(h);
+}
+} // namespace
+
+TKind Probe(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return TKind::Missing;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return TKind::Link;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return TKind::Directory;
+    return TKind::File;
+}
+
+bool MakeDirectory(const std::string& path, std::string& error) {
+    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+    error = LastErrorText();
+    return false;
+}
+
+void RemoveFile(const std::string& path) {
+    DeleteFileA(path.c_str());
+}
+
+std::string LastErrorText() {
+    DWORD code = GetLastError();
+    char* text = nullptr;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string result = n && text ? std::string(text, n) : "error " + std::to_string(code);
+    if (text) LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
+                               result.back() == ' ' || result.back() == '.'))
+        result.pop_back();
+    return result;
+}
+
+TInputFile::~TInputFile() {
+    if (Handle(FHandle) != INVALID_HANDLE_VALUE) CloseHandle(Handle(FHandle));
+}
+
+bool TInputFile::Open(const std::string& path) {
+    FHandle = CreateFileA(path.c_str(), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return Handle(FHandle) != INVALID_HANDLE_VALUE;
+}
+
+size_t TInputFile::Read(char* buffer, size_t size) {
+    DWORD got = 0;
+    DWORD want = size > 0x40000000 ? 0x40000000 : DWORD(size);
+    if (!ReadFile(Handle(FHandle), buffer, want, &got, nullptr))
+        throw TArchiveError(ecFatal, "cannot read the archive: " + LastErrorText());
+    return got;
+}
+
+TOutputFile::~TOutputFile() {
+    if (Handle(FHandle) != INVALID_HANDLE_VALUE) CloseHandle(Handle(FHandle));
+}
+
+TCreateResult TOutputFile::Create(const std::string& path, uint32_t, bool overwrite) {
+    // Opening the reparse point itself keeps a planted link from redirecting the write.
+    const DWORD flags =
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT;
+    auto open = [&](DWORD disposition) {
+        return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, flags, nullptr);
+    };
+    HANDLE h = open(overwrite ? CREATE_ALWAYS : CREATE_NEW);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (!overwrite && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS))
+            return TCreateResult::Exists;
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (overwrite && error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+            !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            // Read-only, hidden or system files refuse CREATE_ALWAYS until cleared.
+            if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                DeleteFileA(path.c_str());
+            else
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            h = open(CREATE_ALWAYS);
+        }
+        if (h == INVALID_HANDLE_VALUE) {
+            SetLastError(GetLastError() ? GetLastError() : error);
+            return TCreateResult::Failed;
+        }
+    }
+    FHandle = h;
+    return TCreateResult::Created;
+}
+
+bool TOutputFile::Write(const char* data, size_t size) {
+    while (size > 0) {
+        DWORD put = 0;
+        DWORD want = size > 0x40000000 ? 0x40000000 : DWORD(size);
+        if (!WriteFile(Handle(FHandle), data, want, &put, nullptr) || put == 0) return false;
+        data += put;
+        size -= put;
+    }
+    return true;
+}
+
+void TOutputFile::SetTime(int64_t mtime) {
+    // FILETIME counts 100 ns steps from 1601.
+    uint64_t ticks = uint64_t(mtime + 11644473600LL) * 10000000ULL;
+    FILETIME ft{DWORD(ticks), DWORD(ticks >> 32)};
+    SetFileTime(Handle(FHandle), nullptr, nullptr, &ft);
+}
+
+bool TOutputFile::Close() {
+    BOOL ok = CloseHandle(Handle(FHandle));
+    FHandle = INVALID_HANDLE_VALUE;
+    return ok;
+}
+
+#else
+
+TKind Probe(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return TKind::Missing;
+    if (S_ISLNK(st.st_mode)) return TKind::Link;
+    if (S_ISDIR(st.st_mode)) return TKind::Directory;
+    if (S_ISREG(st.st_mode)) return TKind::File;
+    return TKind::Other;
+}
+
+bool MakeDirectory(const std::string& path, std::string& error) {
+    if (mkdir(path.c_str(), 0777) == 0) return true;
+    error = LastErrorText();
+    return false;
+}
+
+void RemoveFile(const std::string& path) {
+    unlink(path.c_str());
+}
+
+std::string LastErrorText() {
+    return std::strerror(errno);
+}
+
+TInputFile::~TInputFile() {
+    if (FFd >= 0) close(FFd);
+}
+
+bool TInputFile::Open(const std::string& path) {
+    FFd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FFd < 0) return false;
+    struct stat st;
+    if (fstat(FFd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        close(FFd);
+        FFd = -1;
+        errno = EISDIR;
+        return false;
+    }
+    posix_fadvise(FFd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return true;
+}
+
+size_t TInputFile::Read(char* buffer, size_t size) {
+    for (;;) {
+        ssize_t n = read(FFd, buffer, size);
+        if (n >= 0) return size_t(n);
+        if (errno != EINTR)
+            throw TArchiveError(ecFatal, "cannot read the archive: " + LastErrorText());
+    }
+}
+
+TOutputFile::~TOutputFile() {
+    if (FFd >= 0) close(FFd);
+}
+
+TCreateResult TOutputFile::Create(const std::string& path, uint32_t mode, bool overwrite) {
+    // O_NOFOLLOW: a link planted at the file's place must not redirect the write.
+    int flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | (overwrite ? 0 : O_EXCL);
+    mode_t permissions = (mode & 0777) | 0600;
+    FFd = open(path.c_str(), flags, permissions);
+    if (FFd >= 0) return TCreateResult::Created;
+    if (!overwrite && errno == EEXIST) return TCreateResult::Exists;
+    if (overwrite && (errno == EACCES || errno == EPERM || errno == ELOOP || errno == ETXTBSY) &&
+        Probe(path) != TKind::Directory) {
+        int saved = errno;
+        if (unlink(path.c_str()) == 0)
+            FFd = open(path.c_str(), flags | O_EXCL, permissions);
+        else
+            errno = saved;
+        if (FFd >= 0) return TCreateResult::Created;
+    }
+    return TCreateResult::Failed;
+}
+
+bool TOutputFile::Write(const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(FFd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+void TOutputFile::SetTime(int64_t mtime) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = time_t(mtime);
+    times[1].tv_nsec = 0;
+    futimens(FFd, times);
+}
+
+bool TOutputFile::Close() {
+    int rc = close(FFd);
+    FFd = -1;
+    return rc == 0;
+}
+
+#endif
+
+} // namespace unrar::fs

@@ -1,0 +1,75 @@
+// The few file operations extraction needs, over the native API of each
+// system (POSIX calls; the Windows A functions), so no runtime layer adds
+// buffering or per-call overhead to the large writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "TarReader.h"
+
+namespace unrar::fs {
+
+#ifdef _WIN32
+constexpr char Separator = '\\';
+#else
+constexpr char Separator = '/';
+#endif
+
+enum class TKind { Missing, File, Directory, Link, Other };
+
+// What is at path, without following a final link.
+TKind Probe(const std::string& path);
+
+// Creates one folder; false with the system's reason in error.
+bool MakeDirectory(const std::string& path, std::string& error);
+
+// Deletes a file (a partly written one after a failure); result ignored by callers.
+void RemoveFile(const std::string& path);
+
+// Text of the last system error of this thread.
+std::string LastErrorText();
+
+class TInputFile : public TRawSource {
+public:
+    TInputFile() = default;
+    ~TInputFile() override;
+    TInputFile(const TInputFile&) = delete;
+    TInputFile& operator=(const TInputFile&) = delete;
+    bool Open(const std::string& path);
+    size_t Read(char* buffer, size_t size) override;
+
+private:
+#ifdef _WIN32
+    void* FHandle = reinterpret_cast<void*>(-1);
+#else
+    int FFd = -1;
+#endif
+};
+
+enum class TCreateResult { Created, Exists, Failed };
+
+class TOutputFile {
+public:
+    TOutputFile() = default;
+    ~TOutputFile();
+    TOutputFile(const TOutputFile&) = delete;
+    TOutputFile& operator=(const TOutputFile&) = delete;
+    // Creates path; an existing file is replaced only when overwrite is set,
+    // read-only or not, and an existing link is replaced, never followed.
+    TCreateResult Create(const std::string& path, uint32_t mode, bool overwrite);
+    bool Write(const char* data, size_t size);
+    // Sets the modification time (seconds since 1970) before closing.
+    void SetTime(int64_t mtime);
+    bool Close();
+
+private:
+#ifdef _WIN32
+    void* FHandle = reinterpret_cast<void*>(-1);
+#else
+    int FFd = -1;
+#endif
+};
+
+} // namespace unrar::fs

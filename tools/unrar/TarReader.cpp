@@ -1,0 +1,533 @@
+#include "TarReader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace unrar {
+
+namespace {
+
+constexpr size_t BlockSize = 512;
+constexpr size_t InputChunk = 256 * 1024;
+constexpr size_t OutputChunk = 1024 * 1024;
+// Decompressed chunks the background thread may hold ahead of the reader.
+constexpr size_t QueuedChunks = 4;
+// GNU long names and links; no file system takes longer paths.
+constexpr uint64_t LongNameLimit = 64 * 1024;
+constexpr uint64_t PaxLimit = 1024 * 1024;
+
+[[noreturn]] void Damaged(const std::string& what) {
+    throw TArchiveError(ecDamaged, what);
+}
+
+// Hands out the bytes peeked to detect the format before the source's own.
+class TPrefixedSource : public TRawSource {
+public:
+    TPrefixedSource(TRawSource& source, std::string prefix)
+        : FSource(source), FPrefix(std::move(prefix)) {}
+    size_t Read(char* buffer, size_t size) override {
+        if (FUsed < FPrefix.size()) {
+            size_t n = std::min(size, FPrefix.size() - FUsed);
+            std::memcpy(buffer, FPrefix.data() + FUsed, n);
+            FUsed += n;
+            return n;
+        }
+        return FSource.Read(buffer, size);
+    }
+
+private:
+    TRawSource& FSource;
+    std::string FPrefix;
+    size_t FUsed = 0;
+};
+
+// Reads until size bytes or the end, so short reads of pipes do not matter.
+size_t ReadFull(TRawSource& source, char* buffer, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        size_t n = source.Read(buffer + got, size - got);
+        if (n == 0) break;
+        got += n;
+    }
+    return got;
+}
+
+class TPlainStream : public TByteStream {
+public:
+    explicit TPlainStream(std::unique_ptr<TRawSource> source)
+        : FSource(std::move(source)), FBuffer(OutputChunk) {}
+    std::span<const char> Fill() override {
+        if (FPos == FLen) {
+            FPos = 0;
+            FLen = ReadFull(*FSource, FBuffer.data(), FBuffer.size());
+        }
+        return {FBuffer.data() + FPos, FLen - FPos};
+    }
+    void Consume(size_t count) override { FPos += count; }
+
+private:
+    std::unique_ptr<TRawSource> FSource;
+    std::vector<char> FBuffer;
+    size_t FPos = 0, FLen = 0;
+};
+
+// Gzip decompression of one or more concatenated members; zlib checks each
+// member's CRC-32 and length.
+class TInflater {
+public:
+    explicit TInflater(std::unique_ptr<TRawSource> source)
+        : FSource(std::move(source)), FInput(InputChunk) {
+        std::memset(&FZ, 0, sizeof FZ);
+        if (inflateInit2(&FZ, 15 + 16) != Z_OK) throw TArchiveError(ecFatal, "out of memory");
+    }
+    ~TInflater() { inflateEnd(&FZ); }
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
+
+    // Fills out with up to capacity bytes; 0 means the stream ended cleanly.
+    size_t Produce(char* out, size_t capacity) {
+        FZ.next_out = reinterpret_cast<Bytef*>(out);
+        FZ.avail_out = static_cast<uInt>(capacity);
+        while (FZ.avail_out == capacity) {
+            if (FMemberEnded) {
+                if (!StartNextMember()) return 0;
+            }
+            if (FZ.avail_in == 0 && !FEof) Refill();
+            int rc = inflate(&FZ, Z_NO_FLUSH);
+            if (rc == Z_STREAM_END) {
+                FMemberEnded = true;
+            } else if (rc == Z_BUF_ERROR) {
+                if (FZ.avail_in == 0 && FEof) Damaged("unexpected end of archive (truncated)");
+            } else if (rc == Z_DATA_ERROR) {
+                Damaged(std::string("compressed data damaged: ") +
+                        (FZ.msg ? FZ.msg : "invalid data"));
+            } else if (rc != Z_OK) {
+                throw TArchiveError(ecFatal, "decompression failed");
+            }
+        }
+        return capacity - FZ.avail_out;
+    }
+
+private:
+    void Refill() {
+        // Keep unread bytes: the magic check of a following member needs two.
+        if (FZ.avail_in > 0) std::memmove(FInput.data(), FZ.next_in, FZ.avail_in);
+        size_t kept = FZ.avail_in;
+        size_t n = FSource->Read(FInput.data() + kept, FInput.size() - kept);
+        if (n == 0) FEof = true;
+        FZ.next_in = reinterpret_cast<Bytef*>(FInput.data());
+        FZ.avail_in = static_cast<uInt>(kept + n);
+    }
+
+    bool StartNextMember() {
+        while (FZ.avail_in < 2 && !FEof)
+            Refill();
+        if (FZ.avail_in == 0) return false;
+        if (FZ.avail_in < 2 || FZ.next_in[0] != 0x1f || FZ.next_in[1] != 0x8b)
+            Damaged("unexpected data after the compressed archive");
+        inflateReset(&FZ);
+        FMemberEnded = false;
+        return true;
+    }
+
+    std::unique_ptr<TRawSource> FSource;
+    std::vector<char> FInput;
+    z_stream FZ;
+    bool FEof = false;
+    bool FMemberEnded = false;
+};
+
+class TGzipStream : public TByteStream {
+public:
+    explicit TGzipStream(std::unique_ptr<TRawSource> source)
+        : FInflater(std::move(source)), FBuffer(OutputChunk) {}
+    std::span<const char> Fill() override {
+        if (FPos == FLen) {
+            FPos = 0;
+            FLen = FInflater.Produce(FBuffer.data(), FBuffer.size());
+        }
+        return {FBuffer.data() + FPos, FLen - FPos};
+    }
+    void Consume(size_t count) override { FPos += count; }
+
+private:
+    TInflater FInflater;
+    std::vector<char> FBuffer;
+    size_t FPos = 0, FLen = 0;
+};
+
+// Inflates on a worker thread into a bounded queue of chunks.
+class TBackgroundGzipStream : public TByteStream {
+public:
+    explicit TBackgroundGzipStream(std::unique_ptr<TRawSource> source)
+        : FInflater(std::move(source)) {
+        for (size_t i = 0; i < QueuedChunks; ++i)
+            FFree.emplace_back(OutputChunk);
+        FWorker = std::thread([this] { Work(); });
+    }
+    ~TBackgroundGzipStream() override {
+        {
+            std::lock_guard lock(FMutex);
+            FStop = true;
+        }
+        FChanged.notify_all();
+        FWorker.join();
+    }
+
+    std::span<const char> Fill() override {
+        if (FPos < FCurrentLen) return {FCurrent.data() + FPos, FCurrentLen - FPos};
+        std::unique_lock lock(FMutex);
+        if (!FCurrent.empty()) {
+            FFree.push_back(std::move(FCurrent));
+            FCurrent = {};
+            FChanged.notify_all();
+        }
+        FChanged.wait(lock, [this] { return !FFull.empty() || FFinished; });
+        if (FFull.empty()) {
+            if (FError) std::rethrow_exception(FError);
+            FCurrentLen = FPos = 0;
+            return {};
+        }
+        FCurrent = std::move(FFull.front().first);
+        FCurrentLen = FFull.front().second;
+        FFull.pop_front();
+        FPos = 0;
+        return {FCurrent.data(), FCurrentLen};
+    }
+    void Consume(size_t count) override { FPos += count; }
+
+private:
+    void Work() {
+        try {
+            for (;;) {
+                std::vector<char> chunk;
+                {
+                    std::unique_lock lock(FMutex);
+                    FChanged.wait(lock, [this] { return !FFree.empty() || FStop; });
+                    if (FStop) break;
+                    chunk = std::move(FFree.back());
+                    FFree.pop_back();
+                }
+                size_t n = FInflater.Produce(chunk.data(), chunk.size());
+                std::lock_guard lock(FMutex);
+                if (n == 0) break;
+                FFull.emplace_back(std::move(chunk), n);
+                FChanged.notify_all();
+            }
+        } catch (...) {
+            std::lock_guard lock(FMutex);
+            FError = std::current_exception();
+        }
+        std::lock_guard lock(FMutex);
+        FFinished = true;
+        FChanged.notify_all();
+    }
+
+    TInflater FInflater;
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    std::deque<std::vector<char>> FFree;
+    std::deque<std::pair<std::vector<char>, size_t>> FFull;
+    std::exception_ptr FError;
+    bool FStop = false, FFinished = false;
+    std::vector<char> FCurrent;
+    size_t FCurrentLen = 0, FPos = 0;
+    std::thread FWorker;
+};
+
+std::string Field(const char* block, size_t offset, size_t size) {
+    const char* p = block + offset;
+    return std::string(p, strnlen(p, size));
+}
+
+bool ParseDecimal(const std::string& text, int64_t& value) {
+    // pax times may carry a fraction; whole seconds are enough here.
+    size_t i = 0;
+    bool negative = !text.empty() && text[0] == '-';
+    if (negative) ++i;
+    size_t start = i;
+    uint64_t v = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (v > (uint64_t(std::numeric_limits<int64_t>::max()) - 9) / 10) return false;
+        v = v * 10 + uint64_t(text[i] - '0');
+    }
+    if (i == start) return false;
+    if (i < text.size() && text[i] != '.') return false;
+    value = negative ? -int64_t(v) : int64_t(v);
+    return true;
+}
+
+struct TPaxValues {
+    bool HasPath = false, HasLink = false, HasSize = false, HasTime = false;
+    std::string Path, Link;
+    uint64_t Size = 0;
+    int64_t Time = 0;
+};
+
+void ParsePax(const std::string& data, TPaxValues& pax) {
+    size_t pos = 0;
+    while (pos < data.size()) {
+        size_t space = data.find(' ', pos);
+        if (space == std::string::npos || space == pos || space - pos > 12)
+            Damaged("malformed extended header");
+        uint64_t length = 0;
+        for (size_t i = pos; i < space; ++i) {
+            if (data[i] < '0' || data[i] > '9') Damaged("malformed extended header");
+            length = length * 10 + uint64_t(data[i] - '0');
+        }
+        if (length <= space - pos + 1 || length > data.size() - pos ||
+            data[pos + length - 1] != '\n')
+            Damaged("malformed extended header");
+        std::string record = data.substr(space + 1, pos + length - 1 - (space + 1));
+        pos += length;
+        size_t eq = record.find('=');
+        if (eq == std::string::npos) Damaged("malformed extended header");
+        std::string key = record.substr(0, eq), value = record.substr(eq + 1);
+        if (key == "path") {
+            pax.HasPath = true;
+            pax.Path = value;
+        } else if (key == "linkpath") {
+            pax.HasLink = true;
+            pax.Link = value;
+        } else if (key == "size") {
+            int64_t v = 0;
+            if (!ParseDecimal(value, v) || v < 0 || value.find('.') != std::string::npos)
+                Damaged("malformed extended header");
+            pax.HasSize = true;
+            pax.Size = uint64_t(v);
+        } else if (key == "mtime") {
+            int64_t v = 0;
+            if (!ParseDecimal(value, v)) Damaged("malformed extended header");
+            pax.HasTime = true;
+            pax.Time = v;
+        }
+    }
+}
+
+} // namespace
+
+size_t TMemorySource::Read(char* buffer, size_t size) {
+    size_t n = std::min(size, FData.size());
+    if (n) std::memcpy(buffer, FData.data(), n);
+    FData = FData.subspan(n);
+    return n;
+}
+
+std::unique_ptr<TByteStream> OpenArchiveStream(TRawSource& source, bool background) {
+    char magic[2];
+    size_t n = ReadFull(source, magic, 2);
+    auto prefixed = std::make_unique<TPrefixedSource>(source, std::string(magic, n));
+    bool gzip = n == 2 && uint8_t(magic[0]) == 0x1f && uint8_t(magic[1]) == 0x8b;
+    if (!gzip) return std::make_unique<TPlainStream>(std::move(prefixed));
+    if (background) return std::make_unique<TBackgroundGzipStream>(std::move(prefixed));
+    return std::make_unique<TGzipStream>(std::move(prefixed));
+}
+
+bool ParseNumber(const char* field, size_t size, int64_t& value) {
+    auto byte = [field](size_t i) { return uint8_t(field[i]); };
+    if (size == 0) return false;
+    if (byte(0) & 0x80) {
+        // GNU base-256: big-endian two's complement after the marker bit.
+        if (byte(0) != 0xff && (byte(0) & 0x40)) return false;
+        int64_t v = byte(0) == 0xff ? -1 : int64_t(byte(0) & 0x3f);
+        for (size_t i = 1; i < size; ++i) {
+            if (v > (std::numeric_limits<int64_t>::max() >> 8) ||
+                v < (std::numeric_limits<int64_t>::min() >> 8))
+                return false;
+            v = int64_t((uint64_t(v) << 8) | byte(i));
+        }
+        value = v;
+        return true;
+    }
+    size_t i = 0;
+    while (i < size && field[i] == ' ')
+        ++i;
+    uint64_t v = 0;
+    for (; i < size && field[i] >= '0' && field[i] <= '7'; ++i) {
+        if (v > (uint64_t(std::numeric_limits<int64_t>::max()) >> 3)) return false;
+        v = (v << 3) | uint64_t(field[i] - '0');
+    }
+    for (; i < size; ++i)
+        if (field[i] != ' ' && field[i] != '\0') return false;
+    value = int64_t(v);
+    return true;
+}
+
+bool HeaderChecksumValid(const char* block) {
+    int64_t stored = 0;
+    if (!ParseNumber(block + 148, 8, stored)) return false;
+    // Old tar programs summed signed chars; accept either reading.
+    int64_t unsignedSum = 0, signedSum = 0;
+    for (size_t i = 0; i < BlockSize; ++i) {
+        bool inField = i >= 148 && i < 156;
+        unsignedSum += inField ? ' ' : uint8_t(block[i]);
+        signedSum += inField ? ' ' : int8_t(block[i]);
+    }
+    return stored == unsignedSum || stored == signedSum;
+}
+
+bool TTarReader::ReadBlock(char* block) {
+    size_t got = 0;
+    while (got < BlockSize) {
+        auto data = FStream.Fill();
+        if (data.empty()) {
+            if (got == 0) return false;
+            Damaged("unexpected end of archive (truncated header)");
+        }
+        size_t n = std::min(data.size(), BlockSize - got);
+        std::memcpy(block + got, data.data(), n);
+        FStream.Consume(n);
+        got += n;
+    }
+    return true;
+}
+
+void TTarReader::Skip(uint64_t count) {
+    while (count > 0) {
+        auto data = FStream.Fill();
+        if (data.empty()) Damaged("unexpected end of archive (truncated data)");
+        size_t n = size_t(std::min<uint64_t>(data.size(), count));
+        FStream.Consume(n);
+        count -= n;
+    }
+}
+
+std::string TTarReader::ReadMetaData(uint64_t size, uint64_t limit) {
+    if (size > limit) Damaged("extended header too large");
+    std::string data;
+    data.reserve(size_t(size));
+    uint64_t left = size;
+    while (left > 0) {
+        auto chunk = FStream.Fill();
+        if (chunk.empty()) Damaged("unexpected end of archive (truncated header)");
+        size_t n = size_t(std::min<uint64_t>(chunk.size(), left));
+        data.append(chunk.data(), n);
+        FStream.Consume(n);
+        left -= n;
+    }
+    Skip((BlockSize - size % BlockSize) % BlockSize);
+    return data;
+}
+
+void TTarReader::Finish() {
+    // Reading to the end makes zlib check the trailer: a damaged or cut tail
+    // after the end marker is still a damaged archive.
+    for (auto data = FStream.Fill(); !data.empty(); data = FStream.Fill())
+        FStream.Consume(data.size());
+}
+
+std::span<const char> TTarReader::ReadData() {
+    if (FPending) {
+        FStream.Consume(FPending);
+        FRemaining -= FPending;
+        FPending = 0;
+    }
+    if (FRemaining == 0) return {};
+    auto data = FStream.Fill();
+    if (data.empty()) Damaged("unexpected end of archive (truncated data)");
+    FPending = size_t(std::min<uint64_t>(data.size(), FRemaining));
+    return data.first(FPending);
+}
+
+bool TTarReader::Next(TTarEntry& entry) {
+    if (FDone) return false;
+    if (FPending) {
+        FStream.Consume(FPending);
+        FRemaining -= FPending;
+        FPending = 0;
+    }
+    Skip(FRemaining);
+    Skip(FPadding);
+    FRemaining = FPadding = 0;
+
+    std::string longName, longLink;
+    bool hasLongName = false, hasLongLink = false;
+    TPaxValues pax;
+    char block[BlockSize];
+    for (;;) {
+        if (!ReadBlock(block)) Damaged("unexpected end of archive (no end marker)");
+        if (std::all_of(block, block + BlockSize, [](char c) { return c == 0; })) {
+            // One zero block then the end of data is common enough to accept.
+            Finish();
+            FDone = true;
+            return false;
+        }
+        if (!HeaderChecksumValid(block)) Damaged("header checksum error");
+        int64_t size = 0;
+        if (!ParseNumber(block + 124, 12, size) || size < 0) Damaged("bad size field in header");
+        char type = block[156];
+        if (type == 'L' || type == 'K') {
+            std::string text = ReadMetaData(uint64_t(size), LongNameLimit);
+            text.resize(strnlen(text.data(), text.size()));
+            (type == 'L' ? longName : longLink) = std::move(text);
+            (type == 'L' ? hasLongName : hasLongLink) = true;
+            continue;
+        }
+        if (type == 'x' || type == 'X') {
+            ParsePax(ReadMetaData(uint64_t(size), PaxLimit), pax);
+            continue;
+        }
+        if (type == 'g') {
+            Skip(uint64_t(size) + (BlockSize - uint64_t(size) % BlockSize) % BlockSize);
+            continue;
+        }
+
+        entry = TTarEntry{};
+        entry.TypeFlag = type;
+        entry.Path = Field(block, 0, 100);
+        if (std::memcmp(block + 257, "ustar\0", 6) == 0) {
+            std::string prefix = Field(block, 345, 155);
+            if (!prefix.empty()) entry.Path = prefix + "/" + entry.Path;
+        }
+        entry.LinkPath = Field(block, 157, 100);
+        if (hasLongName) entry.Path = longName;
+        if (hasLongLink) entry.LinkPath = longLink;
+        if (pax.HasPath) entry.Path = pax.Path;
+        if (pax.HasLink) entry.LinkPath = pax.Link;
+        entry.Size = pax.HasSize ? pax.Size : uint64_t(size);
+        int64_t number = 0;
+        if (!ParseNumber(block + 136, 12, number)) Damaged("bad time field in header");
+        entry.MTime = pax.HasTime ? pax.Time : number;
+        if (!ParseNumber(block + 100, 8, number)) Damaged("bad mode field in header");
+        entry.Mode = uint32_t(number) & 07777;
+
+        switch (type) {
+        case '0':
+        case '7':
+            entry.Kind = TEntryKind::File;
+            break;
+        case '\0':
+            // Pre-POSIX archives mark folders only by the trailing slash.
+            entry.Kind = !entry.Path.empty() && entry.Path.back() == '/' ? TEntryKind::Directory
+                                                                         : TEntryKind::File;
+            break;
+        case '5':
+        case 'D':
+            entry.Kind = TEntryKind::Directory;
+            break;
+        case '1':
+            entry.Kind = TEntryKind::HardLink;
+            break;
+        case '2':
+            entry.Kind = TEntryKind::SymLink;
+            break;
+        default:
+            entry.Kind = TEntryKind::Other;
+            break;
+        }
+        FRemaining = entry.Size;
+        FPadding = (BlockSize - entry.Size % BlockSize) % BlockSize;
+        return true;
+    }
+}
+
+} // namespace unrar

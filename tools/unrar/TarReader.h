@@ -1,0 +1,118 @@
+// Streaming reader of gzip-compressed (or plain) POSIX tar archives.
+//
+// Memory stays bounded whatever the archive's size: the decompressed stream
+// is handed out in fixed-size chunks, and only header metadata (long names,
+// pax records, both capped) is ever held whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+namespace unrar {
+
+// Exit codes of the program; errors carry the one they end with.
+enum TExitCode : int {
+    ecSuccess = 0,
+    ecWarning = 1,
+    ecFatal = 2,
+    ecDamaged = 3,
+    ecWrite = 5,
+    ecOpen = 6,
+    ecCmdLine = 7,
+    ecCreate = 9,
+    ecNoFiles = 10,
+};
+
+class TArchiveError : public std::runtime_error {
+public:
+    TArchiveError(TExitCode code, const std::string& message)
+        : std::runtime_error(message), FCode(code) {}
+    TExitCode Code() const { return FCode; }
+
+private:
+    TExitCode FCode;
+};
+
+// Where compressed (or raw) archive bytes come from.
+class TRawSource {
+public:
+    virtual ~TRawSource() = default;
+    // Fills up to size bytes; 0 only at the end. Throws TArchiveError on failure.
+    virtual size_t Read(char* buffer, size_t size) = 0;
+};
+
+class TMemorySource : public TRawSource {
+public:
+    explicit TMemorySource(std::span<const char> data) : FData(data) {}
+    size_t Read(char* buffer, size_t size) override;
+
+private:
+    std::span<const char> FData;
+};
+
+// A stream of archive bytes handed out without copying: Fill returns what is
+// available (empty only at the end), Consume drops bytes from its front.
+class TByteStream {
+public:
+    virtual ~TByteStream() = default;
+    virtual std::span<const char> Fill() = 0;
+    virtual void Consume(size_t count) = 0;
+};
+
+// Opens the stream over a source: gzip when the data starts with the gzip
+// magic, plain tar otherwise. With background set, decompression runs on its
+// own thread one bounded queue of chunks ahead of the caller, so inflating
+// overlaps with writing files.
+std::unique_ptr<TByteStream> OpenArchiveStream(TRawSource& source, bool background);
+
+enum class TEntryKind { File, Directory, HardLink, SymLink, Other };
+
+struct TTarEntry {
+    std::string Path;     // as stored, separators untouched
+    std::string LinkPath; // target of a link entry
+    TEntryKind Kind = TEntryKind::File;
+    char TypeFlag = '0';
+    uint64_t Size = 0; // bytes of data that follow the header
+    int64_t MTime = 0; // seconds since 1970
+    uint32_t Mode = 0644;
+};
+
+class TTarReader {
+public:
+    explicit TTarReader(TByteStream& stream) : FStream(stream) {}
+
+    // Moves to the next entry, skipping what is left of the current one's
+    // data. Returns false after the end-of-archive marker, once the rest of
+    // the stream (and so its gzip check values) has been verified.
+    bool Next(TTarEntry& entry);
+
+    // Next piece of the current entry's data, empty when it is all read.
+    // Consumed by the next call.
+    std::span<const char> ReadData();
+
+private:
+    void Skip(uint64_t count);
+    void SkipPadding();
+    bool ReadBlock(char* block);
+    std::string ReadMetaData(uint64_t size, uint64_t limit);
+    void Finish();
+
+    TByteStream& FStream;
+    uint64_t FRemaining = 0; // data bytes of the current entry not yet consumed
+    uint64_t FPadding = 0;   // padding after the current entry's data
+    size_t FPending = 0;     // size of the piece last returned by ReadData
+    bool FDone = false;
+};
+
+// Parsing helpers, exposed for the tests.
+// A numeric header field: octal text, or GNU base-256 when its top bit is set.
+// Returns false when the field is malformed or does not fit.
+bool ParseNumber(const char* field, size_t size, int64_t& value);
+// The checksum a header block carries is valid for its contents.
+bool HeaderChecksumValid(const char* block);
+
+} // namespace unrar

@@ -1,0 +1,367 @@
+#include "Unrar.h"
+
+#include "FileSys.h"
+#include "Paths.h"
+#include "TarReader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <new>
+#include <unordered_set>
+
+namespace unrar {
+
+const char* const UsageText =
+    "Usage: unrar <command> [switches] <archive> [masks...] [destination\\]\n"
+    "Commands:\n"
+    "  x    extract with full paths\n"
+    "  lb   list the archive's files, one relative path a line\n"
+    "Switches:\n"
+    "  -o+  overwrite existing files     -o-  keep existing files\n"
+    "  -y   assume yes (overwrite)       -r   masks match in every folder\n"
+    "  -c- -cfg- -dh -idp                accepted; nothing to change here\n"
+    "The archive is a tar archive, optionally gzip-compressed.\n";
+
+namespace {
+
+std::string Lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+bool EndsWithSeparator(const std::string& text) {
+    return !text.empty() && (text.back() == '\\' || text.back() == '/');
+}
+
+// One run of a command: the outcome, the output and the folders known to exist.
+class TRun {
+public:
+    TRun(const TOptions& options, std::FILE* out, std::FILE* err)
+        : FOptions(options), FOut(out), FErr(err) {}
+
+    int Execute();
+
+private:
+    bool PrepareDestination();
+    bool MakeFolders(const std::string& path);
+    bool EnsureFolders(const std::vector<std::string>& parts, size_t count);
+    void ExtractFile(TTarReader& reader, const TTarEntry& entry,
+                     const std::vector<std::string>& parts, const std::string& shown);
+    void Line(const char* label, const std::string& path);
+    void Error(TExitCode code, const std::string& message);
+    std::string Shown(const std::vector<std::string>& parts) const;
+
+    const TOptions& FOptions;
+    std::FILE* FOut;
+    std::FILE* FErr;
+    std::string FPrefix; // destination with one trailing separator
+    std::unordered_set<std::string> FKnownFolders;
+    TExitCode FStop = ecSuccess; // the error that ended the run early
+    bool FCreateFailed = false, FWarned = false;
+    unsigned long long FFiles = 0, FFolders = 0, FBytes = 0, FMatched = 0;
+    std::chrono::steady_clock::time_point FLastFlush = std::chrono::steady_clock::now();
+};
+
+void TRun::Line(const char* label, const std::string& path) {
+    std::fputs(label, FOut);
+    std::fputs(path.c_str(), FOut);
+    std::fputc('\n', FOut);
+    // Fully buffered for speed, yet a reader following the lines (a progress
+    // display) still sees them at least every 100 ms.
+    auto now = std::chrono::steady_clock::now();
+    if (now - FLastFlush >= std::chrono::milliseconds(100)) {
+        std::fflush(FOut);
+        FLastFlush = now;
+    }
+}
+
+void TRun::Error(TExitCode code, const std::string& message) {
+    std::fflush(FOut);
+    std::fprintf(FErr, "unrar: %s\n", message.c_str());
+    std::fflush(FErr);
+    if (code == ecWarning)
+        FWarned = true;
+    else if (code == ecCreate)
+        FCreateFailed = true;
+    else if (FStop == ecSuccess)
+        FStop = code;
+}
+
+std::string TRun::Shown(const std::vector<std::string>& parts) const {
+    std::string shown;
+    for (const auto& part : parts) {
+        if (!shown.empty()) shown += fs::Separator;
+        shown += part;
+    }
+    return shown;
+}
+
+bool TRun::MakeFolders(const std::string& path) {
+    fs::TKind kind = fs::Probe(path);
+    if (kind == fs::TKind::Directory || kind == fs::TKind::Link) return true;
+    if (kind != fs::TKind::Missing) {
+        Error(ecCreate, "cannot create folder " + path + ": a file of that name exists");
+        return false;
+    }
+    size_t cut = path.find_last_of("/\\");
+    if (cut != std::string::npos && cut > 0) {
+        std::string parent = path.substr(0, cut);
+        bool driveRoot = parent.size() == 2 && parent[1] == ':';
+        if (!driveRoot && fs::Probe(parent) == fs::TKind::Missing && !MakeFolders(parent))
+            return false;
+    }
+    std::string error;
+    if (!fs::MakeDirectory(path, error) && fs::Probe(path) != fs::TKind::Directory) {
+        Error(ecCreate, "cannot create folder " + path + ": " + error);
+        return false;
+    }
+    return true;
+}
+
+bool TRun::PrepareDestination() {
+    std::string dest = FOptions.Destination;
+    while (dest.size() > 1 && EndsWithSeparator(dest) && !(dest.size() == 3 && dest[1] == ':'))
+        dest.pop_back();
+    if (dest.empty()) dest = ".";
+    bool root = dest == "/" || dest == "\\" || (dest.size() == 3 && dest[1] == ':');
+    if (!root && !MakeFolders(dest)) return false;
+    FPrefix = EndsWithSeparator(dest) ? dest : dest + fs::Separator;
+    return true;
+}
+
+bool TRun::EnsureFolders(const std::vector<std::string>& parts, size_t count) {
+    // One probe per folder per run; the cache is capped so memory stays flat.
+    if (FKnownFolders.size() > 4096) FKnownFolders.clear();
+    std::string path = FPrefix;
+    for (size_t i = 0; i < count; ++i) {
+        if (i) path += fs::Separator;
+        path += parts[i];
+        if (FKnownFolders.count(path)) continue;
+        switch (fs::Probe(path)) {
+        case fs::TKind::Directory:
+            break;
+        case fs::TKind::Missing: {
+            std::string error;
+            if (!fs::MakeDirectory(path, error) && fs::Probe(path) != fs::TKind::Directory) {
+                Error(ecCreate, "cannot create folder " + path + ": " + error);
+                return false;
+            }
+            break;
+        }
+        case fs::TKind::Link:
+            // Following it could put files outside the destination.
+            Error(ecCreate, "cannot create " + path + ": it is a link, not followed");
+            return false;
+        default:
+            Error(ecCreate, "cannot create folder " + path + ": a file of that name exists");
+            return false;
+        }
+        FKnownFolders.insert(path);
+    }
+    return true;
+}
+
+void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
+                       const std::vector<std::string>& parts, const std::string& shown) {
+    if (!EnsureFolders(parts, parts.size() - 1)) return;
+    std::string path = FPrefix + shown;
+    bool overwrite = FOptions.Overwrite && !FOptions.KeepExisting;
+    fs::TOutputFile file;
+    switch (file.Create(path, entry.Mode, overwrite)) {
+    case fs::TCreateResult::Exists:
+        Line("Skipping    ", shown);
+        return;
+    case fs::TCreateResult::Failed:
+        Error(ecCreate, "cannot create " + path + ": " + fs::LastErrorText());
+        return;
+    case fs::TCreateResult::Created:
+        break;
+    }
+    try {
+        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
+            if (!file.Write(data.data(), data.size())) {
+                Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
+                file.Close();
+                fs::RemoveFile(path);
+                return;
+            }
+            FBytes += data.size();
+        }
+    } catch (...) {
+        // Never leave a partial file that looks complete.
+        file.Close();
+        fs::RemoveFile(path);
+        throw;
+    }
+    file.SetTime(entry.MTime);
+    if (!file.Close()) {
+        Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
+        return;
+    }
+    ++FFiles;
+    Line("Extracting  ", shown);
+}
+
+int TRun::Execute() {
+    fs::TInputFile input;
+    if (!input.Open(FOptions.Archive)) {
+        std::fprintf(FErr, "unrar: cannot open %s: %s\n", FOptions.Archive.c_str(),
+                     fs::LastErrorText().c_str());
+        return ecOpen;
+    }
+    bool extract = FOptions.Command == TCommand::Extract;
+    if (extract) {
+        if (!PrepareDestination()) return ecCreate;
+        std::fprintf(FOut, "Extracting from %s\n\n", FOptions.Archive.c_str());
+    }
+    try {
+        auto stream = OpenArchiveStream(input, true);
+        TTarReader reader(*stream);
+        TTarEntry entry;
+        std::vector<std::string> parts;
+        while (FStop == ecSuccess && reader.Next(entry)) {
+            TPathVerdict verdict = SplitSafePath(entry.Path, parts);
+            if (verdict == TPathVerdict::Empty) continue; // "./": the destination itself
+            if (verdict != TPathVerdict::Ok) {
+                ++FMatched;
+                Error(ecWarning, "refused " + entry.Path + ": " + VerdictText(verdict));
+                continue;
+            }
+            bool selected = std::any_of(FOptions.Masks.begin(), FOptions.Masks.end(),
+                                        [&](const std::string& mask) {
+                                            return MaskSelects(mask, parts, FOptions.Recurse);
+                                        });
+            if (!selected) continue;
+            ++FMatched;
+            std::string shown = Shown(parts);
+            switch (entry.Kind) {
+            case TEntryKind::HardLink:
+            case TEntryKind::SymLink:
+                Error(ecWarning,
+                      "refused " + entry.Path + ": link entry (to " + entry.LinkPath + ")");
+                break;
+            case TEntryKind::Other:
+                Error(ecWarning, "refused " + entry.Path + ": unsupported entry type '" +
+                                     std::string(1, entry.TypeFlag) + "'");
+                break;
+            case TEntryKind::Directory:
+                if (extract && EnsureFolders(parts, parts.size())) {
+                    ++FFolders;
+                    Line("Creating    ", shown);
+                }
+                break;
+            case TEntryKind::File:
+                if (extract)
+                    ExtractFile(reader, entry, parts, shown);
+                else
+                    Line("", shown);
+                break;
+            }
+        }
+    } catch (const TArchiveError& e) {
+        Error(e.Code(), FOptions.Archive + ": " + e.what());
+    }
+
+    int code = FStop != ecSuccess ? FStop
+               : FCreateFailed    ? ecCreate
+               : FWarned          ? ecWarning
+               : FMatched == 0    ? ecNoFiles
+                                  : ecSuccess;
+    if (code == ecNoFiles) Error(ecWarning, "no files to extract");
+    if (extract) {
+        std::fprintf(FOut, "\n%s: %llu files, %llu folders, %llu bytes\n",
+                     code == ecSuccess ? "All OK" : "Finished with errors", FFiles, FFolders,
+                     FBytes);
+    }
+    std::fflush(FOut);
+    return code;
+}
+
+} // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, TOptions& options, std::string& error) {
+    options = TOptions{};
+    if (args.empty()) {
+        error = "no command given";
+        return false;
+    }
+    std::string command = Lowered(args[0]);
+    if (command == "x") {
+        options.Command = TCommand::Extract;
+    } else if (command == "lb") {
+        options.Command = TCommand::ListBare;
+    } else {
+        error = "unknown command " + args[0];
+        return false;
+    }
+    std::vector<std::string> names;
+    bool switches = true;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (switches && arg == "--") {
+            switches = false;
+            continue;
+        }
+        if (!(switches && arg.size() > 1 && arg[0] == '-')) {
+            names.push_back(arg);
+            continue;
+        }
+        std::string s = Lowered(arg.substr(1));
+        if (s == "o+") {
+            options.Overwrite = true;
+            options.KeepExisting = false;
+        } else if (s == "o-") {
+            options.KeepExisting = true;
+        } else if (s == "y") {
+            options.Overwrite = true;
+        } else if (s == "r") {
+            options.Recurse = true;
+        } else if (s != "c-" && s != "cfg-" && s != "dh" && s != "idp") {
+            error = "unknown switch " + arg;
+            return false;
+        }
+    }
+    if (names.empty() || names[0].empty()) {
+        error = "no archive name given";
+        return false;
+    }
+    options.Archive = names[0];
+    names.erase(names.begin());
+    if (options.Command == TCommand::Extract && !names.empty()) {
+        std::string last = names.back();
+        bool quoted = !last.empty() && last.back() == '"';
+        if (quoted) last.pop_back();
+        if (quoted || EndsWithSeparator(last)) {
+            if (last.find('"') != std::string::npos) {
+                error = "bad destination " + names.back();
+                return false;
+            }
+            options.Destination = last.empty() ? "." : last;
+            names.pop_back();
+        }
+    }
+    for (const auto& mask : names) {
+        if (mask.empty() || mask.find('"') != std::string::npos || EndsWithSeparator(mask)) {
+            error = "bad file mask " + mask;
+            return false;
+        }
+    }
+    options.Masks = names.empty() ? std::vector<std::string>{"*"} : names;
+    return true;
+}
+
+int Run(const TOptions& options, std::FILE* out, std::FILE* err) {
+    try {
+        TRun run(options, out, err);
+        return run.Execute();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(err, "unrar: out of memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(err, "unrar: %s\n", e.what());
+    }
+    return ecFatal;
+}
+
+} // namespace unrar

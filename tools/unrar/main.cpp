@@ -1,0 +1,21 @@
+// unrar: extracts the product archive for the setup program.
+#include "TarReader.h"
+#include "Unrar.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    // Full buffering: one line per file must not cost one write per line.
+    static char outBuffer[64 * 1024];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    unrar::TOptions options;
+    std::string error;
+    if (!unrar::ParseCommandLine(args, options, error)) {
+        std::fprintf(stderr, "unrar: %s\n%s", error.c_str(), unrar::UsageText);
+        return unrar::ecCmdLine;
+    }
+    return unrar::Run(options, stdout, stderr);
+}
