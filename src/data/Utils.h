@@ -19,6 +19,10 @@ constexpr std::uint32_t faAnyFile = 0x3F;
 std::string AddTrailingBackslash(const std::string& Path);
 // The path without its last character when that character is "\".
 std::string StripTrailingBackslash(const std::string& Path);
+// The same two, with the characters of the given code page instead of the
+// process's ANSI code page.
+std::string AddTrailingBackslashEx(const std::string& Path, std::uint32_t CodePage);
+std::string StripTrailingBackslashEx(const std::string& Path, std::uint32_t CodePage);
 // True when Path exists and is a directory.
 bool DirectoryPresent(const std::string& Path);
 // Appends the names matching Mask (never "." or "..") to List; entries with
@@ -27,7 +31,8 @@ bool DirectoryPresent(const std::string& Path);
 bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
                       std::vector<std::string>& List);
 // Deletes the tree permanently, going on after failures. True when all of
-// it, the directory included, is gone. Never follows a link out of the tree.
+// it, the directory included, is gone. Never follows a link out of the tree:
+// a link (reparse point) is removed as an entry, its target stays.
 bool RemoveTree(const std::string& Path);
 // Moves the folder's contents, then the folder, to the Recycle Bin.
 void RecycleFolder(const std::string& Path);

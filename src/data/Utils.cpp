@@ -1,0 +1,168 @@
+#include "data/Utils.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+
+namespace {
+
+// True when the last character of Path, read in CodePage, is a backslash.
+// A trail byte of a double-byte character may have the backslash's code.
+bool EndsWithBackslash(const std::string& Path, UINT CodePage) {
+    std::size_t Last = 0;
+    for (std::size_t I = 0; I < Path.size();) {
+        Last = I;
+        bool Lead = IsDBCSLeadByteEx(CodePage, static_cast<BYTE>(Path[I]));
+        I += (Lead && I + 1 < Path.size()) ? 2 : 1;
+    }
+    return !Path.empty() && Last == Path.size() - 1 && Path[Last] == '\\';
+}
+
+struct TFindCloser {
+    void operator()(HANDLE Handle) const { FindClose(Handle); }
+};
+using TFindHandle = std::unique_ptr<void, TFindCloser>;
+
+bool IsLink(DWORD Attributes) {
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+struct THandleCloser {
+    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
+};
+using THandle = std::unique_ptr<void, THandleCloser>;
+
+// Where the system resolves Path to, asking for a link itself rather than
+// its target where the system can tell them apart; empty when unknown.
+std::string FinalPath(const std::string& Path) {
+    HANDLE Raw = CreateFileA(
+        Path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (Raw == INVALID_HANDLE_VALUE) return {};
+    THandle File(Raw);
+    std::string Result(MAX_PATH, '\0');
+    DWORD Length = GetFinalPathNameByHandleA(Raw, Result.data(), MAX_PATH, 0);
+    if (Length >= MAX_PATH) {
+        Result.resize(Length);
+        Length = GetFinalPathNameByHandleA(Raw, Result.data(), Length, 0);
+    }
+    if (Length == 0 || Length > Result.size()) return {};
+    Result.resize(Length);
+    return Result;
+}
+
+// True when the entry Name of a directory resolving to ParentFinal resolves
+// somewhere else: a link whose target the system follows even when asked
+// not to (Wine does so for Unix symbolic links, and shows links to files as
+// plain files). Deleting through such a name would delete the target.
+bool ResolvesElsewhere(const std::string& ParentFinal, const std::string& Name,
+                       const std::string& EntryFinal) {
+    if (ParentFinal.empty() || EntryFinal.empty()) return false;
+    // A drive root resolves with its backslash.
+    std::string Expected = AddTrailingBackslashEx(ParentFinal, GetACP()) + Name;
+    return lstrcmpiA(EntryFinal.c_str(), Expected.c_str()) != 0;
+}
+
+// Removes a link entry itself and never its target. An entry that the
+// system cannot remove without following it stays, and counts as a failure.
+bool RemoveLink(const std::string& Path, DWORD Attributes, bool Elsewhere) {
+    if (Elsewhere) return false;
+    if (Attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryA(Path.c_str()) != FALSE;
+    return DeleteFileA(Path.c_str()) != FALSE;
+}
+
+bool ShellDelete(const std::string& Path) {
+    std::string From = Path;
+    From.append(2, '\0'); // a list of names, ended by an empty one
+    SHFILEOPSTRUCTA Operation{};
+    Operation.wFunc = FO_DELETE;
+    Operation.pFrom = From.c_str();
+    Operation.fFlags =
+        FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+    return SHFileOperationA(&Operation) == 0;
+}
+
+} // namespace
+
+std::string AddTrailingBackslashEx(const std::string& Path, std::uint32_t CodePage) {
+    return EndsWithBackslash(Path, CodePage) ? Path : Path + "\\";
+}
+
+std::string StripTrailingBackslashEx(const std::string& Path, std::uint32_t CodePage) {
+    return EndsWithBackslash(Path, CodePage) ? Path.substr(0, Path.size() - 1) : Path;
+}
+
+std::string AddTrailingBackslash(const std::string& Path) {
+    return AddTrailingBackslashEx(Path, GetACP());
+}
+
+std::string StripTrailingBackslash(const std::string& Path) {
+    return StripTrailingBackslashEx(Path, GetACP());
+}
+
+bool DirectoryPresent(const std::string& Path) {
+    DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
+                      std::vector<std::string>& List) {
+    const DWORD Filtered = faHidden | faSysFile | faVolumeID | faDirectory;
+    const DWORD Excluded = Filtered & ~Attributes;
+
+    WIN32_FIND_DATAA Data;
+    HANDLE Raw = FindFirstFileA(Mask.c_str(), &Data);
+    if (Raw == INVALID_HANDLE_VALUE) return false;
+    TFindHandle Find(Raw);
+    // The listing starts with the first entry that passes the filter.
+    while (Data.dwFileAttributes & Excluded)
+        if (!FindNextFileA(Raw, &Data)) return false;
+
+    do {
+        if (Data.dwFileAttributes & Excluded) continue;
+        std::string Name = Data.cFileName;
+        if (Name != "." && Name != "..") List.push_back(Name);
+    } while (FindNextFileA(Raw, &Data));
+    return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+bool RemoveTree(const std::string& Path) {
+    if (Path.empty()) return false;
+    const std::string Base = StripTrailingBackslash(Path);
+    const DWORD BaseAttributes = GetFileAttributesA(Base.c_str());
+    const std::string BaseFinal = FinalPath(Base);
+    if (IsLink(BaseAttributes)) {
+        std::size_t Slash = Base.find_last_of('\\');
+        bool Elsewhere =
+            Slash == std::string::npos ||
+            ResolvesElsewhere(FinalPath(Base.substr(0, Slash)), Base.substr(Slash + 1), BaseFinal);
+        return RemoveLink(Base, BaseAttributes, Elsewhere);
+    }
+
+    std::vector<std::string> Names;
+    CollectFileNames(Base + "\\*.*", faAnyFile, Names);
+
+    bool AllRemoved = true;
+    for (const std::string& Name : Names) {
+        const std::string Entry = Base + "\\" + Name;
+        const DWORD Attributes = GetFileAttributesA(Entry.c_str());
+        const bool Elsewhere = ResolvesElsewhere(BaseFinal, Name, FinalPath(Entry));
+        bool Removed;
+        if (IsLink(Attributes) || Elsewhere)
+            Removed = RemoveLink(Entry, Attributes, Elsewhere);
+        else if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY))
+            Removed = RemoveTree(Entry);
+        else
+            Removed = SetFileAttributesA(Entry.c_str(), FILE_ATTRIBUTE_NORMAL) &&
+                      DeleteFileA(Entry.c_str());
+        if (!Removed) AllRemoved = false;
+    }
+    if (!AllRemoved) return false;
+    return SetFileAttributesA(Base.c_str(), FILE_ATTRIBUTE_NORMAL) &&
+           RemoveDirectoryA(Base.c_str());
+}
+
+void RecycleFolder(const std::string& Path) {
+    if (ShellDelete(AddTrailingBackslash(Path) + "*.*")) ShellDelete(Path);
+}

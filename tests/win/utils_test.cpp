@@ -1,0 +1,284 @@
+#include "data/Utils.h"
+#include "win/data_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+using TNames = std::vector<std::string>;
+
+TNames Sorted(TNames Names) {
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
+
+struct BackslashCase {
+    std::uint32_t CodePage;
+    std::string Path, Added, Stripped;
+};
+
+class TrailingBackslash : public testing::TestWithParam<BackslashCase> {};
+
+TEST_P(TrailingBackslash, LooksAtTheLastCharacter) {
+    const BackslashCase& C = GetParam();
+    EXPECT_EQ(C.Added, AddTrailingBackslashEx(C.Path, C.CodePage));
+    EXPECT_EQ(C.Stripped, StripTrailingBackslashEx(C.Path, C.CodePage));
+}
+
+// "\x95\x5c" is one Shift-JIS character whose trail byte has the backslash's code.
+INSTANTIATE_TEST_SUITE_P(
+    Table, TrailingBackslash,
+    testing::Values(BackslashCase{1252, "C:\\P", "C:\\P\\", "C:\\P"},
+                    BackslashCase{1252, "C:\\P\\", "C:\\P\\", "C:\\P"},
+                    BackslashCase{1252, "C:\\P\\\\", "C:\\P\\\\", "C:\\P\\"},
+                    BackslashCase{1252, "", "\\", ""}, BackslashCase{1252, "\\", "\\", ""},
+                    BackslashCase{1252, "C:\\\x95\x5c", "C:\\\x95\x5c", "C:\\\x95"},
+                    BackslashCase{932, "C:\\\x95\x5c", "C:\\\x95\x5c\\", "C:\\\x95\x5c"},
+                    BackslashCase{932, "C:\\\x95\x5c\\", "C:\\\x95\x5c\\", "C:\\\x95\x5c"},
+                    BackslashCase{932, "\x95\x5c\x95\x5c", "\x95\x5c\x95\x5c\\",
+                                  "\x95\x5c\x95\x5c"},
+                    BackslashCase{932, "a\\\x95", "a\\\x95\\", "a\\\x95"},
+                    BackslashCase{932, "C:\\P\\", "C:\\P\\", "C:\\P"}));
+
+TEST(TrailingBackslash, ProcessCodePageVariants) {
+    EXPECT_EQ("C:\\P\\", AddTrailingBackslash("C:\\P"));
+    EXPECT_EQ("C:\\P\\", AddTrailingBackslash("C:\\P\\"));
+    EXPECT_EQ("\\", AddTrailingBackslash(""));
+    EXPECT_EQ("C:\\P\\", StripTrailingBackslash("C:\\P\\\\"));
+    EXPECT_EQ("", StripTrailingBackslash(""));
+}
+
+TEST(DirectoryPresent, OnlyExistingDirectories) {
+    TScratchDir Dir("present");
+    ASSERT_TRUE(WriteTextFile(Dir / "file.txt", "x"));
+    EXPECT_TRUE(DirectoryPresent(Dir.Path()));
+    EXPECT_TRUE(DirectoryPresent(Dir.Path() + "\\"));
+    EXPECT_FALSE(DirectoryPresent(Dir / "file.txt"));
+    EXPECT_FALSE(DirectoryPresent(Dir / "missing"));
+    EXPECT_FALSE(DirectoryPresent(""));
+}
+
+// A folder with a plain, a read-only, a hidden and a system file and a sub-folder.
+class CollectFileNamesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(WriteTextFile(Dir / "plain.txt", "p"));
+        ASSERT_TRUE(WriteTextFile(Dir / "readonly.txt", "r", FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(WriteTextFile(Dir / "hidden.txt", "h", FILE_ATTRIBUTE_HIDDEN));
+        ASSERT_TRUE(WriteTextFile(Dir / "system.txt", "s", FILE_ATTRIBUTE_SYSTEM));
+        ASSERT_TRUE(CreateDirectoryA((Dir / "sub").c_str(), nullptr));
+    }
+    TScratchDir Dir{"collect"};
+};
+
+TEST_F(CollectFileNamesTest, FilterByAttributeSet) {
+    struct {
+        std::uint32_t Attributes;
+        TNames Expected;
+    } Cases[] = {
+        {0, {"plain.txt", "readonly.txt"}},
+        {faHidden, {"hidden.txt", "plain.txt", "readonly.txt"}},
+        {faSysFile, {"plain.txt", "readonly.txt", "system.txt"}},
+        {faDirectory, {"plain.txt", "readonly.txt", "sub"}},
+        {faReadOnly | faArchive, {"plain.txt", "readonly.txt"}},
+        {faAnyFile, {"hidden.txt", "plain.txt", "readonly.txt", "sub", "system.txt"}},
+    };
+    for (const auto& C : Cases) {
+        TNames Names;
+        EXPECT_TRUE(CollectFileNames(Dir / "*.*", C.Attributes, Names)) << C.Attributes;
+        EXPECT_EQ(C.Expected, Sorted(Names)) << C.Attributes;
+    }
+}
+
+TEST_F(CollectFileNamesTest, AppendsToTheList) {
+    TNames Names{"earlier"};
+    EXPECT_TRUE(CollectFileNames(Dir / "p*.txt", 0, Names));
+    EXPECT_EQ((TNames{"earlier", "plain.txt"}), Names);
+}
+
+TEST_F(CollectFileNamesTest, NoFirstEntryLeavesTheListAlone) {
+    TNames Names{"earlier"};
+    EXPECT_FALSE(CollectFileNames(Dir / "missing\\*.*", faAnyFile, Names));
+    EXPECT_FALSE(CollectFileNames(Dir / "*.none", faAnyFile, Names));
+    // Only filtered entries match: no first entry either.
+    EXPECT_FALSE(CollectFileNames(Dir / "hidden.txt", 0, Names));
+    EXPECT_EQ((TNames{"earlier"}), Names);
+}
+
+// Builds root\a\b\c with files of every attribute kind and a read-only folder.
+void BuildTree(const TScratchDir& Dir, const std::string& Root) {
+    std::string A = Dir / Root, B = A + "\\b", C = B + "\\c", X = A + "\\x";
+    for (const std::string& D : {A, B, C, X})
+        ASSERT_TRUE(CreateDirectoryA(D.c_str(), nullptr));
+    ASSERT_TRUE(WriteTextFile(A + "\\top.txt", "t"));
+    ASSERT_TRUE(WriteTextFile(B + "\\ro.txt", "r", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(WriteTextFile(C + "\\hidden.txt", "h", FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(WriteTextFile(C + "\\sys.txt", "s", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(WriteTextFile(X + "\\x.txt", "x"));
+    ASSERT_TRUE(SetFileAttributesA(X.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+}
+
+TEST(RemoveTree, RemovesProtectedEntries) {
+    for (const char* Suffix : {"", "\\"}) {
+        TScratchDir Dir("tree");
+        BuildTree(Dir, "root");
+        EXPECT_TRUE(RemoveTree(Dir / "root" + Suffix)) << Suffix;
+        EXPECT_FALSE(PathExists(Dir / "root")) << Suffix;
+        EXPECT_TRUE(DirectoryPresent(Dir.Path()));
+    }
+}
+
+TEST(RemoveTree, EmptyOrMissingPath) {
+    TScratchDir Dir("missing");
+    EXPECT_FALSE(RemoveTree(""));
+    EXPECT_FALSE(RemoveTree(Dir / "missing"));
+    EXPECT_TRUE(DirectoryPresent(Dir.Path()));
+}
+
+TEST(RemoveTree, FileHeldOpenKeepsItsAncestors) {
+    TScratchDir Dir("held");
+    BuildTree(Dir, "root");
+    std::string Held = Dir / "root\\b\\c\\held.txt";
+    ASSERT_TRUE(WriteTextFile(Held, "held"));
+    // Opened without FILE_SHARE_DELETE, so the file cannot be deleted.
+    HANDLE File = CreateFileA(Held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, File);
+    bool Result = RemoveTree(Dir / "root");
+    CloseHandle(File);
+
+    EXPECT_FALSE(Result);
+    EXPECT_TRUE(PathExists(Held));
+    TNames Left;
+    CollectFileNames(Dir / "root\\b\\c\\*.*", faAnyFile, Left);
+    EXPECT_EQ((TNames{"held.txt"}), Left);
+    Left.clear();
+    CollectFileNames(Dir / "root\\b\\*.*", faAnyFile, Left);
+    EXPECT_EQ((TNames{"c"}), Left);
+    Left.clear();
+    CollectFileNames(Dir / "root\\*.*", faAnyFile, Left);
+    EXPECT_EQ((TNames{"b"}), Left);
+}
+
+// Folders made on the Unix side by the test's wrapper script (Wine cannot
+// make Windows links): MORVANE_LINK_FIXTURE holds
+//   outside/keep.txt, outside/sub/deep.txt   a folder outside the tree
+//   tree/file.txt                             an ordinary file
+//   tree/dirlink   -> outside                 a link to a folder
+//   tree/sub/deeplink -> outside/sub          a link one level down
+//   tree/filelink  -> outside/keep.txt        a link to a file
+//   tree/dangling  -> a missing path
+//   toplink        -> outside                 a link given as the tree itself
+std::string ReadUnixFile(const std::string& Path) {
+    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (File == INVALID_HANDLE_VALUE) return "(missing)";
+    char Buffer[64];
+    DWORD Read = 0;
+    ReadFile(File, Buffer, sizeof Buffer, &Read, nullptr);
+    CloseHandle(File);
+    std::string Text(Buffer, Read);
+    while (!Text.empty() && Text.back() == '\n')
+        Text.pop_back();
+    return Text;
+}
+
+std::string LinkFixture() {
+    const char* Unix = std::getenv("MORVANE_LINK_FIXTURE");
+    return Unix ? WindowsNameOfUnixPath(Unix) : std::string();
+}
+
+TEST(RemoveTree, NeverDeletesThroughALink) {
+    const std::string Fixture = LinkFixture();
+    ASSERT_FALSE(Fixture.empty()) << "run through utils_links.sh";
+    const std::string Tree = Fixture + "\\tree";
+    // Wine shows a Unix link to a folder as a reparse point, and a link to a
+    // file as a plain file.
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT,
+              GetFileAttributesA((Tree + "\\dirlink").c_str()) &
+                  (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+
+    for (const std::string& Given :
+         {Tree, Tree + "\\sub\\deeplink", Fixture + "\\toplink\\", Tree + "\\dirlink"}) {
+        bool Result = RemoveTree(Given);
+        // Wine deletes a link's target whichever way the link is deleted, so
+        // the links stay, and with them the folders that hold them.
+        EXPECT_FALSE(Result) << Given;
+        EXPECT_EQ("keep", ReadUnixFile(Fixture + "\\outside\\keep.txt")) << Given;
+        EXPECT_EQ("deep", ReadUnixFile(Fixture + "\\outside\\sub\\deep.txt")) << Given;
+        EXPECT_TRUE(DirectoryPresent(Fixture + "\\outside\\sub")) << Given;
+    }
+    EXPECT_FALSE(PathExists(Tree + "\\file.txt"));
+    TNames Left;
+    CollectFileNames(Tree + "\\*.*", faAnyFile, Left);
+    // Wine lists no dangling link at all.
+    EXPECT_EQ((TNames{"dirlink", "filelink", "sub"}), Sorted(Left));
+}
+
+// Windows links, where the system can make them (Wine 8 cannot: its
+// CreateSymbolicLinkA makes nothing, and junctions are not supported).
+TEST(RemoveTree, WindowsLinksAreRemovedAsEntries) {
+    TScratchDir Dir("winlink");
+    std::string Target = Dir / "target", Tree = Dir / "tree";
+    ASSERT_TRUE(CreateDirectoryA(Target.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(Tree.c_str(), nullptr));
+    ASSERT_TRUE(WriteTextFile(Target + "\\keep.txt", "keep"));
+    CreateSymbolicLinkA((Tree + "\\dirlink").c_str(), Target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    CreateSymbolicLinkA((Tree + "\\filelink").c_str(), (Target + "\\keep.txt").c_str(), 0);
+    bool Made = PathExists(Tree + "\\dirlink") || PathExists(Tree + "\\filelink");
+    if (!Made) GTEST_SKIP() << "this system makes no symbolic links";
+
+    EXPECT_TRUE(RemoveTree(Tree));
+    EXPECT_FALSE(PathExists(Tree));
+    EXPECT_TRUE(PathExists(Target + "\\keep.txt"));
+}
+
+// The trash of the freedesktop specification, where Wine recycles to.
+std::string TrashFiles() {
+    const char* Data = std::getenv("XDG_DATA_HOME");
+    return Data ? WindowsNameOfUnixPath(Data) + "\\Trash\\files" : std::string();
+}
+
+TEST(RecycleFolder, ContentsThenFolderGoToTheTrash) {
+    ASSERT_FALSE(TrashFiles().empty());
+    TScratchDir Dir("recycle");
+    std::string Folder = Dir / "RecycledFolder";
+    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteTextFile(Folder + "\\recycled-file.txt", "r"));
+    ASSERT_TRUE(WriteTextFile(Folder + "\\recycled-ro.txt", "r", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateDirectoryA((Folder + "\\recycled-sub").c_str(), nullptr));
+
+    RecycleFolder(Folder);
+    EXPECT_FALSE(PathExists(Folder));
+    for (const char* Name :
+         {"recycled-file.txt", "recycled-ro.txt", "recycled-sub", "RecycledFolder"})
+        EXPECT_TRUE(PathExists(TrashFiles() + "\\" + Name)) << Name;
+}
+
+TEST(RecycleFolder, FailedContentsStepKeepsTheFolder) {
+    TScratchDir Dir("norecycle");
+    std::string Folder = Dir / "KeptFolder";
+    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
+    ASSERT_TRUE(WriteTextFile(Folder + "\\held.txt", "held"));
+    HANDLE File = CreateFileA((Folder + "\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, File);
+    RecycleFolder(Folder);
+    CloseHandle(File);
+    EXPECT_TRUE(DirectoryPresent(Folder));
+    EXPECT_TRUE(PathExists(Folder + "\\held.txt"));
+}
+
+TEST(RecycleFolder, EmptyFolderGoesToo) {
+    TScratchDir Dir("emptyrecycle");
+    std::string Folder = Dir / "EmptyRecycled";
+    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
+    RecycleFolder(Folder);
+    EXPECT_FALSE(PathExists(Folder));
+    EXPECT_TRUE(PathExists(TrashFiles() + "\\EmptyRecycled"));
+}
+
+} // namespace
