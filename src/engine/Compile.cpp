@@ -1,0 +1,151 @@
+#include "engine/Compile.h"
+
+#include "data/OsError.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+struct THandleClose {
+    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
+};
+using TFileHandle = std::unique_ptr<void, THandleClose>;
+
+const char* const LogFileName = "install.log";
+
+std::string FullPathOf(const char* Name) {
+    std::string Path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD Length =
+            GetFullPathNameA(Name, static_cast<DWORD>(Path.size()), Path.data(), nullptr);
+        if (Length == 0) return Name;
+        if (Length < Path.size()) {
+            Path.resize(Length);
+            return Path;
+        }
+        Path.resize(Length);
+    }
+}
+
+std::string OsName(const TOsVersion& V) {
+    if (V.PlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        if (V.Minor < 10) return "Windows 95";
+        if (V.Minor < 90) return "Windows 98";
+        if (V.Minor == 90) return "Windows ME";
+        return {};
+    }
+    if (V.PlatformId == VER_PLATFORM_WIN32_NT) {
+        if (V.Major == 4) return "Windows NT4";
+        if (V.Major == 5 && V.Minor == 0) return "Windows 2000";
+        if (V.Major == 5 && V.Minor == 1) return "Windows XP";
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<std::string> SystemLineOf(const TOsVersion& Version) {
+    std::string Name = OsName(Version);
+    if (Name.empty()) return std::nullopt;
+    // The 9x family keeps its major and minor version in the high word of
+    // the build number.
+    std::uint32_t Build =
+        Version.PlatformId == VER_PLATFORM_WIN32_WINDOWS ? (Version.Build & 0xFFFF) : Version.Build;
+    char Numbers[64];
+    std::snprintf(Numbers, sizeof Numbers, " (%d.%d.%d)", static_cast<int>(Version.Major),
+                  static_cast<int>(Version.Minor), static_cast<int>(Build));
+    return Name + " " + Version.ServicePack + Numbers;
+}
+
+std::optional<std::string> SystemLine() {
+    OSVERSIONINFOA Info{};
+    Info.dwOSVersionInfoSize = sizeof Info;
+    if (!GetVersionExA(&Info)) return std::nullopt;
+    TOsVersion Version;
+    Version.PlatformId = Info.dwPlatformId;
+    Version.Major = Info.dwMajorVersion;
+    Version.Minor = Info.dwMinorVersion;
+    Version.Build = Info.dwBuildNumber;
+    Version.ServicePack.assign(Info.szCSDVersion,
+                               strnlen(Info.szCSDVersion, sizeof Info.szCSDVersion));
+    return SystemLineOf(Version);
+}
+
+std::string InstallerFolder() {
+    std::string Path(MAX_PATH, '\0');
+    for (;;) {
+        DWORD Length = GetModuleFileNameA(nullptr, Path.data(), static_cast<DWORD>(Path.size()));
+        if (Length == 0) return {};
+        if (Length < Path.size()) {
+            Path.resize(Length);
+            break;
+        }
+        Path.resize(Path.size() * 2);
+    }
+    std::string::size_type Slash = Path.find_last_of('\\');
+    if (Slash == std::string::npos) return {};
+    // A drive root keeps its backslash: "C:" alone would mean the current
+    // folder of drive C.
+    if (Slash > 0 && Path[Slash - 1] == ':') return Path.substr(0, Slash + 1);
+    return Path.substr(0, Slash);
+}
+
+std::string SystemRegSvr32() {
+    char Folder[MAX_PATH];
+    UINT Length = GetSystemDirectoryA(Folder, sizeof Folder);
+    if (Length == 0 || Length >= sizeof Folder) return "regsvr32.exe";
+    std::string Path(Folder, Length);
+    if (Path.back() != '\\') Path += '\\';
+    return Path + "regsvr32.exe";
+}
+
+TCompiler::~TCompiler() {
+    if (FReleased) return;
+    try {
+        SaveLog();
+    } catch (...) {
+        // Nobody is left to tell; Release is the way to hear of it.
+    }
+}
+
+void TCompiler::Output(const std::string& Line, bool& AbortFlag) {
+    FLog.push_back(Line);
+    if (OnLogLine) OnLogLine(Line, Abort);
+    AbortFlag = Abort;
+}
+
+void TCompiler::WriteLine(const std::string& Line) {
+    Output(Line, Abort);
+    if (OnOutputLine) OnOutputLine(Line, Abort);
+}
+
+void TCompiler::SaveLog() {
+    std::string Text;
+    for (const std::string& Line : FLog) {
+        Text += Line;
+        Text += "\r\n";
+    }
+    TFileHandle File(CreateFileA(LogFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (File.get() == INVALID_HANDLE_VALUE) {
+        File.release();
+        DWORD Code = GetLastError();
+        throw std::runtime_error("Cannot create file \"" + FullPathOf(LogFileName) + "\". " +
+                                 SysErrorMessage(Code));
+    }
+    DWORD Written = 0;
+    if (!WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) ||
+        Written != Text.size())
+        RaiseLastOSError();
+}
+
+void TCompiler::Release() {
+    // Set first: after a failed Release the destructor must not try again
+    // behind the caller's back.
+    FReleased = true;
+    SaveLog();
+}

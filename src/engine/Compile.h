@@ -1,0 +1,86 @@
+#pragma once
+// The installation engine: one object per install or uninstall run. It
+// records every line of the run in its log, passes step lines on to the
+// progress page and writes the log to "install.log".
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Receives one line and the engine's abort flag, which it may set.
+using TLogLineEvent = std::function<void(const std::string& Line, bool& Abort)>;
+
+// What the system reports about itself (the fields of OSVERSIONINFOA that
+// name it).
+struct TOsVersion {
+    std::uint32_t PlatformId = 0;
+    std::uint32_t Major = 0;
+    std::uint32_t Minor = 0;
+    std::uint32_t Build = 0;
+    std::string ServicePack;
+};
+
+// The operating-system line for Version, e.g. "Windows XP Service Pack 2
+// (5.1.2600)"; none for a system the installer does not name.
+std::optional<std::string> SystemLineOf(const TOsVersion& Version);
+// The line for the running system.
+std::optional<std::string> SystemLine();
+
+class TCompiler {
+public:
+    TCompiler() = default;
+    // Writes install.log unless Release already did; errors are swallowed
+    // here because a destructor must not raise. Call Release to see them.
+    virtual ~TCompiler();
+    TCompiler(const TCompiler&) = delete;
+    TCompiler& operator=(const TCompiler&) = delete;
+
+    // The one way into the log: appends Line, calls OnLogLine, and hands the
+    // engine's abort flag back through AbortFlag.
+    virtual void Output(const std::string& Line, bool& AbortFlag);
+    // A step line: into the log first, then to OnOutputLine.
+    void WriteLine(const std::string& Line);
+    // Writes the whole log to install.log in the current folder, replacing
+    // the file. Raises "Cannot create file ..." when it cannot be created.
+    void SaveLog();
+    // Ends the run: writes install.log for the last time and raises what
+    // SaveLog raises. The destructor then writes nothing more.
+    void Release();
+
+    // First installation, update or repair. False when the extraction failed.
+    bool Install();
+    // Removes the installation. Always true.
+    bool Uninstall();
+
+    const std::vector<std::string>& Log() const { return FLog; }
+
+    bool Abort = false;
+    // Every line that enters the log.
+    TLogLineEvent OnLogLine;
+    // Step lines only: what the progress page shows.
+    TLogLineEvent OnOutputLine;
+
+private:
+    // Install steps.
+    void RemoveOldFiles();
+    bool ExtractFiles();
+    void RegisterControl();
+    void CreateShortcuts();
+    std::string CreateProgramFolder();
+    void RemoveOldLinks(const std::string& Folder);
+    // Uninstall steps.
+    void UnregisterControl();
+    void DeleteComponentFiles();
+    void DeleteProgramFolder();
+
+    std::vector<std::string> FLog;
+    bool FReleased = false;
+};
+
+// The folder of the running executable, without a trailing backslash
+// (except for a drive root, "C:\").
+std::string InstallerFolder();
+// The system's own regsvr32.exe, by full path.
+std::string SystemRegSvr32();

@@ -1,0 +1,44 @@
+#pragma once
+// Shell operations of the engine: shortcut files, running a program through
+// the shell and waiting for it, opening a folder window. All of them need
+// COM initialised for the apartment model on the calling thread.
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct TItemIdListFree {
+    void operator()(ITEMIDLIST* List) const { CoTaskMemFree(List); }
+};
+using TItemIdList = std::unique_ptr<ITEMIDLIST, TItemIdListFree>;
+
+// One shell link. Empty texts and zero numbers leave a property unset.
+struct TShortcutSpec {
+    std::string Arguments;
+    std::int32_t ShowCmd = 0;
+    std::string WorkingFolder;
+    TItemIdList ItemIdList; // kept for callers; CreateShellLink does not use it
+    std::string Target;
+    std::string Description;
+    std::string IconFile;
+    std::int32_t IconIndex = 0;
+    std::uint16_t HotKey = 0;
+};
+
+// Writes the link file, replacing one of the same name. Returns the HRESULT
+// of the last call made (a failure when the name does not fit MAX_PATH).
+// Raises when the link object cannot be saved to a file at all.
+HRESULT CreateShellLink(const TShortcutSpec& Spec, const std::string& LinkFileName);
+
+// Starts File through the shell and returns once it has ended, dispatching
+// this thread's window messages every 10 ms meanwhile. Empty Parameters or
+// Verb are passed as none. False when the shell could not start the file.
+bool ShellExecuteAndWait(const std::string& File, const std::string& Parameters,
+                         const std::string& Verb, int ShowCmd);
+
+// Asks the shell for an Explorer window on Folder, without waiting for it.
+// False for a path that is not an existing folder.
+bool OpenFolderWindow(const std::string& Folder, HWND Parent);

@@ -1,0 +1,276 @@
+// The engine's setup log: which route a line takes, in which order the hooks
+// see it, and what install.log holds on disk.
+
+#include "engine/Compile.h"
+#include "data/OsError.h"
+
+#include "win/engine_support.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace enginetest;
+
+namespace {
+
+class LogTest : public ::testing::Test {
+protected:
+    TTempFolder Folder{"log"};
+    TCurrentFolder Current{Folder.Path()};
+    std::string LogPath() const { return Folder / "install.log"; }
+};
+
+// Records each hook call as "<hook>:<line>" plus what the log held then.
+struct TRecorder {
+    std::vector<std::string> Calls;
+    std::vector<size_t> LogSizeAtCall;
+};
+
+TEST_F(LogTest, StepLinesReachBothHooksLogLinesOnlyTheLogHook) {
+    TCompiler Engine;
+    TRecorder Seen;
+    Engine.OnLogLine = [&](const std::string& Line, bool&) {
+        Seen.Calls.push_back("log:" + Line);
+        Seen.LogSizeAtCall.push_back(Engine.Log().size());
+    };
+    Engine.OnOutputLine = [&](const std::string& Line, bool&) {
+        Seen.Calls.push_back("page:" + Line);
+        Seen.LogSizeAtCall.push_back(Engine.Log().size());
+    };
+    bool Flag = true;
+    Engine.WriteLine("step");
+    Engine.Output("echo", Flag);
+    Engine.WriteLine("");
+    Engine.Release();
+
+    EXPECT_EQ(Engine.Log(), (std::vector<std::string>{"step", "echo", ""}));
+    EXPECT_EQ(Seen.Calls,
+              (std::vector<std::string>{"log:step", "page:step", "log:echo", "log:", "page:"}));
+    // The page never sees a line the log does not hold yet.
+    EXPECT_EQ(Seen.LogSizeAtCall, (std::vector<size_t>{1, 1, 2, 3, 3}));
+    // Output hands the engine's (clear) flag back, whatever the caller passed.
+    EXPECT_FALSE(Flag);
+}
+
+TEST_F(LogTest, HooksUnsetLinesStillReachLogAndFile) {
+    TCompiler Engine;
+    bool Flag = false;
+    Engine.WriteLine("a");
+    Engine.Output("b", Flag);
+    Engine.Release();
+    EXPECT_EQ(Engine.Log(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(ReadFileBytes(LogPath()), "a\r\nb\r\n");
+}
+
+TEST_F(LogTest, AbortSetByAHookComesBackThroughOutput) {
+    TCompiler Engine;
+    Engine.OnLogLine = [](const std::string& Line, bool& Abort) {
+        if (Line == "stop") Abort = true;
+    };
+    bool Flag = false;
+    Engine.Output("go on", Flag);
+    EXPECT_FALSE(Flag);
+    Engine.Output("stop", Flag);
+    EXPECT_TRUE(Flag);
+    EXPECT_TRUE(Engine.Abort);
+
+    TCompiler Other;
+    Other.OnOutputLine = [](const std::string&, bool& Abort) { Abort = true; };
+    Other.WriteLine("x");
+    EXPECT_TRUE(Other.Abort);
+    Engine.Release();
+    Other.Release();
+}
+
+// WriteLine must go through the virtual Output, so a derived engine sees
+// step lines too.
+class TCountingCompiler : public TCompiler {
+public:
+    void Output(const std::string& Line, bool& AbortFlag) override {
+        Seen.push_back(Line);
+        TCompiler::Output(Line, AbortFlag);
+    }
+    std::vector<std::string> Seen;
+};
+
+TEST_F(LogTest, WriteLineDispatchesThroughOverriddenOutput) {
+    TCountingCompiler Engine;
+    Engine.WriteLine("one");
+    Engine.WriteLine("two");
+    EXPECT_EQ(Engine.Seen, (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(Engine.Log(), Engine.Seen);
+    Engine.Release();
+}
+
+TEST_F(LogTest, HookErrorTravelsOutOfWriteLineAfterTheLineIsLogged) {
+    TCompiler Engine;
+    Engine.OnOutputLine = [](const std::string&, bool&) { throw std::runtime_error("page gone"); };
+    EXPECT_THROW(Engine.WriteLine("x"), std::runtime_error);
+    EXPECT_EQ(Engine.Log(), (std::vector<std::string>{"x"}));
+    Engine.Release();
+}
+
+struct FileCase {
+    const char* Name;
+    std::vector<std::string> Lines;
+    std::string Bytes;
+};
+
+class LogFileTest : public LogTest, public ::testing::WithParamInterface<FileCase> {};
+
+TEST_P(LogFileTest, ReleaseWritesEveryLineWithCrLf) {
+    {
+        TCompiler Engine;
+        for (const auto& Line : GetParam().Lines)
+            Engine.WriteLine(Line);
+        Engine.Release();
+    }
+    ASSERT_TRUE(FileExists(LogPath()));
+    EXPECT_EQ(ReadFileBytes(LogPath()), GetParam().Bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Contents, LogFileTest,
+                         ::testing::Values(FileCase{"NoLine", {}, ""},
+                                           FileCase{"EmptyLine", {""}, "\r\n"},
+                                           FileCase{"Mixed", {"a", "", "b"}, "a\r\n\r\nb\r\n"},
+                                           FileCase{"EightBit",
+                                                    {"\x01Windows XP", "Gr\xFC\xDF"
+                                                                       "e \xA9"},
+                                                    "\x01Windows XP\r\nGr\xFC\xDF"
+                                                    "e \xA9\r\n"}),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(LogTest, WritingReplacesAnEarlierFile) {
+    WriteFileBytes(LogPath(), std::string(10000, 'z'));
+    TCompiler Engine;
+    Engine.WriteLine("new");
+    Engine.SaveLog();
+    EXPECT_EQ(ReadFileBytes(LogPath()), "new\r\n");
+    Engine.WriteLine("more");
+    Engine.Release();
+    EXPECT_EQ(ReadFileBytes(LogPath()), "new\r\nmore\r\n");
+}
+
+TEST_F(LogTest, DestructorWritesTheLogWhenNotReleased) {
+    {
+        TCompiler Engine;
+        Engine.WriteLine("kept");
+    }
+    EXPECT_EQ(ReadFileBytes(LogPath()), "kept\r\n");
+}
+
+TEST_F(LogTest, DestructorWritesNothingAfterRelease) {
+    {
+        TCompiler Engine;
+        Engine.WriteLine("once");
+        Engine.Release();
+        ASSERT_TRUE(DeleteFileA(LogPath().c_str()));
+        Engine.WriteLine("late");
+    }
+    EXPECT_FALSE(FileExists(LogPath()));
+}
+
+// What stands in the way of install.log, and the system's reason for it.
+struct BlockCase {
+    const char* Name;
+    // Puts the obstacle at Path; returns a handle to keep open meanwhile.
+    HANDLE (*Block)(const std::string& Path);
+    DWORD Code;
+};
+
+class LogBlockedTest : public LogTest, public ::testing::WithParamInterface<BlockCase> {
+protected:
+    void SetUp() override { FHold = GetParam().Block(LogPath()); }
+    void TearDown() override {
+        if (FHold != INVALID_HANDLE_VALUE) CloseHandle(FHold);
+        RemoveDirectoryA(LogPath().c_str());
+        DeleteFileA(LogPath().c_str());
+    }
+    HANDLE FHold = INVALID_HANDLE_VALUE;
+};
+
+TEST_P(LogBlockedTest, ReleaseRaisesCannotCreateWithFullPathAndSystemText) {
+    TCompiler Engine;
+    Engine.WriteLine("line");
+    std::string Expected =
+        "Cannot create file \"" + LogPath() + "\". " + SysErrorMessage(GetParam().Code);
+    try {
+        Engine.Release();
+        ADD_FAILURE() << "Release did not raise";
+    } catch (const std::runtime_error& Error) {
+        EXPECT_EQ(std::string(Error.what()), Expected);
+    }
+    // The lines in memory are not affected.
+    EXPECT_EQ(Engine.Log(), (std::vector<std::string>{"line"}));
+}
+
+TEST_P(LogBlockedTest, DestructorSwallowsTheFailure) {
+    EXPECT_NO_THROW({
+        TCompiler Engine;
+        Engine.WriteLine("line");
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, LogBlockedTest,
+                         ::testing::Values(BlockCase{"Directory",
+                                                     [](const std::string& Path) {
+                                                         CreateDirectoryA(Path.c_str(), nullptr);
+                                                         return INVALID_HANDLE_VALUE;
+                                                     },
+                                                     ERROR_ACCESS_DENIED},
+                                           BlockCase{"LockedFile",
+                                                     [](const std::string& Path) {
+                                                         // Open without sharing, as another program
+                                                         // holding it.
+                                                         return CreateFileA(
+                                                             Path.c_str(), GENERIC_WRITE, 0,
+                                                             nullptr, CREATE_ALWAYS,
+                                                             FILE_ATTRIBUTE_NORMAL, nullptr);
+                                                     },
+                                                     ERROR_SHARING_VIOLATION}),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// The operating-system table, fed directly (the real system's answer is
+// checked per Windows version by the probe test).
+struct OsCase {
+    const char* Name;
+    TOsVersion Version;
+    const char* Line; // nullptr: no line
+};
+
+class SystemLineTest : public ::testing::TestWithParam<OsCase> {};
+
+TEST_P(SystemLineTest, NameAndNumbers) {
+    auto Line = SystemLineOf(GetParam().Version);
+    if (GetParam().Line == nullptr)
+        EXPECT_FALSE(Line.has_value()) << *Line;
+    else
+        EXPECT_EQ(Line.value_or("<none>"), GetParam().Line);
+}
+
+constexpr std::uint32_t Win9x = 1, WinNT = 2;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SystemLineTest,
+    ::testing::Values(
+        OsCase{"XP", {WinNT, 5, 1, 2600, "Service Pack 2"}, "Windows XP Service Pack 2 (5.1.2600)"},
+        OsCase{"Win2000NoServicePack", {WinNT, 5, 0, 2195, ""}, "Windows 2000  (5.0.2195)"},
+        OsCase{"NT4AnyMinor",
+               {WinNT, 4, 7, 1381, "Service Pack 6"},
+               "Windows NT4 Service Pack 6 (4.7.1381)"},
+        OsCase{"NTBuildKeptWhole", {WinNT, 5, 1, 0x12345678, ""}, "Windows XP  (5.1.305419896)"},
+        OsCase{"Win95", {Win9x, 4, 0, 0x040003B6, ""}, "Windows 95  (4.0.950)"},
+        OsCase{"Win98LowEdge", {Win9x, 4, 10, 0x040A08AE, " A "}, "Windows 98  A  (4.10.2222)"},
+        OsCase{"Win98HighEdge", {Win9x, 4, 89, 0x04590001, ""}, "Windows 98  (4.89.1)"},
+        OsCase{"WinMe", {Win9x, 4, 90, 0x045A0BB8, " "}, "Windows ME   (4.90.3000)"},
+        OsCase{"Win9xAbove90", {Win9x, 4, 91, 3000, ""}, nullptr},
+        OsCase{"Vista", {WinNT, 6, 0, 6000, ""}, nullptr},
+        OsCase{"Win7", {WinNT, 6, 1, 7601, "Service Pack 1"}, nullptr},
+        OsCase{"NT3", {WinNT, 3, 51, 1057, ""}, nullptr},
+        OsCase{"Win32s", {0, 3, 10, 0, ""}, nullptr}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+} // namespace

@@ -1,0 +1,210 @@
+// Shell operations against Wine's real shell: link files read back through
+// IShellLinkA, a child program started and awaited, folder windows.
+
+#include "engine/Compile.h"
+#include "engine/ShellOps.h"
+
+#include "win/engine_support.h"
+
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <shobjidl.h>
+
+#include <cstdint>
+#include <string>
+
+using namespace enginetest;
+
+namespace {
+
+std::string ChildExe() {
+    return InstallerFolder() + "\\engine_child.exe";
+}
+
+// A link file as the shell reads it back.
+struct TLinkContents {
+    std::string Path, Arguments, WorkingFolder, Description, IconFile;
+    int IconIndex = -1;
+    WORD HotKey = 0xFFFF;
+};
+
+bool ReadLink(const std::string& LinkFile, TLinkContents& Out) {
+    IShellLinkA* Link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&Link))))
+        return false;
+    IPersistFile* File = nullptr;
+    bool Ok = SUCCEEDED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&File)));
+    if (Ok) {
+        WCHAR Wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, LinkFile.c_str(), -1, Wide, MAX_PATH);
+        Ok = SUCCEEDED(File->Load(Wide, STGM_READ));
+        File->Release();
+    }
+    if (Ok) {
+        char Buffer[1024];
+        WIN32_FIND_DATAA Find;
+        if (SUCCEEDED(Link->GetPath(Buffer, sizeof Buffer, &Find, SLGP_RAWPATH))) Out.Path = Buffer;
+        if (SUCCEEDED(Link->GetArguments(Buffer, sizeof Buffer))) Out.Arguments = Buffer;
+        if (SUCCEEDED(Link->GetWorkingDirectory(Buffer, sizeof Buffer))) Out.WorkingFolder = Buffer;
+        if (SUCCEEDED(Link->GetDescription(Buffer, sizeof Buffer))) Out.Description = Buffer;
+        if (SUCCEEDED(Link->GetIconLocation(Buffer, sizeof Buffer, &Out.IconIndex)))
+            Out.IconFile = Buffer;
+        Link->GetHotkey(&Out.HotKey);
+    }
+    Link->Release();
+    return Ok;
+}
+
+class ShellTest : public ::testing::Test {
+protected:
+    TComApartment Com;
+    TTempFolder Folder{"shell"};
+};
+
+struct LinkCase {
+    const char* Name;
+    std::string Arguments;
+    int ShowCmd;
+    std::string WorkingFolder, Description, IconFile;
+    int IconIndex;
+    WORD HotKey;
+};
+
+class ShellLinkTest : public ShellTest, public ::testing::WithParamInterface<LinkCase> {};
+
+TEST_P(ShellLinkTest, WrittenLinkReadsBackAsSpecified) {
+    const LinkCase& Case = GetParam();
+    std::string Target = Folder / "Demos\\VCDemo.exe";
+    TShortcutSpec Spec;
+    Spec.Arguments = Case.Arguments;
+    Spec.ShowCmd = Case.ShowCmd;
+    Spec.WorkingFolder = Case.WorkingFolder;
+    Spec.Target = Target; // need not exist
+    Spec.Description = Case.Description;
+    Spec.IconFile = Case.IconFile;
+    Spec.IconIndex = Case.IconIndex;
+    Spec.HotKey = Case.HotKey;
+    std::string LinkFile = Folder / "Morvane ActiveX VC++ 6 Demo.lnk";
+
+    ASSERT_EQ(CreateShellLink(Spec, LinkFile), S_OK);
+    TLinkContents Read;
+    ASSERT_TRUE(ReadLink(LinkFile, Read));
+    EXPECT_EQ(Read.Path, Target);
+    EXPECT_EQ(Read.Arguments, Case.Arguments);
+    EXPECT_EQ(Read.WorkingFolder, Case.WorkingFolder);
+    EXPECT_EQ(Read.Description, Case.Description);
+    EXPECT_EQ(Read.IconFile, Case.IconFile);
+    EXPECT_EQ(Read.IconIndex, Case.IconIndex);
+    EXPECT_EQ(Read.HotKey, Case.HotKey);
+    // Wine's link reader drops the show command, so look at the file's
+    // header (ShowCommand is the 32-bit field at offset 0x3C).
+    std::string Bytes = ReadFileBytes(LinkFile);
+    ASSERT_GE(Bytes.size(), 0x4Cu);
+    EXPECT_EQ(*reinterpret_cast<const std::int32_t*>(Bytes.data() + 0x3C), Case.ShowCmd);
+}
+
+INSTANTIATE_TEST_SUITE_P(Specs, ShellLinkTest,
+                         ::testing::Values(LinkCase{"OnlyTarget", "", 0, "", "", "", 0, 0},
+                                           LinkCase{"EveryProperty", "/demo \"two words\"",
+                                                    SW_SHOWMAXIMIZED, "C:\\work folder", "A demo",
+                                                    "C:\\icons\\demo.ico", 3,
+                                                    MAKEWORD('D', HOTKEYF_CONTROL | HOTKEYF_ALT)}),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(ShellTest, LinkReplacesAnExistingFile) {
+    std::string LinkFile = Folder / "x.lnk";
+    WriteFileBytes(LinkFile, std::string(5000, 'j'));
+    TShortcutSpec Spec;
+    Spec.Target = "C:\\new\\target.exe";
+    ASSERT_EQ(CreateShellLink(Spec, LinkFile), S_OK);
+    TLinkContents Read;
+    ASSERT_TRUE(ReadLink(LinkFile, Read));
+    EXPECT_EQ(Read.Path, Spec.Target);
+}
+
+TEST_F(ShellTest, LinkIntoMissingFolderFails) {
+    TShortcutSpec Spec;
+    Spec.Target = "C:\\x.exe";
+    std::string LinkFile = Folder / "missing\\x.lnk";
+    EXPECT_TRUE(FAILED(CreateShellLink(Spec, LinkFile)));
+    EXPECT_FALSE(FileExists(LinkFile));
+}
+
+TEST_F(ShellTest, LinkNameTooLongFailsWithoutWriting) {
+    TShortcutSpec Spec;
+    Spec.Target = "C:\\x.exe";
+    std::string LinkFile = Folder / (std::string(400, 'n') + ".lnk");
+    EXPECT_EQ(CreateShellLink(Spec, LinkFile), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+}
+
+// Counts timer ticks, which arrive only while someone dispatches messages.
+int Ticks = 0;
+LRESULT CALLBACK TickWindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
+    if (Message == WM_TIMER) ++Ticks;
+    return DefWindowProcA(Window, Message, WParam, LParam);
+}
+
+TEST_F(ShellTest, ExecuteWaitsForTheProgramAndKeepsWindowsAlive) {
+    WNDCLASSA Class{};
+    Class.lpfnWndProc = TickWindowProc;
+    Class.hInstance = GetModuleHandleA(nullptr);
+    Class.lpszClassName = "MorvaneTickWindow";
+    RegisterClassA(&Class);
+    HWND Window = CreateWindowA("MorvaneTickWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                Class.hInstance, nullptr);
+    ASSERT_NE(Window, nullptr);
+    SetTimer(Window, 1, 20, nullptr);
+    Ticks = 0;
+
+    std::string Marker = Folder / "marker.txt";
+    std::string Parameters = "800 \"" + Marker + "\" /s \"C:\\a b\\c.ocx\"";
+    DWORD Start = GetTickCount();
+    EXPECT_TRUE(ShellExecuteAndWait(ChildExe(), Parameters, "", SW_HIDE));
+    DWORD Elapsed = GetTickCount() - Start;
+    KillTimer(Window, 1);
+    DestroyWindow(Window);
+
+    // The marker is written after the child's pause, just before it ends.
+    ASSERT_TRUE(FileExists(Marker));
+    EXPECT_GE(Elapsed, 700u);
+    std::string CommandLine = ReadFileBytes(Marker);
+    EXPECT_NE(CommandLine.find(Parameters), std::string::npos) << CommandLine;
+    EXPECT_GE(Ticks, 5) << "messages were not dispatched while waiting";
+}
+
+TEST_F(ShellTest, ExecuteWithOpenVerbRunsTheProgram) {
+    std::string Marker = Folder / "verb.txt";
+    EXPECT_TRUE(ShellExecuteAndWait(ChildExe(), "0 \"" + Marker + "\"", "open", SW_HIDE));
+    EXPECT_TRUE(FileExists(Marker));
+}
+
+TEST_F(ShellTest, ExecuteOfMissingFileReturnsFalse) {
+    EXPECT_FALSE(ShellExecuteAndWait(Folder / "nothing-here.exe", "", "", SW_SHOWNORMAL));
+}
+
+TEST_F(ShellTest, RegSvr32IsTheSystemsOwnCopy) {
+    char System[MAX_PATH];
+    GetSystemDirectoryA(System, sizeof System);
+    EXPECT_EQ(SystemRegSvr32(), std::string(System) + "\\regsvr32.exe");
+    EXPECT_TRUE(FileExists(SystemRegSvr32()));
+}
+
+TEST_F(ShellTest, OpenFolderWindowRefusesWhatIsNoFolder) {
+    std::string File = Folder / "file.txt";
+    WriteFileBytes(File, "x");
+    EXPECT_FALSE(OpenFolderWindow(Folder / "missing", nullptr));
+    EXPECT_FALSE(OpenFolderWindow(File, nullptr));
+}
+
+TEST_F(ShellTest, OpenFolderWindowShowsExplorerOnTheFolder) {
+    std::string Name = "Morvane Folder Window " + std::to_string(GetCurrentProcessId());
+    std::string Path = Folder / Name;
+    ASSERT_TRUE(CreateDirectoryA(Path.c_str(), nullptr));
+    EXPECT_TRUE(OpenFolderWindow(Path, nullptr));
+    // The call does not wait; the window shows up a little later.
+    EXPECT_TRUE(CloseFolderWindow(Name, 20000));
+}
+
+} // namespace

@@ -1,0 +1,167 @@
+#pragma once
+// Temporary folders, file helpers and COM set-up shared by the engine tests.
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace enginetest {
+
+inline std::string TempRoot() {
+    char Buffer[MAX_PATH];
+    DWORD Length = GetTempPathA(sizeof Buffer, Buffer);
+    return std::string(Buffer, Length);
+}
+
+// Deletes a tree for good, whatever its attributes; for test clean-up only.
+inline void WipeTree(const std::string& Path) {
+    WIN32_FIND_DATAA Entry;
+    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Entry);
+    if (Find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string Name = Entry.cFileName;
+            if (Name == "." || Name == "..") continue;
+            std::string Full = Path + "\\" + Name;
+            SetFileAttributesA(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                WipeTree(Full);
+            else
+                DeleteFileA(Full.c_str());
+        } while (FindNextFileA(Find, &Entry));
+        FindClose(Find);
+    }
+    SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(Path.c_str());
+}
+
+// A fresh, empty folder under %TEMP%, removed again on destruction.
+class TTempFolder {
+public:
+    explicit TTempFolder(const std::string& Hint) {
+        static unsigned Counter = 0;
+        char Name[96];
+        std::snprintf(Name, sizeof Name, "morvane-%s-%lu-%u", Hint.c_str(),
+                      static_cast<unsigned long>(GetCurrentProcessId()), ++Counter);
+        FPath = TempRoot() + Name;
+        WipeTree(FPath);
+        CreateDirectoryA(FPath.c_str(), nullptr);
+    }
+    ~TTempFolder() { WipeTree(FPath); }
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    const std::string& Path() const { return FPath; }
+    std::string operator/(const std::string& Name) const { return FPath + "\\" + Name; }
+
+private:
+    std::string FPath;
+};
+
+// Makes Folder the current folder for the lifetime of the object.
+class TCurrentFolder {
+public:
+    explicit TCurrentFolder(const std::string& Folder) {
+        char Buffer[MAX_PATH];
+        GetCurrentDirectoryA(sizeof Buffer, Buffer);
+        FPrevious = Buffer;
+        SetCurrentDirectoryA(Folder.c_str());
+    }
+    ~TCurrentFolder() { SetCurrentDirectoryA(FPrevious.c_str()); }
+    TCurrentFolder(const TCurrentFolder&) = delete;
+    TCurrentFolder& operator=(const TCurrentFolder&) = delete;
+
+private:
+    std::string FPrevious;
+};
+
+inline bool FileExists(const std::string& Path) {
+    DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+inline bool FolderExists(const std::string& Path) {
+    DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The whole file as bytes; fails the test when it cannot be read.
+inline std::string ReadFileBytes(const std::string& Path) {
+    std::string Bytes;
+    FILE* File = std::fopen(Path.c_str(), "rb");
+    if (!File) {
+        ADD_FAILURE() << "cannot read " << Path;
+        return Bytes;
+    }
+    char Buffer[4096];
+    size_t Count;
+    while ((Count = std::fread(Buffer, 1, sizeof Buffer, File)) > 0)
+        Bytes.append(Buffer, Count);
+    std::fclose(File);
+    return Bytes;
+}
+
+inline void WriteFileBytes(const std::string& Path, const std::string& Bytes) {
+    FILE* File = std::fopen(Path.c_str(), "wb");
+    ASSERT_NE(File, nullptr) << Path;
+    std::fwrite(Bytes.data(), 1, Bytes.size(), File);
+    std::fclose(File);
+}
+
+// Lines joined with CR LF after each, as install.log holds them.
+inline std::string CrLfText(const std::vector<std::string>& Lines) {
+    std::string Text;
+    for (const auto& Line : Lines)
+        Text += Line + "\r\n";
+    return Text;
+}
+
+// Waits up to TimeoutMs for Explorer's window on a folder whose last
+// component is Title, and asks it to close. False when none appeared.
+struct TFolderWindowSearch {
+    const std::string* Title;
+    HWND Found = nullptr;
+};
+
+inline BOOL CALLBACK VisitFolderWindow(HWND Window, LPARAM Data) {
+    auto* S = reinterpret_cast<TFolderWindowSearch*>(Data);
+    char Class[64], Text[MAX_PATH];
+    GetClassNameA(Window, Class, sizeof Class);
+    GetWindowTextA(Window, Text, sizeof Text);
+    if (std::string(Class) == "ExplorerWClass" && *S->Title == Text) {
+        S->Found = Window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+inline bool CloseFolderWindow(const std::string& Title, DWORD TimeoutMs) {
+    TFolderWindowSearch Search{&Title};
+    for (DWORD Start = GetTickCount(); GetTickCount() - Start < TimeoutMs; Sleep(100)) {
+        EnumWindows(VisitFolderWindow, reinterpret_cast<LPARAM>(&Search));
+        if (Search.Found) {
+            PostMessageA(Search.Found, WM_CLOSE, 0, 0);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Apartment COM for the test's thread, as the program has on its UI thread.
+class TComApartment {
+public:
+    TComApartment() { FOk = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
+    ~TComApartment() {
+        if (FOk) CoUninitialize();
+    }
+    TComApartment(const TComApartment&) = delete;
+    TComApartment& operator=(const TComApartment&) = delete;
+
+private:
+    bool FOk;
+};
+
+} // namespace enginetest
