@@ -1,0 +1,584 @@
+#include "app/uMain.h"
+
+#include "app/Art.h"
+#include "app/Texts.h"
+#include "data/InstallData.h"
+#include "data/OsError.h"
+#include "engine/Compile.h"
+#include "ui/AppError.h"
+#include "ui/UiScale.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int ClientWidth = 540;
+constexpr int ClientHeight = 432;
+constexpr int PictureWidth = 164;
+
+const char* const ContinueText =
+    "Click Next to continue the installation or click Cancel to quit the setup program.";
+
+// Fills the "%s" places of Template in order; any other "%" stays as it is.
+std::string FormatTemplate(const std::string& Template, const std::vector<std::string>& Args) {
+    std::string Result;
+    size_t Next = 0;
+    for (size_t i = 0; i < Template.size(); ++i) {
+        if (Template[i] == '%' && i + 1 < Template.size() && Template[i + 1] == 's' &&
+            Next < Args.size()) {
+            Result += Args[Next++];
+            ++i;
+        } else {
+            Result += Template[i];
+        }
+    }
+    return Result;
+}
+
+std::string WindowText(HWND Wnd) {
+    int Length = GetWindowTextLengthA(Wnd);
+    std::string Text(static_cast<size_t>(Length) + 1, '\0');
+    Length = GetWindowTextA(Wnd, Text.data(), Length + 1);
+    Text.resize(static_cast<size_t>(Length > 0 ? Length : 0));
+    return Text;
+}
+
+bool Checked(HWND Button) { return SendMessageA(Button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void SetChecked(HWND Button, bool Value) {
+    SendMessageA(Button, BM_SETCHECK, Value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+HFONT CreateBodyFont(int Points, int Weight) {
+    return CreateFontA(UiFontHeight(Points), 0, 0, 0, Weight, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, "MS Shell Dlg");
+}
+
+void RegisterMainClass() {
+    static const bool Registered = [] {
+        WNDCLASSEXA Class{};
+        Class.cbSize = sizeof Class;
+        Class.lpfnWndProc = DefWindowProcA;
+        Class.hInstance = GetModuleHandleA(nullptr);
+        Class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        Class.lpszClassName = MainWindowClass;
+        Class.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+        Class.hIconSm = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+                                                      MAKEINTRESOURCEA(1), IMAGE_ICON,
+                                                      GetSystemMetrics(SM_CXSMICON),
+                                                      GetSystemMetrics(SM_CYSMICON), 0));
+        return RegisterClassExA(&Class) != 0;
+    }();
+    if (!Registered) RaiseLastOSError();
+}
+
+// Marks the procedure as running for as long as the progress page works,
+// also when it leaves by an error.
+class TRunningScope {
+public:
+    explicit TRunningScope(bool& Flag) : FFlag(Flag) { FFlag = true; }
+    ~TRunningScope() { FFlag = false; }
+    TRunningScope(const TRunningScope&) = delete;
+    TRunningScope& operator=(const TRunningScope&) = delete;
+
+private:
+    bool& FFlag;
+};
+
+} // namespace
+
+TfMain::TfMain() {
+    RegisterMainClass();
+    RECT Frame{0, 0, UiScale(ClientWidth), UiScale(ClientHeight)};
+    const DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    const DWORD ExStyle = WS_EX_CONTROLPARENT;
+    AdjustWindowRectEx(&Frame, Style, FALSE, ExStyle);
+    int Width = Frame.right - Frame.left, Height = Frame.bottom - Frame.top;
+    // Centred on the desktop's work area.
+    RECT Work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &Work, 0);
+    int Left = Work.left + (Work.right - Work.left - Width) / 2;
+    int Top = Work.top + (Work.bottom - Work.top - Height) / 2;
+    FHandle = CreateWindowExA(ExStyle, MainWindowClass, MainWindowCaption, Style, Left, Top, Width,
+                              Height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!FHandle) RaiseLastOSError();
+    SetWindowLongPtrA(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TfMain::WindowProc));
+
+    FRadioFont = CreateBodyFont(10, FW_NORMAL);
+    FBoldFont = CreateBodyFont(8, FW_BOLD);
+    BuildPages();
+    FormCreate();
+}
+
+TfMain::~TfMain() {
+    if (FHandle) {
+        SetWindowLongPtrA(FHandle, GWLP_USERDATA, 0);
+        DestroyWindow(FHandle);
+    }
+    deDestination.reset();
+    Wizard.reset();
+    if (FRadioFont) DeleteObject(FRadioFont);
+    if (FBoldFont) DeleteObject(FBoldFont);
+}
+
+void TfMain::Show(int ShowCmd) {
+    ShowWindow(FHandle, ShowCmd);
+    UpdateWindow(FHandle);
+    if (TWizardCustomPage* Page = Wizard->ActivePage()) {
+        // The first page gets the keyboard like every later one does.
+        SetFocus(Page->Handle());
+        if (Wizard->DefaultButton()) SetFocus(Wizard->DefaultButton()->Handle());
+    }
+}
+
+HWND TfMain::AddControl(TWizardCustomPage& Page, const char* Class, const char* Text, DWORD Style,
+                        int Left, int Top, int Width, int Height, HFONT Font) {
+    RECT Room = Page.ClientRect();
+    HWND Control = CreateWindowExA(0, Class, Text, WS_CHILD | WS_VISIBLE | Style,
+                                   Room.left + UiScale(Left), Room.top + UiScale(Top),
+                                   UiScale(Width), UiScale(Height), Page.Handle(), nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
+    if (!Control) RaiseLastOSError();
+    SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font ? Font : Wizard->BodyFont()),
+                 FALSE);
+    return Control;
+}
+
+void TfMain::BuildPages() {
+    RECT Client{};
+    GetClientRect(FHandle, &Client);
+    Wizard = std::make_unique<TWizard>(FHandle, Client);
+    Wizard->Button(bkBack).SetCaption("< &Back");
+    Wizard->Button(bkNext).SetCaption("&Next >");
+    Wizard->Button(bkFinish).SetCaption("&Finish");
+    Wizard->Button(bkCancel).SetCaption("Cancel");
+    for (TWizardButtonKind Kind : {bkBack, bkNext, bkFinish, bkCancel})
+        Wizard->Button(Kind).SetWidth(75);
+    Wizard->OnCancelButtonClick = [this](TWizardButton& Sender) {
+        WizardCancelButtonClick(Sender);
+    };
+
+    const TWizardButtonSet NextCancel{bkNext, bkCancel};
+    const TWizardButtonSet BackNextCancel{bkBack, bkNext, bkCancel};
+    const std::string Welcome = "Welcome to the Morvane ActiveX Installation Wizard";
+    const std::string Intro = std::string(ContinueText) + ProductTexts::LegalNotice;
+    const DWORD Label = SS_LEFT | SS_NOPREFIX;
+
+    // 1. Welcome for a first installation.
+    wInstallPage = &Wizard->AddWelcomePage();
+    wInstallPage->Header.Title.SetText(Welcome);
+    wInstallPage->Header.Subtitle.SetText(
+        "This wizard will install the Morvane ActiveX component on your computer.");
+    wInstallPage->SetVisibleButtons(NextCancel);
+    wInstallPage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
+    lInstall = AddControl(*wInstallPage, "STATIC", Intro.c_str(), Label, 20, 0, 340, 150);
+    Label1 = AddControl(*wInstallPage, "STATIC", ProductTexts::Description, Label, 20, 176, 340,
+                        60);
+
+    // 2. Welcome for an update; InitPages fills in the versions.
+    wUpdatePage = &Wizard->AddWelcomePage();
+    wUpdatePage->Header.Title.SetText(Welcome);
+    wUpdatePage->Header.Subtitle.SetText(
+        "This wizard will update the Morvane ActiveX component version %s currently installed "
+        "on your computer with newer version %s.");
+    wUpdatePage->SetVisibleButtons(NextCancel);
+    wUpdatePage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
+    wUpdatePage->OnNextButtonClick = [](TWizardCustomPage*, bool&) {};
+    Label2 = AddControl(*wUpdatePage, "STATIC", Intro.c_str(), Label, 20, 0, 340, 150);
+    Label11 = AddControl(*wUpdatePage, "STATIC", ProductTexts::Description, Label, 20, 176, 340,
+                         60);
+
+    // 3. Maintenance: reinstall or uninstall.
+    wMainternance = &Wizard->AddInteriorPage();
+    wMainternance->Header.Title.SetText("Morvane ActiveX maintenance");
+    wMainternance->Header.Subtitle.SetText("Select the maintanance operation to perform");
+    wMainternance->SetVisibleButtons(NextCancel);
+    rbMainternance =
+        AddControl(*wMainternance, "BUTTON", "Reinstall Morvane ActiveX",
+                   BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, FRadioFont);
+    Label10 = AddControl(*wMainternance, "STATIC", "Repare Morvane ActiveX installation.",
+                         Label | SS_NOTIFY, 58, 48, 420, 16);
+    rbUninstall = AddControl(*wMainternance, "BUTTON", "Uninstall Morvane ActiveX",
+                             BS_AUTORADIOBUTTON, 40, 88, 440, 22, FRadioFont);
+    Label12 = AddControl(*wMainternance, "STATIC", "Delete Morvane ActiveX from this computer.",
+                         Label | SS_NOTIFY, 58, 112, 420, 16);
+
+    // 4. Licence agreement.
+    wLicensePage = &Wizard->AddInteriorPage();
+    wLicensePage->Header.Title.SetText("License agreement");
+    wLicensePage->Header.Subtitle.SetText("Please read the following license agreement carefully.");
+    wLicensePage->SetVisibleButtons(BackNextCancel);
+    wLicensePage->SetButtonEnabled(bkNext, false);
+    Label3 = AddControl(*wLicensePage, "STATIC",
+                        "Press PAGE DOWN key to see the rest of the agreement.", Label, 20, 8, 500,
+                        16);
+    mLicense = AddControl(*wLicensePage, "EDIT", ProductTexts::License,
+                          WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
+                              ES_AUTOVSCROLL,
+                          20, 28, 500, 244);
+    cbAgree = AddControl(*wLicensePage, "BUTTON", "Yes, I accept this agreement",
+                         BS_AUTOCHECKBOX | WS_TABSTOP, 20, 282, 400, 20, FBoldFont);
+
+    // 5. Destination folder.
+    wDestinationPage = &Wizard->AddInteriorPage();
+    wDestinationPage->Header.Title.SetText("Destination Folder");
+    wDestinationPage->Header.Subtitle.SetText(
+        "Select a folder where the component will be installed.");
+    wDestinationPage->SetVisibleButtons(BackNextCancel);
+    wDestinationPage->OnNextButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
+        wDestinationPageNextButtonClick(Sender, Stop);
+    };
+    Label6 = AddControl(*wDestinationPage, "STATIC",
+                        "Setup will install Morvane ActiveX component in the following folder.",
+                        Label, 20, 10, 500, 16);
+    Label7 = AddControl(*wDestinationPage, "STATIC",
+                        "To install to this folder, click Next. To install to a different "
+                        "folder, click Browse and select another folder.",
+                        Label, 20, 38, 500, 32);
+    {
+        RECT Room = wDestinationPage->ClientRect();
+        int RoomHeight = MulDiv(Room.bottom - Room.top, 96, UiScale(96));
+        // Its own design place is in design pixels of the page.
+        int Top = MulDiv(Room.top, 96, UiScale(96)) + RoomHeight - 48 - 12;
+        deDestination = std::make_unique<TFrameDirEditBrowse>(wDestinationPage->Handle(), 12, Top);
+        deDestination->SetFont(Wizard->BodyFont());
+        deDestination->SetBounds(deDestination->Handle(), 12, Top, 515, 48);
+        deDestination->SetBounds(deDestination->LblCaption(), 4, 6, -1, -1);
+        deDestination->SetBounds(deDestination->EditDirectory(), -1, 23, 439, -1);
+        deDestination->SetBounds(deDestination->BtnDirBrowse(), 450, 21, 62, 25);
+        SetWindowTextA(deDestination->LblCaption(), "Destination Folder");
+        SetWindowTextA(deDestination->BtnDirBrowse(), "Browse...");
+    }
+
+    // 6. Start-menu program folder.
+    wFolder = &Wizard->AddInteriorPage();
+    wFolder->Header.Title.SetText("Select program folder");
+    wFolder->Header.Subtitle.SetText("Please select a Program Folder");
+    wFolder->SetVisibleButtons(BackNextCancel);
+    wFolder->OnNextButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
+        wFolderNextButtonClick(Sender, Stop);
+    };
+    Label8 = AddControl(*wFolder, "STATIC",
+                        "Setup will add program icons to the Program Folder listed below. You may "
+                        "type a new folder name, or select one from existing folders list. Click "
+                        "Next to continue.",
+                        Label, 20, 6, 500, 42);
+    Label13 = AddControl(*wFolder, "STATIC", "Program Folder:", Label, 20, 54, 200, 16);
+    eFolder = AddControl(*wFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 72,
+                         500, 21);
+    Label14 = AddControl(*wFolder, "STATIC", "Existing folders:", Label, 20, 102, 200, 16);
+    lFolders = AddControl(*wFolder, "LISTBOX", "",
+                          WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                          20, 120, 500, 200);
+
+    // 7. Progress of the procedure.
+    wCompile = &Wizard->AddInteriorPage();
+    wCompile->Header.Title.SetText("Copying files");
+    wCompile->Header.Subtitle.SetText(
+        "Morvane ActiveX component files will be copied in the specified folder.");
+    wCompile->SetVisibleButtons(NextCancel);
+    wCompile->SetEnabledButtons(TWizardButtonSet{bkCancel});
+    wCompile->OnPage = [this](TWizardCustomPage* Sender) { wCompilePage(Sender); };
+    Label9 = AddControl(*wCompile, "STATIC", "Installation progress:", Label, 20, 8, 500, 16);
+    // Read-only and without ES_WANTRETURN: Enter inserts no line.
+    mOutput = AddControl(*wCompile, "EDIT", "",
+                         WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 20, 28, 500,
+                         262);
+    SendMessageA(mOutput, EM_SETLIMITTEXT, 0, 0);
+    pbProgress = AddControl(*wCompile, "msctls_progress32", "", PBS_SMOOTH, 20, 298, 500, 16);
+    SendMessageA(pbProgress, PBM_SETRANGE32, 0, 1000);
+
+    // 8. Outcome.
+    wFinish = &Wizard->AddInteriorPage();
+    wFinish->Header.Title.SetText("Installation completed");
+    wFinish->Header.Subtitle.SetText("Morvane ActiveX Setup is now complete");
+    wFinish->SetVisibleButtons(TWizardButtonSet{bkFinish});
+    wFinish->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(331)));
+    wFinish->OnEnterPage = [this](TWizardCustomPage* Sender, TWizardCustomPage* From) {
+        wFinishEnterPage(Sender, From);
+    };
+    wFinish->OnFinishButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
+        wFinishFinishButtonClick(Sender, Stop);
+    };
+    lFinishResult = AddControl(*wFinish, "STATIC", "Morvane ActiveX Edition Setup is now complete",
+                               Label, 20, 20, 336, 64);
+    bFinishSaveLog = AddControl(*wFinish, "BUTTON", "Save Setup Log...",
+                                BS_PUSHBUTTON | WS_TABSTOP, 236, 96, 120, 25);
+    cbVisitWeb = AddControl(*wFinish, "BUTTON", "Visit Morvane web site",
+                            BS_AUTOCHECKBOX | WS_TABSTOP, 20, 220, 300, 20);
+    SetChecked(cbVisitWeb, true);
+
+    Wizard->MoveFirst();
+}
+
+void TfMain::FormCreate() { InitPages(); }
+
+void TfMain::InitPages() {
+    switch (InstallData->Mode) {
+    case imInstall:
+        wUpdatePage->SetEnabled(false);
+        wMainternance->SetEnabled(false);
+        wFolder->SetEnabled(true);
+        break;
+    case imUpdate:
+        wInstallPage->SetEnabled(false);
+        wMainternance->SetEnabled(false);
+        wLicensePage->SetEnabled(false);
+        wDestinationPage->SetEnabled(false);
+        wFolder->SetEnabled(false);
+        wUpdatePage->Header.Subtitle.SetText(FormatTemplate(
+            wUpdatePage->Header.Subtitle.Text(),
+            {InstallData->InstalledVersion ? InstallData->InstalledVersion->FullText() : "",
+             InstallData->SetupVersion.FullText()}));
+        break;
+    case imReinstall:
+        wInstallPage->SetEnabled(false);
+        wUpdatePage->SetEnabled(false);
+        wLicensePage->SetEnabled(false);
+        wDestinationPage->SetEnabled(false);
+        wFolder->SetEnabled(false);
+        break;
+    case imUninstall:
+        break;
+    }
+    SetWindowTextA(deDestination->EditDirectory(), InstallData->InstallDir.c_str());
+    // A change of the text: runs eFolderChange, which enables Next or not.
+    SetWindowTextA(eFolder, InstallData->StartFolder.c_str());
+    for (const std::string& Folder : InstallData->ProgramFolders)
+        SendMessageA(lFolders, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Folder.c_str()));
+}
+
+void TfMain::cbAgreeClick() { wLicensePage->SetButtonEnabled(bkNext, Checked(cbAgree)); }
+
+void TfMain::lMainternanceLabelClick(HWND Label) {
+    HWND Radio = Label == Label10 ? rbMainternance : rbUninstall;
+    SetFocus(Radio);
+    if (!Checked(Radio)) SendMessageA(Radio, BM_CLICK, 0, 0);
+}
+
+void TfMain::rbMainternanceClick() {
+    if (Checked(rbMainternance)) {
+        InstallData->Mode = imReinstall;
+        SetChecked(cbVisitWeb, true);
+    } else {
+        InstallData->Mode = imUninstall;
+        SetChecked(cbVisitWeb, false);
+    }
+}
+
+void TfMain::wDestinationPageNextButtonClick(TWizardCustomPage*, bool&) {
+    InstallData->InstallDir = WindowText(deDestination->EditDirectory());
+}
+
+void TfMain::lFoldersClick() {
+    LRESULT Index = SendMessageA(lFolders, LB_GETCURSEL, 0, 0);
+    if (Index == LB_ERR) return;
+    LRESULT Length = SendMessageA(lFolders, LB_GETTEXTLEN, static_cast<WPARAM>(Index), 0);
+    if (Length == LB_ERR) return;
+    std::string Text(static_cast<size_t>(Length) + 1, '\0');
+    Length = SendMessageA(lFolders, LB_GETTEXT, static_cast<WPARAM>(Index),
+                          reinterpret_cast<LPARAM>(Text.data()));
+    Text.resize(static_cast<size_t>(Length > 0 ? Length : 0));
+    SetWindowTextA(eFolder, Text.c_str());
+}
+
+void TfMain::eFolderChange() { wFolder->SetButtonEnabled(bkNext, GetWindowTextLengthA(eFolder) > 0); }
+
+void TfMain::wFolderNextButtonClick(TWizardCustomPage*, bool&) {
+    InstallData->StartFolder = WindowText(eFolder);
+}
+
+void TfMain::WizardCancelButtonClick(TWizardButton&) {
+    // Posted, so the press that asked for it finishes before the window goes.
+    PostMessageA(FHandle, WM_CLOSE, 0, 0);
+}
+
+void TfMain::RequestClose() {
+    if (FRunning) {
+        // The procedure always runs to its end; the finish page then shows
+        // the outcome, and the user ends the program from there.
+        FCloseDeferred = true;
+        return;
+    }
+    DestroyWindow(FHandle);
+}
+
+void TfMain::wCompilePage(TWizardCustomPage*) {
+    std::unique_ptr<TCompiler> Engine;
+    {
+        TRunningScope Running(FRunning);
+        InstallData->SaveToRegistry();
+        Engine = std::make_unique<TCompiler>();
+        if (FSaveInitialDir.empty()) FSaveInitialDir = InstallData->InstallDir;
+        FBuildLog.clear();
+        Engine->OnOutputLine = [this](const std::string& Line, bool& Stop) {
+            AddOutputLine(Line, Stop);
+        };
+        try {
+            if (InstallData->Mode == imUninstall)
+                Engine->Uninstall();
+            else
+                Engine->Install();
+            FBuildLog = Engine->Log();
+        } catch (const std::exception& E) {
+            FBuildLog.assign(1, E.what());
+            bool Stop = Engine->Abort;
+            AddOutputLine(E.what(), Stop);
+        }
+        Engine->Release();
+        Engine.reset();
+        SendMessageA(pbProgress, PBM_SETPOS, 1000, 0);
+    }
+    wCompile->SetButtonEnabled(bkCancel, false);
+    wCompile->SetButtonEnabled(bkNext, true);
+    Wizard->MoveNext();
+}
+
+void TfMain::AddOutputLine(const std::string& Line, bool&) {
+    // Every line after the first starts on a line of its own, so an empty
+    // Line still makes an empty line.
+    int Length = GetWindowTextLengthA(mOutput);
+    std::string Text = FOutputLines == 0 ? Line : "\r\n" + Line;
+    ++FOutputLines;
+    SendMessageA(mOutput, EM_SETSEL, Length, Length);
+    SendMessageA(mOutput, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Text.c_str()));
+    Length = GetWindowTextLengthA(mOutput);
+    SendMessageA(mOutput, EM_SETSEL, Length, Length);
+    SendMessageA(mOutput, EM_SCROLLCARET, 0, 0);
+    ProcessMessages();
+}
+
+void TfMain::wFinishEnterPage(TWizardCustomPage*, TWizardCustomPage*) {
+    const bool Ok = InstallData->Succeeded;
+    const char* Text;
+    if (InstallData->Mode == imUninstall)
+        Text = Ok ? "Morvane ActiveX Edition Setup is now completely uninstalled from your computer"
+                  : "Morvane ActiveX Edition uninstall completed with errors. You can save and "
+                    "view Setup Log for additional information.";
+    else
+        Text = Ok ? "Morvane ActiveX Edition Setup is installed successfully"
+                  : "Morvane ActiveX Edition Setup completed with errors. You can save and view "
+                    "Setup Log for additional information.";
+    SetWindowTextA(lFinishResult, Text);
+}
+
+void TfMain::bSaveBuildLogClick() {
+    char FileName[MAX_PATH] = {};
+    lstrcpynA(FileName, FSaveFileName.c_str(), MAX_PATH);
+    OPENFILENAMEA Dialog{};
+    Dialog.lStructSize = sizeof Dialog;
+    Dialog.hwndOwner = FHandle;
+    Dialog.lpstrFile = FileName;
+    Dialog.nMaxFile = MAX_PATH;
+    Dialog.lpstrInitialDir = FSaveInitialDir.empty() ? nullptr : FSaveInitialDir.c_str();
+    // No question before replacing a file; the working folder stays put.
+    Dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetSaveFileNameA(&Dialog)) return;
+    FSaveFileName = FileName;
+    SaveBuildLog(FileName);
+}
+
+void TfMain::SaveBuildLog(const std::string& FileName) const {
+    std::string Text;
+    for (const std::string& Line : FBuildLog) Text += Line + "\r\n";
+    HANDLE File = CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE) {
+        DWORD Code = GetLastError();
+        char Full[MAX_PATH] = {};
+        if (!GetFullPathNameA(FileName.c_str(), MAX_PATH, Full, nullptr))
+            lstrcpynA(Full, FileName.c_str(), MAX_PATH);
+        throw std::runtime_error("Cannot create file \"" + std::string(Full) + "\". " +
+                                 SysErrorMessage(Code));
+    }
+    DWORD Written = 0;
+    BOOL Ok = WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
+    DWORD Code = GetLastError();
+    CloseHandle(File);
+    if (!Ok || Written != Text.size()) throw EOSError(Ok ? ERROR_WRITE_FAULT : Code);
+}
+
+void TfMain::wFinishFinishButtonClick(TWizardCustomPage*, bool&) {
+    if (Checked(cbVisitWeb))
+        ShellExecuteA(FHandle, "open", ProductTexts::WebAddress, "", "", SW_SHOW);
+    PostMessageA(FHandle, WM_CLOSE, 0, 0);
+}
+
+bool TfMain::PreTranslateMessage(MSG& Msg) {
+    if (!FHandle || !IsWindow(FHandle)) return false;
+    return IsDialogMessageA(FHandle, &Msg) != FALSE;
+}
+
+void TfMain::ProcessMessages() {
+    MSG Msg;
+    while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (Msg.message == WM_QUIT) {
+            // Not ours to take: the main loop ends on it.
+            PostQuitMessage(static_cast<int>(Msg.wParam));
+            return;
+        }
+        if (PreTranslateMessage(Msg)) continue;
+        TranslateMessage(&Msg);
+        DispatchMessageA(&Msg);
+    }
+}
+
+void TfMain::OnCommand(HWND Control, int Code) {
+    if (!Control) return;
+    if (Control == cbAgree && Code == BN_CLICKED)
+        cbAgreeClick();
+    else if ((Control == Label10 || Control == Label12) && Code == STN_CLICKED)
+        lMainternanceLabelClick(Control);
+    else if ((Control == rbMainternance || Control == rbUninstall) && Code == BN_CLICKED)
+        rbMainternanceClick();
+    else if (Control == lFolders && Code == LBN_SELCHANGE)
+        lFoldersClick();
+    else if (Control == eFolder && Code == EN_CHANGE)
+        eFolderChange();
+    else if (Control == bFinishSaveLog && Code == BN_CLICKED)
+        bSaveBuildLogClick();
+}
+
+LRESULT CALLBACK TfMain::WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    auto* Self = reinterpret_cast<TfMain*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
+    if (!Self) return DefWindowProcA(Wnd, Msg, WParam, LParam);
+    try {
+        return Self->HandleMessage(Msg, WParam, LParam);
+    } catch (...) {
+        // Errors outside the procedure: the general error report.
+        ReportCurrentException();
+        return 0;
+    }
+}
+
+LRESULT TfMain::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
+    if (Wizard) {
+        LRESULT Result = 0;
+        if (Wizard->HandleDialogMessage(Msg, WParam, LParam, Result)) return Result;
+    }
+    switch (Msg) {
+    case WM_COMMAND:
+        OnCommand(reinterpret_cast<HWND>(LParam), HIWORD(WParam));
+        return 0;
+    case WM_CLOSE:
+        RequestClose();
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY: {
+        HWND Wnd = FHandle;
+        SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
+        FHandle = nullptr;
+        return DefWindowProcA(Wnd, Msg, WParam, LParam);
+    }
+    }
+    return DefWindowProcA(FHandle, Msg, WParam, LParam);
+}

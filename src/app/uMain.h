@@ -1,0 +1,108 @@
+#pragma once
+// The main window: the setup wizard with its eight pages, the handlers that
+// copy the user's choices into the installation data, and the hand-over to
+// the engine on the progress page.
+
+#include "ui/FrmDirEditBrowse.h"
+#include "ui/Wizard.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TCompiler;
+
+// The name the application goes by (message boxes, the taskbar), distinct
+// from the window's caption.
+inline constexpr const char* ApplicationTitle = "Morvane Installer";
+inline constexpr const char* MainWindowCaption = "Morvane ActiveX Installer";
+inline constexpr const char* MainWindowClass = "TfMain";
+
+class TfMain {
+public:
+    // Builds the window and its pages (hidden), then runs FormCreate.
+    TfMain();
+    ~TfMain();
+    TfMain(const TfMain&) = delete;
+    TfMain& operator=(const TfMain&) = delete;
+
+    HWND Handle() const { return FHandle; }
+    void Show(int ShowCmd);
+    // True while the install or uninstall procedure runs.
+    bool ProcedureRunning() const { return FRunning; }
+    // A request to end the program that came while the procedure ran.
+    bool CloseDeferred() const { return FCloseDeferred; }
+    // Offers a message of the thread's queue to the window's keyboard
+    // handling (Tab, Enter, Escape, accelerators); true when it was used.
+    bool PreTranslateMessage(MSG& Msg);
+
+    // Components, named as the pages know them.
+    std::unique_ptr<TWizard> Wizard;
+    TWizardWelcomePage* wInstallPage = nullptr;
+    TWizardWelcomePage* wUpdatePage = nullptr;
+    TWizardInteriorPage* wMainternance = nullptr;
+    TWizardInteriorPage* wLicensePage = nullptr;
+    TWizardInteriorPage* wDestinationPage = nullptr;
+    TWizardInteriorPage* wFolder = nullptr;
+    TWizardInteriorPage* wCompile = nullptr;
+    TWizardInteriorPage* wFinish = nullptr;
+
+    HWND lInstall = nullptr, Label1 = nullptr;
+    HWND Label2 = nullptr, Label11 = nullptr;
+    HWND rbMainternance = nullptr, Label10 = nullptr, rbUninstall = nullptr, Label12 = nullptr;
+    HWND Label3 = nullptr, mLicense = nullptr, cbAgree = nullptr;
+    HWND Label6 = nullptr, Label7 = nullptr;
+    std::unique_ptr<TFrameDirEditBrowse> deDestination;
+    HWND Label8 = nullptr, Label13 = nullptr, eFolder = nullptr, Label14 = nullptr,
+         lFolders = nullptr;
+    HWND Label9 = nullptr, mOutput = nullptr, pbProgress = nullptr;
+    HWND lFinishResult = nullptr, bFinishSaveLog = nullptr, cbVisitWeb = nullptr;
+
+    // The setup log of the run, as "Save Setup Log..." writes it.
+    const std::vector<std::string>& BuildLog() const { return FBuildLog; }
+
+    // Handlers.
+    void FormCreate();
+    void InitPages();
+    void cbAgreeClick();
+    void lMainternanceLabelClick(HWND Label);
+    void rbMainternanceClick();
+    void wDestinationPageNextButtonClick(TWizardCustomPage* Sender, bool& Stop);
+    void lFoldersClick();
+    void eFolderChange();
+    void wFolderNextButtonClick(TWizardCustomPage* Sender, bool& Stop);
+    void WizardCancelButtonClick(TWizardButton& Sender);
+    void wCompilePage(TWizardCustomPage* Sender);
+    void AddOutputLine(const std::string& Line, bool& Stop);
+    void wFinishEnterPage(TWizardCustomPage* Sender, TWizardCustomPage* From);
+    void bSaveBuildLogClick();
+    void wFinishFinishButtonClick(TWizardCustomPage* Sender, bool& Stop);
+
+    // The file "Save Setup Log..." offers; empty until the progress page runs.
+    const std::string& SaveDialogInitialDir() const { return FSaveInitialDir; }
+    // Writes the setup log to FileName, replacing it (CR LF after every line).
+    void SaveBuildLog(const std::string& FileName) const;
+    // Lets pending window events run (repainting, clicks, keys).
+    void ProcessMessages();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+    LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
+    void OnCommand(HWND Control, int Code);
+    void BuildPages();
+    HWND AddControl(TWizardCustomPage& Page, const char* Class, const char* Text, DWORD Style,
+                    int Left, int Top, int Width, int Height, HFONT Font = nullptr);
+    void RequestClose();
+
+    HWND FHandle = nullptr;
+    HFONT FRadioFont = nullptr;
+    HFONT FBoldFont = nullptr;
+    std::vector<std::string> FBuildLog;
+    std::string FSaveInitialDir;
+    std::string FSaveFileName = "Morvane Build.log";
+    bool FRunning = false;
+    bool FCloseDeferred = false;
+    int FOutputLines = 0;
+};

@@ -1,0 +1,302 @@
+// The main window in process, under Wine: its pages per mode, the handlers'
+// rules, what reaches the installation data, the finish texts, and that no
+// request to close can end the window while the procedure runs.
+
+#include "app/uMain.h"
+#include "data/InstallData.h"
+#include "win/data_test_support.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+std::string TextOf(HWND Wnd) {
+    char Buffer[4096] = {};
+    GetWindowTextA(Wnd, Buffer, sizeof Buffer);
+    return Buffer;
+}
+
+bool IsTicked(HWND Button) { return SendMessageA(Button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void Pump() {
+    MSG Msg;
+    while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&Msg);
+        DispatchMessageA(&Msg);
+    }
+}
+
+std::string ReadFile(const std::string& Path) {
+    std::ifstream In(Path, std::ios::binary);
+    std::ostringstream Text;
+    Text << In.rdbuf();
+    return Text.str();
+}
+
+// A current folder with a "version" file, installation data read from it
+// (no record in the registry), and the main window over that data.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char Old[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, Old);
+        FOldDir = Old;
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+        ASSERT_TRUE(WriteTextFile(FDir / "version", "2.5.1\r\n"));
+        ASSERT_TRUE(SetCurrentDirectoryA(FDir.Path().c_str()));
+        Data = std::make_unique<TInstallData>();
+        InstallData = Data.get();
+    }
+    void TearDown() override {
+        Main.reset();
+        InstallData = nullptr;
+        Data.reset();
+        SetCurrentDirectoryA(FOldDir.c_str());
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    }
+    TfMain& Open(TInstallMode Mode) {
+        Data->Mode = Mode;
+        if (Mode != imInstall) {
+            Data->Installed = true;
+            Data->InstalledVersion.emplace(Mode == imUpdate ? "2.5.0" : "2.5.1");
+        }
+        Main = std::make_unique<TfMain>();
+        return *Main;
+    }
+    bool NextEnabled(TWizardCustomPage* Page) { return Page->EnabledButtons().Contains(bkNext); }
+
+    TScratchDir FDir{"gui-app"};
+    std::string FOldDir;
+    std::unique_ptr<TInstallData> Data;
+    std::unique_ptr<TfMain> Main;
+};
+
+struct TModeCase {
+    TInstallMode Mode;
+    int FirstPage; // index in page order
+    std::vector<int> Disabled;
+};
+
+class InitPagesTest : public MainWindowTest, public ::testing::WithParamInterface<TModeCase> {};
+
+TEST_P(InitPagesTest, ChoosesFirstPageAndDisablesTheOthers) {
+    const TModeCase& Case = GetParam();
+    TfMain& W = Open(Case.Mode);
+    ASSERT_NE(W.Wizard->ActivePage(), nullptr);
+    EXPECT_EQ(W.Wizard->IndexOf(W.Wizard->ActivePage()), Case.FirstPage);
+    for (int i = 0; i < W.Wizard->PageCount(); ++i) {
+        bool ShouldBeDisabled =
+            std::find(Case.Disabled.begin(), Case.Disabled.end(), i) != Case.Disabled.end();
+        EXPECT_EQ(W.Wizard->Page(i).Enabled(), !ShouldBeDisabled) << "page " << i;
+    }
+    // Stage 2 holds in every mode.
+    EXPECT_EQ(TextOf(W.deDestination->EditDirectory()), Data->InstallDir);
+    EXPECT_EQ(TextOf(W.eFolder), Data->StartFolder);
+    EXPECT_TRUE(NextEnabled(W.wFolder)) << "the default program folder is not empty";
+    EXPECT_EQ(SendMessageA(W.lFolders, LB_GETCOUNT, 0, 0),
+              static_cast<LRESULT>(Data->ProgramFolders.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, InitPagesTest,
+                         ::testing::Values(TModeCase{imInstall, 0, {1, 2}},
+                                           TModeCase{imUpdate, 1, {0, 2, 3, 4, 5}},
+                                           TModeCase{imReinstall, 2, {0, 1, 3, 4, 5}}));
+
+TEST_F(MainWindowTest, UpdateSubtitleNamesInstalledVersionFirst) {
+    TfMain& W = Open(imUpdate);
+    EXPECT_EQ(W.wUpdatePage->Header.Subtitle.Text(),
+              "This wizard will update the Morvane ActiveX component version 2.5.0 Standard "
+              "Edition currently installed on your computer with newer version 2.5.1 Standard "
+              "Edition.");
+}
+
+TEST_F(MainWindowTest, AgreementTogglesNextOnLicensePage) {
+    TfMain& W = Open(imInstall);
+    EXPECT_FALSE(NextEnabled(W.wLicensePage));
+    for (bool Expected : {true, false, true}) {
+        SendMessageA(W.cbAgree, BM_CLICK, 0, 0);
+        EXPECT_EQ(NextEnabled(W.wLicensePage), Expected);
+        EXPECT_TRUE(W.wLicensePage->EnabledButtons().Contains(bkBack));
+    }
+}
+
+TEST_F(MainWindowTest, ProgramFolderTextDecidesNext) {
+    TfMain& W = Open(imInstall);
+    SetWindowTextA(W.eFolder, "");
+    EXPECT_FALSE(NextEnabled(W.wFolder));
+    SetWindowTextA(W.eFolder, "G");
+    EXPECT_TRUE(NextEnabled(W.wFolder));
+}
+
+TEST_F(MainWindowTest, FolderListClickCopiesOnlyASelectedEntry) {
+    TfMain& W = Open(imInstall);
+    SendMessageA(W.lFolders, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Other Tools"));
+    SetWindowTextA(W.eFolder, "Mine");
+    SendMessageA(W.lFolders, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    W.lFoldersClick();
+    EXPECT_EQ(TextOf(W.eFolder), "Mine");
+    LRESULT Last = SendMessageA(W.lFolders, LB_GETCOUNT, 0, 0) - 1;
+    SendMessageA(W.lFolders, LB_SETCURSEL, static_cast<WPARAM>(Last), 0);
+    W.lFoldersClick();
+    EXPECT_EQ(TextOf(W.eFolder), "Other Tools");
+}
+
+TEST_F(MainWindowTest, MaintenanceLabelsChooseModeAndWebSite) {
+    TfMain& W = Open(imReinstall);
+    EXPECT_FALSE(IsTicked(W.rbMainternance));
+    EXPECT_FALSE(IsTicked(W.rbUninstall));
+    struct {
+        HWND Label;
+        TInstallMode Mode;
+        bool Web;
+    } Steps[] = {{W.Label12, imUninstall, false},
+                 {W.Label10, imReinstall, true},
+                 {W.Label12, imUninstall, false}};
+    for (auto& Step : Steps) {
+        W.lMainternanceLabelClick(Step.Label);
+        EXPECT_EQ(Data->Mode, Step.Mode);
+        EXPECT_EQ(IsTicked(W.cbVisitWeb), Step.Web);
+        EXPECT_EQ(IsTicked(W.rbUninstall), Step.Mode == imUninstall);
+    }
+    // The radio buttons themselves, by mouse or keyboard.
+    SendMessageA(W.rbMainternance, BM_CLICK, 0, 0);
+    EXPECT_EQ(Data->Mode, imReinstall);
+    EXPECT_TRUE(IsTicked(W.cbVisitWeb));
+}
+
+TEST_F(MainWindowTest, ValuesReachInstallDataOnlyThroughNext) {
+    TfMain& W = Open(imInstall);
+    const std::string DefaultDir = Data->InstallDir, DefaultFolder = Data->StartFolder;
+    W.Wizard->PressButton(bkNext); // welcome -> licence
+    SendMessageA(W.cbAgree, BM_CLICK, 0, 0);
+    W.Wizard->PressButton(bkNext); // -> destination
+    ASSERT_EQ(W.Wizard->ActivePage(), W.wDestinationPage);
+    SetWindowTextA(W.deDestination->EditDirectory(), " D:\\Typed ");
+    W.Wizard->PressButton(bkBack);
+    EXPECT_EQ(Data->InstallDir, DefaultDir);
+    W.Wizard->PressButton(bkNext);
+    EXPECT_EQ(TextOf(W.deDestination->EditDirectory()), " D:\\Typed ") << "kept for the visit";
+    W.Wizard->PressButton(bkNext); // -> program folder
+    EXPECT_EQ(Data->InstallDir, " D:\\Typed ") << "stored as typed";
+    ASSERT_EQ(W.Wizard->ActivePage(), W.wFolder);
+    SetWindowTextA(W.eFolder, "Tools\\Mine");
+    W.Wizard->PressButton(bkBack);
+    EXPECT_EQ(Data->StartFolder, DefaultFolder);
+    W.Wizard->PressButton(bkNext);
+    // The window is hidden: entering the progress page runs nothing.
+    W.Wizard->PressButton(bkNext);
+    EXPECT_EQ(Data->StartFolder, "Tools\\Mine");
+    EXPECT_EQ(W.Wizard->ActivePage(), W.wCompile);
+}
+
+struct TFinishCase {
+    TInstallMode Mode;
+    bool Succeeded;
+    const char* Text;
+};
+
+class FinishTextTest : public MainWindowTest, public ::testing::WithParamInterface<TFinishCase> {};
+
+TEST_P(FinishTextTest, NamesTheOutcome) {
+    TfMain& W = Open(imInstall);
+    Data->Mode = GetParam().Mode;
+    Data->Succeeded = GetParam().Succeeded;
+    W.wFinishEnterPage(W.wFinish, W.wCompile);
+    EXPECT_EQ(TextOf(W.lFinishResult), GetParam().Text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, FinishTextTest,
+    ::testing::Values(
+        TFinishCase{imUninstall, true,
+                    "Morvane ActiveX Edition Setup is now completely uninstalled from your "
+                    "computer"},
+        TFinishCase{imUninstall, false,
+                    "Morvane ActiveX Edition uninstall completed with errors. You can save and "
+                    "view Setup Log for additional information."},
+        TFinishCase{imInstall, true, "Morvane ActiveX Edition Setup is installed successfully"},
+        TFinishCase{imUpdate, false,
+                    "Morvane ActiveX Edition Setup completed with errors. You can save and view "
+                    "Setup Log for additional information."},
+        TFinishCase{imReinstall, true,
+                    "Morvane ActiveX Edition Setup is installed successfully"}));
+
+TEST_F(MainWindowTest, OutputViewKeepsEmptyLines) {
+    TfMain& W = Open(imInstall);
+    bool Stop = false;
+    for (const char* Line : {"", "Delete old files...", "", "Completed"})
+        W.AddOutputLine(Line, Stop);
+    EXPECT_EQ(TextOf(W.mOutput), "\r\nDelete old files...\r\n\r\nCompleted");
+    DWORD Start = 0, End = 0;
+    SendMessageA(W.mOutput, EM_GETSEL, reinterpret_cast<WPARAM>(&Start),
+                 reinterpret_cast<LPARAM>(&End));
+    EXPECT_EQ(End, static_cast<DWORD>(GetWindowTextLengthA(W.mOutput))) << "caret at the end";
+}
+
+// The procedure runs to its end whatever the user does meanwhile: the close
+// box, Cancel and Escape are all asked for while it runs, and the window, its
+// pages and the finish page are all still there afterwards.
+TEST_F(MainWindowTest, NoCloseRequestEndsTheWindowWhileTheProcedureRuns) {
+    Data->InstallDir = FDir / "Dest";
+    Data->StartFolder = "Morvane GUI Test " + std::to_string(GetCurrentProcessId());
+    TfMain& W = Open(imInstall);
+    W.Show(SW_SHOWNORMAL);
+    Pump();
+    W.Wizard->PressButton(bkNext);
+    SendMessageA(W.cbAgree, BM_CLICK, 0, 0);
+    W.Wizard->PressButton(bkNext);
+    W.Wizard->PressButton(bkNext);
+    ASSERT_EQ(W.Wizard->ActivePage(), W.wFolder);
+    HWND Window = W.Handle();
+    // Queued now, handled by the procedure's own message pump.
+    PostMessageA(Window, WM_CLOSE, 0, 0);
+    PostMessageA(Window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(W.Wizard->Button(bkCancel).Handle(), BM_CLICK, 0, 0);
+    PostMessageA(Window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    W.Wizard->PressButton(bkNext); // runs the procedure inside the progress page
+    Pump();
+    ASSERT_TRUE(IsWindow(Window));
+    EXPECT_FALSE(W.ProcedureRunning());
+    EXPECT_TRUE(W.CloseDeferred());
+    EXPECT_EQ(W.Wizard->ActivePage(), W.wFinish);
+    // Without unrar.exe beside the test the extraction fails; every step line
+    // of the run still reached the log.
+    ASSERT_GE(W.BuildLog().size(), 3u);
+    EXPECT_EQ(W.BuildLog().back(), "Archive damaged.");
+    EXPECT_EQ(TextOf(W.lFinishResult),
+              "Morvane ActiveX Edition Setup completed with errors. You can save and view Setup "
+              "Log for additional information.");
+    // install.log was written when the engine was released.
+    EXPECT_NE(ReadFile(FDir / "install.log").find("Archive damaged.\r\n"), std::string::npos);
+    // Now that the procedure is over, closing ends the window.
+    PostMessageA(Window, WM_CLOSE, 0, 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(Window));
+}
+
+TEST_F(MainWindowTest, SavedLogEndsEveryLineWithCrLfAndIsReplaced) {
+    TfMain& W = Open(imInstall);
+    // Fill the log the way the progress page does, through a failing run.
+    Data->InstallDir = FDir / "Dest";
+    W.Show(SW_SHOWNORMAL);
+    W.Wizard->ActivatePage(W.wCompile);
+    Pump();
+    ASSERT_FALSE(W.BuildLog().empty());
+    std::string Expected;
+    for (const std::string& Line : W.BuildLog()) Expected += Line + "\r\n";
+    const std::string Target = FDir / "Morvane Build.log";
+    ASSERT_TRUE(WriteTextFile(Target, std::string(50000, 'x')));
+    W.SaveBuildLog(Target);
+    EXPECT_EQ(ReadFile(Target), Expected);
+    W.SaveBuildLog(Target);
+    EXPECT_EQ(ReadFile(Target), Expected);
+    EXPECT_THROW(W.SaveBuildLog(FDir / "missing\\folder\\x.log"), std::runtime_error);
+}
+
+} // namespace
