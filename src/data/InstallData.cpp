@@ -1,0 +1,277 @@
+#include "data/InstallData.h"
+
+#include "data/OsError.h"
+#include "data/ShellNames.h"
+#include "data/Utils.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <stdexcept>
+
+TInstallData* InstallData = nullptr;
+
+namespace {
+
+const char* const ProgramFilesFallback = "C:\\Program files";
+const char* const DefaultInstallSubDir = "Grenwick\\Morvane ActiveX";
+const char* const DefaultStartFolder = "Grenwick\\Morvane ActiveX Edition";
+const char* const OcxName = "MorvaneXControls.ocx";
+const char* const VersionFileName = "version";
+
+// The record lives in the 32-bit view, where every earlier (32-bit)
+// installation of the product wrote it.
+const REGSAM RecordView = KEY_WOW64_32KEY;
+
+std::string Trimmed(const std::string& Text) {
+    std::size_t First = 0, Last = Text.size();
+    while (First < Last && static_cast<unsigned char>(Text[First]) <= ' ')
+        ++First;
+    while (Last > First && static_cast<unsigned char>(Text[Last - 1]) <= ' ')
+        --Last;
+    return Text.substr(First, Last - First);
+}
+
+std::string UpToNul(const char* Text) {
+    return std::string(Text);
+}
+
+// --- owners -----------------------------------------------------------------
+
+struct TKeyCloser {
+    void operator()(HKEY Key) const { RegCloseKey(Key); }
+};
+using TKey = std::unique_ptr<std::remove_pointer_t<HKEY>, TKeyCloser>;
+
+struct THandleCloser {
+    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
+};
+using THandle = std::unique_ptr<void, THandleCloser>;
+
+struct TComReleaser {
+    void operator()(IUnknown* Object) const { Object->Release(); }
+};
+template <class T> using TComPtr = std::unique_ptr<T, TComReleaser>;
+
+// Item-id lists belong to the shell's allocator.
+struct TItemIdFreer {
+    void operator()(ITEMIDLIST* List) const {
+        IMalloc* Malloc = nullptr;
+        if (SUCCEEDED(SHGetMalloc(&Malloc)) && Malloc) {
+            Malloc->Free(List);
+            Malloc->Release();
+        }
+    }
+};
+using TItemIdList = std::unique_ptr<ITEMIDLIST, TItemIdFreer>;
+
+TItemIdList ProgramsFolderIdList() {
+    LPITEMIDLIST List = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAMS, &List))) return nullptr;
+    return TItemIdList(List);
+}
+
+// --- shell folders ------------------------------------------------------------
+
+std::string ProgramsFolderPath() {
+    TItemIdList List = ProgramsFolderIdList();
+    if (!List) return {};
+    char Buffer[MAX_PATH] = {};
+    if (!SHGetPathFromIDListA(List.get(), Buffer)) return {};
+    return UpToNul(Buffer);
+}
+
+std::vector<std::string> ProgramsFolderNames() {
+    std::vector<std::string> Names;
+    IShellFolder* RawDesktop = nullptr;
+    if (FAILED(SHGetDesktopFolder(&RawDesktop)) || !RawDesktop) return Names;
+    TComPtr<IShellFolder> Desktop(RawDesktop);
+
+    TItemIdList List = ProgramsFolderIdList();
+    if (!List) return Names;
+    IShellFolder* RawPrograms = nullptr;
+    if (FAILED(Desktop->BindToObject(List.get(), nullptr, IID_IShellFolder,
+                                     reinterpret_cast<void**>(&RawPrograms))) ||
+        !RawPrograms)
+        return Names;
+    TComPtr<IShellFolder> Programs(RawPrograms);
+
+    IEnumIDList* RawEnum = nullptr;
+    // S_FALSE without an enumerator means an empty folder.
+    if (Programs->EnumObjects(nullptr, SHCONTF_FOLDERS, &RawEnum) != S_OK || !RawEnum) return Names;
+    TComPtr<IEnumIDList> Enum(RawEnum);
+
+    for (;;) {
+        LPITEMIDLIST RawItem = nullptr;
+        if (Enum->Next(1, &RawItem, nullptr) != S_OK) break;
+        TItemIdList Item(RawItem);
+        STRRET Name{};
+        if (SUCCEEDED(Programs->GetDisplayNameOf(Item.get(), SHGDN_INFOLDER, &Name)))
+            Names.push_back(StrRetToText(Name, Item.get()));
+    }
+    return Names;
+}
+
+std::string ProgramFilesPath() {
+    char Buffer[MAX_PATH] = {};
+    if (SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, Buffer) != S_OK)
+        return ProgramFilesFallback;
+    return UpToNul(Buffer);
+}
+
+// --- files --------------------------------------------------------------------
+
+std::string FullPathOf(const std::string& Name) {
+    char Buffer[MAX_PATH];
+    DWORD Length = GetFullPathNameA(Name.c_str(), MAX_PATH, Buffer, nullptr);
+    return (Length > 0 && Length < MAX_PATH) ? std::string(Buffer, Length) : Name;
+}
+
+// The whole file, opened so that nobody writes to it while it is read.
+std::string ReadWholeFile(const std::string& Name) {
+    HANDLE Raw = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (Raw == INVALID_HANDLE_VALUE) {
+        DWORD Code = GetLastError();
+        throw std::runtime_error("Cannot open file \"" + FullPathOf(Name) + "\". " +
+                                 SysErrorMessage(Code));
+    }
+    THandle File(Raw);
+    std::string Content;
+    char Buffer[4096];
+    DWORD Read = 0;
+    while (ReadFile(Raw, Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
+        Content.append(Buffer, Read);
+    return Content;
+}
+
+// --- registry -----------------------------------------------------------------
+
+// A missing value reads as empty; a value of another type than text is an error.
+std::string ReadString(HKEY Key, const char* Name) {
+    DWORD Type = 0, Size = 0;
+    LONG Status = RegQueryValueExA(Key, Name, nullptr, &Type, nullptr, &Size);
+    if (Status == ERROR_FILE_NOT_FOUND) return {};
+    if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
+    if (Type != REG_SZ && Type != REG_EXPAND_SZ)
+        throw std::runtime_error(std::string("Invalid data type for '") + Name + "'");
+    std::string Data(Size + 1, '\0');
+    Status =
+        RegQueryValueExA(Key, Name, nullptr, &Type, reinterpret_cast<BYTE*>(Data.data()), &Size);
+    if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
+    return UpToNul(Data.c_str());
+}
+
+void WriteString(HKEY Key, const char* Name, const std::string& Value) {
+    LONG Status = RegSetValueExA(Key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()),
+                                 static_cast<DWORD>(Value.size() + 1));
+    if (Status != ERROR_SUCCESS)
+        throw std::runtime_error(std::string("Failed to set data for '") + Name + "'");
+}
+
+// Deletes Parent\Name with all its sub-keys; failures are not reported.
+void DeleteKeyTree(HKEY Parent, const std::string& Name) {
+    HKEY RawKey = nullptr;
+    if (RegOpenKeyExA(Parent, Name.c_str(), 0, KEY_READ | RecordView, &RawKey) == ERROR_SUCCESS) {
+        TKey Key(RawKey);
+        // Sub-keys first; collected before deleting so the indices stay valid.
+        std::vector<std::string> SubKeys;
+        char SubName[256];
+        for (DWORD Index = 0;; ++Index) {
+            DWORD Length = sizeof SubName;
+            if (RegEnumKeyExA(RawKey, Index, SubName, &Length, nullptr, nullptr, nullptr,
+                              nullptr) != ERROR_SUCCESS)
+                break;
+            SubKeys.emplace_back(SubName, Length);
+        }
+        for (const std::string& Sub : SubKeys)
+            DeleteKeyTree(RawKey, Sub);
+    }
+    RegDeleteKeyExA(Parent, Name.c_str(), RecordView, 0);
+}
+
+} // namespace
+
+std::string StrRetToText(STRRET& Value, PCUITEMID_CHILD Item) {
+    switch (Value.uType) {
+    case STRRET_WSTR: {
+        std::string Text;
+        if (Value.pOleStr) {
+            int Size =
+                WideCharToMultiByte(CP_ACP, 0, Value.pOleStr, -1, nullptr, 0, nullptr, nullptr);
+            if (Size > 0) {
+                Text.resize(Size);
+                WideCharToMultiByte(CP_ACP, 0, Value.pOleStr, -1, Text.data(), Size, nullptr,
+                                    nullptr);
+                Text.resize(Size - 1);
+            }
+            IMalloc* Malloc = nullptr;
+            if (SUCCEEDED(SHGetMalloc(&Malloc)) && Malloc) {
+                Malloc->Free(Value.pOleStr);
+                Malloc->Release();
+            }
+            Value.pOleStr = nullptr;
+        }
+        return Text;
+    }
+    case STRRET_OFFSET:
+        return UpToNul(reinterpret_cast<const char*>(Item) + Value.uOffset);
+    case STRRET_CSTR:
+        return std::string(Value.cStr, strnlen(Value.cStr, sizeof Value.cStr));
+    default:
+        return {};
+    }
+}
+
+// SetupVersion only gets its value from the file "version" after the
+// registry is read; until then it holds an empty version.
+TInstallData::TInstallData() : SetupVersion(std::string("-")) {
+    ProgramsDir = ProgramsFolderPath();
+    ProgramFolders = ProgramsFolderNames();
+    InstallDir = AddTrailingBackslash(ProgramFilesPath()) + DefaultInstallSubDir;
+    LoadFromRegistry();
+    if (StartFolder.empty()) StartFolder = DefaultStartFolder;
+    SetupVersion = TVersion(Trimmed(ReadWholeFile(VersionFileName)));
+    if (!Installed)
+        Mode = imInstall;
+    else
+        Mode = SetupVersion.FullText() == InstalledVersion->FullText() ? imReinstall : imUpdate;
+}
+
+std::string TInstallData::OcxFileName() const {
+    return AddTrailingBackslash(InstallDir) + OcxName;
+}
+
+void TInstallData::LoadFromRegistry() {
+    HKEY RawKey = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | RecordView, &RawKey) !=
+        ERROR_SUCCESS) {
+        Installed = false;
+        return;
+    }
+    TKey Key(RawKey);
+    StartFolder = ReadString(RawKey, "StartFolder");
+    InstallDir = ReadString(RawKey, "InstallDir");
+    InstalledVersion.emplace(Trimmed(ReadString(RawKey, "InstalledVersion")));
+    Installed = !InstallDir.empty();
+    if (!Installed) {
+        InstallDir.clear();
+        InstalledVersion.reset();
+    }
+}
+
+void TInstallData::SaveToRegistry() {
+    if (!Installed) {
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, RecordKey);
+        return;
+    }
+    HKEY RawKey = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS | RecordView,
+                        nullptr, &RawKey, nullptr) != ERROR_SUCCESS)
+        return;
+    TKey Key(RawKey);
+    WriteString(RawKey, "InstallDir", InstallDir);
+    WriteString(RawKey, "StartFolder", StartFolder);
+    WriteString(RawKey, "InstalledVersion", SetupVersion.FullText());
+}

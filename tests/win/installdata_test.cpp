@@ -1,0 +1,408 @@
+#include "data/InstallData.h"
+#include "data/OsError.h"
+#include "data/ShellNames.h"
+#include "data/Utils.h"
+#include "win/data_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <optional>
+
+namespace {
+
+const char* const ParentKey = "Software\\Pellinor";
+
+HKEY OpenRecord(REGSAM Access) {
+    HKEY Key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, Access | KEY_WOW64_32KEY, &Key) !=
+        ERROR_SUCCESS)
+        return nullptr;
+    return Key;
+}
+
+bool KeyExists(const char* Path) {
+    HKEY Key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path, 0, KEY_READ | KEY_WOW64_32KEY, &Key) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(Key);
+    return true;
+}
+
+void DeleteRecordKey() {
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(RecordKey) + "\\Sub\\Deeper").c_str(),
+                    KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(RecordKey) + "\\Sub").c_str(), KEY_WOW64_32KEY,
+                    0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+}
+
+struct TValue {
+    const char* Name;
+    DWORD Type;
+    std::string Data;
+};
+
+// Sets up the record a test needs and the current folder with its
+// "version" file; undoes both afterwards.
+class TInstallDataTest : public testing::Test {
+protected:
+    void SetUp() override {
+        FParentExisted = KeyExists(ParentKey);
+        DeleteRecordKey();
+        GetCurrentDirectoryA(MAX_PATH, FOldDirectory);
+        ASSERT_TRUE(SetCurrentDirectoryA(FDir.Path().c_str()));
+    }
+    void TearDown() override {
+        SetCurrentDirectoryA(FOldDirectory);
+        DeleteRecordKey();
+        if (!FParentExisted) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, ParentKey, KEY_WOW64_32KEY, 0);
+    }
+
+    void WriteRecord(const std::vector<TValue>& Values) {
+        HKEY Key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0,
+                                  KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Key, nullptr));
+        for (const TValue& V : Values) {
+            if (V.Type == REG_DWORD) {
+                DWORD Number = 7;
+                RegSetValueExA(Key, V.Name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&Number),
+                               sizeof Number);
+            } else {
+                RegSetValueExA(Key, V.Name, 0, V.Type,
+                               reinterpret_cast<const BYTE*>(V.Data.c_str()),
+                               static_cast<DWORD>(V.Data.size() + 1));
+            }
+        }
+        RegCloseKey(Key);
+    }
+
+    void WriteVersionFile(const std::string& Text) {
+        ASSERT_TRUE(WriteTextFile(FDir / "version", Text));
+    }
+
+    TScratchDir FDir{"installdata"};
+
+private:
+    bool FParentExisted = false;
+    char FOldDirectory[MAX_PATH] = {};
+};
+
+std::string DefaultInstallDir() {
+    char Buffer[MAX_PATH] = {};
+    if (SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, Buffer) != S_OK)
+        return "C:\\Program files\\Grenwick\\Morvane ActiveX";
+    return AddTrailingBackslash(Buffer) + "Grenwick\\Morvane ActiveX";
+}
+
+const char* const Default = "(default)";
+const char* const Absent = "(absent)";
+const char* const DefaultFolder = "Grenwick\\Morvane ActiveX Edition";
+
+struct RecordCase {
+    const char* Name;
+    bool HasKey;
+    std::vector<TValue> Values;
+    std::string VersionFile;
+    const char* Error; // nullptr: construction succeeds
+    TInstallMode Mode = imInstall;
+    const char* InstallDir = ""; // or Default
+    const char* StartFolder = "";
+    const char* InstalledVersion = ""; // full text, or Absent
+    const char* SetupVersion = "";
+};
+
+std::vector<TValue> Record(const char* Dir, const char* Folder, const char* Version) {
+    return {{"InstallDir", REG_SZ, Dir},
+            {"StartFolder", REG_SZ, Folder},
+            {"InstalledVersion", REG_SZ, Version}};
+}
+
+class RecordTable : public TInstallDataTest, public testing::WithParamInterface<RecordCase> {};
+
+TEST_P(RecordTable, StartUp) {
+    const RecordCase& C = GetParam();
+    if (C.HasKey) WriteRecord(C.Values);
+    WriteVersionFile(C.VersionFile);
+
+    if (C.Error) {
+        try {
+            TInstallData Data;
+            FAIL() << "constructed";
+        } catch (const std::runtime_error& E) {
+            EXPECT_STREQ(C.Error, E.what());
+        }
+        return;
+    }
+    TInstallData Data;
+    EXPECT_EQ(C.Mode, Data.Mode);
+    EXPECT_EQ(C.InstalledVersion != std::string(Absent), Data.Installed);
+    EXPECT_EQ(C.InstallDir == std::string(Default) ? DefaultInstallDir() : C.InstallDir,
+              Data.InstallDir);
+    EXPECT_EQ(C.StartFolder, Data.StartFolder);
+    EXPECT_EQ(std::string(C.InstalledVersion),
+              Data.InstalledVersion ? Data.InstalledVersion->FullText() : std::string(Absent));
+    EXPECT_EQ(C.SetupVersion, Data.SetupVersion.FullText());
+    EXPECT_FALSE(Data.Succeeded);
+}
+
+const std::string Carried = "2.5.1";
+const char* const CarriedFull = "2.5.1 Standard Edition";
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, RecordTable,
+    testing::Values(
+        RecordCase{"NoRecord",
+                   false,
+                   {},
+                   Carried,
+                   nullptr,
+                   imInstall,
+                   Default,
+                   DefaultFolder,
+                   Absent,
+                   CarriedFull},
+        RecordCase{"SameVersion", true, Record("D:\\Tools\\Q", "My Tools", CarriedFull), Carried,
+                   nullptr, imReinstall, "D:\\Tools\\Q", "My Tools", CarriedFull, CarriedFull},
+        RecordCase{"SameVersionOtherSpelling", true, Record("D:\\Q", "F", " 2.5.1 \r\n"),
+                   "2.5.1 Standard", nullptr, imReinstall, "D:\\Q", "F", CarriedFull, CarriedFull},
+        RecordCase{"OlderRecorded", true, Record("D:\\Q", "F", "2.5.0 Standard Edition"), Carried,
+                   nullptr, imUpdate, "D:\\Q", "F", "2.5.0 Standard Edition", CarriedFull},
+        RecordCase{"NewerRecorded", true, Record("D:\\Q", "F", "2.6.0 Standard Edition"), Carried,
+                   nullptr, imUpdate, "D:\\Q", "F", "2.6.0 Standard Edition", CarriedFull},
+        RecordCase{"OtherEdition", true, Record("D:\\Q", "F", "2.5.1 Free Edition"),
+                   "2.5.1 Standard", nullptr, imUpdate, "D:\\Q", "F", "2.5.1 Free Edition",
+                   CarriedFull},
+        RecordCase{"LeadingZeroIsAnotherVersion", true, Record("D:\\Q", "F", "2.05.1"), Carried,
+                   nullptr, imUpdate, "D:\\Q", "F", "2.05.1 Standard Edition", CarriedFull},
+        RecordCase{"EmptyInstallDir", true, Record("", "My Tools", CarriedFull), Carried, nullptr,
+                   imInstall, "", "My Tools", Absent, CarriedFull},
+        RecordCase{"EmptyInstallDirAndFolder", true, Record("", "", CarriedFull), Carried, nullptr,
+                   imInstall, "", DefaultFolder, Absent, CarriedFull},
+        RecordCase{"MissingInstallDir",
+                   true,
+                   {{"InstalledVersion", REG_SZ, CarriedFull}},
+                   Carried,
+                   nullptr,
+                   imInstall,
+                   "",
+                   DefaultFolder,
+                   Absent,
+                   CarriedFull},
+        RecordCase{"EmptyStartFolder", true, Record("D:\\Q", "", CarriedFull), Carried, nullptr,
+                   imReinstall, "D:\\Q", DefaultFolder, CarriedFull, CarriedFull},
+        RecordCase{"ExpandableText",
+                   true,
+                   {{"InstallDir", REG_EXPAND_SZ, "%SystemDrive%\\Q"},
+                    {"StartFolder", REG_SZ, "F"},
+                    {"InstalledVersion", REG_EXPAND_SZ, CarriedFull}},
+                   Carried,
+                   nullptr,
+                   imReinstall,
+                   "%SystemDrive%\\Q",
+                   "F",
+                   CarriedFull,
+                   CarriedFull},
+        RecordCase{"VersionFileWithLineBreak",
+                   false,
+                   {},
+                   "2.5.1\r\n",
+                   nullptr,
+                   imInstall,
+                   Default,
+                   DefaultFolder,
+                   Absent,
+                   CarriedFull},
+        RecordCase{"VersionFileEditionOnNextLine",
+                   false,
+                   {},
+                   "\n 2.5.1.7\nfree\n",
+                   nullptr,
+                   imInstall,
+                   Default,
+                   DefaultFolder,
+                   Absent,
+                   "2.5.1.7 Free Edition"},
+        RecordCase{"MissingInstalledVersion",
+                   true,
+                   {{"InstallDir", REG_SZ, "D:\\Q"}, {"StartFolder", REG_SZ, "F"}},
+                   Carried,
+                   "Bad version string"},
+        RecordCase{"EmptyKey", true, {}, Carried, "Bad version string"},
+        RecordCase{"BlankInstalledVersionNoDir", true, Record("", "F", " \r\n"), Carried,
+                   "Bad version string"},
+        RecordCase{"VersionAsNumber",
+                   true,
+                   {{"InstallDir", REG_SZ, "D:\\Q"}, {"InstalledVersion", REG_DWORD, ""}},
+                   Carried,
+                   "Invalid data type for 'InstalledVersion'"},
+        RecordCase{"FolderAsNumber",
+                   true,
+                   {{"StartFolder", REG_DWORD, ""}},
+                   Carried,
+                   "Invalid data type for 'StartFolder'"},
+        RecordCase{"DirAsBinary",
+                   true,
+                   {{"InstallDir", REG_BINARY, "D:\\Q"}, {"InstalledVersion", REG_SZ, "2.5.1"}},
+                   Carried,
+                   "Invalid data type for 'InstallDir'"},
+        RecordCase{"BlankVersionFile", false, {}, " \r\n\t", "Bad version string"}),
+    [](const testing::TestParamInfo<RecordCase>& Info) { return std::string(Info.param.Name); });
+
+TEST_F(TInstallDataTest, MissingVersionFileNamesItsFullPath) {
+    for (bool WithBadRecord : {false, true}) {
+        if (WithBadRecord) WriteRecord({{"InstallDir", REG_DWORD, ""}});
+        try {
+            TInstallData Data;
+            FAIL() << "constructed without a version file";
+        } catch (const std::runtime_error& E) {
+            // The record is read first, so its error wins.
+            std::string Expected = WithBadRecord
+                                       ? "Invalid data type for 'InstallDir'"
+                                       : "Cannot open file \"" + FDir / "version" + "\". " +
+                                             SysErrorMessage(ERROR_FILE_NOT_FOUND);
+            EXPECT_EQ(Expected, E.what());
+        }
+    }
+    EXPECT_FALSE(SysErrorMessage(ERROR_FILE_NOT_FOUND).empty());
+}
+
+TEST_F(TInstallDataTest, SaveWritesTheCarriedVersion) {
+    WriteRecord(Record("D:\\Old", "Old Folder", "2.4.0 Free Edition"));
+    WriteVersionFile("2.5.1");
+    TInstallData Data;
+    ASSERT_EQ(imUpdate, Data.Mode);
+    Data.InstallDir = "E:\\New";
+    Data.StartFolder = "New\\Folder";
+    Data.SaveToRegistry();
+
+    HKEY Key = OpenRecord(KEY_READ);
+    ASSERT_NE(nullptr, Key);
+    for (const auto& [Name, Expected] :
+         {std::pair<const char*, const char*>{"InstallDir", "E:\\New"},
+          {"StartFolder", "New\\Folder"},
+          {"InstalledVersion", CarriedFull}}) {
+        char Buffer[256] = {};
+        DWORD Type = 0, Size = sizeof Buffer;
+        EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(Key, Name, nullptr, &Type,
+                                                  reinterpret_cast<BYTE*>(Buffer), &Size));
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), Type) << Name;
+        EXPECT_STREQ(Expected, Buffer) << Name;
+    }
+    RegCloseKey(Key);
+
+    // What was saved reads back as an installation of the carried version.
+    TInstallData Again;
+    EXPECT_EQ(imReinstall, Again.Mode);
+    EXPECT_EQ("E:\\New", Again.InstallDir);
+    EXPECT_EQ("New\\Folder", Again.StartFolder);
+}
+
+TEST_F(TInstallDataTest, SaveCreatesAMissingKey) {
+    WriteVersionFile("2.5.1 Free");
+    TInstallData Data;
+    ASSERT_FALSE(KeyExists(RecordKey));
+    Data.Installed = true;
+    Data.SaveToRegistry();
+    TInstallData Again;
+    EXPECT_EQ(imReinstall, Again.Mode);
+    EXPECT_EQ(Data.InstallDir, Again.InstallDir);
+    EXPECT_EQ("2.5.1 Free Edition", Again.InstalledVersion->FullText());
+}
+
+TEST_F(TInstallDataTest, SaveDeletesTheKeyAndItsSubKeysButNotTheParent) {
+    WriteRecord(Record("D:\\Q", "F", CarriedFull));
+    HKEY Sub = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                              (std::string(RecordKey) + "\\Sub\\Deeper").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Sub, nullptr));
+    RegCloseKey(Sub);
+    WriteVersionFile("2.5.1");
+    TInstallData Data;
+    Data.Installed = false;
+    Data.SaveToRegistry();
+    EXPECT_FALSE(KeyExists(RecordKey));
+    EXPECT_TRUE(KeyExists(ParentKey));
+
+    // Nothing to delete: nothing happens.
+    EXPECT_NO_THROW(Data.SaveToRegistry());
+    EXPECT_FALSE(KeyExists(RecordKey));
+}
+
+TEST_F(TInstallDataTest, OcxFileName) {
+    WriteVersionFile("2.5.1");
+    TInstallData Data;
+    for (const char* Dir : {"C:\\P", "C:\\P\\"}) {
+        Data.InstallDir = Dir;
+        EXPECT_EQ("C:\\P\\MorvaneXControls.ocx", Data.OcxFileName()) << Dir;
+    }
+}
+
+// Folders made in the real Programs folder for the listing, removed after.
+TEST_F(TInstallDataTest, ProgramsFolderListsVisibleFoldersOnly) {
+    WriteVersionFile("2.5.1");
+    std::string Programs = TInstallData().ProgramsDir;
+    ASSERT_TRUE(DirectoryPresent(Programs)) << Programs;
+    const std::string Shown = Programs + "\\Morvane Listing Shown";
+    const std::string Hidden = Programs + "\\Morvane Listing Hidden";
+    const std::string File = Programs + "\\Morvane Listing File.txt";
+    ASSERT_TRUE(CreateDirectoryA(Shown.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(Hidden.c_str(), nullptr));
+    SetFileAttributesA(Hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(WriteTextFile(File, "x"));
+
+    TInstallData Data;
+    auto Listed = [&](const char* Name) {
+        return std::count(Data.ProgramFolders.begin(), Data.ProgramFolders.end(), Name) == 1;
+    };
+    bool ShownListed = Listed("Morvane Listing Shown");
+    bool HiddenListed = Listed("Morvane Listing Hidden");
+    bool FileListed = Listed("Morvane Listing File.txt") || Listed("Morvane Listing File");
+
+    RemoveDirectoryA(Shown.c_str());
+    SetFileAttributesA(Hidden.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(Hidden.c_str());
+    DeleteFileA(File.c_str());
+
+    EXPECT_TRUE(ShownListed);
+    EXPECT_FALSE(HiddenListed);
+    EXPECT_FALSE(FileListed);
+    EXPECT_EQ(Programs, Data.ProgramsDir);
+}
+
+TEST(StrRetToText, AllThreeKinds) {
+    // Inline text.
+    STRRET Inline{};
+    Inline.uType = STRRET_CSTR;
+    lstrcpyA(Inline.cStr, "Inline name");
+    EXPECT_EQ("Inline name", StrRetToText(Inline, nullptr));
+
+    // Offset into the item: a fake item with its name after 6 bytes.
+    alignas(ITEMIDLIST) char Item[32] = "\x10\0abcdMy Folder";
+    STRRET Offset{};
+    Offset.uType = STRRET_OFFSET;
+    Offset.uOffset = 6;
+    EXPECT_EQ("My Folder", StrRetToText(Offset, reinterpret_cast<PCUITEMID_CHILD>(Item)));
+
+    // A wide string from the shell allocator, released by the conversion.
+    IMalloc* Malloc = nullptr;
+    ASSERT_TRUE(SUCCEEDED(SHGetMalloc(&Malloc)));
+    const wchar_t Name[] = L"Wide \x00e9 name";
+    auto* Copy = static_cast<wchar_t*>(Malloc->Alloc(sizeof Name));
+    std::wmemcpy(Copy, Name, sizeof Name / sizeof Name[0]);
+    Malloc->Release();
+    STRRET Wide{};
+    Wide.uType = STRRET_WSTR;
+    Wide.pOleStr = Copy;
+    EXPECT_EQ(std::string("Wide ") + (GetACP() == 1252 ? "\xe9" : "?") + " name",
+              StrRetToText(Wide, nullptr));
+    EXPECT_EQ(nullptr, Wide.pOleStr);
+}
+
+} // namespace
