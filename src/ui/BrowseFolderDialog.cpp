@@ -1,0 +1,127 @@
+#include "ui/BrowseFolderDialog.h"
+
+#include "data/OsError.h"
+#include "data/Utils.h"
+#include "ui/Centring.h"
+
+#include <shlobj.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct TCoTaskMemDeleter {
+    void operator()(ITEMIDLIST* Item) const { CoTaskMemFree(Item); }
+};
+using TItemIdList = std::unique_ptr<ITEMIDLIST, TCoTaskMemDeleter>;
+
+// COM for the shell dialog, released again if this call started it.
+class TComScope {
+public:
+    TComScope() : FStarted(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~TComScope() {
+        if (FStarted) CoUninitialize();
+    }
+    TComScope(const TComScope&) = delete;
+    TComScope& operator=(const TComScope&) = delete;
+
+private:
+    bool FStarted;
+};
+
+// Makes the dialog modal to the whole thread: disables the visible, enabled
+// top-level windows and, on the way out, enables exactly those again and
+// reactivates the window that was active.
+class TThreadWindowsDisabled {
+public:
+    explicit TThreadWindowsDisabled(HWND Active) : FActive(Active) {
+        EnumThreadWindows(GetCurrentThreadId(), &Collect, reinterpret_cast<LPARAM>(this));
+        for (HWND Wnd : FWindows)
+            EnableWindow(Wnd, FALSE);
+    }
+    ~TThreadWindowsDisabled() {
+        for (HWND Wnd : FWindows)
+            if (IsWindow(Wnd)) EnableWindow(Wnd, TRUE);
+        if (FActive && IsWindow(FActive)) SetActiveWindow(FActive);
+    }
+    TThreadWindowsDisabled(const TThreadWindowsDisabled&) = delete;
+    TThreadWindowsDisabled& operator=(const TThreadWindowsDisabled&) = delete;
+
+private:
+    static BOOL CALLBACK Collect(HWND Wnd, LPARAM Data) {
+        auto* Self = reinterpret_cast<TThreadWindowsDisabled*>(Data);
+        if (IsWindowVisible(Wnd) && IsWindowEnabled(Wnd)) Self->FWindows.push_back(Wnd);
+        return TRUE;
+    }
+    HWND FActive;
+    std::vector<HWND> FWindows;
+};
+
+void CentreOnScreen(HWND Wnd) {
+    RECT Bounds{};
+    if (!GetWindowRect(Wnd, &Bounds)) return;
+    TWindowOrigin Origin =
+        CentredOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                      Bounds.right - Bounds.left, Bounds.bottom - Bounds.top);
+    SetWindowPos(Wnd, nullptr, Origin.Left, Origin.Top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+} // namespace
+
+bool TBrowseFolderDialog::Execute() {
+    FDisplayName.assign(MAX_PATH, '\0');
+    HWND Active = GetActiveWindow();
+
+    BROWSEINFOA Info{};
+    Info.hwndOwner = Owner ? Owner : Active;
+    Info.pidlRoot = nullptr;
+    Info.pszDisplayName = FDisplayName.data();
+    Info.lpszTitle = DialogText.empty() ? nullptr : DialogText.c_str();
+    Info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
+    Info.lpfn = &BrowseCallback;
+    Info.lParam = reinterpret_cast<LPARAM>(this);
+    Info.iImage = 0;
+
+    TComScope Com;
+    TItemIdList Item;
+    {
+        TThreadWindowsDisabled Disabled(Active);
+        Item.reset(SHBrowseForFolderA(&Info));
+    }
+    if (!Item) return false;
+    char Path[MAX_PATH + 1] = {};
+    if (!SHGetPathFromIDListA(Item.get(), Path)) RaiseLastOSError();
+    FolderName = StripTrailingBackslash(Path);
+    return true;
+}
+
+int CALLBACK TBrowseFolderDialog::BrowseCallback(HWND Wnd, UINT Msg, LPARAM Param, LPARAM Data) {
+    auto* Self = reinterpret_cast<TBrowseFolderDialog*>(Data);
+    try {
+        Self->HandleCallback(Wnd, Msg, Param);
+    } catch (...) {
+        // Nothing may unwind into the shell; the dialog just stays as it is.
+    }
+    return 0;
+}
+
+void TBrowseFolderDialog::HandleCallback(HWND Wnd, UINT Msg, LPARAM Param) {
+    switch (Msg) {
+    case BFFM_INITIALIZED:
+        CentreOnScreen(Wnd);
+        if (DirectoryPresent(FolderName))
+            SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE,
+                         reinterpret_cast<LPARAM>(FolderName.c_str()));
+        break;
+    case BFFM_SELCHANGED: {
+        char Path[MAX_PATH + 1] = {};
+        bool Usable = Param &&
+                      SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(Param), Path) &&
+                      DirectoryPresent(Path);
+        SendMessageA(Wnd, BFFM_ENABLEOK, 0, Usable ? 1 : 0);
+        break;
+    }
+    }
+}
