@@ -1,0 +1,146 @@
+#include "win/data_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const std::string HelpScreen =
+    "\r\n"
+    "--ignore-ide          Start installer even if Delphi/BCB is running.\r\n"
+    "--ignore-bcb          Do not display and compile BCB versions.\r\n"
+    "--ignore-delphi       Do not display and compile Delphi versions.\r\n"
+    "\r\n"
+    "--lib-path=X          Set the library root directory to X.\r\n"
+    "--keep-files          Do not call \"clean\".\r\n"
+    "--autoupdate          Updates all IDEs where ZIVI 3 is installed.\r\n"
+    "\r\n"
+    "-rDelphi=X            Sets the Registry path for the Delphi IDEs.\r\n"
+    "-rBCB=X               Sets the Registry path for the BCB IDEs.\r\n"
+    "-rBDS=X               Sets the Registry path for the BDS IDEs. (-rBDS=Win32Only)\r\n"
+    "--lang=X              Sets the Installer's language to X.\r\n"
+    "--help                Show this screen.\r\n"
+    "\r\n";
+
+struct THandleCloser {
+    void operator()(HANDLE Handle) const {
+        if (Handle && Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
+    }
+};
+using THandle = std::unique_ptr<void, THandleCloser>;
+
+std::string ProbePath() {
+    char Path[MAX_PATH];
+    DWORD Length = GetModuleFileNameA(nullptr, Path, MAX_PATH);
+    std::string Own(Path, Length);
+    return Own.substr(0, Own.find_last_of('\\') + 1) + "cmdline_probe.exe";
+}
+
+struct TRun {
+    std::string Output;
+    DWORD ExitCode = 0xFFFFFFFF;
+};
+
+// Runs the probe with Args; its output goes to a pipe (or to OutFile), its
+// input is Input followed by the end of input (or stays open with Input).
+TRun RunProbe(const std::string& Args, const std::string& Input = "", HANDLE OutFile = nullptr,
+              bool CloseInput = true) {
+    SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
+    HANDLE OutRead = nullptr, OutWrite = nullptr, InRead = nullptr, InWrite = nullptr;
+    CreatePipe(&OutRead, &OutWrite, &Inherit, 0);
+    CreatePipe(&InRead, &InWrite, &Inherit, 0);
+    THandle OutReadOwner(OutRead), OutWriteOwner(OutWrite), InReadOwner(InRead),
+        InWriteOwner(InWrite);
+    SetHandleInformation(OutRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(InWrite, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    Startup.dwFlags = STARTF_USESTDHANDLES;
+    Startup.hStdInput = InRead;
+    Startup.hStdOutput = OutFile ? OutFile : OutWrite;
+    Startup.hStdError = OutWrite;
+    std::string CommandLine(1, '"');
+    CommandLine.append(ProbePath()).append("\" ").append(Args);
+    PROCESS_INFORMATION Process{};
+    TRun Run;
+    if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &Startup, &Process)) {
+        ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
+        return Run;
+    }
+    THandle ProcessOwner(Process.hProcess), ThreadOwner(Process.hThread);
+    OutWriteOwner.reset();
+    InReadOwner.reset();
+
+    DWORD Written = 0;
+    if (!Input.empty())
+        WriteFile(InWrite, Input.data(), static_cast<DWORD>(Input.size()), &Written, nullptr);
+    if (CloseInput) InWriteOwner.reset();
+
+    char Buffer[4096];
+    DWORD Read = 0;
+    while (ReadFile(OutRead, Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
+        Run.Output.append(Buffer, Read);
+    if (WaitForSingleObject(Process.hProcess, 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(Process.hProcess, 99);
+        ADD_FAILURE() << "probe did not end: " << Args;
+    }
+    GetExitCodeProcess(Process.hProcess, &Run.ExitCode);
+    return Run;
+}
+
+struct HelpCase {
+    const char* Args;
+    bool Help;
+};
+
+class HelpSwitch : public testing::TestWithParam<HelpCase> {};
+
+TEST_P(HelpSwitch, ScreenAndExitCode) {
+    TRun Run = RunProbe(GetParam().Args);
+    EXPECT_EQ(GetParam().Help ? HelpScreen : "", Run.Output);
+    EXPECT_EQ(GetParam().Help ? 1u : 0u, Run.ExitCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HelpSwitch,
+                         testing::Values(HelpCase{"--help", true}, HelpCase{"/?", true},
+                                         HelpCase{"-H", true}, HelpCase{"-h", true},
+                                         HelpCase{"--HeLp --lang=de --lib-path=C:\\nowhere", true},
+                                         HelpCase{"--ignore-ide \"\" -h", true},
+                                         HelpCase{"--help --help-", false},
+                                         HelpCase{"/? -h-", false}, HelpCase{"", false},
+                                         HelpCase{"--ignore-ide --lang=de -rBDS=Win32Only", false},
+                                         HelpCase{"--helpme /help -?", false}));
+
+TEST(HelpScreen, WaitsForALineFromTheInput) {
+    // Input still open: the probe ends once it has read the line feed.
+    TRun Run = RunProbe("--help", "any text\r\n", nullptr, false);
+    EXPECT_EQ(HelpScreen, Run.Output);
+    EXPECT_EQ(1u, Run.ExitCode);
+}
+
+TEST(HelpScreen, GoesToAFileOutput) {
+    TScratchDir Dir("helpfile");
+    std::string Name = Dir / "help.txt";
+    SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
+    HANDLE File = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS,
+                              0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, File);
+    TRun Run = RunProbe("/?", "", File);
+    CloseHandle(File);
+    EXPECT_EQ(1u, Run.ExitCode);
+    EXPECT_EQ("", Run.Output);
+
+    HANDLE In = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, In);
+    char Buffer[4096];
+    DWORD Read = 0;
+    ReadFile(In, Buffer, sizeof Buffer, &Read, nullptr);
+    CloseHandle(In);
+    EXPECT_EQ(HelpScreen, std::string(Buffer, Read));
+}
+
+} // namespace
