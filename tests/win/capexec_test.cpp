@@ -1,0 +1,397 @@
+// Captured execution of real child programs (capexec_child.exe, beside this
+// test) under the system's own process and pipe implementation.
+
+#include "engine/CapExec.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string OwnFolder() {
+    char Path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, Path, MAX_PATH);
+    std::string Folder(Path);
+    return Folder.substr(0, Folder.find_last_of('\\'));
+}
+
+const std::string& Child() {
+    static const std::string Path = OwnFolder() + "\\capexec_child.exe";
+    return Path;
+}
+
+// The open handles of this process. Wine keeps no handle count
+// (GetProcessHandleCount reports 0), so the handle table is probed instead.
+std::set<std::uintptr_t> OpenHandles() {
+    std::set<std::uintptr_t> Open;
+    for (std::uintptr_t Value = 4; Value < 0x10000; Value += 4) {
+        DWORD Flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(Value), &Flags)) Open.insert(Value);
+    }
+    return Open;
+}
+
+bool FileExists(const std::string& Path) {
+    return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool AwaitFile(const std::string& Path, DWORD Milliseconds) {
+    for (DWORD Waited = 0; Waited < Milliseconds; Waited += 50) {
+        if (FileExists(Path)) return true;
+        Sleep(50);
+    }
+    return FileExists(Path);
+}
+
+// A fresh empty folder under the temp folder, removed with what it holds.
+class TTempFolder {
+public:
+    explicit TTempFolder(const std::string& Name) {
+        char Temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, Temp);
+        FPath = std::string(Temp) + "capexec_" + Name + "_" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(FPath.c_str(), nullptr);
+    }
+    ~TTempFolder() {
+        WIN32_FIND_DATAA Found;
+        HANDLE Find = FindFirstFileA((FPath + "\\*").c_str(), &Found);
+        if (Find != INVALID_HANDLE_VALUE) {
+            do
+                DeleteFileA((FPath + "\\" + Found.cFileName).c_str());
+            while (FindNextFileA(Find, &Found));
+            FindClose(Find);
+        }
+        RemoveDirectoryA(FPath.c_str());
+    }
+    const std::string& Path() const { return FPath; }
+    std::string operator/(const std::string& Name) const { return FPath + "\\" + Name; }
+
+private:
+    std::string FPath;
+};
+
+struct TRun {
+    std::int32_t Result = 0;
+    std::vector<std::string> Lines;
+    int IdleCalls = 0;
+    bool IdleSenderAlwaysNull = true;
+    long long Milliseconds = 0;
+};
+
+// Runs the child; the line hook sets the abort flag on the line AbortOn
+// (when given).
+TRun RunChild(const std::string& Parameters, bool UseInputPipe = false,
+              const std::string& AbortOn = std::string(), const std::string& WorkingFolder = "") {
+    TRun Outcome;
+    const auto Start = std::chrono::steady_clock::now();
+    Outcome.Result = RunCaptured(
+        Child(), Parameters, WorkingFolder,
+        [&](const std::string& Line, bool& Abort) {
+            Outcome.Lines.push_back(Line);
+            if (!AbortOn.empty() && Line == AbortOn) Abort = true;
+        },
+        [&](void* Sender) {
+            ++Outcome.IdleCalls;
+            Outcome.IdleSenderAlwaysNull = Outcome.IdleSenderAlwaysNull && Sender == nullptr;
+        },
+        UseInputPipe);
+    Outcome.Milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - Start)
+                               .count();
+    return Outcome;
+}
+
+// Every test ends with as many handles open as it started with.
+class CapExec : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // The first process start and the first exception open handles that
+        // the system and the runtime keep for later.
+        RunChild("exit 0");
+        try {
+            throw std::runtime_error("warm-up");
+        } catch (const std::runtime_error&) {
+        }
+    }
+    void SetUp() override {
+        FHandles = OpenHandles();
+        ASSERT_FALSE(FHandles.empty());
+    }
+    void TearDown() override { EXPECT_EQ(OpenHandles(), FHandles) << "handles leaked"; }
+
+private:
+    std::set<std::uintptr_t> FHandles;
+};
+
+struct TOutputCase {
+    const char* Name;
+    const char* Parameters;
+    bool UseInputPipe;
+    std::vector<std::string> Lines;
+    std::int32_t Result;
+};
+
+void PrintTo(const TOutputCase& Case, std::ostream* Out) {
+    *Out << Case.Name;
+}
+
+class CapExecOutput : public CapExec, public testing::WithParamInterface<TOutputCase> {};
+
+TEST_P(CapExecOutput, DeliversLinesAndExitCode) {
+    const TRun Outcome = RunChild(GetParam().Parameters, GetParam().UseInputPipe);
+    EXPECT_EQ(Outcome.Lines, GetParam().Lines);
+    EXPECT_EQ(Outcome.Result, GetParam().Result);
+}
+
+const TOutputCase OutputCases[] = {
+    {"LinesAndExitCode", "out a%0D%0Ab%0D%0A exit 7", false, {"a", "b"}, 7},
+    {"NoOutput", "exit 0", false, {}, 0},
+    {"EndsAtOnce", "out x%0Ay%0A", false, {"x", "y"}, 0},
+    {"LastLineWithoutEnd", "out a%0D%0Alast", false, {"a", "last"}, 0},
+    {"LastLineAfterPause", "out a%0A sleep 200 out last", false, {"a", "last"}, 0},
+    {"StandardErrorToo", "out o%0A err e%0A out p", false, {"o", "e", "p"}, 0},
+    {"CrLfCrIsOneTerminator", "out a%0D%0A%0Db%0A", false, {"a", "b"}, 0},
+    // The CR ends one read, the LF starts the next: an extra empty line.
+    {"CrEndingARead", "out a%0D sleep 300 out %0Ab%0A", false, {"a", "", "b"}, 0},
+    {"LineAcrossReads", "out ab sleep 300 out c%0A", false, {"abc"}, 0},
+    {"NegativeExitCode", "exit -5", false, {}, -5},
+    {"LargestExitCode", "exit 2147483647", false, {}, 2147483647},
+    {"ExitCode255", "exit 255", false, {}, 255},
+    {"WithInputPipe", "out a%0A exit 3", true, {"a"}, 3},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, CapExecOutput, testing::ValuesIn(OutputCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// The command line is "Program Parameters" exactly, one blank between even
+// when there are no parameters.
+TEST_F(CapExec, CommandLineIsProgramBlankParameters) {
+    for (const std::string Parameters : {"", "cmdline", "cmdline  two  blanks \"quoted arg\""}) {
+        const TRun Outcome = RunChild(Parameters);
+        EXPECT_EQ(Outcome.Lines, std::vector<std::string>{Child() + " " + Parameters});
+        EXPECT_EQ(Outcome.Result, 0);
+    }
+}
+
+TEST_F(CapExec, WorkingFolderIsUsed) {
+    TTempFolder Folder("cwd");
+    EXPECT_EQ(RunChild("cwd", false, "", Folder.Path()).Lines,
+              std::vector<std::string>{Folder.Path()});
+
+    char Current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, Current);
+    EXPECT_EQ(RunChild("cwd").Lines, std::vector<std::string>{Current});
+}
+
+TEST_F(CapExec, OemOutputArrivesInAnsiCodePage) {
+    // Box drawing, accented letters and a block of the console code page.
+    const std::string Oem = "\x82\x81\x8A\xA0\xC9\xCD\xBB\xB3\xDB";
+    const TRun Outcome = RunChild("out %82%81%8A%A0%C9%CD%BB%B3%DB%0D%0Aplain");
+    std::string Expected = Oem;
+    OemToCharBuffA(Expected.data(), Expected.data(), static_cast<DWORD>(Expected.size()));
+    ASSERT_EQ(Outcome.Lines, (std::vector<std::string>{Expected, "plain"}));
+    EXPECT_NE(Outcome.Lines[0], Oem);
+
+    // 0x82 is e acute in both Western console code pages, 0xE9 in the
+    // Western ANSI one.
+    const UINT OemPage = GetOEMCP();
+    if ((OemPage != 437 && OemPage != 850) || GetACP() != 1252)
+        GTEST_SKIP() << "code pages " << OemPage << "/" << GetACP();
+    EXPECT_EQ(Outcome.Lines[0].substr(0, 4), "\xE9\xFC\xE8\xE1");
+}
+
+TEST_F(CapExec, IdleHookRunsWhileProgramRuns) {
+    const TRun Outcome = RunChild("sleep 400 out a%0A");
+    EXPECT_EQ(Outcome.Lines, std::vector<std::string>{"a"});
+    EXPECT_GE(Outcome.IdleCalls, 3);
+    EXPECT_TRUE(Outcome.IdleSenderAlwaysNull);
+}
+
+// Several megabytes through a pipe of a few kilobytes: every line whole and
+// in order.
+TEST_F(CapExec, LargeOutputArrivesWholeAndInOrder) {
+    constexpr unsigned LineCount = 40000; // 80 bytes each: 3.2 MB
+    std::vector<std::string> Lines;
+    Lines.reserve(LineCount);
+    std::int32_t Result = RunCaptured(
+        Child(), "flood " + std::to_string(LineCount), "",
+        [&](const std::string& Line, bool&) { Lines.push_back(Line); }, nullptr, false);
+    EXPECT_EQ(Result, 0);
+    ASSERT_EQ(Lines.size(), LineCount);
+    for (unsigned N = 0; N < LineCount; ++N) {
+        char Head[16];
+        std::snprintf(Head, sizeof(Head), "%08u ", N);
+        const std::string Expected = Head + std::string(69, static_cast<char>('a' + N % 26));
+        if (Lines[N] != Expected) {
+            ADD_FAILURE() << "line " << N << ": " << Lines[N];
+            break;
+        }
+    }
+}
+
+struct TAbortCase {
+    const char* Name;
+    const char* Parameters;
+    bool UseInputPipe;
+    const char* AbortOn;
+    std::int32_t Result;
+    // Bounds of the time the call may take.
+    long long MinMilliseconds;
+    long long MaxMilliseconds;
+};
+
+void PrintTo(const TAbortCase& Case, std::ostream* Out) {
+    *Out << Case.Name;
+}
+
+class CapExecAbort : public CapExec, public testing::WithParamInterface<TAbortCase> {};
+
+TEST_P(CapExecAbort, StopsProgram) {
+    const TRun Outcome =
+        RunChild(GetParam().Parameters, GetParam().UseInputPipe, GetParam().AbortOn);
+    EXPECT_EQ(Outcome.Result, GetParam().Result);
+    EXPECT_EQ(Outcome.Lines, (std::vector<std::string>{GetParam().AbortOn}));
+    EXPECT_GE(Outcome.Milliseconds, GetParam().MinMilliseconds);
+    EXPECT_LE(Outcome.Milliseconds, GetParam().MaxMilliseconds);
+}
+
+const TAbortCase AbortCases[] = {
+    // Without an input pipe the program is stopped at once.
+    {"NoInputPipe", "out ready%0A sleep 20000 exit 5", false, "ready", -3, 0, 10000},
+    // With one, it gets eight Ctrl+C characters and ends by itself...
+    {"InputPipeProgramEnds", "out ready%0A ctrlc 42", true, "ready", 42, 0, 10000},
+    // ...or is stopped after half a second.
+    {"InputPipeProgramIgnores", "out ready%0A sleep 20000 exit 5", true, "ready", -3, 450, 10000},
+    // A program that has already ended keeps its own exit code: the last
+    // part comes only after its end.
+    {"AfterEndNoInputPipe", "out tail exit 9", false, "tail", 9, 0, 10000},
+    {"AfterEndInputPipe", "out tail exit 9", true, "tail", 9, 0, 10000},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, CapExecAbort, testing::ValuesIn(AbortCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+// An abort in a flood of output stops the program at once; the lines read
+// before the stop still arrive, whole and in order.
+TEST_F(CapExec, AbortDuringFlood) {
+    unsigned Lines = 0;
+    bool InOrder = true;
+    const std::int32_t Result = RunCaptured(
+        Child(), "flood 1000000", "",
+        [&](const std::string& Line, bool& Abort) {
+            char Head[16];
+            std::snprintf(Head, sizeof(Head), "%08u ", Lines++);
+            InOrder = InOrder && Line.size() == 78 && Line.compare(0, 9, Head) == 0;
+            Abort = true;
+        },
+        nullptr, false);
+    EXPECT_EQ(Result, -3);
+    EXPECT_TRUE(InOrder);
+    EXPECT_GE(Lines, 1u);
+    EXPECT_LT(Lines, 100000u) << "the program was not stopped";
+}
+
+struct TStartFailure {
+    const char* Name;
+    std::string Program;
+    std::string WorkingFolder;
+};
+
+void PrintTo(const TStartFailure& Case, std::ostream* Out) {
+    *Out << Case.Name;
+}
+
+class CapExecStartFailure : public CapExec, public testing::WithParamInterface<TStartFailure> {};
+
+TEST_P(CapExecStartFailure, ReturnsMinusOneWithoutLines) {
+    int Lines = 0;
+    EXPECT_EQ(RunCaptured(
+                  GetParam().Program, "exit 0", GetParam().WorkingFolder,
+                  [&](const std::string&, bool&) { ++Lines; }, nullptr, true),
+              -1);
+    EXPECT_EQ(Lines, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CapExecStartFailure,
+    testing::Values(TStartFailure{"MissingProgram", OwnFolder() + "\\no_such_program.exe", ""},
+                    TStartFailure{"MissingWorkingFolder", Child(), "C:\\no\\such\\folder"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(CapExec, NoLineHookRunsNothing) {
+    TTempFolder Folder("nohook");
+    EXPECT_EQ(RunCaptured(Child(), "touch " + (Folder / "ran"), "", nullptr, nullptr, false), -2);
+    Sleep(300);
+    EXPECT_FALSE(FileExists(Folder / "ran"));
+}
+
+// An error in a hook leaves the call with every handle closed; the program
+// then sees its pipes closed (it holds no copy of our ends), so it is not
+// left waiting on them forever.
+TEST_F(CapExec, HookErrorClosesPipes) {
+    TTempFolder Folder("hookerror");
+    const auto Throwing = [](const std::string&, bool&) { throw std::runtime_error("hook"); };
+    EXPECT_THROW(
+        RunCaptured(Child(), "out a%0A eof " + (Folder / "eof"), "", Throwing, nullptr, true),
+        std::runtime_error);
+    EXPECT_TRUE(AwaitFile(Folder / "eof", 10000)) << "program never saw the end of its input";
+
+    EXPECT_THROW(
+        RunCaptured(Child(), "floodfail " + (Folder / "broken"), "", Throwing, nullptr, false),
+        std::runtime_error);
+    EXPECT_TRUE(AwaitFile(Folder / "broken", 10000)) << "program never saw its output closed";
+
+    const auto ThrowingIdle = [](void*) { throw std::runtime_error("idle"); };
+    EXPECT_THROW(
+        RunCaptured(
+            Child(), "sleep 200", "", [](const std::string&, bool&) {}, ThrowingIdle, true),
+        std::runtime_error);
+    Sleep(500); // let the program end before the handle count
+}
+
+// With an application name the given file runs, not whatever the search for
+// the program name finds first (here: the same name in the current folder).
+TEST_F(CapExec, ApplicationNameStartsThatFile) {
+    TTempFolder Trusted("trusted");
+    TTempFolder Planted("planted");
+    ASSERT_TRUE(CopyFileA(Child().c_str(), (Trusted / "same.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(Child().c_str(), (Planted / "same.exe").c_str(), FALSE));
+
+    char Current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, Current);
+    ASSERT_TRUE(SetCurrentDirectoryA(Planted.Path().c_str()));
+    std::vector<std::string> Searched, Named, CommandLine;
+    const auto Collect = [](std::vector<std::string>& Into) {
+        return [&Into](const std::string& Line, bool&) { Into.push_back(Line); };
+    };
+    const std::int32_t SearchedResult =
+        RunCaptured("same.exe", "self", Trusted.Path(), Collect(Searched), nullptr, false);
+    const std::int32_t NamedResult = RunCaptured("same.exe", "self", Trusted.Path(), Collect(Named),
+                                                 nullptr, false, Trusted / "same.exe");
+    const std::int32_t CommandLineResult =
+        RunCaptured("same.exe", "cmdline", Trusted.Path(), Collect(CommandLine), nullptr, false,
+                    Trusted / "same.exe");
+    const std::int32_t MissingResult =
+        RunCaptured("same.exe", "self", Trusted.Path(), Collect(Searched), nullptr, false,
+                    Trusted / "missing.exe");
+    SetCurrentDirectoryA(Current);
+
+    EXPECT_EQ(SearchedResult, 0);
+    ASSERT_EQ(Searched.size(), 1u);
+    EXPECT_EQ(lstrcmpiA(Searched[0].c_str(), (Planted / "same.exe").c_str()), 0) << Searched[0];
+    EXPECT_EQ(NamedResult, 0);
+    ASSERT_EQ(Named.size(), 1u);
+    EXPECT_EQ(lstrcmpiA(Named[0].c_str(), (Trusted / "same.exe").c_str()), 0) << Named[0];
+    EXPECT_EQ(CommandLineResult, 0);
+    EXPECT_EQ(CommandLine, std::vector<std::string>{"same.exe cmdline"});
+    EXPECT_EQ(MissingResult, -1);
+}
+
+} // namespace
