@@ -1,0 +1,26 @@
+# The extraction program's archive reader under libFuzzer.
+morvane_add_fuzz_target(unrar_reader_fuzz
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/unrar_reader_fuzz.cpp
+    LIBS unrar_core)
+
+if(MORVANE_FUZZ)
+    # Seeds: tiny archives in each form the reader knows, made by CMake's own
+    # tar at configure time into the target's corpus folder.
+    set(seed_tree ${CMAKE_CURRENT_BINARY_DIR}/unrar_reader_fuzz-seed-tree)
+    set(seed_corpus ${CMAKE_CURRENT_BINARY_DIR}/unrar_reader_fuzz-corpus)
+    string(REPEAT "n" 110 long_name)
+    file(WRITE ${seed_tree}/dir/file.txt "seed")
+    file(WRITE ${seed_tree}/dir/${long_name}.dat "long")
+    file(WRITE ${seed_tree}/empty "")
+    file(MAKE_DIRECTORY ${seed_corpus})
+    foreach(form "czf;gnutar;gnu.tgz" "czf;pax;pax.tgz" "cf;ustar;ustar.tar" "cf;gnutar;gnu.tar")
+        list(GET form 0 mode)
+        list(GET form 1 format)
+        list(GET form 2 name)
+        if(NOT EXISTS ${seed_corpus}/seed-${name})
+            execute_process(COMMAND ${CMAKE_COMMAND} -E tar ${mode} ${seed_corpus}/seed-${name}
+                                    --format=${format} -- dir empty
+                            WORKING_DIRECTORY ${seed_tree})
+        endif()
+    endforeach()
+endif()

@@ -1,0 +1,440 @@
+// The archive reader, the path rules and the command line of the extraction
+// program, without touching the file system.
+#include <gtest/gtest.h>
+
+#include "Paths.h"
+#include "TarReader.h"
+#include "Unrar.h"
+#include "unit/unrar_tar_builder.h"
+
+#include <map>
+
+using namespace unrar;
+using namespace unrar_test;
+
+namespace {
+
+enum class TWrap { Plain, Gzip, GzipBackground };
+
+struct TReadResult {
+    std::vector<TTarEntry> Entries;
+    std::map<std::string, std::string> Contents;
+};
+
+TReadResult ReadAll(const std::string& archive, TWrap wrap) {
+    std::string bytes = wrap == TWrap::Plain ? archive : TTarBuilder::Gzip(archive);
+    TMemorySource source(bytes);
+    auto stream = OpenArchiveStream(source, wrap == TWrap::GzipBackground);
+    TTarReader reader(*stream);
+    TReadResult result;
+    TTarEntry entry;
+    while (reader.Next(entry)) {
+        result.Entries.push_back(entry);
+        std::string& content = result.Contents[entry.Path];
+        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
+            content.append(data.data(), data.size());
+    }
+    return result;
+}
+
+// Reads a finished archive image (already compressed or not) to its end.
+TExitCode ReadRaw(const std::string& bytes) {
+    try {
+        TMemorySource source(bytes);
+        auto stream = OpenArchiveStream(source, false);
+        TTarReader reader(*stream);
+        TTarEntry entry;
+        while (reader.Next(entry))
+            while (!reader.ReadData().empty()) {
+            }
+        return ecSuccess;
+    } catch (const TArchiveError& e) {
+        return e.Code();
+    }
+}
+
+const std::string GnuLong = "gnu/" + std::string(150, 'g') + ".txt";
+const std::string PaxLong = "pax/" + std::string(120, 'p') + "/" + std::string(90, 'q') + ".txt";
+
+std::string SampleTree() {
+    TTarBuilder tar;
+    tar.Dir("top/");
+    tar.File("top/a.txt", "alpha");
+    tar.File("top/empty", "");
+    tar.File("top/block", std::string(512, 'b'));
+    tar.File("top/block+1", std::string(513, 'c'));
+    tar.File(GnuLong, "gnu long", TLongForm::Gnu);
+    tar.File(PaxLong, "pax long", TLongForm::Pax);
+    tar.Header("name-in-field", '0', 3, "", "the/prefix");
+    tar.Content("pfx");
+    tar.Link('2', "top/sym", std::string(130, 's'));
+    tar.File("top/big", NoiseBytes(3 * 1024 * 1024 + 17));
+    tar.End();
+    return tar.Data;
+}
+
+class UnrarReaderRoundTrip : public testing::TestWithParam<TWrap> {};
+
+TEST_P(UnrarReaderRoundTrip, EveryEntryWithItsNameKindAndData) {
+    auto result = ReadAll(SampleTree(), GetParam());
+    std::vector<std::string> names;
+    for (const auto& e : result.Entries)
+        names.push_back(e.Path);
+    EXPECT_EQ(names, (std::vector<std::string>{"top/", "top/a.txt", "top/empty", "top/block",
+                                               "top/block+1", GnuLong, PaxLong,
+                                               "the/prefix/name-in-field", "top/sym", "top/big"}));
+    EXPECT_EQ(result.Entries[0].Kind, TEntryKind::Directory);
+    EXPECT_EQ(result.Entries[8].Kind, TEntryKind::SymLink);
+    EXPECT_EQ(result.Entries[8].LinkPath, std::string(130, 's'));
+    EXPECT_EQ(result.Entries[1].MTime, 1600000000);
+    EXPECT_EQ(result.Contents["top/a.txt"], "alpha");
+    EXPECT_EQ(result.Contents["top/empty"], "");
+    EXPECT_EQ(result.Contents["top/block"], std::string(512, 'b'));
+    EXPECT_EQ(result.Contents["top/block+1"], std::string(513, 'c'));
+    EXPECT_EQ(result.Contents[GnuLong], "gnu long");
+    EXPECT_EQ(result.Contents[PaxLong], "pax long");
+    EXPECT_EQ(result.Contents["the/prefix/name-in-field"], "pfx");
+    EXPECT_EQ(result.Contents["top/big"], NoiseBytes(3 * 1024 * 1024 + 17));
+}
+
+TEST_P(UnrarReaderRoundTrip, SkipsUnreadDataOfEntries) {
+    std::string bytes = GetParam() == TWrap::Plain ? SampleTree() : TTarBuilder::Gzip(SampleTree());
+    TMemorySource source(bytes);
+    auto stream = OpenArchiveStream(source, GetParam() == TWrap::GzipBackground);
+    TTarReader reader(*stream);
+    TTarEntry entry;
+    std::vector<std::string> names;
+    while (reader.Next(entry)) {
+        names.push_back(entry.Path);
+        if (entry.Path == "top/block+1") reader.ReadData(); // part of it only
+    }
+    EXPECT_EQ(names.size(), 10u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, UnrarReaderRoundTrip,
+                         testing::Values(TWrap::Plain, TWrap::Gzip, TWrap::GzipBackground));
+
+TEST(UnrarReader, PaxSizeOverridesTheHeaderField) {
+    TTarBuilder tar;
+    tar.Pax(TTarBuilder::PaxRecord("size", "700") + TTarBuilder::PaxRecord("mtime", "12.5"));
+    tar.Header("sized", '0', 0);
+    tar.Content(std::string(700, 'z'));
+    tar.File("after", "ok");
+    tar.End();
+    auto result = ReadAll(tar.Data, TWrap::Gzip);
+    ASSERT_EQ(result.Entries.size(), 2u);
+    EXPECT_EQ(result.Contents["sized"], std::string(700, 'z'));
+    EXPECT_EQ(result.Entries[0].MTime, 12);
+    EXPECT_EQ(result.Contents["after"], "ok");
+}
+
+TEST(UnrarReader, ConcatenatedGzipMembersAreOneArchive) {
+    TTarBuilder first, second;
+    first.File("one", "1");
+    second.File("two", "2");
+    second.End();
+    std::string bytes = TTarBuilder::Gzip(first.Data) + TTarBuilder::Gzip(second.Data);
+    TMemorySource source(bytes);
+    auto stream = OpenArchiveStream(source, true);
+    TTarReader reader(*stream);
+    TTarEntry entry;
+    int count = 0;
+    while (reader.Next(entry))
+        ++count;
+    EXPECT_EQ(count, 2);
+}
+
+struct TDamage {
+    const char* Name;
+    std::string (*Make)();
+};
+
+std::string Gz(const std::string& tar) {
+    return TTarBuilder::Gzip(tar);
+}
+
+std::string SmallTree() {
+    TTarBuilder tar;
+    tar.File("a.txt", NoiseBytes(5000));
+    tar.File("b.txt", "bee");
+    tar.End();
+    return tar.Data;
+}
+
+const TDamage Damages[] = {
+    {"CutInsideCompressedData",
+     [] {
+         auto g = Gz(SmallTree());
+         return g.substr(0, g.size() / 2);
+     }},
+    {"CutBeforeGzipTrailer",
+     [] {
+         auto g = Gz(SmallTree());
+         return g.substr(0, g.size() - 8);
+     }},
+    {"CutInsideGzipTrailer",
+     [] {
+         auto g = Gz(SmallTree());
+         return g.substr(0, g.size() - 3);
+     }},
+    {"WrongCrc",
+     [] {
+         auto g = Gz(SmallTree());
+         g[g.size() - 8] ^= 0x55;
+         return g;
+     }},
+    {"WrongLength",
+     [] {
+         auto g = Gz(SmallTree());
+         g[g.size() - 1] ^= 0x01;
+         return g;
+     }},
+    {"FlippedCompressedByte",
+     [] {
+         auto g = Gz(SmallTree());
+         g[g.size() / 2] ^= 0xff;
+         return g;
+     }},
+    {"GarbageAfterGzip", [] { return Gz(SmallTree()) + "garbage"; }},
+    {"BadHeaderChecksum",
+     [] {
+         auto t = SmallTree();
+         t[512 * 11 + 3] ^= 1; // name of the second header
+         return Gz(t);
+     }},
+    {"PlainCutInsideData", [] { return SmallTree().substr(0, 2048); }},
+    {"PlainCutInsideHeader", [] { return SmallTree().substr(0, 512 * 11 + 100); }},
+    {"NoEndMarker", [] { return Gz(SmallTree().substr(0, 512 * 13)); }},
+    {"OversizedLongName",
+     [] {
+         TTarBuilder tar;
+         tar.Header("././@LongLink", 'L', 1 << 20);
+         tar.Content(std::string(1 << 20, 'n'));
+         tar.End();
+         return Gz(tar.Data);
+     }},
+    {"MalformedPaxRecord",
+     [] {
+         TTarBuilder tar;
+         tar.Pax("99 path=x\n");
+         tar.File("x", "x");
+         tar.End();
+         return Gz(tar.Data);
+     }},
+    {"NegativeSize",
+     [] {
+         TTarBuilder tar;
+         tar.Header("neg", '0', 0);
+         std::memset(&tar.Data[124], 0xff, 12);
+         std::memset(&tar.Data[148], ' ', 8);
+         unsigned sum = 0;
+         for (int i = 0; i < 512; ++i)
+             sum += static_cast<unsigned char>(tar.Data[i]);
+         std::snprintf(&tar.Data[148], 8, "%06o", sum);
+         tar.End();
+         return Gz(tar.Data);
+     }},
+    {"NotAnArchive",
+     [] { return std::string("This is plain text, not an archive.\n") + std::string(600, 'x'); }},
+};
+
+void PrintTo(const TDamage& d, std::ostream* os) {
+    *os << d.Name;
+}
+
+class UnrarReaderDamage : public testing::TestWithParam<TDamage> {};
+
+TEST_P(UnrarReaderDamage, EndsWithDamagedArchive) {
+    EXPECT_EQ(ReadRaw(GetParam().Make()), ecDamaged);
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, UnrarReaderDamage, testing::ValuesIn(Damages),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(UnrarReader, IntactArchivesReadToTheEnd) {
+    EXPECT_EQ(ReadRaw(Gz(SmallTree())), ecSuccess);
+    EXPECT_EQ(ReadRaw(SmallTree()), ecSuccess);
+    // A single zero block before the end of data, as some writers leave it.
+    EXPECT_EQ(ReadRaw(Gz(SmallTree().substr(0, 512 * 14))), ecSuccess);
+}
+
+struct TNumberCase {
+    std::string Field;
+    bool Valid;
+    int64_t Value;
+};
+
+void PrintTo(const TNumberCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.Field);
+}
+
+class UnrarNumberField : public testing::TestWithParam<TNumberCase> {};
+
+TEST_P(UnrarNumberField, ParsesOctalAndBase256) {
+    int64_t value = -999;
+    const auto& c = GetParam();
+    ASSERT_EQ(ParseNumber(c.Field.data(), c.Field.size(), value), c.Valid) << c.Field;
+    if (c.Valid) {
+        EXPECT_EQ(value, c.Value);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, UnrarNumberField,
+    testing::Values(
+        TNumberCase{std::string("0000644\0", 8), true, 0644}, TNumberCase{"   17 ", true, 15},
+        TNumberCase{std::string(8, '\0'), true, 0},
+        TNumberCase{std::string("77777777777\0", 12), true, 077777777777},
+        TNumberCase{std::string("\x80\0\0\0\0\0\0\x02\0\0\0\0", 12), true, int64_t(2) << 32},
+        TNumberCase{std::string(12, '\xff'), true, -1},
+        TNumberCase{std::string("\x80\x7f\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff", 12), false, 0},
+        TNumberCase{"0000008", false, 0}, TNumberCase{"12x", false, 0},
+        TNumberCase{"1 2", false, 0}));
+
+struct TPathCase {
+    std::string Path;
+    TPathVerdict Verdict;
+    std::vector<std::string> Parts;
+};
+
+void PrintTo(const TPathCase& c, std::ostream* os) {
+    *os << '"' << c.Path << '"';
+}
+
+class UnrarSafePath : public testing::TestWithParam<TPathCase> {};
+
+TEST_P(UnrarSafePath, KeepsEveryEntryInsideTheDestination) {
+    std::vector<std::string> parts;
+    EXPECT_EQ(SplitSafePath(GetParam().Path, parts), GetParam().Verdict) << GetParam().Path;
+    if (GetParam().Verdict == TPathVerdict::Ok) {
+        EXPECT_EQ(parts, GetParam().Parts);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, UnrarSafePath,
+    testing::Values(TPathCase{"a/b.txt", TPathVerdict::Ok, {"a", "b.txt"}},
+                    TPathCase{"./a//b/", TPathVerdict::Ok, {"a", "b"}},
+                    TPathCase{"a\\b\\c", TPathVerdict::Ok, {"a", "b", "c"}},
+                    TPathCase{".hidden/..x", TPathVerdict::Ok, {".hidden", "..x"}},
+                    TPathCase{"console/comx/lpt", TPathVerdict::Ok, {"console", "comx", "lpt"}},
+                    TPathCase{"./", TPathVerdict::Empty, {}},
+                    TPathCase{"", TPathVerdict::Empty, {}},
+                    TPathCase{"/etc/passwd", TPathVerdict::Absolute, {}},
+                    TPathCase{"\\Windows\\win.ini", TPathVerdict::Absolute, {}},
+                    TPathCase{"\\\\server\\share\\x", TPathVerdict::Absolute, {}},
+                    TPathCase{"C:/boot.ini", TPathVerdict::Drive, {}},
+                    TPathCase{"c:relative", TPathVerdict::Drive, {}},
+                    TPathCase{"a/file.txt:stream", TPathVerdict::Drive, {}},
+                    TPathCase{"../up", TPathVerdict::ParentRef, {}},
+                    TPathCase{"a/../../up", TPathVerdict::ParentRef, {}},
+                    TPathCase{"a\\..\\..\\up", TPathVerdict::ParentRef, {}},
+                    TPathCase{"a/..", TPathVerdict::ParentRef, {}},
+                    TPathCase{"a/.. /b", TPathVerdict::BadName, {}},
+                    TPathCase{"a./b", TPathVerdict::BadName, {}},
+                    TPathCase{"CON", TPathVerdict::BadName, {}},
+                    TPathCase{"dir/nul.txt", TPathVerdict::BadName, {}},
+                    TPathCase{"Com7", TPathVerdict::BadName, {}},
+                    TPathCase{"aux .log", TPathVerdict::BadName, {}},
+                    TPathCase{"what?.txt", TPathVerdict::BadName, {}},
+                    TPathCase{std::string("tab\tname"), TPathVerdict::BadName, {}}));
+
+struct TMaskCase {
+    std::string Mask;
+    std::string Path;
+    bool Recurse;
+    bool Selected;
+};
+
+void PrintTo(const TMaskCase& c, std::ostream* os) {
+    *os << c.Mask << " on " << c.Path;
+}
+
+class UnrarMasks : public testing::TestWithParam<TMaskCase> {};
+
+TEST_P(UnrarMasks, SelectEntries) {
+    std::vector<std::string> parts;
+    ASSERT_EQ(SplitSafePath(GetParam().Path, parts), TPathVerdict::Ok);
+    EXPECT_EQ(MaskSelects(GetParam().Mask, parts, GetParam().Recurse), GetParam().Selected)
+        << GetParam().Mask << " " << GetParam().Path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wildcards, UnrarMasks,
+    testing::Values(TMaskCase{"*.*", "Demos/Compiled/VCDemo.exe", false, true},
+                    TMaskCase{"*.*", "README", false, true}, TMaskCase{"*", "a/b/c", false, true},
+                    TMaskCase{"*.exe", "Demos/Compiled/VCDemo.exe", true, true},
+                    TMaskCase{"*.exe", "Demos/Compiled/VCDemo.exe", false, false},
+                    TMaskCase{"*.EXE", "setup.exe", false, true},
+                    TMaskCase{"?CDemo.*", "x/VCDemo.dsw", true, true},
+                    TMaskCase{"?CDemo.*", "x/VBDemo.dsw", true, false},
+                    TMaskCase{"Help\\*.hlp", "Help/ZelkX.HLP", false, true},
+                    TMaskCase{"Help/*", "Demos/ZelkX.HLP", false, false},
+                    TMaskCase{"*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false, false},
+                    TMaskCase{"*.txt", "notes.txt.bak", false, false}));
+
+struct TLineCase {
+    std::vector<std::string> Args;
+    bool Valid;
+    std::string Archive, Destination;
+    std::vector<std::string> Masks;
+    bool Overwrite = false;
+};
+
+void PrintTo(const TLineCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.Args);
+}
+
+class UnrarCommandLine : public testing::TestWithParam<TLineCase> {};
+
+TEST_P(UnrarCommandLine, IsReadOrRefused) {
+    TOptions options;
+    std::string error;
+    const auto& c = GetParam();
+    ASSERT_EQ(ParseCommandLine(c.Args, options, error), c.Valid) << error;
+    if (!c.Valid) {
+        EXPECT_FALSE(error.empty());
+        return;
+    }
+    EXPECT_EQ(options.Archive, c.Archive);
+    EXPECT_EQ(options.Destination, c.Destination);
+    EXPECT_EQ(options.Masks, c.Masks);
+    EXPECT_EQ(options.Overwrite, c.Overwrite);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UnrarCommandLine,
+    testing::Values(
+        // The setup program's line, as the Windows C runtime splits it: the
+        // backslash before the closing quote escapes the quote.
+        TLineCase{{"x", "-c-", "-cfg-", "-dh", "-idp", "-o+", "-r", "-y", "data.arc", "*.*",
+                   "C:\\Program files\\Grenwick\\Morvane ActiveX\""},
+                  true,
+                  "data.arc",
+                  "C:\\Program files\\Grenwick\\Morvane ActiveX",
+                  {"*.*"},
+                  true},
+        TLineCase{{"x", "-o+", "data.arc", "*.*", "C:\\dest\\"},
+                  true,
+                  "data.arc",
+                  "C:\\dest\\",
+                  {"*.*"},
+                  true},
+        TLineCase{{"X", "-O+", "a.tgz", "out/"}, true, "a.tgz", "out/", {"*"}, true},
+        TLineCase{{"x", "a.tgz"}, true, "a.tgz", "", {"*"}, false},
+        TLineCase{{"x", "-o+", "-o-", "a.tgz", "*.txt", "*.exe", "d/"},
+                  true,
+                  "a.tgz",
+                  "d/",
+                  {"*.txt", "*.exe"},
+                  true},
+        TLineCase{{"x", "--", "-dash.tgz", "d/"}, true, "-dash.tgz", "d/", {"*"}, false},
+        TLineCase{{"lb", "data.arc"}, true, "data.arc", "", {"*"}, false},
+        TLineCase{{}, false, "", "", {}}, TLineCase{{"t", "data.arc"}, false, "", "", {}},
+        TLineCase{{"x", "-p", "data.arc"}, false, "", "", {}},
+        TLineCase{{"x", "-ad", "data.arc"}, false, "", "", {}},
+        TLineCase{{"x", "-o+", "-y"}, false, "", "", {}},
+        TLineCase{{"x", "data.arc", "a\"b\""}, false, "", "", {}},
+        TLineCase{{"x", "data.arc", "", "d/"}, false, "", "", {}}));
+
+} // namespace

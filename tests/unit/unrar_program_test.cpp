@@ -1,0 +1,562 @@
+// The extraction program as the setup program runs it: a child process with
+// a command line, files on disk, an exit code and its two output streams.
+#include <gtest/gtest.h>
+
+#include "unit/unrar_tar_builder.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
+#endif
+
+namespace fs = std::filesystem;
+using namespace unrar_test;
+
+namespace {
+
+struct TRunResult {
+    int ExitCode = -1;
+    std::string Out, Err;
+    long MaxRssKb = 0; // peak resident memory of the child, sampled (POSIX only)
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(data.data(), std::streamsize(data.size()));
+}
+
+#ifdef _WIN32
+
+std::string ProgramPath() {
+    // The build passes the Linux path of unrar.exe; Wine shows / as Z:.
+    std::string path = UNRAR_PROGRAM;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (auto& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+// Runs unrar.exe with a raw command line, as CreateProcess passes it.
+TRunResult RunCommandLine(const std::string& commandLine, const fs::path& folder) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    fs::path outPath = folder / "stdout.txt", errPath = folder / "stderr.txt";
+    auto create = [&](const fs::path& p) {
+        return CreateFileA(p.string().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE out = create(outPath), err = create(errPath);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi{};
+    std::string line = commandLine;
+    std::string program = ProgramPath();
+    TRunResult result;
+    if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                       nullptr, folder.string().c_str(), &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        result.ExitCode = int(code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    result.Out = ReadFile(outPath);
+    result.Err = ReadFile(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return result;
+}
+
+std::string Quote(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+    std::string quoted = "\"";
+    size_t slashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++slashes;
+            continue;
+        }
+        quoted.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+        slashes = 0;
+        quoted += c;
+    }
+    quoted.append(slashes * 2, '\\');
+    return quoted + "\"";
+}
+
+TRunResult RunUnrar(const std::vector<std::string>& args, const fs::path& folder) {
+    std::string line = "unrar.exe";
+    for (const auto& arg : args)
+        line += " " + Quote(arg);
+    return RunCommandLine(line, folder);
+}
+
+#else
+
+// Peak memory of the running program, once it is the program: before exec
+// the child still shares its parent's memory, and so does the kernel's
+// rusage figure, which is why it is sampled here instead.
+long PeakMemoryKb(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string key;
+    long peak = 0;
+    bool isProgram = false;
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Name:", 0) == 0) isProgram = line == "Name:\tunrar";
+        if (line.rfind("VmHWM:", 0) == 0) peak = std::atol(line.c_str() + 6);
+    }
+    return isProgram ? peak : 0;
+}
+
+TRunResult RunUnrar(const std::vector<std::string>& args, const fs::path& folder) {
+    fs::path outPath = folder / "stdout.txt", errPath = folder / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    std::vector<std::string> all{UNRAR_PROGRAM};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& arg : all)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    TRunResult result;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, UNRAR_PROGRAM, &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        for (;;) {
+            pid_t done = waitpid(pid, &status, WNOHANG);
+            if (done == pid || done < 0) break;
+            result.MaxRssKb = std::max(result.MaxRssKb, PeakMemoryKb(pid));
+            usleep(2000);
+        }
+        result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.Out = ReadFile(outPath);
+    result.Err = ReadFile(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return result;
+}
+
+#endif
+
+const std::string Sep(1, char(fs::path::preferred_separator));
+
+int CountLines(const std::string& text, const std::string& start) {
+    int count = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(start, 0) == 0) ++count;
+    return count;
+}
+
+class UnrarProgram : public testing::Test {
+protected:
+    void SetUp() override {
+        static std::atomic<int> counter{0};
+        Root = fs::temp_directory_path() / ("unrar_test_" +
+                                            std::to_string(
+#ifdef _WIN32
+                                                GetCurrentProcessId()
+#else
+                                                getpid()
+#endif
+                                                    ) +
+                                            "_" + std::to_string(counter++));
+        fs::remove_all(Root);
+        fs::create_directories(Root);
+        Dest = Root / "dest";
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        for (auto& entry : fs::recursive_directory_iterator(Root, ignored))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(Root, ignored);
+    }
+
+    fs::path Archive(const std::string& bytes, const std::string& name = "data.arc") {
+        WriteFile(Root / name, bytes);
+        return Root / name;
+    }
+
+    // The setup program's switches, then the archive, mask and destination.
+    TRunResult Extract(const fs::path& archive, const std::string& mask = "*.*") {
+        return RunUnrar({"x", "-c-", "-cfg-", "-dh", "-idp", "-o+", "-r", "-y", archive.string(),
+                         mask, Dest.string() + Sep},
+                        Root);
+    }
+
+    fs::path Root, Dest;
+};
+
+TEST_F(UnrarProgram, ExtractsATreeWithLongNamesEmptyAndLargeFiles) {
+    const std::string gnuName = "deep/" + std::string(140, 'g') + ".txt";
+    const std::string paxName = "deep/er/" + std::string(110, 'p') + "/" + std::string(60, 'q');
+    const std::string big = NoiseBytes(5 * 1024 * 1024, 7);
+    TTarBuilder tar;
+    tar.Dir("deep/");
+    tar.Dir("deep/er/");
+    tar.Dir("empty dir/");
+    tar.File("top.txt", "top level");
+    tar.File("deep/er/est/leaf.txt", "leaf");
+    tar.File(gnuName, "gnu", TLongForm::Gnu);
+    tar.File(paxName, "pax", TLongForm::Pax);
+    tar.File("deep/zero", "");
+    tar.File("big.bin", big);
+    tar.End();
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(result.Err, "");
+    EXPECT_EQ(ReadFile(Dest / "top.txt"), "top level");
+    EXPECT_EQ(ReadFile(Dest / "deep/er/est/leaf.txt"), "leaf");
+    EXPECT_EQ(ReadFile(Dest / gnuName), "gnu");
+    EXPECT_EQ(ReadFile(Dest / paxName), "pax");
+    EXPECT_TRUE(fs::is_regular_file(Dest / "deep/zero"));
+    EXPECT_EQ(fs::file_size(Dest / "deep/zero"), 0u);
+    EXPECT_TRUE(fs::is_directory(Dest / "empty dir"));
+    EXPECT_EQ(ReadFile(Dest / "big.bin"), big);
+    // One line per file, named with this system's separators, then the summary.
+    EXPECT_EQ(CountLines(result.Out, "Extracting  "), 6);
+    EXPECT_NE(result.Out.find("Extracting  deep" + Sep + "er" + Sep + "est" + Sep + "leaf.txt"),
+              std::string::npos);
+    EXPECT_NE(result.Out.find("All OK: 6 files, 3 folders"), std::string::npos) << result.Out;
+}
+
+TEST_F(UnrarProgram, KeepsModificationTimes) {
+    TTarBuilder tar;
+    tar.File("dated.txt", "x");
+    tar.End();
+    ASSERT_EQ(Extract(Archive(TTarBuilder::Gzip(tar.Data))).ExitCode, 0);
+    auto written = fs::last_write_time(Dest / "dated.txt");
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::file_clock::to_sys(written).time_since_epoch());
+    EXPECT_EQ(seconds.count(), 1600000000);
+}
+
+TEST_F(UnrarProgram, OverwritesExistingReadOnlyFiles) {
+    fs::create_directories(Dest / "sub");
+    WriteFile(Dest / "sub/file.txt", "old contents, longer than the new");
+    fs::permissions(Dest / "sub/file.txt", fs::perms::owner_read | fs::perms::group_read);
+    TTarBuilder tar;
+    tar.File("sub/file.txt", "new");
+    tar.End();
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(ReadFile(Dest / "sub/file.txt"), "new");
+}
+
+TEST_F(UnrarProgram, KeepsExistingFilesWhenAsked) {
+    fs::create_directories(Dest);
+    WriteFile(Dest / "keep.txt", "mine");
+    TTarBuilder tar;
+    tar.File("keep.txt", "theirs");
+    tar.File("new.txt", "new");
+    tar.End();
+    auto result = RunUnrar(
+        {"x", "-o-", "-y", Archive(TTarBuilder::Gzip(tar.Data)).string(), Dest.string() + Sep},
+        Root);
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(ReadFile(Dest / "keep.txt"), "mine");
+    EXPECT_EQ(ReadFile(Dest / "new.txt"), "new");
+    EXPECT_NE(result.Out.find("Skipping    keep.txt"), std::string::npos);
+}
+
+TEST_F(UnrarProgram, ListsFilesBare) {
+    TTarBuilder tar;
+    tar.Dir("Demos/");
+    tar.File("Demos/Compiled/VCDemo.exe", "MZ");
+    tar.File("Morvane.url", "[InternetShortcut]");
+    tar.End();
+    auto result = RunUnrar({"lb", Archive(TTarBuilder::Gzip(tar.Data)).string()}, Root);
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(result.Out, "Demos" + Sep + "Compiled" + Sep + "VCDemo.exe\nMorvane.url\n");
+    EXPECT_FALSE(fs::exists(Dest));
+}
+
+#ifdef _WIN32
+TEST_F(UnrarProgram, TakesTheSetupProgramsCommandLine) {
+    // Exactly as the setup program starts it: working folder holding
+    // data.arc, a quoted destination with a space whose backslash precedes
+    // the closing quote, two blanks before the archive name.
+    TTarBuilder tar;
+    tar.File("MorvaneXControls.ocx", "MZ");
+    tar.End();
+    Archive(TTarBuilder::Gzip(tar.Data));
+    fs::path dest = Root / "Program files" / "Morvane ActiveX";
+    auto result = RunCommandLine(
+        "unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" + dest.string() + "\\\"", Root);
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(ReadFile(dest / "MorvaneXControls.ocx"), "MZ");
+}
+#else
+TEST_F(UnrarProgram, TakesTheSetupProgramsCommandLine) {
+    // The same line after the Windows C runtime split it: the destination
+    // arrives with the escaped closing quote.
+    TTarBuilder tar;
+    tar.File("MorvaneXControls.ocx", "MZ");
+    tar.End();
+    Archive(TTarBuilder::Gzip(tar.Data));
+    fs::path dest = Root / "Program files" / "Morvane ActiveX";
+    auto result = RunUnrar({"x", "-c-", "-cfg-", "-dh", "-idp", "-o+", "-r", "-y", "data.arc",
+                            "*.*", dest.string() + "\""},
+                           Root);
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(ReadFile(dest / "MorvaneXControls.ocx"), "MZ");
+}
+#endif
+
+// Entries that would write outside the destination are skipped with a
+// message; the rest is extracted and the run ends with a warning (1).
+struct TRefusal {
+    const char* Name;
+    void (*Add)(TTarBuilder& tar, const fs::path& root);
+    const char* Message;
+};
+
+std::string WithoutDrive(const fs::path& p) {
+    std::string text = p.string();
+    return text.size() > 1 && text[1] == ':' ? text.substr(2) : text;
+}
+
+const TRefusal Refusals[] = {
+    {"AbsolutePath",
+     [](TTarBuilder& tar, const fs::path& root) {
+         tar.File(WithoutDrive(root / "escaped_abs.txt"), "x");
+     },
+     "absolute path"},
+    {"DriveLetter",
+     [](TTarBuilder& tar, const fs::path& root) {
+         tar.File("C:" + WithoutDrive(root / "escaped_drive.txt"), "x");
+     },
+     "drive letter"},
+    {"ParentFolder", [](TTarBuilder& tar, const fs::path&) { tar.File("../escaped_up.txt", "x"); },
+     "(..)"},
+    {"ParentFolderInside",
+     [](TTarBuilder& tar, const fs::path&) { tar.File("a/..\\..\\escaped_up2.txt", "x"); }, "(..)"},
+    {"SymbolicLink",
+     [](TTarBuilder& tar, const fs::path& root) {
+         tar.Link('2', "link", root.string());
+         tar.File("link/escaped_via_link.txt", "x");
+     },
+     "link entry"},
+    {"HardLink",
+     [](TTarBuilder& tar, const fs::path& root) {
+         tar.Link('1', "hard", (root / "escaped_hard.txt").string());
+     },
+     "link entry"},
+    {"DeviceName", [](TTarBuilder& tar, const fs::path&) { tar.File("sub/CON.txt", "x"); },
+     "not allowed"},
+};
+
+void PrintTo(const TRefusal& r, std::ostream* os) {
+    *os << r.Name;
+}
+
+class UnrarRefusal : public UnrarProgram, public testing::WithParamInterface<TRefusal> {};
+
+TEST_P(UnrarRefusal, SkipsTheEntryAndWarns) {
+    TTarBuilder tar;
+    tar.File("ok.txt", "ok");
+    GetParam().Add(tar, Root);
+    tar.File("after.txt", "after");
+    tar.End();
+    WriteFile(Root / "escaped_hard.txt", "target of the hard link");
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_NE(result.Err.find("unrar: refused "), std::string::npos) << result.Err;
+    EXPECT_NE(result.Err.find(GetParam().Message), std::string::npos) << result.Err;
+    EXPECT_EQ(ReadFile(Dest / "ok.txt"), "ok");
+    EXPECT_EQ(ReadFile(Dest / "after.txt"), "after");
+    for (const auto& entry : fs::directory_iterator(Root)) {
+        std::string name = entry.path().filename().string();
+        if (name != "escaped_hard.txt") {
+            EXPECT_EQ(name.rfind("escaped", 0), std::string::npos) << name;
+        }
+    }
+    EXPECT_FALSE(fs::exists(Dest / "hard"));
+    EXPECT_FALSE(fs::is_symlink(Dest / "link"));
+    EXPECT_FALSE(fs::exists(Dest / "sub" / "CON.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, UnrarRefusal, testing::ValuesIn(Refusals),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// Failures: each with its exit code and a message on standard error.
+struct TFailure {
+    const char* Name;
+    std::string (*MakeArchive)();
+    std::vector<std::string> Args; // {A}: archive, {D}: destination
+    int ExitCode;
+    const char* Message;
+};
+
+std::string Sample() {
+    TTarBuilder tar;
+    tar.File("a.bin", NoiseBytes(100000));
+    tar.File("b.txt", "bee");
+    tar.End();
+    return tar.Data;
+}
+
+const TFailure Failures[] = {
+    {"Truncated",
+     [] {
+         auto g = TTarBuilder::Gzip(Sample());
+         return g.substr(0, g.size() * 2 / 3);
+     },
+     {"x", "-o+", "{A}", "{D}"},
+     3,
+     "truncated"},
+    {"BadCrc",
+     [] {
+         auto g = TTarBuilder::Gzip(Sample());
+         g[g.size() - 6] ^= 0x10;
+         return g;
+     },
+     {"x", "-o+", "{A}", "{D}"},
+     3,
+     "incorrect data check"},
+    {"BadHeaderChecksum",
+     [] {
+         auto t = Sample();
+         t[512 * 197 + 1] ^= 0x20; // the second header, after 196 data blocks
+         return TTarBuilder::Gzip(t);
+     },
+     {"x", "-o+", "{A}", "{D}"},
+     3,
+     "header checksum"},
+    {"NoFileMatches",
+     [] { return TTarBuilder::Gzip(Sample()); },
+     {"x", "-o+", "{A}", "*.none", "{D}"},
+     10,
+     "no files"},
+    {"UnknownSwitch",
+     [] { return TTarBuilder::Gzip(Sample()); },
+     {"x", "-zz", "{A}", "{D}"},
+     7,
+     "unknown switch -zz"},
+    {"UnknownCommand",
+     [] { return TTarBuilder::Gzip(Sample()); },
+     {"e", "{A}", "{D}"},
+     7,
+     "unknown command"},
+    {"NoArguments", [] { return std::string(); }, {}, 7, "Usage:"},
+    {"MissingArchive", [] { return std::string(); }, {"x", "{A}.missing", "{D}"}, 6, "cannot open"},
+    {"UnwritableDestination",
+     [] { return TTarBuilder::Gzip(Sample()); },
+     {"x", "-o+", "{A}", "{A}/sub/"},
+     9,
+     "cannot create"},
+};
+
+void PrintTo(const TFailure& f, std::ostream* os) {
+    *os << f.Name;
+}
+
+class UnrarFailure : public UnrarProgram, public testing::WithParamInterface<TFailure> {};
+
+TEST_P(UnrarFailure, EndsWithItsExitCodeAndMessage) {
+    fs::path archive = Archive(GetParam().MakeArchive());
+    std::vector<std::string> args;
+    for (std::string arg : GetParam().Args) {
+        if (size_t at = arg.find("{A}"); at != std::string::npos)
+            arg.replace(at, 3, archive.string());
+        if (arg == "{D}") arg = Dest.string() + Sep;
+        args.push_back(arg);
+    }
+    auto result = RunUnrar(args, Root);
+    EXPECT_EQ(result.ExitCode, GetParam().ExitCode) << result.Err;
+    EXPECT_NE(result.Err.find(GetParam().Message), std::string::npos) << result.Err;
+    // A damaged archive never leaves a partly written file behind.
+    if (std::string(GetParam().Name) == "Truncated") {
+        EXPECT_FALSE(fs::exists(Dest / "a.bin"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, UnrarFailure, testing::ValuesIn(Failures),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+#ifndef _WIN32
+TEST_F(UnrarProgram, MemoryStaysFlatWhateverTheArchiveSize) {
+    // Peak memory of a run over a tiny archive and over one of 96 MB in
+    // thousands of entries: streaming keeps them close.
+    TTarBuilder small;
+    small.File("one.txt", "1");
+    small.End();
+    auto smallRun = Extract(Archive(TTarBuilder::Gzip(small.Data), "small.arc"));
+    ASSERT_EQ(smallRun.ExitCode, 0) << smallRun.Err;
+    fs::remove_all(Dest);
+
+    // Written as a stream: the test process must stay small, as a child's
+    // peak memory counts what it shared with its parent before exec.
+    fs::path large = Root / "large.arc";
+    gzFile gz = gzopen(large.string().c_str(), "wb1");
+    ASSERT_NE(gz, nullptr);
+    auto put = [gz](const std::string& data) { gzwrite(gz, data.data(), unsigned(data.size())); };
+    TTarBuilder huge;
+    huge.Header("huge.bin", '0', 64 << 20);
+    put(huge.Data);
+    const std::string megabyte(1 << 20, '\x5a');
+    for (int i = 0; i < 64; ++i)
+        put(megabyte);
+    for (int i = 0; i < 4000; ++i) {
+        TTarBuilder entry;
+        entry.File("many/d" + std::to_string(i % 40) + "/f" + std::to_string(i),
+                   NoiseBytes(8192, i));
+        put(entry.Data);
+    }
+    TTarBuilder end;
+    end.End();
+    put(end.Data);
+    gzclose(gz);
+    auto largeRun = Extract(large);
+    ASSERT_EQ(largeRun.ExitCode, 0) << largeRun.Err;
+    EXPECT_EQ(fs::file_size(Dest / "huge.bin"), uint64_t(64) << 20);
+    ASSERT_GT(smallRun.MaxRssKb, 0);
+    EXPECT_LT(largeRun.MaxRssKb - smallRun.MaxRssKb, 24 * 1024)
+        << "small run " << smallRun.MaxRssKb << " KB, large run " << largeRun.MaxRssKb << " KB";
+}
+
+TEST_F(UnrarProgram, NeverFollowsALinkAlreadyInTheDestination) {
+    fs::create_directories(Dest);
+    fs::create_directories(Root / "outside");
+    fs::create_directory_symlink(Root / "outside", Dest / "planted");
+    TTarBuilder tar;
+    tar.File("planted/file.txt", "x");
+    tar.End();
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+    EXPECT_EQ(result.ExitCode, 9);
+    EXPECT_NE(result.Err.find("not followed"), std::string::npos) << result.Err;
+    EXPECT_FALSE(fs::exists(Root / "outside" / "file.txt"));
+}
+#endif
+
+} // namespace
