@@ -57,7 +57,7 @@ TCmdOptions::TCmdOptions(const std::vector<std::string>& Args, TDirectoryTest Di
         ~TTableGuard() { Table.clear(); }
     } Guard{FOptions};
 
-    AddOptions();
+    TCmdOptions::AddOptions(); // a constructor reaches only its own class's version
     for (const std::string& Arg : Args)
         for (const auto& Item : FOptions)
             if (Item->Accept(Arg)) break;
