@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <shobjidl.h>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +149,102 @@ inline bool CloseFolderWindow(const std::string& Title, DWORD TimeoutMs) {
         }
     }
     return false;
+}
+
+// The target path stored in a link file, as the shell reads it back;
+// empty when the file cannot be loaded as a link.
+inline std::string LinkTarget(const std::string& LinkFile) {
+    std::string Result;
+    IShellLinkA* Link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&Link))))
+        return Result;
+    IPersistFile* File = nullptr;
+    if (SUCCEEDED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&File)))) {
+        WCHAR Wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, LinkFile.c_str(), -1, Wide, MAX_PATH);
+        char Buffer[MAX_PATH];
+        WIN32_FIND_DATAA Find;
+        if (SUCCEEDED(File->Load(Wide, STGM_READ)) &&
+            SUCCEEDED(Link->GetPath(Buffer, sizeof Buffer, &Find, SLGP_RAWPATH)))
+            Result = Buffer;
+        File->Release();
+    }
+    Link->Release();
+    return Result;
+}
+
+// Runs CommandLine in Folder and returns its exit code (-1: not started or
+// not ended within TimeoutMs, in which case it is stopped).
+inline long RunProgram(const std::string& CommandLine, const std::string& Folder,
+                       DWORD TimeoutMs = 120000) {
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Process{};
+    std::string Line = CommandLine;
+    if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder.c_str(),
+                        &Startup, &Process))
+        return -1;
+    CloseHandle(Process.hThread);
+    DWORD Code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(Process.hProcess, TimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(Process.hProcess, &Code);
+    else
+        TerminateProcess(Process.hProcess, 1);
+    CloseHandle(Process.hProcess);
+    return static_cast<long>(Code);
+}
+
+// The Recycle Bin as Wine keeps it: the freedesktop trash below
+// XDG_DATA_HOME, seen through drive Z:. Empty when XDG_DATA_HOME is unset.
+inline std::string TrashFolder() {
+    char Buffer[MAX_PATH];
+    DWORD Length = GetEnvironmentVariableA("XDG_DATA_HOME", Buffer, sizeof Buffer);
+    if (Length == 0 || Length >= sizeof Buffer) return {};
+    std::string Path = std::string("Z:") + Buffer + "/Trash";
+    for (char& C : Path)
+        if (C == '/') C = '\\';
+    return Path;
+}
+
+// Wine keeps no trash unless the folder above it exists; without one it
+// deletes for good what should be recycled.
+inline void EnsureTrashHome() {
+    std::string Trash = TrashFolder();
+    if (!Trash.empty()) CreateDirectoryA(Trash.substr(0, Trash.rfind('\\')).c_str(), nullptr);
+}
+
+// Names of the trash's entries whose original path contains Token.
+inline std::vector<std::string> TrashEntriesWith(const std::string& Token) {
+    std::vector<std::string> Names;
+    std::string Info = TrashFolder() + "\\info";
+    WIN32_FIND_DATAA Entry;
+    HANDLE Find = FindFirstFileA((Info + "\\*.trashinfo").c_str(), &Entry);
+    if (Find == INVALID_HANDLE_VALUE) return Names;
+    do {
+        std::string Name = Entry.cFileName;
+        FILE* File = std::fopen((Info + "\\" + Name).c_str(), "rb");
+        if (!File) continue;
+        char Text[4096];
+        size_t Count = std::fread(Text, 1, sizeof Text - 1, File);
+        std::fclose(File);
+        if (std::string(Text, Count).find(Token) != std::string::npos)
+            Names.push_back(Name.substr(0, Name.size() - 10));
+    } while (FindNextFileA(Find, &Entry));
+    FindClose(Find);
+    return Names;
+}
+
+// Empties the trash of what the tests with Token put there.
+inline void CleanTrash(const std::string& Token) {
+    for (const std::string& Name : TrashEntriesWith(Token)) {
+        std::string Files = TrashFolder() + "\\files\\" + Name;
+        if (FolderExists(Files))
+            WipeTree(Files);
+        else
+            DeleteFileA(Files.c_str());
+        DeleteFileA((TrashFolder() + "\\info\\" + Name + ".trashinfo").c_str());
+    }
 }
 
 // Apartment COM for the test's thread, as the program has on its UI thread.

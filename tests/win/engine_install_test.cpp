@@ -1,0 +1,584 @@
+// Install and uninstall for real under Wine: the extraction program unpacks
+// data.arc, regsvr32 registers the sample control, links land in the Start
+// menu, the record goes into the registry and things go to the trash.
+// unrar.exe and data.arc lie beside this program, as beside the installer.
+
+#include "data/InstallData.h"
+#include "data/OsError.h"
+#include "data/Utils.h"
+#include "engine/Compile.h"
+#include "engine/ShellOps.h"
+#include "MorvaneXControls.h"
+
+#include "win/engine_support.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace enginetest;
+
+namespace {
+
+struct TLink {
+    const char* Target;
+    const char* Name;
+};
+
+// Where each link of the program folder must point, below the destination.
+const TLink ExpectedLinks[] = {
+    {"Demos\\Compiled\\VCDemo.exe", "Morvane ActiveX VC++ 6 Compiled Demo.lnk"},
+    {"Demos\\Compiled\\VBDemo.exe", "Morvane ActiveX VB6 Compiled Demo.lnk"},
+    {"Demos\\Compiled\\CSDemo.exe", "Morvane ActiveX .NET Compiled Demo.lnk"},
+    {"Demos\\CSDemo\\CSDemo.sln", "Morvane ActiveX C# Demo.lnk"},
+    {"Demos\\VBNetDemo\\VBNetDemo.sln", "Morvane ActiveX VB.NET Demo.lnk"},
+    {"Demos\\VBDemo\\VBDemo.vbp", "Morvane ActiveX VB6 Demo.lnk"},
+    {"Demos\\VCDemo\\VCDemo.dsw", "Morvane ActiveX VC++ 6 Demo.lnk"},
+    {"Help\\ZelkX.HLP", "Morvane ActiveX Help.lnk"},
+    {"Morvane.url", "Morvane Web Site.lnk"},
+};
+
+// Marks everything this process creates outside its temp folders.
+std::string Token() {
+    static const std::string Value = "MorvaneEngineTest-" + std::to_string(GetCurrentProcessId());
+    return Value;
+}
+
+using TLines = std::vector<std::string>;
+
+TLines operator+(TLines Left, const TLines& Right) {
+    Left.insert(Left.end(), Right.begin(), Right.end());
+    return Left;
+}
+
+std::string EchoFor(const std::string& InstallDir) {
+    return "unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" +
+           AddTrailingBackslash(InstallDir) + "\"";
+}
+
+TLines InstallHead() {
+    TLines Lines;
+    if (auto System = SystemLine()) Lines = {*System, ""};
+    return Lines + TLines{"Delete old files...", "Extracting component files..."};
+}
+
+const TLines InstallTail = {"Completed",
+                            "Registering component in registry...",
+                            "Completed",
+                            "Create Shortcuts in Start menu folder...",
+                            "Completed",
+                            "",
+                            "All operations done. Press Next to complete installation."};
+
+const TLines UninstallSteps = {"Unregistering component in registry...",
+                               "Completed",
+                               "Delete component files...",
+                               "Completed",
+                               "Delete Start menu Program Folder...",
+                               "Completed",
+                               "",
+                               "Uninstall completed. Press Next to complete uninstall."};
+
+const TLines ExtractionFailed = {"Error extracting component files from archive.",
+                                 "Archive damaged."};
+
+// --- registry -------------------------------------------------------------
+
+struct TRecord {
+    bool Exists = false;
+    std::string InstallDir, StartFolder, InstalledVersion;
+};
+
+std::string ReadString(HKEY Root, const std::string& Key, const char* Value) {
+    char Buffer[1024];
+    DWORD Size = sizeof Buffer;
+    if (RegGetValueA(Root, Key.c_str(), Value, RRF_RT_REG_SZ, nullptr, Buffer, &Size) !=
+        ERROR_SUCCESS)
+        return {};
+    return Buffer;
+}
+
+TRecord ReadRecord() {
+    TRecord Record;
+    HKEY Key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ, &Key) != ERROR_SUCCESS)
+        return Record;
+    RegCloseKey(Key);
+    Record.Exists = true;
+    Record.InstallDir = ReadString(HKEY_LOCAL_MACHINE, RecordKey, "InstallDir");
+    Record.StartFolder = ReadString(HKEY_LOCAL_MACHINE, RecordKey, "StartFolder");
+    Record.InstalledVersion = ReadString(HKEY_LOCAL_MACHINE, RecordKey, "InstalledVersion");
+    return Record;
+}
+
+void DeleteRecord() {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, RecordKey);
+}
+
+const std::string ClsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;
+
+// The file the control is registered with; empty when not registered.
+std::string RegisteredServer() {
+    return ReadString(HKEY_CLASSES_ROOT, ClsidKey + "\\InprocServer32", nullptr);
+}
+
+void RemoveRegistration() {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, ClsidKey.c_str());
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_PROGID);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_VI_PROGID);
+}
+
+bool SamePath(const std::string& A, const std::string& B) {
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, A.c_str(), -1, B.c_str(), -1) ==
+           CSTR_EQUAL;
+}
+
+// Plain files of a folder (no sub-folders), sorted.
+TLines FilesIn(const std::string& Folder) {
+    TLines Names;
+    WIN32_FIND_DATAA Entry;
+    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
+    if (Find == INVALID_HANDLE_VALUE) return Names;
+    do {
+        if (!(Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Names.push_back(Entry.cFileName);
+    } while (FindNextFileA(Find, &Entry));
+    FindClose(Find);
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
+
+// --- fixture --------------------------------------------------------------
+
+// A run of the installer as the progress page makes it: the installation
+// data read from a "version" file in the current folder, a destination and
+// a program folder of the test's own.
+class ProcedureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureTrashHome();
+        DeleteRecord();
+        ASSERT_TRUE(RegisteredServer().empty()) << "the control is registered before the test";
+        WriteFileBytes(Work / "version", "2.5.1\r\n");
+        Current = std::make_unique<TCurrentFolder>(Work.Path());
+        Data = std::make_unique<TInstallData>();
+        InstallData = Data.get();
+        ASSERT_FALSE(Data->ProgramsDir.empty());
+        static int Run = 0;
+        Outer = Token() + "-" + std::to_string(++Run);
+        Inner = "Edition " + Outer;
+        WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer); // a crashed earlier run's
+        Data->StartFolder = Outer + "\\" + Inner;
+        Data->InstallDir = Work / ("Dest " + Outer);
+    }
+
+    void TearDown() override {
+        RemoveRegistration();
+        DeleteRecord();
+        if (Data) WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer);
+        CleanTrash(Token());
+        InstallData = nullptr;
+        Data.reset();
+        Current.reset();
+    }
+
+    // A new engine whose step lines land in Page, as the page's hook does.
+    std::unique_ptr<TCompiler> NewEngine() {
+        Page.clear();
+        auto Engine = std::make_unique<TCompiler>();
+        Engine->OnOutputLine = [this](const std::string& Line, bool&) { Page.push_back(Line); };
+        return Engine;
+    }
+
+    std::string ProgramFolder() const {
+        return AddTrailingBackslash(Data->ProgramsDir) + Data->StartFolder;
+    }
+    std::string LogFile() const { return Work / "install.log"; }
+
+    // Install, closing the Explorer window it opens on the program folder.
+    void InstallNow(TCompiler& Engine) {
+        EXPECT_TRUE(Engine.Install());
+        EXPECT_TRUE(CloseFolderWindow(Inner, 20000)) << "no Explorer window on the program folder";
+    }
+
+    // The lines the extraction program wrote: between the echo and the
+    // first "Completed".
+    static TLines Captured(const TLines& Log, size_t After) {
+        auto End = std::find(Log.begin() + After, Log.end(), "Completed");
+        return TLines(Log.begin() + After, End);
+    }
+
+    TComApartment Com;
+    TTempFolder Work{"engine"};
+    std::unique_ptr<TCurrentFolder> Current;
+    std::unique_ptr<TInstallData> Data;
+    std::string Outer, Inner;
+    TLines Page;
+};
+
+TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
+    const std::string Dest = Data->InstallDir;
+    // What an earlier installation left: a file in the destination, and in
+    // the program folder an old link beside a sub-folder and a hidden file.
+    const std::string OldFile = "old-" + Outer + ".txt";
+    ASSERT_TRUE(CreateDirectoryA(Dest.c_str(), nullptr));
+    WriteFileBytes(Dest + "\\" + OldFile, "old");
+    const std::string Programs = AddTrailingBackslash(Data->ProgramsDir);
+    ASSERT_TRUE(CreateDirectoryA((Programs + Outer).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(ProgramFolder().c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((ProgramFolder() + "\\Keep").c_str(), nullptr));
+    WriteFileBytes(ProgramFolder() + "\\Old Demo.lnk", "old");
+    WriteFileBytes(ProgramFolder() + "\\hidden.lnk", "hidden");
+    SetFileAttributesA((ProgramFolder() + "\\hidden.lnk").c_str(), FILE_ATTRIBUTE_HIDDEN);
+
+    auto Engine = NewEngine();
+    InstallNow(*Engine);
+    const TLines Log = Engine->Log();
+
+    // The log: step lines, the echo, then the extraction program's output.
+    const TLines Head = InstallHead() + TLines{EchoFor(Dest)};
+    ASSERT_GE(Log.size(), Head.size());
+    const TLines Output = Captured(Log, Head.size());
+    EXPECT_EQ(Log, Head + Output + InstallTail);
+    EXPECT_FALSE(Output.empty());
+    for (const TLink& Link : ExpectedLinks) {
+        std::string Name =
+            std::string(Link.Target).substr(std::string(Link.Target).rfind('\\') + 1);
+        EXPECT_TRUE(std::any_of(Output.begin(), Output.end(),
+                                [&](const std::string& L) { return L.find(Name) != L.npos; }))
+            << Name << " not mentioned by the extraction program";
+    }
+    // The page saw the step lines only.
+    TLines PageExpected = InstallHead() + InstallTail;
+    EXPECT_EQ(Page, PageExpected);
+
+    // Files, registration, links, record.
+    for (const TLink& Link : ExpectedLinks)
+        EXPECT_TRUE(FileExists(Dest + "\\" + Link.Target)) << Link.Target;
+    EXPECT_TRUE(FileExists(Data->OcxFileName()));
+    EXPECT_FALSE(FileExists(Dest + "\\" + OldFile));
+    EXPECT_FALSE(TrashEntriesWith(OldFile).empty()) << "the old file is not in the trash";
+    EXPECT_TRUE(SamePath(RegisteredServer(), Data->OcxFileName())) << RegisteredServer();
+
+    TLines LinkNames;
+    for (const TLink& Link : ExpectedLinks) {
+        LinkNames.push_back(Link.Name);
+        EXPECT_EQ(LinkTarget(ProgramFolder() + "\\" + Link.Name), Dest + "\\" + Link.Target);
+    }
+    LinkNames.push_back("hidden.lnk");
+    std::sort(LinkNames.begin(), LinkNames.end());
+    EXPECT_EQ(FilesIn(ProgramFolder()), LinkNames) << "old link kept or a link missing";
+    EXPECT_TRUE(FolderExists(ProgramFolder() + "\\Keep"));
+
+    TRecord Record = ReadRecord();
+    EXPECT_TRUE(Record.Exists);
+    EXPECT_EQ(Record.InstallDir, Dest);
+    EXPECT_EQ(Record.StartFolder, Data->StartFolder);
+    EXPECT_EQ(Record.InstalledVersion, "2.5.1 Standard Edition");
+    EXPECT_TRUE(Data->Installed);
+    EXPECT_TRUE(Data->Succeeded);
+
+    Engine->Release();
+    EXPECT_EQ(ReadFileBytes(LogFile()), CrLfText(Log));
+    Engine.reset();
+
+    // Uninstall.
+    Data->Succeeded = false;
+    auto Remover = NewEngine();
+    EXPECT_TRUE(Remover->Uninstall());
+    TLines SystemPart;
+    if (auto System = SystemLine()) SystemPart = {"\x01" + *System, ""};
+    EXPECT_EQ(Remover->Log(), SystemPart + UninstallSteps);
+    EXPECT_EQ(Page, UninstallSteps);
+    // Written inside the procedure, before its closing line ...
+    EXPECT_EQ(ReadFileBytes(LogFile()),
+              CrLfText(SystemPart + TLines(UninstallSteps.begin(), UninstallSteps.end() - 1)));
+    Remover->Release();
+    // ... and again on release, with it.
+    EXPECT_EQ(ReadFileBytes(LogFile()), CrLfText(SystemPart + UninstallSteps));
+    Remover.reset();
+
+    EXPECT_TRUE(RegisteredServer().empty()) << "the control is still registered";
+    EXPECT_FALSE(FolderExists(Dest));
+    EXPECT_FALSE(FolderExists(ProgramFolder()));
+    EXPECT_TRUE(FolderExists(Programs + Outer)) << "the outer level goes too";
+    TLines Trashed = TrashEntriesWith(Outer); // (the blank of Inner is escaped there)
+    EXPECT_NE(std::find(Trashed.begin(), Trashed.end(), Inner), Trashed.end())
+        << "the program folder is not in the trash";
+    EXPECT_FALSE(ReadRecord().Exists);
+    EXPECT_FALSE(Data->Installed);
+    EXPECT_TRUE(Data->Succeeded);
+
+    // Nothing left to remove: the same steps, each one quietly.
+    auto Again = NewEngine();
+    EXPECT_TRUE(Again->Uninstall());
+    EXPECT_EQ(Page, UninstallSteps);
+    Again->Release();
+}
+
+TEST_F(ProcedureTest, TrailingBackslashAndAFileHeldOpen) {
+    const std::string Dest = Data->InstallDir;
+    Data->InstallDir += "\\";
+    auto Engine = NewEngine();
+    InstallNow(*Engine);
+    ASSERT_TRUE(Data->Succeeded);
+    // One backslash where the destination meets what follows.
+    const TLines& Log = Engine->Log();
+    EXPECT_NE(std::find(Log.begin(), Log.end(), EchoFor(Dest)), Log.end());
+    EXPECT_EQ(EchoFor(Dest).find("\\\\"), std::string::npos);
+    EXPECT_TRUE(SamePath(RegisteredServer(), Dest + "\\MorvaneXControls.ocx"))
+        << RegisteredServer();
+    for (const TLink& Link : ExpectedLinks)
+        EXPECT_EQ(LinkTarget(ProgramFolder() + "\\" + Link.Name), Dest + "\\" + Link.Target);
+    Engine->Release();
+
+    // Another program holds one file open while the uninstall runs.
+    const std::string Held = Dest + "\\Help\\ZelkX.HLP";
+    HANDLE File = CreateFileA(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(File, INVALID_HANDLE_VALUE);
+    auto Remover = NewEngine();
+    EXPECT_TRUE(Remover->Uninstall());
+    Remover->Release();
+    CloseHandle(File);
+
+    EXPECT_EQ(Page, UninstallSteps);
+    EXPECT_TRUE(FileExists(Held));
+    EXPECT_TRUE(FolderExists(Dest + "\\Help"));
+    EXPECT_FALSE(FolderExists(Dest + "\\Demos"));
+    EXPECT_FALSE(FileExists(Dest + "\\MorvaneXControls.ocx"));
+    EXPECT_FALSE(FileExists(Dest + "\\Morvane.url"));
+    EXPECT_TRUE(RegisteredServer().empty());
+}
+
+TEST_F(ProcedureTest, ProgramFolderThatCannotBeCreatedEndsInstallWithSystemError) {
+    // A file where the outer level of the program folder should go.
+    WriteFileBytes(AddTrailingBackslash(Data->ProgramsDir) + Outer, "in the way");
+    auto Engine = NewEngine();
+    try {
+        Engine->Install();
+        ADD_FAILURE() << "Install did not raise";
+    } catch (const EOSError& Error) {
+        EXPECT_EQ(std::string(Error.what()),
+                  "System Error.  Code: 183.\r\n" + SysErrorMessage(ERROR_ALREADY_EXISTS));
+    }
+    ASSERT_FALSE(Page.empty());
+    EXPECT_EQ(Page.back(), "Create Shortcuts in Start menu folder...");
+    EXPECT_FALSE(Data->Succeeded);
+    EXPECT_FALSE(ReadRecord().Exists);
+    Engine->Release();
+    DeleteFileA((AddTrailingBackslash(Data->ProgramsDir) + Outer).c_str());
+}
+
+// --- separate processes ---------------------------------------------------
+
+struct TProbeResult {
+    std::string System;
+    TLines Log, Page, Errors;
+    bool Result = false, Succeeded = false;
+};
+
+TProbeResult ReadProbe(const std::string& Path) {
+    TProbeResult Probe;
+    std::string Bytes = ReadFileBytes(Path);
+    size_t Start = 0;
+    for (size_t End; (End = Bytes.find('\n', Start)) != std::string::npos; Start = End + 1) {
+        std::string Text = Bytes.substr(Start + 1, End - Start - 1);
+        switch (Bytes[Start]) {
+        case 'Y':
+            Probe.System = Text;
+            break;
+        case 'L':
+            Probe.Log.push_back(Text);
+            break;
+        case 'P':
+            Probe.Page.push_back(Text);
+            break;
+        case 'E':
+            Probe.Errors.push_back(Text);
+            break;
+        case 'R':
+            Probe.Result = Text == "1";
+            break;
+        case 'S':
+            Probe.Succeeded = Text == "1";
+            break;
+        }
+    }
+    return Probe;
+}
+
+bool CopyBeside(const std::string& Name, const std::string& ToFolder,
+                const std::string& AsName = {}) {
+    return CopyFileA((InstallerFolder() + "\\" + Name).c_str(),
+                     (ToFolder + "\\" + (AsName.empty() ? Name : AsName)).c_str(), FALSE);
+}
+
+// The probe program copied into an installer folder of the test's making,
+// run with a current folder that holds "version".
+class ProbeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureTrashHome();
+        DeleteRecord();
+        WriteFileBytes(Work / "version", "2.5.1\r\n");
+        static int Run = 0;
+        Outer = Token() + "-probe-" + std::to_string(++Run);
+        WipeTree(ProgramsOuter());
+        ASSERT_TRUE(CopyBeside("engine_probe.exe", Setup.Path(), ProbeName));
+    }
+    void TearDown() override {
+        RemoveRegistration();
+        DeleteRecord();
+        WipeTree(ProgramsOuter());
+        CleanTrash(Token());
+    }
+
+    TProbeResult Run(const std::string& Mode) {
+        std::string ResultFile = Work / (Mode + ".out");
+        DeleteFileA(ResultFile.c_str());
+        long Code = RunProgram("\"" + Setup / ProbeName + "\" \"" + ResultFile + "\" " + Mode +
+                                   " \"" + Dest() + "\" \"" + Outer + "\\Edition\"",
+                               Work.Path());
+        EXPECT_EQ(Code, 0) << "probe " << Mode;
+        return ReadProbe(ResultFile);
+    }
+
+    std::string Dest() const { return Work / ("Dest " + Outer); }
+    std::string ProgramsOuter() const {
+        char Programs[MAX_PATH];
+        if (SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, Programs) != S_OK) return {};
+        return AddTrailingBackslash(Programs) + Outer;
+    }
+
+    std::string ProbeName = "morvane_probe.exe";
+    TTempFolder Work{"probework"};
+    TTempFolder Setup{"setup"};
+    std::string Outer;
+};
+
+enum TArchive { arMissing, arWhole, arTruncated, arCorrupted };
+
+struct ExtractCase {
+    const char* Name;
+    bool Unrar;      // the extraction program beside the installer
+    bool StandIn;    // our command-line recorder in its place
+    bool PlantInCwd; // a working unrar.exe in the current folder
+    TArchive Archive;
+    bool OutputExpected; // the extraction program says something
+};
+
+class ExtractionFailureTest : public ProbeTest,
+                              public ::testing::WithParamInterface<ExtractCase> {};
+
+TEST_P(ExtractionFailureTest, TwoFailureLinesAfterTheEchoAndNothingElseHappens) {
+    const ExtractCase& Case = GetParam();
+    if (Case.Unrar) {
+        ASSERT_TRUE(CopyBeside("unrar.exe", Setup.Path()));
+    }
+    if (Case.StandIn) {
+        ASSERT_TRUE(CopyBeside("engine_child.exe", Setup.Path(), "unrar.exe"));
+    }
+    if (Case.PlantInCwd) {
+        ASSERT_TRUE(CopyBeside("unrar.exe", Work.Path()));
+    }
+    if (Case.Archive != arMissing) {
+        std::string Archive = ReadFileBytes(InstallerFolder() + "\\data.arc");
+        ASSERT_GT(Archive.size(), 1000u);
+        if (Case.Archive == arTruncated) Archive.resize(Archive.size() / 2);
+        if (Case.Archive == arCorrupted)
+            for (size_t I = Archive.size() / 2; I < Archive.size() / 2 + 64; ++I)
+                Archive[I] ^= 0x55;
+        WriteFileBytes(Setup / "data.arc", Archive);
+    }
+
+    TProbeResult Probe = Run("install");
+    EXPECT_TRUE(Probe.Errors.empty()) << Probe.Errors[0];
+    TLines Head = InstallHead() + TLines{EchoFor(Dest())};
+    ASSERT_GE(Probe.Log.size(), Head.size() + 2);
+    EXPECT_EQ(TLines(Probe.Log.begin(), Probe.Log.begin() + Head.size()), Head);
+    EXPECT_EQ(TLines(Probe.Log.end() - 2, Probe.Log.end()), ExtractionFailed);
+    EXPECT_EQ(Probe.Log.size() > Head.size() + 2, Case.OutputExpected)
+        << "lines between the echo and the failure: " << Probe.Log.size() - Head.size() - 2;
+    EXPECT_EQ(Probe.Page, InstallHead() + ExtractionFailed);
+    EXPECT_FALSE(Probe.Result);
+    EXPECT_FALSE(Probe.Succeeded);
+
+    EXPECT_TRUE(RegisteredServer().empty()) << "registered after a failed extraction";
+    EXPECT_FALSE(FolderExists(ProgramsOuter())) << "program folder made after a failed extraction";
+    EXPECT_FALSE(ReadRecord().Exists);
+    if (Case.StandIn) {
+        // Started in the installer's folder with the echo as its command line.
+        EXPECT_EQ(ReadFileBytes(Setup / "cmdline.txt"), EchoFor(Dest()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExtractionFailureTest,
+    ::testing::Values(
+        // Another unrar.exe in the current folder must not stand in for it.
+        ExtractCase{"MissingExtractionProgram", false, false, true, arWhole, false},
+        ExtractCase{"MissingArchive", true, false, false, arMissing, true},
+        ExtractCase{"TruncatedArchive", true, false, false, arTruncated, true},
+        ExtractCase{"CorruptedArchive", true, false, false, arCorrupted, true},
+        ExtractCase{"CommandLineAndFolder", false, true, false, arWhole, true}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+// The operating-system line as Wine reports each Windows version; Wine
+// reads the per-program setting when a process starts.
+struct OsCase {
+    const char* Setting;
+    const char* Line; // nullptr: no line
+};
+
+class SystemLineProbeTest : public ProbeTest, public ::testing::WithParamInterface<OsCase> {
+protected:
+    void SetUp() override {
+        ProbeTest::SetUp();
+        ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, AppKey().c_str(), "Version", REG_SZ,
+                                  GetParam().Setting,
+                                  static_cast<DWORD>(strlen(GetParam().Setting) + 1)),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, AppKey().c_str());
+        ProbeTest::TearDown();
+    }
+    std::string AppKey() const { return "Software\\Wine\\AppDefaults\\" + ProbeName; }
+};
+
+TEST_P(SystemLineProbeTest, InstallAndUninstallLogs) {
+    const char* Expected = GetParam().Line;
+    TProbeResult Install = Run("install"); // fails at once: no unrar.exe beside it
+    EXPECT_EQ(Install.System, Expected ? Expected : "-");
+    ASSERT_GE(Install.Log.size(), 2u);
+    if (Expected) {
+        EXPECT_EQ(TLines(Install.Log.begin(), Install.Log.begin() + 2), (TLines{Expected, ""}));
+        EXPECT_EQ(TLines(Install.Page.begin(), Install.Page.begin() + 2), (TLines{Expected, ""}));
+    } else {
+        EXPECT_EQ(Install.Log[0], "Delete old files...");
+    }
+
+    TProbeResult Uninstall = Run("uninstall");
+    TLines SystemPart;
+    if (Expected) SystemPart = {std::string("\x01") + Expected, ""};
+    EXPECT_EQ(Uninstall.Log, SystemPart + UninstallSteps);
+    EXPECT_EQ(Uninstall.Page, UninstallSteps);
+    EXPECT_EQ(ReadFileBytes(Work / "install.log"), CrLfText(SystemPart + UninstallSteps));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WineVersions, SystemLineProbeTest,
+    ::testing::Values(OsCase{"winxp", "Windows XP Service Pack 3 (5.1.2600)"},
+                      OsCase{"win2k", "Windows 2000 Service Pack 4 (5.0.2195)"},
+                      OsCase{"nt40", "Windows NT4 Service Pack 6a (4.0.1381)"},
+                      OsCase{"win95", "Windows 95  (4.0.950)"},
+                      OsCase{"win98", "Windows 98  A  (4.10.2222)"},
+                      OsCase{"winme", "Windows ME   (4.90.3000)"}, OsCase{"win7", nullptr}),
+    [](const auto& Info) { return std::string(Info.param.Setting); });
+
+} // namespace
