@@ -59,7 +59,8 @@ function(morvane_add_win_test name)
     morvane_wine_test_properties(${name})
 endfunction()
 
-# A libFuzzer target over a parser; runs for a bounded time under ctest.
+# A libFuzzer target over a parser; runs for a bounded time under ctest,
+# starting from the seeds in tests/fuzz/seeds/<name>/ when there are any.
 function(morvane_add_fuzz_target name)
     if(NOT MORVANE_FUZZ)
         return()
@@ -71,7 +72,7 @@ function(morvane_add_fuzz_target name)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
     file(MAKE_DIRECTORY ${corpus})
-    set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/seeds/${name})
+    set(seeds ${PROJECT_SOURCE_DIR}/tests/fuzz/seeds/${name})
     if(EXISTS ${seeds})
         add_test(NAME ${name} COMMAND ${name} -max_total_time=${MORVANE_FUZZ_SECONDS}
                  -rss_limit_mb=2048 -print_final_stats=1 ${corpus} ${seeds})
