@@ -335,6 +335,45 @@ TEST_F(TInstallDataTest, SaveDeletesTheKeyAndItsSubKeysButNotTheParent) {
     EXPECT_FALSE(KeyExists(RecordKey));
 }
 
+// Gives the record key a DACL that allows Everyone only Access (and the
+// rights needed to undo it), or allows everything again.
+void RestrictRecordKey(REGSAM Access) {
+    HKEY Key = OpenRecord(WRITE_DAC);
+    ASSERT_NE(nullptr, Key);
+    SECURITY_DESCRIPTOR Descriptor;
+    InitializeSecurityDescriptor(&Descriptor, SECURITY_DESCRIPTOR_REVISION);
+    alignas(ACL) BYTE AclBuffer[256];
+    auto* Acl = reinterpret_cast<ACL*>(AclBuffer);
+    if (Access == KEY_ALL_ACCESS) {
+        SetSecurityDescriptorDacl(&Descriptor, TRUE, nullptr, FALSE); // no DACL: all allowed
+    } else {
+        BYTE SidBuffer[SECURITY_MAX_SID_SIZE];
+        DWORD SidSize = sizeof SidBuffer;
+        ASSERT_TRUE(CreateWellKnownSid(WinWorldSid, nullptr, SidBuffer, &SidSize));
+        InitializeAcl(Acl, sizeof AclBuffer, ACL_REVISION);
+        ASSERT_TRUE(
+            AddAccessAllowedAce(Acl, ACL_REVISION, Access | WRITE_DAC | READ_CONTROL, SidBuffer));
+        SetSecurityDescriptorDacl(&Descriptor, TRUE, Acl, FALSE);
+    }
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(Key, DACL_SECURITY_INFORMATION, &Descriptor));
+    RegCloseKey(Key);
+}
+
+TEST_F(TInstallDataTest, KeyClosedForWritingIsLeftAloneSilently) {
+    WriteRecord(Record("D:\\Q", "F", "2.4.0 Standard Edition"));
+    WriteVersionFile("2.5.1");
+    RestrictRecordKey(KEY_READ);
+    TInstallData Data;
+    ASSERT_EQ(imUpdate, Data.Mode);
+    Data.InstallDir = "E:\\Changed";
+    EXPECT_NO_THROW(Data.SaveToRegistry());
+    TInstallData Again;
+    RestrictRecordKey(KEY_ALL_ACCESS);
+    EXPECT_EQ("D:\\Q", Again.InstallDir);
+    ASSERT_TRUE(Again.InstalledVersion.has_value());
+    EXPECT_EQ("2.4.0 Standard Edition", Again.InstalledVersion->FullText());
+}
+
 TEST_F(TInstallDataTest, OcxFileName) {
     WriteVersionFile("2.5.1");
     TInstallData Data;
