@@ -374,6 +374,28 @@ TEST_F(ProcedureTest, ProgramFolderThatCannotBeCreatedEndsInstallWithSystemError
     DeleteFileA((AddTrailingBackslash(Data->ProgramsDir) + Outer).c_str());
 }
 
+TEST_F(ProcedureTest, UninstallWithoutFolderNamesLeavesOtherProgramsAlone) {
+    // Without a program folder name the path would be the Programs folder
+    // itself, and without a destination the tree would be the drive's root.
+    const std::string Programs = Work / "Programs";
+    ASSERT_TRUE(CreateDirectoryA(Programs.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((Programs + "\\Other Program").c_str(), nullptr));
+    WriteFileBytes(Programs + "\\Other.lnk", "other");
+    WriteFileBytes(Programs + "\\Other Program\\Other.lnk", "other");
+    Data->ProgramsDir = Programs;
+    Data->InstallDir.clear();
+    for (const char* StartFolder : {"", "\\"}) {
+        Data->StartFolder = StartFolder;
+        auto Engine = NewEngine();
+        EXPECT_TRUE(Engine->Uninstall());
+        EXPECT_EQ(Page, UninstallSteps);
+        Engine->Release();
+        EXPECT_TRUE(FileExists(Programs + "\\Other.lnk")) << "StartFolder \"" << StartFolder << '"';
+        EXPECT_TRUE(FileExists(Programs + "\\Other Program\\Other.lnk"));
+        EXPECT_TRUE(FileExists(Work / "version"));
+    }
+}
+
 // --- separate processes ---------------------------------------------------
 
 struct TProbeResult {
