@@ -1,0 +1,270 @@
+#include "e2e/Machine.h"
+
+#include "e2e/UiDriver.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace e2e {
+
+namespace {
+struct TKeyCloser {
+    void operator()(HKEY Key) const { RegCloseKey(Key); }
+};
+using TUniqueKey = std::unique_ptr<HKEY__, TKeyCloser>;
+
+struct TFindCloser {
+    void operator()(HANDLE Find) const { FindClose(Find); }
+};
+
+struct TFileCloser {
+    void operator()(FILE* File) const { std::fclose(File); }
+};
+
+template <class T> struct TComReleaser {
+    void operator()(T* Object) const { Object->Release(); }
+};
+template <class T> using TComPtr = std::unique_ptr<T, TComReleaser<T>>;
+
+struct TLibraryFreer {
+    void operator()(HMODULE Module) const { FreeLibrary(Module); }
+};
+
+// The installer is 32-bit; so is the driver, but say so where it matters.
+constexpr REGSAM View = KEY_WOW64_32KEY;
+
+std::string QueryString(HKEY Key, const char* Name, DWORD* Type) {
+    DWORD Size = 0;
+    *Type = REG_NONE;
+    if (RegQueryValueExA(Key, Name, nullptr, Type, nullptr, &Size) != ERROR_SUCCESS) return "";
+    std::string Value(Size + 1, '\0');
+    if (RegQueryValueExA(Key, Name, nullptr, Type, reinterpret_cast<BYTE*>(Value.data()), &Size) !=
+        ERROR_SUCCESS)
+        return "";
+    Value.resize(std::strlen(Value.c_str()));
+    return Value;
+}
+} // namespace
+
+std::string WindowsPath(const std::string& Path) {
+    if (Path.empty() || Path[0] != '/') return Path;
+    std::string Result = "Z:" + Path;
+    std::replace(Result.begin(), Result.end(), '/', '\\');
+    return Result;
+}
+
+std::string Join(const std::string& Dir, const std::string& Name) {
+    if (!Dir.empty() && Dir.back() == '\\') return Dir + Name;
+    return Dir + "\\" + Name;
+}
+
+bool FilePresent(const std::string& Path) {
+    const DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderPresent(const std::string& Path) {
+    const DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadWholeFile(const std::string& Path) {
+    std::unique_ptr<FILE, TFileCloser> File(std::fopen(Path.c_str(), "rb"));
+    if (!File) Fail("read " + Path, "the file cannot be opened");
+    std::string Content;
+    char Buffer[65536];
+    size_t Count;
+    while ((Count = std::fread(Buffer, 1, sizeof(Buffer), File.get())) > 0)
+        Content.append(Buffer, Count);
+    return Content;
+}
+
+void WriteWholeFile(const std::string& Path, const std::string& Content) {
+    std::unique_ptr<FILE, TFileCloser> File(std::fopen(Path.c_str(), "wb"));
+    if (!File) Fail("write " + Path, "the file cannot be created");
+    std::fwrite(Content.data(), 1, Content.size(), File.get());
+}
+
+void MakeFolders(const std::string& Path) {
+    if (Path.empty() || FolderPresent(Path)) return;
+    const size_t Slash = Path.find_last_of('\\');
+    if (Slash != std::string::npos && Slash > 2) MakeFolders(Path.substr(0, Slash));
+    if (!CreateDirectoryA(Path.c_str(), nullptr) && !FolderPresent(Path))
+        Fail("create folder " + Path, "error " + std::to_string(GetLastError()));
+}
+
+namespace {
+template <class TVisit> void ForEachEntry(const std::string& Folder, TVisit Visit) {
+    WIN32_FIND_DATAA Data;
+    std::unique_ptr<void, TFindCloser> Find(FindFirstFileA(Join(Folder, "*").c_str(), &Data));
+    if (Find.get() == INVALID_HANDLE_VALUE) {
+        Find.release();
+        return;
+    }
+    do {
+        const std::string Name = Data.cFileName;
+        if (Name == "." || Name == "..") continue;
+        Visit(Name, (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileA(Find.get(), &Data));
+}
+} // namespace
+
+void CopyTree(const std::string& From, const std::string& To) {
+    MakeFolders(To);
+    ForEachEntry(From, [&](const std::string& Name, bool Folder) {
+        if (Folder)
+            CopyTree(Join(From, Name), Join(To, Name));
+        else if (!CopyFileA(Join(From, Name).c_str(), Join(To, Name).c_str(), FALSE))
+            Fail("copy " + Join(From, Name), "error " + std::to_string(GetLastError()));
+    });
+}
+
+void DeleteTree(const std::string& Path) {
+    if (!FolderPresent(Path)) return;
+    ForEachEntry(Path, [&](const std::string& Name, bool Folder) {
+        const std::string Full = Join(Path, Name);
+        if (Folder) {
+            DeleteTree(Full);
+        } else {
+            SetFileAttributesA(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(Full.c_str());
+        }
+    });
+    RemoveDirectoryA(Path.c_str());
+}
+
+std::vector<std::string> ListFolder(const std::string& Path, bool Folders) {
+    std::vector<std::string> Names;
+    ForEachEntry(Path, [&](const std::string& Name, bool Folder) {
+        if (Folder == Folders) Names.push_back(Name);
+    });
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
+
+std::string ProgramsFolder() {
+    char Path[MAX_PATH] = "";
+    if (SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, Path) != S_OK)
+        Fail("find the Programs folder", "SHGetFolderPath failed");
+    return Path;
+}
+
+std::optional<TRecord> ReadRecord() {
+    HKEY Raw = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | View, &Raw) != ERROR_SUCCESS)
+        return std::nullopt;
+    TUniqueKey Key(Raw);
+    TRecord Record;
+    for (DWORD Index = 0;; ++Index) {
+        char Name[256];
+        DWORD NameLength = sizeof(Name);
+        DWORD Type = 0;
+        if (RegEnumValueA(Key.get(), Index, Name, &NameLength, nullptr, &Type, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        Record.ValueNames.push_back(Name);
+        if (Type != REG_SZ) Record.AllStrings = false;
+    }
+    DWORD Type;
+    Record.InstallDir = QueryString(Key.get(), "InstallDir", &Type);
+    Record.StartFolder = QueryString(Key.get(), "StartFolder", &Type);
+    Record.InstalledVersion = QueryString(Key.get(), "InstalledVersion", &Type);
+    return Record;
+}
+
+void WriteRecord(const std::string& InstallDir, const std::string& StartFolder,
+                 const std::string& InstalledVersion) {
+    HKEY Raw = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS | View,
+                        nullptr, &Raw, nullptr) != ERROR_SUCCESS)
+        Fail("write the installation record", "the key cannot be created");
+    TUniqueKey Key(Raw);
+    const std::pair<const char*, const std::string*> Values[] = {
+        {"InstallDir", &InstallDir},
+        {"StartFolder", &StartFolder},
+        {"InstalledVersion", &InstalledVersion}};
+    for (const auto& [Name, Value] : Values)
+        if (RegSetValueExA(Key.get(), Name, 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(Value->c_str()),
+                           static_cast<DWORD>(Value->size() + 1)) != ERROR_SUCCESS)
+            Fail("write the installation record", std::string("value ") + Name + " refused");
+}
+
+void DeleteRecord() {
+    HKEY Raw = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Pellinor", 0, KEY_ALL_ACCESS | View, &Raw) !=
+        ERROR_SUCCESS)
+        return;
+    TUniqueKey Parent(Raw);
+    RegDeleteTreeA(Parent.get(), "Morvane ActiveX");
+}
+
+std::optional<std::string> RegisteredServer(const std::string& ClassId) {
+    HKEY Raw = nullptr;
+    const std::string Path = "CLSID\\" + ClassId + "\\InprocServer32";
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, Path.c_str(), 0, KEY_READ | View, &Raw) != ERROR_SUCCESS)
+        return std::nullopt;
+    TUniqueKey Key(Raw);
+    DWORD Type;
+    return QueryString(Key.get(), nullptr, &Type);
+}
+
+bool UnregisterServer(const std::string& DllPath) {
+    if (!FilePresent(DllPath)) return false;
+    std::unique_ptr<HINSTANCE__, TLibraryFreer> Module(LoadLibraryA(DllPath.c_str()));
+    if (!Module) return false;
+    using TEntry = HRESULT(WINAPI*)();
+    auto Entry = reinterpret_cast<TEntry>(
+        reinterpret_cast<void*>(GetProcAddress(Module.get(), "DllUnregisterServer")));
+    return Entry && SUCCEEDED(Entry());
+}
+
+std::string LinkTarget(const std::string& LinkPath) {
+    IShellLinkA* RawLink = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&RawLink))))
+        Fail("read link " + LinkPath, "no shell link object");
+    TComPtr<IShellLinkA> Link(RawLink);
+    IPersistFile* RawFile = nullptr;
+    if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&RawFile))))
+        Fail("read link " + LinkPath, "no IPersistFile");
+    TComPtr<IPersistFile> File(RawFile);
+    wchar_t Wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, LinkPath.c_str(), -1, Wide, MAX_PATH);
+    if (FAILED(File->Load(Wide, STGM_READ)))
+        Fail("read link " + LinkPath, "IPersistFile::Load failed");
+    char Target[MAX_PATH] = "";
+    if (FAILED(Link->GetPath(Target, MAX_PATH, nullptr, SLGP_RAWPATH)))
+        Fail("read link " + LinkPath, "IShellLinkA::GetPath failed");
+    return Target;
+}
+
+std::vector<std::string> CrLfLines(const std::string& Text, const std::string& Step) {
+    std::vector<std::string> Lines;
+    size_t Start = 0;
+    while (Start < Text.size()) {
+        const size_t End = Text.find_first_of("\r\n", Start);
+        if (End == std::string::npos)
+            Fail(Step, "the last line '" + Text.substr(Start) + "' has no CR LF");
+        if (Text.compare(End, 2, "\r\n") != 0)
+            Fail(Step, "line " + std::to_string(Lines.size() + 1) + " '" +
+                           Text.substr(Start, End - Start) + "' ends in a bare CR or LF");
+        Lines.push_back(Text.substr(Start, End - Start));
+        Start = End + 2;
+    }
+    return Lines;
+}
+
+std::string Lower(std::string Text) {
+    for (char& C : Text)
+        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
+    return Text;
+}
+
+} // namespace e2e

@@ -1,0 +1,60 @@
+#pragma once
+// What the installer leaves on the machine, read and cleaned up from the
+// outside: files, the registry record, the component's registration and the
+// Start-menu shortcuts.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// "/tmp/x" as the Windows program sees it ("Z:\tmp\x"); Windows paths pass unchanged.
+std::string WindowsPath(const std::string& Path);
+std::string Join(const std::string& Dir, const std::string& Name);
+
+bool FilePresent(const std::string& Path);
+bool FolderPresent(const std::string& Path);
+std::string ReadWholeFile(const std::string& Path);
+void WriteWholeFile(const std::string& Path, const std::string& Content);
+void MakeFolders(const std::string& Path);
+void CopyTree(const std::string& From, const std::string& To);
+// Deletes a folder with everything in it; missing is fine, failures are ignored.
+void DeleteTree(const std::string& Path);
+// Names of the plain files (Folders = false) or sub-folders of a folder, sorted.
+std::vector<std::string> ListFolder(const std::string& Path, bool Folders);
+
+// The current user's Start-menu Programs folder.
+std::string ProgramsFolder();
+
+// The installation record under HKLM (32-bit view, as the installer sees it).
+inline constexpr const char* RecordKey = "Software\\Pellinor\\Morvane ActiveX";
+
+struct TRecord {
+    std::string InstallDir;
+    std::string StartFolder;
+    std::string InstalledVersion;
+    std::vector<std::string> ValueNames; // every value of the key, in order
+    bool AllStrings = true;              // every value is REG_SZ
+};
+
+std::optional<TRecord> ReadRecord();
+void WriteRecord(const std::string& InstallDir, const std::string& StartFolder,
+                 const std::string& InstalledVersion);
+void DeleteRecord();
+
+// The in-process server registered for a class id ("{...}"), or nothing.
+std::optional<std::string> RegisteredServer(const std::string& ClassId);
+// Unregisters a component the way regsvr32 /u does; false when it could not.
+bool UnregisterServer(const std::string& DllPath);
+
+// The target path stored in a shell link file.
+std::string LinkTarget(const std::string& LinkPath);
+
+// Splits text into lines that each end in CR LF; fails the step on a line
+// break of another kind or a last line without one.
+std::vector<std::string> CrLfLines(const std::string& Text, const std::string& Step);
+
+std::string Lower(std::string Text);
+
+} // namespace e2e

@@ -1,0 +1,850 @@
+// End-to-end flows of the setup wizard, driven from outside as a user would:
+//
+//   e2e_driver <flow> <dist folder> <work folder> <screenshot folder>
+//
+// Each flow copies the distribution folder into its work folder, starts
+// MorvaneSetup.exe there, walks the pages, and checks what the installer left
+// on the machine. Everything it makes (installation folder, program folder,
+// registry record, component registration) is removed again, pass or fail.
+// A failure prints the step and what was seen, and the driver exits with 1.
+
+#include "e2e/Machine.h"
+#include "e2e/UiDriver.h"
+#include "e2e/Wizard.h"
+
+#include "MorvaneXControls.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+using namespace e2e;
+
+namespace {
+
+constexpr DWORD ProcedureMs = 180000;
+constexpr DWORD EndMs = 20000;
+constexpr const char* OcxName = "MorvaneXControls.ocx";
+constexpr const char* SetupExe = "MorvaneSetup.exe";
+
+// The shortcuts of the program folder: link file name and target below the
+// installation folder.
+const std::pair<const char*, const char*> Shortcuts[] = {
+    {"Morvane ActiveX VC++ 6 Compiled Demo.lnk", "Demos\\Compiled\\VCDemo.exe"},
+    {"Morvane ActiveX VB6 Compiled Demo.lnk", "Demos\\Compiled\\VBDemo.exe"},
+    {"Morvane ActiveX .NET Compiled Demo.lnk", "Demos\\Compiled\\CSDemo.exe"},
+    {"Morvane ActiveX C# Demo.lnk", "Demos\\CSDemo\\CSDemo.sln"},
+    {"Morvane ActiveX VB.NET Demo.lnk", "Demos\\VBNetDemo\\VBNetDemo.sln"},
+    {"Morvane ActiveX VB6 Demo.lnk", "Demos\\VBDemo\\VBDemo.vbp"},
+    {"Morvane ActiveX VC++ 6 Demo.lnk", "Demos\\VCDemo\\VCDemo.dsw"},
+    {"Morvane ActiveX Help.lnk", "Help\\ZelkX.HLP"},
+    {"Morvane Web Site.lnk", "Morvane.url"},
+};
+
+using TLines = std::vector<std::string>;
+
+std::string Trim(const std::string& Text) {
+    size_t First = 0, Last = Text.size();
+    while (First < Last && static_cast<unsigned char>(Text[First]) <= 32)
+        ++First;
+    while (Last > First && static_cast<unsigned char>(Text[Last - 1]) <= 32)
+        --Last;
+    return Text.substr(First, Last - First);
+}
+
+// The display form of a version text: its numbers, then the edition name.
+std::string FullVersionText(const std::string& Raw) {
+    const std::string Text = Trim(Raw);
+    size_t Position = 0;
+    std::string Numbers;
+    for (int Index = 0; Index < 4; ++Index) {
+        while (Position < Text.size() && Text[Position] == '.')
+            ++Position;
+        const size_t Start = Position;
+        while (Position < Text.size() && Text[Position] >= '0' && Text[Position] <= '9')
+            ++Position;
+        if (Start == Position) {
+            if (Index < 3) return "";
+            break;
+        }
+        if (Index) Numbers += '.';
+        Numbers.append(Text, Start, Position - Start);
+    }
+    const std::string Edition = Trim(Text.substr(Position));
+    const bool Free = Edition.size() >= 4 && Lower(Edition.substr(0, 4)) == "free";
+    return Numbers + (Free ? " Free Edition" : " Standard Edition");
+}
+
+// The operating-system line the installer writes first, from the same
+// version the system reports to us; empty when the system is not named.
+std::string SystemLine() {
+    OSVERSIONINFOA Info{};
+    Info.dwOSVersionInfoSize = sizeof(Info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    GetVersionExA(&Info);
+#pragma GCC diagnostic pop
+    std::string Name;
+    DWORD Build = Info.dwBuildNumber;
+    if (Info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        Build &= 0xFFFF;
+        if (Info.dwMinorVersion < 10)
+            Name = "Windows 95";
+        else if (Info.dwMinorVersion < 90)
+            Name = "Windows 98";
+        else if (Info.dwMinorVersion == 90)
+            Name = "Windows ME";
+    } else if (Info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        if (Info.dwMajorVersion == 4)
+            Name = "Windows NT4";
+        else if (Info.dwMajorVersion == 5 && Info.dwMinorVersion == 0)
+            Name = "Windows 2000";
+        else if (Info.dwMajorVersion == 5 && Info.dwMinorVersion == 1)
+            Name = "Windows XP";
+    }
+    if (Name.empty()) return "";
+    char Rest[256];
+    std::snprintf(Rest, sizeof(Rest), " %s (%lu.%lu.%lu)", Info.szCSDVersion, Info.dwMajorVersion,
+                  Info.dwMinorVersion, Build);
+    return Name + Rest;
+}
+
+std::string Quote(const TLines& Lines) {
+    std::string Text;
+    for (const std::string& Line : Lines)
+        Text += "    '" + Line + "'\n";
+    return Text;
+}
+
+void ExpectLines(const TLines& Seen, const TLines& Wanted, const std::string& Step) {
+    if (Seen != Wanted)
+        Fail(Step, "the lines are\n" + Quote(Seen) + "  expected\n" + Quote(Wanted));
+}
+
+// The lines of a multi-line edit; a line break after the last line is no extra line.
+TLines EditLines(std::string Text) {
+    TLines Lines;
+    if (Text.size() >= 2 && Text.compare(Text.size() - 2, 2, "\r\n") == 0)
+        Text.resize(Text.size() - 2);
+    size_t Start = 0;
+    for (;;) {
+        const size_t End = Text.find("\r\n", Start);
+        Lines.push_back(Text.substr(Start, End - Start));
+        if (End == std::string::npos) break;
+        Start = End + 2;
+    }
+    if (Lines.size() == 1 && Lines[0].empty()) Lines.clear();
+    return Lines;
+}
+
+TLines SystemLines(const std::string& Prefix = "") {
+    const std::string Line = SystemLine();
+    if (Line.empty()) return {};
+    return {Prefix + Line, ""};
+}
+
+TLines operator+(TLines A, const TLines& B) {
+    A.insert(A.end(), B.begin(), B.end());
+    return A;
+}
+
+const TLines InstallSteps = {"Delete old files...",
+                             "Extracting component files...",
+                             "Completed",
+                             "Registering component in registry...",
+                             "Completed",
+                             "Create Shortcuts in Start menu folder...",
+                             "Completed",
+                             "",
+                             "All operations done. Press Next to complete installation."};
+
+const TLines UninstallSteps = {"Unregistering component in registry...",
+                               "Completed",
+                               "Delete component files...",
+                               "Completed",
+                               "Delete Start menu Program Folder...",
+                               "Completed",
+                               "",
+                               "Uninstall completed. Press Next to complete uninstall."};
+
+const TLines FailedExtraction = {"Delete old files...", "Extracting component files...",
+                                 "Error extracting component files from archive.",
+                                 "Archive damaged."};
+
+std::string ExtractionEcho(const std::string& InstallDir) {
+    return "unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" + InstallDir + "\\\"";
+}
+
+// One flow's surroundings: where things come from, where they go.
+struct TFlow {
+    std::string Name;
+    std::string Dist;
+    std::string Work;
+    std::string ClassId;
+    TShots Shots;
+    std::string Version = FullVersionText(ReadWholeFile(Join(Dist, "version")));
+    std::string Programs = ProgramsFolder();
+
+    TFlow(std::string FlowName, std::string DistFolder, std::string WorkFolder,
+          std::string ShotFolder, std::string Id)
+        : Name(std::move(FlowName)), Dist(std::move(DistFolder)), Work(std::move(WorkFolder)),
+          ClassId(std::move(Id)), Shots(std::move(ShotFolder)) {}
+
+    // A fresh copy of the distribution folder; the installer runs in it.
+    std::string CopyOfDist(const std::string& Folder) {
+        const std::string Copy = Join(Work, Folder);
+        DeleteTree(Copy);
+        CopyTree(Dist, Copy);
+        return Copy;
+    }
+    std::string Exe(const std::string& Copy) const { return Join(Copy, SetupExe); }
+};
+
+// The product places of one flow, never shared with another flow.
+struct TPlaces {
+    std::string InstallDir;
+    std::string StartFolder;
+    std::string ProgramFolder; // StartFolder under the Programs folder
+};
+
+struct TFolderWindows {
+    std::string Leaf;
+    std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectFolderWindow(HWND Window, LPARAM Param) {
+    auto& Search = *reinterpret_cast<TFolderWindows*>(Param);
+    const std::string Class = ClassName(Window);
+    if (IsWindowVisible(Window) && (Class == "CabinetWClass" || Class == "ExploreWClass") &&
+        WindowText(Window).find(Search.Leaf) != std::string::npos)
+        Search.Found.push_back(Window);
+    return TRUE;
+}
+
+// Explorer windows the installer opened on the program folder: closed as a
+// user would close them.
+void CloseFolderWindows(const std::string& Folder) {
+    TFolderWindows Search{Folder.substr(Folder.find_last_of('\\') + 1), {}};
+    EnumWindows(CollectFolderWindow, reinterpret_cast<LPARAM>(&Search));
+    for (HWND Window : Search.Found)
+        PostMessageA(Window, WM_CLOSE, 0, 0);
+}
+
+// Class ids whose in-process server is the file Path.
+std::vector<std::string> ServersOf(const std::string& Path) {
+    std::vector<std::string> Found;
+    HKEY Root = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ | KEY_WOW64_32KEY, &Root) !=
+        ERROR_SUCCESS)
+        return Found;
+    for (DWORD Index = 0;; ++Index) {
+        char Name[128];
+        DWORD Length = sizeof(Name);
+        if (RegEnumKeyExA(Root, Index, Name, &Length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        const auto Server = RegisteredServer(Name);
+        if (Server && Lower(*Server) == Lower(Path)) Found.push_back(Name);
+    }
+    RegCloseKey(Root);
+    return Found;
+}
+
+// Removes whatever the product may have left, so a failed flow does not
+// spoil the next one. Runs before and after every flow.
+void Clean(const TPlaces& Places, const std::string& Programs) {
+    const std::string Ocx = Join(Places.InstallDir, OcxName);
+    UnregisterServer(Ocx);
+    for (const std::string& Id : ServersOf(Ocx)) {
+        const std::string Key = "CLSID\\" + Id;
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, Key.c_str());
+    }
+    CloseFolderWindows(Places.ProgramFolder);
+    DeleteTree(Places.InstallDir);
+    DeleteTree(Places.ProgramFolder);
+    // Outer levels of the program folder go too, once empty.
+    std::string Folder = Places.ProgramFolder;
+    for (size_t Slash; (Slash = Folder.find_last_of('\\')) != std::string::npos &&
+                       Lower(Folder.substr(0, Slash)) != Lower(Programs);) {
+        Folder = Folder.substr(0, Slash);
+        RemoveDirectoryA(Folder.c_str());
+    }
+    DeleteRecord();
+}
+
+class TCleanup {
+public:
+    TCleanup(const TPlaces& Places, const std::string& Programs)
+        : FPlaces(Places), FPrograms(Programs) {
+        Clean(FPlaces, FPrograms);
+    }
+    ~TCleanup() { Clean(FPlaces, FPrograms); }
+
+private:
+    TPlaces FPlaces;
+    std::string FPrograms;
+};
+
+TPlaces PlacesOf(const TFlow& Flow, const std::string& Tag = "") {
+    TPlaces Places;
+    // A space in both names makes sure nothing splits them on the way.
+    Places.InstallDir =
+        Join(Join(Flow.Work, "Program Files"), "Morvane ActiveX " + Flow.Name + Tag);
+    Places.StartFolder = "Morvane E2E\\" + Flow.Name + Tag + " Shortcuts";
+    Places.ProgramFolder = Join(Flow.Programs, Places.StartFolder);
+    return Places;
+}
+
+void ExpectChecked(HWND Control, bool Checked, const std::string& Step) {
+    if (IsChecked(Control) != Checked)
+        Fail(Step, "'" + WindowText(Control) + "' is " + (Checked ? "unticked" : "ticked"));
+}
+
+void ExpectEnabled(HWND Control, bool Enabled, const std::string& Step) {
+    if ((IsWindowEnabled(Control) != FALSE) != Enabled)
+        Fail(Step, "'" + WindowText(Control) + "' is " + (Enabled ? "disabled" : "enabled"));
+}
+
+// The first-installation pages, from the welcome page up to the page Stop
+// (which is reached and left as it is) or through to the finish page.
+void WalkFirstInstallation(TInstaller& App, const TPlaces& Places, TPage Stop, bool Thorough) {
+    App.Expect(TPage::Welcome, "welcome page of a first installation");
+    if (Thorough && !App.LabelStartingWith(Texts::WelcomeLead))
+        Fail("welcome page", "the invitation to continue is missing");
+    if (Stop == TPage::Welcome) return;
+
+    App.Press(Texts::Next, "Next on the welcome page");
+    App.Expect(TPage::License, "licence page");
+    HWND Agree = App.Control(TKind::CheckBox, Texts::Agree, "licence page");
+    ExpectChecked(Agree, false, "licence page as it opens");
+    HWND Next = App.Control(TKind::PushButton, Texts::Next, "licence page");
+    Click(Agree, "tick the licence box");
+    ExpectChecked(Agree, true, "after ticking the licence box");
+    ExpectEnabled(Next, true, "Next after ticking the licence box");
+    if (Thorough) {
+        App.Control(TKind::Label, Texts::LicenseHint, "licence page");
+        if (AllVisible(App.Window(), TKind::MultiLineEdit).size() != 1)
+            Fail("licence page",
+                 "the agreement text is not shown:\n" + DescribeVisible(App.Window()));
+        Click(Agree, "untick the licence box");
+        ExpectEnabled(Next, false, "Next after unticking the licence box");
+        ExpectEnabled(App.Control(TKind::PushButton, Texts::Back, "licence page"), true,
+                      "Back after unticking the licence box");
+        Click(Agree, "tick the licence box again");
+        ExpectEnabled(Next, true, "Next after ticking the licence box again");
+        // Back and forth keeps the tick.
+        App.Press(Texts::Back, "Back on the licence page");
+        App.WaitPage({TPage::Welcome}, 20000, "Back from the licence page");
+        App.Press(Texts::Next, "Next on the welcome page, second time");
+        App.WaitPage({TPage::License}, 20000, "licence page, second visit");
+        ExpectChecked(Agree, true, "licence box after going back and forth");
+        ExpectEnabled(Next, true, "Next after going back and forth");
+    }
+    if (Stop == TPage::License) return;
+
+    App.Press(Texts::Next, "Next on the licence page");
+    App.Expect(TPage::Destination, "destination page");
+    HWND Destination = App.SingleEdit("destination page");
+    if (Thorough) {
+        App.Control(TKind::PushButton, Texts::Browse, "destination page");
+        const std::string Default = WindowText(Destination);
+        const std::string Tail = "\\Grenwick\\Morvane ActiveX";
+        if (Default.size() < Tail.size() + 3 ||
+            Default.compare(Default.size() - Tail.size(), Tail.size(), Tail) != 0)
+            Fail("destination page", "the offered folder is '" + Default +
+                                         "', expected the Program Files folder followed by '" +
+                                         Tail + "'");
+    }
+    TypeText(Destination, Places.InstallDir, "type the destination folder");
+    if (Stop == TPage::Destination) return;
+
+    App.Press(Texts::Next, "Next on the destination page");
+    App.Expect(TPage::Folder, "program folder page");
+    HWND Folder = App.SingleEdit("program folder page");
+    HWND FolderNext = App.Control(TKind::PushButton, Texts::Next, "program folder page");
+    if (Thorough) {
+        if (WindowText(Folder) != "Grenwick\\Morvane ActiveX Edition")
+            Fail("program folder page", "the offered program folder is '" + WindowText(Folder) +
+                                            "', expected 'Grenwick\\Morvane ActiveX Edition'");
+        App.Control(TKind::Label, Texts::ExistingFolders, "program folder page");
+        if (AllVisible(App.Window(), TKind::ListBox).size() != 1)
+            Fail("program folder page", "the list of existing folders is not shown");
+        TypeText(Folder, "", "clear the program folder");
+        ExpectEnabled(FolderNext, false, "Next with an empty program folder");
+        TypeText(Folder, "M", "type one character as program folder");
+        ExpectEnabled(FolderNext, true, "Next with a one-character program folder");
+        // Back keeps what was typed on the destination page.
+        App.Press(Texts::Back, "Back on the program folder page");
+        App.WaitPage({TPage::Destination}, 20000, "Back from the program folder page");
+        if (WindowText(Destination) != Places.InstallDir)
+            Fail("destination page, second visit", "the edit holds '" + WindowText(Destination) +
+                                                       "', typed was '" + Places.InstallDir + "'");
+        App.Press(Texts::Next, "Next on the destination page, second time");
+        App.WaitPage({TPage::Folder}, 20000, "program folder page, second visit");
+    }
+    TypeText(Folder, Places.StartFolder, "type the program folder");
+    ExpectEnabled(FolderNext, true, "Next with a program folder typed");
+    if (Stop == TPage::Folder) return;
+
+    App.Press(Texts::Next, "Next on the program folder page", false);
+}
+
+// From the moment the procedure starts: the progress page (if it stays long
+// enough to be seen), then the finish page. The Explorer window that the
+// installation opens on the program folder is closed first, as a user would,
+// so that the finish page is seen. Returns the outcome sentence.
+std::string AwaitFinish(TInstaller& App, const TPlaces& Places) {
+    App.WaitPage({TPage::Compile, TPage::Finish}, 20000, "start of the procedure", false);
+    const std::string Step = "finish page";
+    App.Expect(TPage::Finish, Step, ProcedureMs, false);
+    CloseFolderWindows(Places.ProgramFolder);
+    App.Shot(PageName(TPage::Finish));
+    App.Control(TKind::CheckBox, Texts::VisitWeb, Step);
+    return App.FinishText(Step);
+}
+
+void ExpectText(const std::string& Seen, const std::string& Wanted, const std::string& Step) {
+    if (Seen != Wanted) Fail(Step, "reads '" + Seen + "', expected '" + Wanted + "'");
+}
+
+// Unticks "Visit Morvane web site" if needed and presses Finish: the program
+// must end by itself with exit code 0.
+void FinishWithoutWebSite(TInstaller& App) {
+    HWND Visit = App.Control(TKind::CheckBox, Texts::VisitWeb, "finish page");
+    if (IsChecked(Visit)) Click(Visit, "untick Visit Morvane web site");
+    ExpectChecked(Visit, false, "Visit Morvane web site before Finish");
+    App.Press(Texts::FinishButton, "Finish");
+    App.ExpectEnd(0, EndMs, "end after Finish");
+}
+
+// The installation on the machine: files, registration, links, record.
+void CheckInstalled(const TFlow& Flow, const TPlaces& Places) {
+    const std::string Ocx = Join(Places.InstallDir, OcxName);
+    if (!FilePresent(Ocx)) Fail("installed files", Ocx + " is missing");
+    for (const auto& [Link, Target] : Shortcuts)
+        if (!FilePresent(Join(Places.InstallDir, Target)))
+            Fail("installed files", Join(Places.InstallDir, Target) + " is missing");
+
+    const auto Servers = ServersOf(Ocx);
+    if (Servers.empty()) Fail("component registration", "no class under HKCR\\CLSID names " + Ocx);
+    if (!Flow.ClassId.empty()) {
+        const auto Server = RegisteredServer(Flow.ClassId);
+        if (!Server || Lower(*Server) != Lower(Ocx))
+            Fail("component registration", "HKCR\\CLSID\\" + Flow.ClassId +
+                                               "\\InprocServer32 is '" + Server.value_or("absent") +
+                                               "', expected '" + Ocx + "'");
+    }
+
+    const auto Links = ListFolder(Places.ProgramFolder, false);
+    std::vector<std::string> Wanted;
+    for (const auto& [Link, Target] : Shortcuts)
+        Wanted.push_back(Link);
+    std::sort(Wanted.begin(), Wanted.end());
+    ExpectLines(Links, Wanted, "files of the program folder " + Places.ProgramFolder);
+    for (const auto& [Link, Target] : Shortcuts) {
+        const std::string Seen = LinkTarget(Join(Places.ProgramFolder, Link));
+        const std::string Expected = Join(Places.InstallDir, Target);
+        if (Lower(Seen) != Lower(Expected))
+            Fail("shortcut '" + std::string(Link) + "'",
+                 "points at '" + Seen + "', expected '" + Expected + "'");
+    }
+
+    const auto Record = ReadRecord();
+    if (!Record) Fail("installation record", "HKLM\\" + std::string(RecordKey) + " is missing");
+    TLines Names = Record->ValueNames;
+    std::sort(Names.begin(), Names.end());
+    ExpectLines(Names, {"InstallDir", "InstalledVersion", "StartFolder"},
+                "values of the installation record");
+    if (!Record->AllStrings) Fail("installation record", "a value is not of type REG_SZ");
+    ExpectText(Record->InstallDir, Places.InstallDir, "recorded InstallDir");
+    ExpectText(Record->StartFolder, Places.StartFolder, "recorded StartFolder");
+    ExpectText(Record->InstalledVersion, Flow.Version, "recorded InstalledVersion");
+}
+
+// install.log of a successful installation, line by line.
+void CheckInstallLog(const std::string& Log, const TPlaces& Places, const std::string& Step) {
+    const TLines Lines = CrLfLines(Log, Step);
+    const TLines Head =
+        SystemLines() + TLines{"Delete old files...", "Extracting component files...",
+                               ExtractionEcho(Places.InstallDir)};
+    const TLines Tail(InstallSteps.begin() + 2, InstallSteps.end());
+    if (Lines.size() < Head.size() + Tail.size() ||
+        !std::equal(Head.begin(), Head.end(), Lines.begin()) ||
+        !std::equal(Tail.begin(), Tail.end(), Lines.end() - Tail.size()))
+        Fail(Step, "the lines are\n" + Quote(Lines) + "  expected first\n" + Quote(Head) +
+                       "  then the extraction output, then\n" + Quote(Tail));
+    if (Lines.size() == Head.size() + Tail.size())
+        Fail(Step, "the extraction program's output is missing between the command and "
+                   "'Completed'");
+}
+
+//
+// The flows.
+//
+
+void FirstInstallation(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    const std::string SavedFolder = Join(Flow.Work, "saved logs");
+    MakeFolders(SavedFolder);
+    const std::string Saved = Join(SavedFolder, Texts::DefaultLogName);
+    {
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        WalkFirstInstallation(App, Places, TPage::Finish, true);
+        ExpectText(AwaitFinish(App, Places), Texts::Installed, "outcome sentence");
+        ExpectChecked(App.Control(TKind::CheckBox, Texts::VisitWeb, "finish page"), true,
+                      "Visit Morvane web site after an installation");
+        ExpectLines(EditLines(App.OutputText("progress output")), SystemLines() + InstallSteps,
+                    "lines of the progress page");
+
+        const std::string Log = ReadWholeFile(Join(Setup, "install.log"));
+        CheckInstallLog(Log, Places, "install.log");
+
+        const std::string Offered = App.SaveLog(Saved, "save the setup log");
+        ExpectText(Offered, Texts::DefaultLogName, "file name the save dialog offers");
+        // The program writes the file once its dialog has returned.
+        WaitFor(10000, [&] { return FilePresent(Saved) && ReadWholeFile(Saved) == Log; });
+        if (!FilePresent(Saved)) Fail("saved setup log", Saved + " was not written");
+        if (ReadWholeFile(Saved) != Log)
+            Fail("saved setup log", "differs from install.log:\n" + ReadWholeFile(Saved));
+        // The second save replaces the file without a question.
+        WriteWholeFile(Saved, "stale\r\n");
+        const std::string OfferedAgain = App.SaveLog(Saved, "save the setup log again");
+        if (OfferedAgain.find(Texts::DefaultLogName) == std::string::npos)
+            Fail("save dialog, second time", "offers '" + OfferedAgain + "'");
+        WaitFor(10000, [&] { return ReadWholeFile(Saved) == Log; });
+        if (ReadWholeFile(Saved) != Log)
+            Fail("setup log saved again", "the file was not replaced:\n" + ReadWholeFile(Saved));
+        App.Shot("finish-after-saving");
+        FinishWithoutWebSite(App);
+    }
+    CloseFolderWindows(Places.ProgramFolder);
+    CheckInstalled(Flow, Places);
+}
+
+// An installation recorded for an older version, in a folder of its own.
+void Update(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    MakeFolders(Places.InstallDir);
+    WriteWholeFile(Join(Places.InstallDir, "Morvane.url"), "old version\r\n");
+    const std::string Older = "2.5.0 Standard Edition";
+    if (Older == Flow.Version) Fail("prepare the update", "the carried version is " + Older);
+    WriteRecord(Places.InstallDir, Places.StartFolder, Older);
+    {
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        App.Expect(TPage::Welcome, "update welcome page");
+        const std::string Subtitle =
+            "This wizard will update the Morvane ActiveX component version " + Older +
+            " currently installed on your computer with newer version " + Flow.Version + ".";
+        // The subtitle is checked where a control carries it; a page that
+        // only draws it leaves nothing to read.
+        bool Carried = false;
+        for (HWND Window : Descendants(App.Window())) {
+            const std::string Text = WindowText(Window);
+            if (!IsWindowVisible(Window) || Text.find("This wizard will") == std::string::npos)
+                continue;
+            if (Text.find(Subtitle) == std::string::npos)
+                Fail("update welcome page", "it says '" + Text + "', expected '" + Subtitle + "'");
+            Carried = true;
+        }
+        if (!Carried)
+            std::printf("note: no control carries the update subtitle; it was not read\n");
+        App.Press(Texts::Next, "Next on the update welcome page", false);
+        ExpectText(AwaitFinish(App, Places), Texts::Installed, "outcome sentence of the update");
+        ExpectLines(EditLines(App.OutputText("progress output")), SystemLines() + InstallSteps,
+                    "lines of the progress page");
+        CheckInstallLog(ReadWholeFile(Join(Setup, "install.log")), Places, "install.log");
+        FinishWithoutWebSite(App);
+    }
+    CloseFolderWindows(Places.ProgramFolder);
+    CheckInstalled(Flow, Places);
+    if (ReadWholeFile(Join(Places.InstallDir, "Morvane.url")) == "old version\r\n")
+        Fail("updated files", "Morvane.url still holds the old version's content");
+}
+
+// The same version recorded: the maintenance page, Next without a choice.
+void Repair(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    MakeFolders(Places.InstallDir);
+    WriteWholeFile(Join(Places.InstallDir, "Morvane.url"), "damaged\r\n");
+    WriteRecord(Places.InstallDir, Places.StartFolder, Flow.Version);
+    {
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        App.Expect(TPage::Maintenance, "maintenance page");
+        const std::string Step = "maintenance page";
+        ExpectChecked(App.Control(TKind::RadioButton, Texts::Reinstall, Step), false, Step);
+        ExpectChecked(App.Control(TKind::RadioButton, Texts::Uninstall, Step), false, Step);
+        App.Control(TKind::Label, Texts::RepairLabel, Step);
+        App.Control(TKind::Label, Texts::UninstallLabel, Step);
+        App.Press(Texts::Next, "Next on the maintenance page without a choice", false);
+        ExpectText(AwaitFinish(App, Places), Texts::Installed, "outcome sentence of the repair");
+        ExpectChecked(App.Control(TKind::CheckBox, Texts::VisitWeb, "finish page"), true,
+                      "Visit Morvane web site after a repair");
+        ExpectLines(EditLines(App.OutputText("progress output")), SystemLines() + InstallSteps,
+                    "lines of the progress page");
+        CheckInstallLog(ReadWholeFile(Join(Setup, "install.log")), Places, "install.log");
+        FinishWithoutWebSite(App);
+    }
+    CloseFolderWindows(Places.ProgramFolder);
+    CheckInstalled(Flow, Places);
+    if (ReadWholeFile(Join(Places.InstallDir, "Morvane.url")) == "damaged\r\n")
+        Fail("repaired files", "Morvane.url was not restored");
+}
+
+// A first installation, then a second run that uninstalls it.
+void Uninstall(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    {
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        WalkFirstInstallation(App, Places, TPage::Finish, false);
+        ExpectText(AwaitFinish(App, Places), Texts::Installed,
+                   "outcome of the installation to remove");
+        FinishWithoutWebSite(App);
+    }
+    CloseFolderWindows(Places.ProgramFolder);
+    CheckInstalled(Flow, Places);
+    {
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        const std::string Step = "maintenance page";
+        App.Expect(TPage::Maintenance, Step);
+        HWND Reinstall = App.Control(TKind::RadioButton, Texts::Reinstall, Step);
+        HWND Remove = App.Control(TKind::RadioButton, Texts::Uninstall, Step);
+        // Labels answer a click like their radio buttons.
+        MouseClick(App.Control(TKind::Label, Texts::UninstallLabel, Step),
+                   "click the label '" + std::string(Texts::UninstallLabel) + "'");
+        ExpectChecked(Remove, true, "after clicking the uninstall label");
+        ExpectChecked(Reinstall, false, "after clicking the uninstall label");
+        MouseClick(App.Control(TKind::Label, Texts::RepairLabel, Step),
+                   "click the label '" + std::string(Texts::RepairLabel) + "'");
+        ExpectChecked(Reinstall, true, "after clicking the repair label");
+        ExpectChecked(Remove, false, "after clicking the repair label");
+        Click(Remove, "choose Uninstall Morvane ActiveX");
+        ExpectChecked(Remove, true, "after choosing Uninstall Morvane ActiveX");
+        App.Shot("maintenance-uninstall-chosen");
+        App.Press(Texts::Next, "Next on the maintenance page", false);
+        ExpectText(AwaitFinish(App, Places), Texts::Uninstalled,
+                   "outcome sentence of the uninstall");
+        ExpectChecked(App.Control(TKind::CheckBox, Texts::VisitWeb, "finish page"), false,
+                      "Visit Morvane web site after choosing to uninstall");
+        ExpectLines(EditLines(App.OutputText("progress output")), UninstallSteps,
+                    "lines of the progress page");
+        ExpectLines(CrLfLines(ReadWholeFile(Join(Setup, "install.log")), "install.log"),
+                    SystemLines("\x01") + UninstallSteps, "install.log of the uninstall");
+        FinishWithoutWebSite(App);
+    }
+    const std::string Ocx = Join(Places.InstallDir, OcxName);
+    if (FolderPresent(Places.InstallDir))
+        Fail("after the uninstall", Places.InstallDir + " still exists");
+    if (!ServersOf(Ocx).empty())
+        Fail("after the uninstall", "a class under HKCR\\CLSID still names " + Ocx);
+    if (!Flow.ClassId.empty() && RegisteredServer(Flow.ClassId))
+        Fail("after the uninstall", "HKCR\\CLSID\\" + Flow.ClassId + " is still registered");
+    if (ReadRecord()) Fail("after the uninstall", "the installation record still exists");
+    if (FolderPresent(Places.ProgramFolder))
+        Fail("after the uninstall", Places.ProgramFolder + " still exists");
+}
+
+// A truncated archive: the installation ends with errors and records nothing.
+void DamagedArchive(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    const std::string Archive = Join(Setup, "data.arc");
+    const std::string Content = ReadWholeFile(Archive);
+    WriteWholeFile(Archive, Content.substr(0, Content.size() / 2));
+    {
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        WalkFirstInstallation(App, Places, TPage::Finish, false);
+        ExpectText(AwaitFinish(App, Places), Texts::InstalledWithErrors, "outcome sentence");
+        ExpectLines(EditLines(App.OutputText("progress output")), SystemLines() + FailedExtraction,
+                    "lines of the progress page");
+        const TLines Log = CrLfLines(ReadWholeFile(Join(Setup, "install.log")), "install.log");
+        const TLines Head = SystemLines() + TLines{FailedExtraction[0], FailedExtraction[1],
+                                                   ExtractionEcho(Places.InstallDir)};
+        if (Log.size() < Head.size() + 2 || !std::equal(Head.begin(), Head.end(), Log.begin()) ||
+            Log[Log.size() - 2] != FailedExtraction[2] || Log.back() != FailedExtraction[3])
+            Fail("install.log", "the lines are\n" + Quote(Log) + "  expected first\n" +
+                                    Quote(Head) + "  and last the two error lines");
+        FinishWithoutWebSite(App);
+    }
+    if (ReadRecord()) Fail("after a failed extraction", "an installation record exists");
+    if (FolderPresent(Places.ProgramFolder))
+        Fail("after a failed extraction", Places.ProgramFolder + " was created");
+}
+
+// Cancel on every page before the procedure ends the program at once and
+// changes nothing.
+void CancelEverywhere(TFlow& Flow) {
+    struct TCase {
+        const char* Name;
+        TPage Page;
+        const char* Recorded; // version in the record, or nullptr for none
+    };
+    const std::string Same = Flow.Version;
+    const TCase Cases[] = {
+        {"welcome", TPage::Welcome, nullptr},
+        {"licence", TPage::License, nullptr},
+        {"destination", TPage::Destination, nullptr},
+        {"folder", TPage::Folder, nullptr},
+        {"update", TPage::Welcome, "2.5.0 Standard Edition"},
+        {"maintenance", TPage::Maintenance, Same.c_str()},
+    };
+    for (const TCase& Case : Cases) {
+        const TPlaces Places = PlacesOf(Flow, std::string(" ") + Case.Name);
+        TCleanup Cleanup(Places, Flow.Programs);
+        const std::string Setup = Flow.CopyOfDist(std::string("setup ") + Case.Name);
+        const std::string Marker = Join(Places.InstallDir, "Morvane.url");
+        if (Case.Recorded) {
+            MakeFolders(Places.InstallDir);
+            WriteWholeFile(Marker, "installed\r\n");
+            WriteRecord(Places.InstallDir, Places.StartFolder, Case.Recorded);
+        }
+        const std::string Step = std::string("Cancel on the ") + Case.Name + " page";
+        {
+            TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+            if (!Case.Recorded) {
+                WalkFirstInstallation(App, Places, Case.Page, false);
+            } else if (Case.Page == TPage::Maintenance) {
+                App.Expect(TPage::Maintenance, Step);
+                Click(App.Control(TKind::RadioButton, Texts::Uninstall, Step),
+                      "choose Uninstall Morvane ActiveX");
+            } else {
+                App.Expect(Case.Page, Step);
+            }
+            App.Press(Texts::Cancel, Step);
+            App.ExpectEnd(0, EndMs, Step);
+        }
+        if (FilePresent(Join(Setup, "install.log")))
+            Fail(Step, "install.log was written, so a procedure ran");
+        if (FolderPresent(Places.ProgramFolder)) Fail(Step, Places.ProgramFolder + " was created");
+        const auto Record = ReadRecord();
+        if (!Case.Recorded) {
+            if (Record) Fail(Step, "an installation record was written");
+            if (FolderPresent(Places.InstallDir)) Fail(Step, Places.InstallDir + " was created");
+        } else {
+            if (!Record || Record->InstalledVersion != Case.Recorded)
+                Fail(Step, "the installation record was changed");
+            if (!FilePresent(Marker)) Fail(Step, "the installed files were touched");
+        }
+    }
+}
+
+// The help switches print the option summary to standard output and end
+// with exit code 1 without showing any window.
+void Help(TFlow& Flow) {
+    const std::string Setup = Flow.CopyOfDist("setup");
+    auto Row = [](std::string Option, const std::string& Text) {
+        Option.resize(std::max<size_t>(Option.size(), 20), ' ');
+        return Option + "  " + Text;
+    };
+    const TLines Screen = {
+        "",
+        Row("--ignore-ide", "Start installer even if Delphi/BCB is running."),
+        Row("--ignore-bcb", "Do not display and compile BCB versions."),
+        Row("--ignore-delphi", "Do not display and compile Delphi versions."),
+        "",
+        Row("--lib-path=X", "Set the library root directory to X."),
+        Row("--keep-files", "Do not call \"clean\"."),
+        Row("--autoupdate", "Updates all IDEs where ZIVI 3 is installed."),
+        "",
+        Row("-rDelphi=X", "Sets the Registry path for the Delphi IDEs."),
+        Row("-rBCB=X", "Sets the Registry path for the BCB IDEs."),
+        Row("-rBDS=X", "Sets the Registry path for the BDS IDEs. (-rBDS=Win32Only)"),
+        Row("--lang=X", "Sets the Installer's language to X."),
+        Row("--help", "Show this screen."),
+        "",
+    };
+    for (const char* Switch : {"--help", "/?", "-H"}) {
+        const std::string Step = std::string("help switch ") + Switch;
+        SECURITY_ATTRIBUTES Inherit{sizeof(Inherit), nullptr, TRUE};
+        HANDLE OutRead, OutWrite, InRead, InWrite;
+        if (!CreatePipe(&OutRead, &OutWrite, &Inherit, 0) ||
+            !CreatePipe(&InRead, &InWrite, &Inherit, 0))
+            Fail(Step, "no pipes");
+        TUniqueHandle Reader(OutRead), Writer(OutWrite), Input(InRead), Feeder(InWrite);
+        SetHandleInformation(OutRead, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(InWrite, HANDLE_FLAG_INHERIT, 0);
+        // The help screen waits for Enter.
+        DWORD Written = 0;
+        WriteFile(InWrite, "\r\n", 2, &Written, nullptr);
+        Feeder.reset();
+
+        TProcess Program(Join(Setup, SetupExe), Switch, Setup, InRead, OutWrite);
+        Writer.reset();
+        Input.reset();
+        std::string Output;
+        bool WindowSeen = false;
+        const bool Ended = WaitFor(60000, [&] {
+            if (!TopWindows(Program.Id()).empty()) WindowSeen = true;
+            DWORD Available = 0;
+            while (PeekNamedPipe(OutRead, nullptr, 0, nullptr, &Available, nullptr) && Available) {
+                char Buffer[4096];
+                DWORD Read = 0;
+                if (!ReadFile(OutRead, Buffer, sizeof(Buffer), &Read, nullptr) || !Read) break;
+                Output.append(Buffer, Read);
+            }
+            return !Program.Running();
+        });
+        if (!Ended) Fail(Step, "the program still runs after 60 s");
+        for (;;) {
+            char Buffer[4096];
+            DWORD Read = 0;
+            if (!ReadFile(OutRead, Buffer, sizeof(Buffer), &Read, nullptr) || !Read) break;
+            Output.append(Buffer, Read);
+        }
+        if (WindowSeen) Fail(Step, "a window was shown");
+        if (Program.ExitCode() != 1)
+            Fail(Step, "exit code " + std::to_string(Program.ExitCode()) + ", expected 1");
+        ExpectLines(CrLfLines(Output, Step + " output"), Screen, Step + " output");
+    }
+}
+
+const std::map<std::string, std::function<void(TFlow&)>> Flows = {
+    {"first", FirstInstallation},
+    {"update", Update},
+    {"repair", Repair},
+    {"uninstall", Uninstall},
+    {"damaged", DamagedArchive},
+    {"cancel", CancelEverywhere},
+    {"help", Help},
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5 || !Flows.count(argv[1])) {
+        std::fprintf(stderr, "usage: e2e_driver <flow> <dist> <work> <screenshots>\n"
+                             "flows:");
+        for (const auto& [Name, Run] : Flows)
+            std::fprintf(stderr, " %s", Name.c_str());
+        std::fprintf(stderr, "\n");
+        return 2;
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::string Name = argv[1];
+    int Result = 0;
+    try {
+        const std::string Work = WindowsPath(argv[3]);
+        const std::string Shots = WindowsPath(argv[4]);
+        MakeFolders(Work);
+        MakeFolders(Shots);
+        TFlow Flow(Name, WindowsPath(argv[2]), Work, Shots, MORVANE_XCONTROLS_CLSID);
+        Flows.at(Name)(Flow);
+        std::printf("e2e flow '%s' passed\n", Name.c_str());
+    } catch (const std::exception& Error) {
+        std::fprintf(stderr, "e2e flow '%s' FAILED at %s\n", Name.c_str(), Error.what());
+        Result = 1;
+    }
+    CoUninitialize();
+    return Result;
+}
