@@ -10,8 +10,8 @@ inline constexpr const char* LegalNotice =
     "may result in civil and criminal penalties.";
 
 inline constexpr const char* Description =
-    "Morvane ActiveX: a family of ActiveX controls for instrument panels,\r\n"
-    "with compiled demos and sample projects for C++, Visual Basic and .NET.";
+    "Morvane ActiveX: dials, gauges and meters for instrument panels.\r\n"
+    "With compiled demos and projects for C++, Visual Basic and .NET.";
 
 inline constexpr const char* WebAddress = "https://www.morvane.example/";
 
