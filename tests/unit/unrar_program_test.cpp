@@ -71,8 +71,8 @@ TRunResult RunCommandLine(const std::string& commandLine, const fs::path& folder
     std::string line = commandLine;
     std::string program = ProgramPath();
     TRunResult result;
-    if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, folder.string().c_str(), &si, &pi)) {
+    if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       folder.string().c_str(), &si, &pi)) {
         WaitForSingleObject(pi.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);
@@ -103,14 +103,16 @@ std::string Quote(const std::string& arg) {
         quoted += c;
     }
     quoted.append(slashes * 2, '\\');
-    return quoted + "\"";
+    quoted += '"';
+    return quoted;
 }
 
 TRunResult RunUnrar(const std::vector<std::string>& args, const fs::path& folder) {
-    std::string line = "unrar.exe";
+    std::ostringstream line;
+    line << "unrar.exe";
     for (const auto& arg : args)
-        line += " " + Quote(arg);
-    return RunCommandLine(line, folder);
+        line << ' ' << Quote(arg);
+    return RunCommandLine(line.str(), folder);
 }
 
 #else
@@ -168,6 +170,11 @@ TRunResult RunUnrar(const std::vector<std::string>& args, const fs::path& folder
 #endif
 
 const std::string Sep(1, char(fs::path::preferred_separator));
+#ifdef _WIN32
+const std::string Eol = "\r\n"; // text-mode output, as Windows programs write it
+#else
+const std::string Eol = "\n";
+#endif
 
 int CountLines(const std::string& text, const std::string& start) {
     int count = 0;
@@ -297,7 +304,8 @@ TEST_F(UnrarProgram, ListsFilesBare) {
     tar.End();
     auto result = RunUnrar({"lb", Archive(TTarBuilder::Gzip(tar.Data)).string()}, Root);
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
-    EXPECT_EQ(result.Out, "Demos" + Sep + "Compiled" + Sep + "VCDemo.exe\nMorvane.url\n");
+    EXPECT_EQ(result.Out,
+              "Demos" + Sep + "Compiled" + Sep + "VCDemo.exe" + Eol + "Morvane.url" + Eol);
     EXPECT_FALSE(fs::exists(Dest));
 }
 
