@@ -129,14 +129,14 @@ void TCompiler::SaveLog() {
         Text += Line;
         Text += "\r\n";
     }
-    TFileHandle File(CreateFileA(LogFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (File.get() == INVALID_HANDLE_VALUE) {
-        File.release();
+    HANDLE Raw = CreateFileA(LogFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (Raw == INVALID_HANDLE_VALUE) {
         DWORD Code = GetLastError();
         throw std::runtime_error("Cannot create file \"" + FullPathOf(LogFileName) + "\". " +
                                  SysErrorMessage(Code));
     }
+    TFileHandle File(Raw);
     DWORD Written = 0;
     if (!WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) ||
         Written != Text.size())
