@@ -70,6 +70,11 @@ void CentreOnScreen(HWND Wnd) {
 
 } // namespace
 
+bool IsExistingFolderItem(LPCITEMIDLIST Item) {
+    char Path[MAX_PATH + 1] = {};
+    return Item && SHGetPathFromIDListA(Item, Path) && DirectoryPresent(Path);
+}
+
 bool TBrowseFolderDialog::Execute() {
     FDisplayName.assign(MAX_PATH, '\0');
     HWND Active = GetActiveWindow();
@@ -115,13 +120,9 @@ void TBrowseFolderDialog::HandleCallback(HWND Wnd, UINT Msg, LPARAM Param) {
             SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE,
                          reinterpret_cast<LPARAM>(FolderName.c_str()));
         break;
-    case BFFM_SELCHANGED: {
-        char Path[MAX_PATH + 1] = {};
-        bool Usable = Param &&
-                      SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(Param), Path) &&
-                      DirectoryPresent(Path);
-        SendMessageA(Wnd, BFFM_ENABLEOK, 0, Usable ? 1 : 0);
+    case BFFM_SELCHANGED:
+        SendMessageA(Wnd, BFFM_ENABLEOK, 0,
+                     IsExistingFolderItem(reinterpret_cast<LPCITEMIDLIST>(Param)) ? 1 : 0);
         break;
-    }
     }
 }

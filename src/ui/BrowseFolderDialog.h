@@ -6,6 +6,12 @@
 
 #include <string>
 
+#include <shlobj.h>
+
+// The rule for the dialog's OK button: the item has a file-system path and
+// that path is an existing directory now.
+bool IsExistingFolderItem(LPCITEMIDLIST Item);
+
 class TBrowseFolderDialog {
 public:
     // Instruction text above the folder tree; empty shows none.
