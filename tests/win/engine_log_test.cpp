@@ -55,16 +55,6 @@ TEST_F(LogTest, StepLinesReachBothHooksLogLinesOnlyTheLogHook) {
     EXPECT_FALSE(Flag);
 }
 
-TEST_F(LogTest, HooksUnsetLinesStillReachLogAndFile) {
-    TCompiler Engine;
-    bool Flag = false;
-    Engine.WriteLine("a");
-    Engine.Output("b", Flag);
-    Engine.Release();
-    EXPECT_EQ(Engine.Log(), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(ReadFileBytes(LogPath()), "a\r\nb\r\n");
-}
-
 TEST_F(LogTest, AbortSetByAHookComesBackThroughOutput) {
     TCompiler Engine;
     Engine.OnLogLine = [](const std::string& Line, bool& Abort) {
@@ -233,8 +223,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, LogBlockedTest,
                                                      ERROR_SHARING_VIOLATION}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
-// The operating-system table, fed directly (the real system's answer is
-// checked per Windows version by the probe test).
+// Corners of the operating-system table that no Windows version of Wine
+// reaches (each version Wine offers is checked by the probe test).
 struct OsCase {
     const char* Name;
     TOsVersion Version;
@@ -256,21 +246,15 @@ constexpr std::uint32_t Win9x = 1, WinNT = 2;
 INSTANTIATE_TEST_SUITE_P(
     Table, SystemLineTest,
     ::testing::Values(
-        OsCase{"XP", {WinNT, 5, 1, 2600, "Service Pack 2"}, "Windows XP Service Pack 2 (5.1.2600)"},
         OsCase{"Win2000NoServicePack", {WinNT, 5, 0, 2195, ""}, "Windows 2000  (5.0.2195)"},
         OsCase{"NT4AnyMinor",
                {WinNT, 4, 7, 1381, "Service Pack 6"},
                "Windows NT4 Service Pack 6 (4.7.1381)"},
         OsCase{"NTBuildKeptWhole", {WinNT, 5, 1, 0x12345678, ""}, "Windows XP  (5.1.305419896)"},
-        OsCase{"Win95", {Win9x, 4, 0, 0x040003B6, ""}, "Windows 95  (4.0.950)"},
-        OsCase{"Win98LowEdge", {Win9x, 4, 10, 0x040A08AE, " A "}, "Windows 98  A  (4.10.2222)"},
-        OsCase{"Win98HighEdge", {Win9x, 4, 89, 0x04590001, ""}, "Windows 98  (4.89.1)"},
-        OsCase{"WinMe", {Win9x, 4, 90, 0x045A0BB8, " "}, "Windows ME   (4.90.3000)"},
-        OsCase{"Win9xAbove90", {Win9x, 4, 91, 3000, ""}, nullptr},
-        OsCase{"Vista", {WinNT, 6, 0, 6000, ""}, nullptr},
-        OsCase{"Win7", {WinNT, 6, 1, 7601, "Service Pack 1"}, nullptr},
-        OsCase{"NT3", {WinNT, 3, 51, 1057, ""}, nullptr},
-        OsCase{"Win32s", {0, 3, 10, 0, ""}, nullptr}),
+        OsCase{"Win98Minor89", {Win9x, 4, 89, 0x04590001, ""}, "Windows 98  (4.89.1)"},
+        OsCase{"Win9xMinor91", {Win9x, 4, 91, 3000, ""}, nullptr},
+        OsCase{"NT6Minor0", {WinNT, 6, 0, 6000, ""}, nullptr},
+        OsCase{"NT3", {WinNT, 3, 51, 1057, ""}, nullptr}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 } // namespace
