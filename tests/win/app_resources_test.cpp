@@ -1,0 +1,130 @@
+// What Windows and its users read from the built setup program without
+// running it: the manifest (rights, visual styles, DPI awareness, supported
+// systems), the version resource and the icon.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string SetupExe;     // Windows path of MorvaneSetup.exe
+std::string VersionFile;  // Windows path of product/version
+
+std::string Trimmed(std::string Text) {
+    while (!Text.empty() && static_cast<unsigned char>(Text.back()) <= ' ') Text.pop_back();
+    size_t Start = 0;
+    while (Start < Text.size() && static_cast<unsigned char>(Text[Start]) <= ' ') ++Start;
+    return Text.substr(Start);
+}
+
+class TModule {
+public:
+    explicit TModule(const std::string& Path)
+        : FHandle(LoadLibraryExA(Path.c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
+    ~TModule() {
+        if (FHandle) FreeLibrary(FHandle);
+    }
+    HMODULE Handle() const { return FHandle; }
+
+private:
+    HMODULE FHandle;
+};
+
+std::string Resource(HMODULE Module, LPCSTR Type, LPCSTR Name) {
+    HRSRC Info = FindResourceA(Module, Name, Type);
+    if (!Info) return {};
+    HGLOBAL Data = LoadResource(Module, Info);
+    const char* Bytes = static_cast<const char*>(LockResource(Data));
+    return Bytes ? std::string(Bytes, SizeofResource(Module, Info)) : std::string();
+}
+
+std::string VersionString(const std::string& Exe, const std::string& Name) {
+    DWORD Ignored = 0;
+    DWORD Size = GetFileVersionInfoSizeA(Exe.c_str(), &Ignored);
+    if (!Size) return "<no version resource>";
+    std::string Block(Size, '\0');
+    if (!GetFileVersionInfoA(Exe.c_str(), 0, Size, Block.data())) return "<unreadable>";
+    char* Value = nullptr;
+    UINT Length = 0;
+    std::string Query = "\\StringFileInfo\\040904B0\\" + Name;
+    if (!VerQueryValueA(Block.data(), Query.c_str(), reinterpret_cast<void**>(&Value), &Length))
+        return "<missing " + Name + ">";
+    return std::string(Value, Length ? Length - 1 : 0);
+}
+
+TEST(SetupProgramResources, ManifestAsksForWhatTheProgramNeeds) {
+    TModule Exe(SetupExe);
+    ASSERT_NE(Exe.Handle(), nullptr) << SetupExe;
+    const std::string Manifest = Resource(Exe.Handle(), MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));
+    ASSERT_FALSE(Manifest.empty());
+    struct {
+        const char* What;
+        const char* Text;
+    } Needs[] = {
+        {"administrator rights", "level=\"requireAdministrator\""},
+        {"visual styles", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""},
+        {"system DPI awareness (Vista+)", ">true</dpiAware>"},
+        {"system DPI awareness (10+)", ">system</dpiAwareness>"},
+        {"Windows 7", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"},
+        {"Windows 8", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"},
+        {"Windows 8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"},
+        {"Windows 10 and 11", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},
+    };
+    // One logical line per attribute set: fold the layout's line breaks.
+    std::string Folded;
+    for (char C : Manifest) {
+        if (C == '\r' || C == '\n') C = ' ';
+        if (C == ' ' && !Folded.empty() && Folded.back() == ' ') continue;
+        Folded += C;
+    }
+    for (auto& Need : Needs)
+        EXPECT_NE(Folded.find(Need.Text), std::string::npos) << Need.What << " in\n" << Manifest;
+    EXPECT_EQ(Folded.find("asInvoker"), std::string::npos);
+}
+
+TEST(SetupProgramResources, VersionResourceNamesTheProduct) {
+    std::ifstream In(VersionFile, std::ios::binary);
+    ASSERT_TRUE(In) << VersionFile;
+    std::stringstream Text;
+    Text << In.rdbuf();
+    const std::string Version = Trimmed(Text.str());
+    ASSERT_FALSE(Version.empty());
+    EXPECT_EQ(VersionString(SetupExe, "ProductName"), "Morvane ActiveX");
+    EXPECT_EQ(VersionString(SetupExe, "FileDescription"), "Morvane ActiveX Installer");
+    EXPECT_EQ(VersionString(SetupExe, "ProductVersion"), Version);
+    EXPECT_EQ(VersionString(SetupExe, "OriginalFilename"), "MorvaneSetup.exe");
+}
+
+TEST(SetupProgramResources, CarriesItsIcon) {
+    TModule Exe(SetupExe);
+    ASSERT_NE(Exe.Handle(), nullptr);
+    EXPECT_NE(FindResourceA(Exe.Handle(), MAKEINTRESOURCEA(1), RT_GROUP_ICON), nullptr);
+    HICON Icon = static_cast<HICON>(
+        LoadImageA(Exe.Handle(), MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
+    EXPECT_NE(Icon, nullptr);
+    if (Icon) DestroyIcon(Icon);
+}
+
+} // namespace
+
+// Arguments: the setup program and the version file, as Unix paths.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    auto Windows = [](std::string Unix) {
+        for (char& C : Unix)
+            if (C == '/') C = '\\';
+        return "Z:" + Unix;
+    };
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: app_resources_test <MorvaneSetup.exe> <version file>\n");
+        return 2;
+    }
+    SetupExe = Windows(argv[1]);
+    VersionFile = Windows(argv[2]);
+    return RUN_ALL_TESTS();
+}
