@@ -217,20 +217,33 @@ struct TFolderWindows {
 
 BOOL CALLBACK CollectFolderWindow(HWND Window, LPARAM Param) {
     auto& Search = *reinterpret_cast<TFolderWindows*>(Param);
-    const std::string Class = ClassName(Window);
-    if (IsWindowVisible(Window) && (Class == "CabinetWClass" || Class == "ExploreWClass") &&
+    if (IsWindowVisible(Window) && ClassName(Window) != "#32770" &&
         WindowText(Window).find(Search.Leaf) != std::string::npos)
         Search.Found.push_back(Window);
     return TRUE;
 }
 
-// Explorer windows the installer opened on the program folder: closed as a
-// user would close them.
-void CloseFolderWindows(const std::string& Folder) {
+std::vector<HWND> FolderWindows(const std::string& Folder) {
     TFolderWindows Search{Folder.substr(Folder.find_last_of('\\') + 1), {}};
     EnumWindows(CollectFolderWindow, reinterpret_cast<LPARAM>(&Search));
-    for (HWND Window : Search.Found)
+    return Search.Found;
+}
+
+// Explorer windows the installer opened on the program folder: closed as a
+// user would close them. With Appearing, the window is awaited first: the
+// shell opens it in a process of its own, a moment after the request.
+void CloseFolderWindows(const std::string& Folder, bool Appearing = false) {
+    if (Appearing) WaitFor(10000, [&] { return !FolderWindows(Folder).empty(); });
+    const auto Found = FolderWindows(Folder);
+    for (HWND Window : Found)
         PostMessageA(Window, WM_CLOSE, 0, 0);
+    WaitFor(5000, [&] {
+        for (HWND Window : Found)
+            if (IsWindow(Window) && IsWindowVisible(Window)) return false;
+        return true;
+    });
+    // The windows beneath need a moment to repaint what was covered.
+    if (!Found.empty()) Sleep(1500);
 }
 
 // Class ids whose in-process server is the file Path.
@@ -400,7 +413,7 @@ std::string AwaitFinish(TInstaller& App, const TPlaces& Places) {
     App.WaitPage({TPage::Compile, TPage::Finish}, 20000, "start of the procedure", false);
     const std::string Step = "finish page";
     App.Expect(TPage::Finish, Step, ProcedureMs, false);
-    CloseFolderWindows(Places.ProgramFolder);
+    CloseFolderWindows(Places.ProgramFolder, FolderPresent(Places.ProgramFolder));
     App.Shot(PageName(TPage::Finish));
     App.Control(TKind::CheckBox, Texts::VisitWeb, Step);
     return App.FinishText(Step);
