@@ -565,6 +565,20 @@ TEST_F(UnrarProgram, NeverFollowsALinkAlreadyInTheDestination) {
     EXPECT_NE(result.Err.find("not followed"), std::string::npos) << result.Err;
     EXPECT_FALSE(fs::exists(Root / "outside" / "file.txt"));
 }
+
+TEST_F(UnrarProgram, ReplacesALinkAtAFilesPlaceInsteadOfWritingThroughIt) {
+    fs::create_directories(Dest);
+    WriteFile(Root / "outside.txt", "untouched");
+    fs::create_symlink(Root / "outside.txt", Dest / "planted.txt");
+    TTarBuilder tar;
+    tar.File("planted.txt", "from the archive");
+    tar.End();
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(ReadFile(Root / "outside.txt"), "untouched");
+    EXPECT_FALSE(fs::is_symlink(Dest / "planted.txt"));
+    EXPECT_EQ(ReadFile(Dest / "planted.txt"), "from the archive");
+}
 #endif
 
 } // namespace
