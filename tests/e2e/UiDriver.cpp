@@ -246,9 +246,16 @@ void MouseClick(HWND Control, const std::string& Step) {
     GetWindowRect(Control, &Box);
     POINT Middle{(Box.left + Box.right) / 2, (Box.top + Box.bottom) / 2};
     HWND Root = GetAncestor(Control, GA_ROOT);
-    SetForegroundWindow(Root);
-    HWND Hit = WindowFromPoint(Middle);
-    if (!Hit || GetAncestor(Hit, GA_ROOT) != Root)
+    // Another program's window may lie on top for a moment: raise ours and
+    // give the other one time to go before calling the label unreachable.
+    HWND Hit = nullptr;
+    const bool Reachable = WaitFor(10000, [&] {
+        SetWindowPos(Root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(Root);
+        Hit = WindowFromPoint(Middle);
+        return Hit && GetAncestor(Hit, GA_ROOT) == Root;
+    });
+    if (!Reachable)
         Fail(Step, Describe(Control) + " is covered by another window ('" +
                        (Hit ? WindowText(GetAncestor(Hit, GA_ROOT)) : std::string("none")) + "')");
     const int Width = GetSystemMetrics(SM_CXSCREEN) - 1;

@@ -47,10 +47,13 @@ void TShots::Take(const std::string& Name, bool Settle) {
     for (char& C : File)
         if (C == ' ') C = '-';
     SaveScreenshot(Join(FFolder, File + ".bmp"));
+    // The log of a flow tells when each picture was taken.
+    std::printf("[%7.1f s] %s\n", (GetTickCount() - FStarted) / 1000.0, File.c_str());
+    std::fflush(stdout);
 }
 
 TInstaller::TInstaller(const std::string& Exe, const std::string& Folder, TShots& Shots)
-    : FProcess(Exe, "", Folder), FShots(Shots), FStarted(GetTickCount()) {
+    : FProcess(Exe, "", Folder), FShots(Shots) {
     WaitFor(FirstWindowMs, [&] {
         for (HWND Window : TopWindows(FProcess.Id()))
             if (WindowText(Window) == Texts::Caption) FWindow = Window;
@@ -129,8 +132,6 @@ TPage TInstaller::WaitPage(std::initializer_list<TPage> Pages, DWORD Ms, const s
                        " page, but the wizard shows the " + PageName(Seen) +
                        " page; visible controls:\n" + DescribeVisible(FWindow));
     }
-    std::printf("[%7.1f s] %s page\n", (GetTickCount() - FStarted) / 1000.0, PageName(Seen));
-    std::fflush(stdout);
     // The progress page may be gone any moment: photograph it at once.
     if (Photograph || Seen == TPage::Compile) FShots.Take(PageName(Seen), Seen != TPage::Compile);
     return Seen;
@@ -257,20 +258,39 @@ std::string TInstaller::SaveLog(const std::string& Path, const std::string& Step
     TypeText(Name, Path, Step + " (file name)");
     Click(Save, Step + " (Save)");
 
-    // Replacing the file must not raise a question: the dialog simply goes away.
+    // Replacing the file must not raise a question of the dialog's own; a
+    // message of the program (a failed write) is the caller's to handle.
     HWND Other = nullptr;
     const bool Closed = WaitFor(PageMs, [&] {
         Other = Dialog(Box);
         return !IsWindow(Box) || Other != nullptr;
     });
-    if (Other) {
+    if (Other && IsWindow(Box) && GetWindow(Other, GW_OWNER) == Box) {
         const std::string Question = DialogText(Other);
         Shot("unexpected-question");
         Fail(Step, "saving asked a question: '" + Question + "'");
     }
     if (!Closed) Fail(Step, "the save dialog is still open after pressing Save");
+    if (Other) return Offered;
     CheckAlive(Step + " (after saving)");
     return Offered;
+}
+
+std::string TInstaller::AnswerMessage(const std::string& Button, const std::string& Step) {
+    HWND Box = nullptr;
+    WaitFor(PageMs, [&] { return (Box = Dialog()) != nullptr || !FProcess.Running(); });
+    if (!Box)
+        Fail(Step, "no message appeared; the wizard shows the " +
+                       std::string(PageName(CurrentPage())) + " page");
+    const std::string Message = DialogText(Box);
+    std::printf("message '%s': %s\n", WindowText(Box).c_str(), Message.c_str());
+    FShots.Take("message");
+    HWND Answer =
+        RequireVisible(Box, TKind::PushButton, Button, Step + " (message '" + Message + "')");
+    Click(Answer, Step);
+    if (!WaitFor(PageMs, [&] { return !IsWindow(Box); }))
+        Fail(Step, "the message '" + Message + "' stays open after '" + Button + "'");
+    return Message;
 }
 
 void TInstaller::ExpectEnd(DWORD ExitCode, DWORD Ms, const std::string& Step) {

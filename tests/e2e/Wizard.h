@@ -53,13 +53,14 @@ const char* PageName(TPage Page);
 // Numbered screenshots of one flow: NN-<name>.bmp in one folder.
 class TShots {
 public:
-    explicit TShots(std::string Folder) : FFolder(std::move(Folder)) {}
+    explicit TShots(std::string Folder) : FFolder(std::move(Folder)), FStarted(GetTickCount()) {}
     // Settle: give the page a moment to paint first.
     void Take(const std::string& Name, bool Settle = true);
 
 private:
     std::string FFolder;
     int FCount = 0;
+    DWORD FStarted;
 };
 
 class TInstaller {
@@ -98,6 +99,9 @@ public:
 
     // A visible dialog of the program other than the main window, or nullptr.
     HWND Dialog(HWND Except = nullptr);
+    // Waits for a message box, presses its button Button ("OK", "&Yes", "&No")
+    // and returns the message it showed.
+    std::string AnswerMessage(const std::string& Button, const std::string& Step);
     // Waits for the program to end; fails unless it ends with ExitCode.
     void ExpectEnd(DWORD ExitCode, DWORD Ms, const std::string& Step);
 
@@ -111,7 +115,6 @@ private:
     TShots& FShots;
     HWND FWindow = nullptr;
     HWND FOutput = nullptr;
-    DWORD FStarted;
 };
 
 } // namespace e2e

@@ -321,12 +321,35 @@ void ExpectEnabled(HWND Control, bool Enabled, const std::string& Step) {
         Fail(Step, "'" + WindowText(Control) + "' is " + (Enabled ? "disabled" : "enabled"));
 }
 
+// The subtitle of a welcome page, where a control carries it; a page that only
+// draws it leaves nothing to read, which is said in the output.
+void CheckSubtitle(TInstaller& App, const std::string& Subtitle, const std::string& Step) {
+    bool Carried = false;
+    for (HWND Window : Descendants(App.Window())) {
+        const std::string Text = WindowText(Window);
+        if (!IsWindowVisible(Window) || Text.find("This wizard will") == std::string::npos)
+            continue;
+        if (Text.find(Subtitle) == std::string::npos)
+            Fail(Step, "it says '" + Text + "', expected '" + Subtitle + "'");
+        Carried = true;
+    }
+    if (!Carried)
+        std::printf("note: no control carries the subtitle of the %s; it was not read\n",
+                    Step.c_str());
+}
+
 // The first-installation pages, from the welcome page up to the page Stop
 // (which is reached and left as it is) or through to the finish page.
 void WalkFirstInstallation(TInstaller& App, const TPlaces& Places, TPage Stop, bool Thorough) {
     App.Expect(TPage::Welcome, "welcome page of a first installation");
-    if (Thorough && !App.LabelStartingWith(Texts::WelcomeLead))
-        Fail("welcome page", "the invitation to continue is missing");
+    if (Thorough) {
+        RECT Client{};
+        GetClientRect(App.Window(), &Client);
+        if (Client.right != 540 || Client.bottom != 432)
+            Fail("main window", "the client area is " + std::to_string(Client.right) + " x " +
+                                    std::to_string(Client.bottom) + ", expected 540 x 432");
+        CheckSubtitle(App, Texts::InstallSubtitle, "welcome page of a first installation");
+    }
     if (Stop == TPage::Welcome) return;
 
     App.Press(Texts::Next, "Next on the welcome page");
@@ -517,8 +540,25 @@ void FirstInstallation(TFlow& Flow) {
         const std::string Log = ReadWholeFile(Join(Setup, "install.log"));
         CheckInstallLog(Log, Places, "install.log");
 
-        const std::string Offered = App.SaveLog(Saved, "save the setup log");
-        ExpectText(Offered, Texts::DefaultLogName, "file name the save dialog offers");
+        // A file that cannot be written is reported, and the page stays for another try.
+        const std::string Locked = Join(SavedFolder, "in use.log");
+        WriteWholeFile(Locked, "keep\r\n");
+        {
+            // Held open without sharing, as another program might.
+            TUniqueHandle Holder(
+                CreateFileA(Locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            if (Holder.get() == INVALID_HANDLE_VALUE) Fail("hold a file open", Locked);
+            const std::string Offered =
+                App.SaveLog(Locked, "save the setup log into a file in use");
+            ExpectText(Offered, Texts::DefaultLogName, "file name the save dialog offers");
+            const std::string Message = App.AnswerMessage("OK", "error message of a failed save");
+            if (Message.find(Locked) == std::string::npos)
+                Fail("error message of a failed save", "'" + Message + "' does not name " + Locked);
+            App.Expect(TPage::Finish, "finish page after a failed save");
+        }
+        if (ReadWholeFile(Locked) != "keep\r\n") Fail("failed save", "the file in use was changed");
+
+        App.SaveLog(Saved, "save the setup log");
         // The program writes the file once its dialog has returned.
         WaitFor(10000, [&] { return FilePresent(Saved) && ReadWholeFile(Saved) == Log; });
         if (!FilePresent(Saved)) Fail("saved setup log", Saved + " was not written");
@@ -528,7 +568,7 @@ void FirstInstallation(TFlow& Flow) {
         WriteWholeFile(Saved, "stale\r\n");
         const std::string OfferedAgain = App.SaveLog(Saved, "save the setup log again");
         if (OfferedAgain.find(Texts::DefaultLogName) == std::string::npos)
-            Fail("save dialog, second time", "offers '" + OfferedAgain + "'");
+            Fail("save dialog, third time", "offers '" + OfferedAgain + "'");
         WaitFor(10000, [&] { return ReadWholeFile(Saved) == Log; });
         if (ReadWholeFile(Saved) != Log)
             Fail("setup log saved again", "the file was not replaced:\n" + ReadWholeFile(Saved));
@@ -555,19 +595,7 @@ void Update(TFlow& Flow) {
         const std::string Subtitle =
             "This wizard will update the Morvane ActiveX component version " + Older +
             " currently installed on your computer with newer version " + Flow.Version + ".";
-        // The subtitle is checked where a control carries it; a page that
-        // only draws it leaves nothing to read.
-        bool Carried = false;
-        for (HWND Window : Descendants(App.Window())) {
-            const std::string Text = WindowText(Window);
-            if (!IsWindowVisible(Window) || Text.find("This wizard will") == std::string::npos)
-                continue;
-            if (Text.find(Subtitle) == std::string::npos)
-                Fail("update welcome page", "it says '" + Text + "', expected '" + Subtitle + "'");
-            Carried = true;
-        }
-        if (!Carried)
-            std::printf("note: no control carries the update subtitle; it was not read\n");
+        CheckSubtitle(App, Subtitle, "update welcome page");
         App.Press(Texts::Next, "Next on the update welcome page", false);
         ExpectText(AwaitFinish(App, Places), Texts::Installed, "outcome sentence of the update");
         ExpectLines(EditLines(App.OutputText("progress output")), SystemLines() + InstallSteps,
