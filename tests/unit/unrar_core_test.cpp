@@ -420,6 +420,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "C:\\dest\\",
                   {"*.*"},
                   true},
+        // A drive root: "D:\" arrives as D:".
+        TLineCase{{"x", "-o+", "data.arc", "*.*", "D:\""}, true, "data.arc", "D:\\", {"*.*"}, true},
         TLineCase{{"X", "-O+", "a.tgz", "out/"}, true, "a.tgz", "out/", {"*"}, true},
         TLineCase{{"x", "a.tgz"}, true, "a.tgz", "", {"*"}, false},
         TLineCase{{"x", "-o+", "-o-", "a.tgz", "*.txt", "*.exe", "d/"},

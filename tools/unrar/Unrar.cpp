@@ -338,6 +338,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, TOptions& options, s
                 error = "bad destination " + names.back();
                 return false;
             }
+            // "C:\" arrives as C:" and would otherwise mean the current folder of drive C.
+            if (last.size() == 2 && last[1] == ':') last += '\\';
             options.Destination = last.empty() ? "." : last;
             names.pop_back();
         }
