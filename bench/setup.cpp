@@ -1,0 +1,234 @@
+// Install and uninstall benchmarks, run under Wine.
+//
+//   bench_setup install <InstallDir> <StartFolder>
+//       Runs Install as the setup program's progress page does, without the
+//       window; unrar.exe and data.arc lie beside this program, "version" in
+//       the current folder. Exit code 0 when the installation succeeded.
+//   bench_setup uninstall
+//       Runs Uninstall of the installation the registry records.
+//   bench_setup drive <peer-setup.exe> <work folder> <runs>
+//       Alternates, <runs> times: our install (a child "bench_setup install"),
+//       the peer's silent install, our uninstall, the peer's silent
+//       uninstall. Every step is timed as a whole process; what one round
+//       leaves behind is cleared before the next.
+
+#include "BenchUtil.h"
+#include "data/InstallData.h"
+#include "engine/Compile.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const PeerUninstallKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\MorvanePeerBench";
+
+class TComScope {
+public:
+    TComScope() : FOk(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~TComScope() {
+        if (FOk) CoUninitialize();
+    }
+    TComScope(const TComScope&) = delete;
+    TComScope& operator=(const TComScope&) = delete;
+
+private:
+    bool FOk;
+};
+
+int RunProcedure(bool Install, const char* InstallDir, const char* StartFolder) {
+    TComScope Com;
+    try {
+        TInstallData Data;
+        InstallData = &Data;
+        if (Install) {
+            Data.InstallDir = InstallDir;
+            Data.StartFolder = StartFolder;
+        }
+        {
+            TCompiler Compiler;
+            if (Install)
+                Compiler.Install();
+            else
+                Compiler.Uninstall();
+            Compiler.Release();
+        }
+        InstallData = nullptr;
+        return Data.Succeeded ? 0 : 1;
+    } catch (const std::exception& E) {
+        std::fprintf(stderr, "%s failed: %s\n", Install ? "install" : "uninstall", E.what());
+        return 3;
+    }
+}
+
+// --- the driver -------------------------------------------------------------
+
+std::string SelfPath() {
+    char Buffer[MAX_PATH];
+    const DWORD Length = GetModuleFileNameA(nullptr, Buffer, sizeof Buffer);
+    return std::string(Buffer, Length);
+}
+
+std::string FolderOf(const std::string& Path) {
+    return Path.substr(0, Path.find_last_of('\\'));
+}
+
+// Runs a command line to its end; the seconds it took, or a failure message.
+double Timed(const std::string& CommandLine, const std::string& Folder, const char* What) {
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Info{};
+    std::string Line = CommandLine;
+    const bench::TStopwatch Watch;
+    if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder.c_str(),
+                        &Startup, &Info)) {
+        std::fprintf(stderr, "%s: cannot start %s\n", What, CommandLine.c_str());
+        std::exit(2);
+    }
+    WaitForSingleObject(Info.hProcess, INFINITE);
+    const double Seconds = Watch.Seconds();
+    DWORD Code = 0;
+    GetExitCodeProcess(Info.hProcess, &Code);
+    CloseHandle(Info.hThread);
+    CloseHandle(Info.hProcess);
+    if (Code != 0) {
+        std::fprintf(stderr, "%s: %s ended with %lu\n", What, CommandLine.c_str(),
+                     static_cast<unsigned long>(Code));
+        std::exit(1);
+    }
+    return Seconds;
+}
+
+void WipeTree(const std::string& Path) {
+    WIN32_FIND_DATAA Entry;
+    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Entry);
+    if (Find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string Name = Entry.cFileName;
+            if (Name == "." || Name == "..") continue;
+            const std::string Full = Path + "\\" + Name;
+            SetFileAttributesA(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                WipeTree(Full);
+            else
+                DeleteFileA(Full.c_str());
+        } while (FindNextFileA(Find, &Entry));
+        FindClose(Find);
+    }
+    RemoveDirectoryA(Path.c_str());
+}
+
+bool Exists(const std::string& Path) {
+    return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Counts the files below Path, to check that an installation is complete.
+unsigned long CountFiles(const std::string& Path) {
+    unsigned long Count = 0;
+    WIN32_FIND_DATAA Entry;
+    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Entry);
+    if (Find == INVALID_HANDLE_VALUE) return 0;
+    do {
+        const std::string Name = Entry.cFileName;
+        if (Name == "." || Name == "..") continue;
+        if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            Count += CountFiles(Path + "\\" + Name);
+        else
+            ++Count;
+    } while (FindNextFileA(Find, &Entry));
+    FindClose(Find);
+    return Count;
+}
+
+std::string ProgramsFolder() {
+    char Buffer[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, Buffer);
+    return Buffer;
+}
+
+// Install opens an Explorer window on the program folder; it is closed once
+// the timed run is over.
+BOOL CALLBACK CloseExplorer(HWND Window, LPARAM Title) {
+    char Class[64], Text[MAX_PATH];
+    GetClassNameA(Window, Class, sizeof Class);
+    GetWindowTextA(Window, Text, sizeof Text);
+    if (std::string(Class) == "ExplorerWClass" &&
+        std::string(Text) == reinterpret_cast<const char*>(Title))
+        PostMessageA(Window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+void ClearRecords() {
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, PeerUninstallKey);
+}
+
+int Drive(const std::string& Peer, const std::string& Work, int Runs) {
+    const std::string Self = SelfPath();
+    const std::string Stage = FolderOf(Self);
+    const std::string PeerFolder = FolderOf(Peer);
+    ClearRecords();
+    CreateDirectoryA(Work.c_str(), nullptr);
+
+    std::vector<double> OursIn, PeerIn, OursOut, PeerOut;
+    for (int Run = 1; Run <= Runs; ++Run) {
+        char Id[64];
+        std::snprintf(Id, sizeof Id, "%lu-%d", static_cast<unsigned long>(GetCurrentProcessId()),
+                      Run);
+        const std::string OursDir = Work + "\\ours-" + Id;
+        const std::string PeerDir = Work + "\\peer-" + Id;
+        const std::string StartFolder = std::string("Morvane Bench ") + Id;
+        WipeTree(OursDir);
+        WipeTree(PeerDir);
+
+        OursIn.push_back(
+            Timed("\"" + Self + "\" install \"" + OursDir + "\" \"" + StartFolder + "\"", Stage,
+                  "our install"));
+        const unsigned long OursFiles = CountFiles(OursDir);
+        EnumWindows(CloseExplorer, reinterpret_cast<LPARAM>(StartFolder.c_str()));
+
+        PeerIn.push_back(Timed("\"" + Peer + "\" /S /D=" + PeerDir, PeerFolder, "peer install"));
+        const unsigned long PeerFiles = CountFiles(PeerDir);
+
+        OursOut.push_back(Timed("\"" + Self + "\" uninstall", Stage, "our uninstall"));
+        const bool OursLeft = Exists(OursDir);
+
+        PeerOut.push_back(Timed("\"" + PeerDir + "\\uninstall.exe\" /S _?=" + PeerDir, PeerFolder,
+                                "peer uninstall"));
+        const unsigned long PeerLeft = CountFiles(PeerDir);
+
+        std::printf("setup run %d: install ours %.3f s (%lu files), peer %.3f s (%lu files); "
+                    "uninstall ours %.3f s (folder %s), peer %.3f s (%lu files left)\n",
+                    Run, OursIn.back(), OursFiles, PeerIn.back(), PeerFiles, OursOut.back(),
+                    OursLeft ? "left" : "gone", PeerOut.back(), PeerLeft);
+        std::fflush(stdout);
+
+        WipeTree(OursDir);
+        WipeTree(PeerDir);
+        WipeTree(ProgramsFolder() + "\\" + StartFolder);
+        ClearRecords();
+    }
+    bench::PrintResult("install", OursIn, PeerIn);
+    bench::PrintResult("uninstall", OursOut, PeerOut);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string Command = argc > 1 ? argv[1] : "";
+    if (Command == "install" && argc == 4) return RunProcedure(true, argv[2], argv[3]);
+    if (Command == "uninstall" && argc == 2) return RunProcedure(false, nullptr, nullptr);
+    if (Command == "drive" && argc == 5) return Drive(argv[2], argv[3], std::atoi(argv[4]));
+    std::fprintf(stderr, "usage: bench_setup install <dir> <start folder> | uninstall |"
+                         " drive <peer-setup.exe> <work folder> <runs>\n");
+    return 2;
+}

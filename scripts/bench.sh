@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks; prints, for each, our time, the baseline's
+# time measured in the same run, and their ratio (median of interleaved runs).
+#
+#   scripts/bench.sh [--runs N] [capture] [extract] [setup] [size]
+#
+# No argument runs all four. Generated data (20,000 files, 200 MB) and the
+# peer installers are cached in build/bench-data. Nothing here fails on a time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+# One virtual display for every Wine program of the run (Install opens an
+# Explorer window), unless there is a display already.
+if [ -z "${DISPLAY:-}" ] && [ -z "${MORVANE_BENCH_XVFB:-}" ]; then
+    exec env MORVANE_BENCH_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+RUNS=5
+WHAT=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --runs) RUNS=$2; shift 2 ;;
+    capture | extract | setup | size) WHAT+=("$1"); shift ;;
+    *) echo "usage: scripts/bench.sh [--runs N] [capture] [extract] [setup] [size]" >&2; exit 2 ;;
+    esac
+done
+[ ${#WHAT[@]} -gt 0 ] || WHAT=(capture extract setup size)
+wants() { [[ " ${WHAT[*]} " == *" $1 "* ]]; }
+
+NATIVE=$ROOT/build/bench-native
+WIN=$ROOT/build/bench-win
+DATA=$ROOT/build/bench-data
+mkdir -p "$DATA"
+
+echo "== building (release) =="
+cmake -S . -B "$NATIVE" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$NATIVE" -j2 --target bench_native >/dev/null
+cmake --preset windows -B "$WIN" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$WIN" -j2 --target bench_win >/dev/null
+"$WIN/wineprefix-init.sh"
+
+export WINEPREFIX=$WIN/wineprefix WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+export XDG_DATA_HOME=$WIN/xdg-data
+mkdir -p "$XDG_DATA_HOME"
+winpath() { echo "Z:$1" | tr / '\\'; }
+
+# --- data: the tree, its archive, the peer installers (cached) ---------------
+GENSTAMP=$DATA/tree.stamp
+GENHASH=$(sha1sum bench/gendata.cpp | cut -c1-16)
+if [ "$(cat "$GENSTAMP" 2>/dev/null)" != "$GENHASH" ]; then
+    echo "== generating the product tree =="
+    rm -rf "$DATA/tree" "$DATA/data.arc" "$DATA"/peer*.exe "$DATA"/*.stamp
+    "$NATIVE/bench/bench_gendata" "$DATA/tree"
+    echo "$GENHASH" >"$GENSTAMP"
+fi
+if [ ! -f "$DATA/data.arc" ]; then
+    echo "== archiving it: data.arc =="
+    tar --sort=name --mtime=@1700000000 --owner=0 --group=0 --numeric-owner \
+        -czf "$DATA/data.arc.tmp" -C "$DATA/tree" .
+    mv "$DATA/data.arc.tmp" "$DATA/data.arc"
+fi
+NSIHASH=$(sha1sum bench/peer.nsi | cut -c1-16)
+makepeer() { # payload folder, output exe
+    makensis -V2 -DPAYLOAD="$1" -DOUTFILE="$2.tmp" bench/peer.nsi >/dev/null
+    mv "$2.tmp" "$2"
+}
+if [ "$(cat "$DATA/peer.stamp" 2>/dev/null)" != "$NSIHASH" ]; then
+    echo "== building the peer installers with makensis =="
+    mkdir -p "$DATA/onefile"
+    cp product/version "$DATA/onefile/version"
+    makepeer "$DATA/onefile" "$DATA/peer-onefile.exe"
+    makepeer "$DATA/tree" "$DATA/peer-setup.exe"
+    echo "$NSIHASH" >"$DATA/peer.stamp"
+fi
+printf 'data: %s files, %s bytes; data.arc %s bytes\n' \
+    "$(find "$DATA/tree" -type f | wc -l)" "$(find "$DATA/tree" -type f -printf "%s\n" | awk "{s+=\$1} END {print s}")" \
+    "$(stat -c %s "$DATA/data.arc")"
+
+RESULTS=()
+collect() { while IFS= read -r line; do echo "$line"; [[ $line == RESULT* ]] && RESULTS+=("$line"); done; }
+median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+result() { # name ours baseline
+    awk -v n="$1" -v o="$2" -v b="$3" -v r="$RUNS" \
+        'BEGIN {printf "RESULT %-10s ours %8.3f s  baseline %8.3f s  ratio %.3f  (median of %d)\n", n, o, b, o/b, r}'
+}
+now() { date +%s.%N; }
+
+# Wine starts once for all runs, so no run pays for starting the server.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+run_wine() { wine "$@"; }
+
+if wants capture; then
+    echo "== capture: 20 MB as 80-byte lines, RunCaptured vs output to NUL (under Wine) =="
+    collect < <(run_wine "$WIN/bench/bench_capture.exe" "$(winpath "$WIN/bench/bench_child.exe")" \
+        20971520 "$RUNS")
+fi
+
+if wants extract; then
+    echo "== extraction: native unrar vs GNU tar -xzf, same archive, same file system =="
+    OUT=$DATA/extract
+    OURS=() BASE=()
+    for i in $(seq "$RUNS"); do
+        rm -rf "$OUT" && mkdir -p "$OUT/ours" "$OUT/tar" && sync
+        t0=$(now)
+        "$NATIVE/tools/unrar/unrar" x -o+ -y "$DATA/data.arc" "$OUT/ours/" >/dev/null
+        t1=$(now)
+        sync
+        t2=$(now)
+        tar -xzf "$DATA/data.arc" -C "$OUT/tar"
+        t3=$(now)
+        o=$(echo "$t1 - $t0" | bc) b=$(echo "$t3 - $t2" | bc)
+        OURS+=("$o") BASE+=("$b")
+        printf 'extract run %d: ours %.3f s, baseline %.3f s\n' "$i" "$o" "$b"
+    done
+    diff -r -q "$OUT/ours" "$OUT/tar" >/dev/null || echo "WARNING: extracted trees differ" >&2
+    rm -rf "$OUT"
+    RESULTS+=("$(result extract "$(printf '%s\n' "${OURS[@]}" | median)" "$(printf '%s\n' "${BASE[@]}" | median)")")
+    echo "${RESULTS[-1]}"
+fi
+
+if wants setup; then
+    echo "== install / uninstall: Install and Uninstall vs the NSIS peer, silent (under Wine) =="
+    STAGE=$DATA/stage
+    rm -rf "$STAGE" && mkdir -p "$STAGE"
+    cp "$WIN/bench/bench_setup.exe" "$WIN/tools/unrar/unrar.exe" product/version "$STAGE/"
+    ln -s "$DATA/data.arc" "$STAGE/data.arc"
+    collect < <(run_wine "$STAGE/bench_setup.exe" drive "$(winpath "$DATA/peer-setup.exe")" \
+        'C:\bench' "$RUNS")
+    rm -rf "$XDG_DATA_HOME/Trash"
+fi
+
+if wants size; then
+    echo "== size: MorvaneSetup.exe (stripped) vs the NSIS peer with a one-file payload =="
+    ours=$(stat -c %s "$WIN/src/app/MorvaneSetup.exe")
+    peer=$(stat -c %s "$DATA/peer-onefile.exe")
+    RESULTS+=("$(awk -v o="$ours" -v p="$peer" 'BEGIN {printf "RESULT %-10s ours %8d B  baseline %8d B  ratio %.3f\n", "size", o, p, o/p}')")
+    echo "${RESULTS[-1]}"
+fi
+
+echo
+echo "== summary (ratio = ours / baseline; goals: capture <= 1.10, extract/install/uninstall <= 1.00, size <= 2.0) =="
+printf '%s\n' "${RESULTS[@]}"
