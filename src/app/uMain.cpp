@@ -2,6 +2,7 @@
 
 #include "app/Art.h"
 #include "app/Texts.h"
+#include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "data/OsError.h"
 #include "engine/Compile.h"
@@ -45,6 +46,14 @@ std::string WindowText(HWND Wnd) {
     Length = GetWindowTextA(Wnd, Text.data(), Length + 1);
     Text.resize(static_cast<size_t>(Length > 0 ? Length : 0));
     return Text;
+}
+
+std::string ForeignFilesQuestion(const std::string& Folder) {
+    return "The folder \"" + Folder +
+           "\" already holds files that were not installed by this setup program.\r\n\r\n"
+           "Setup will leave them where they are: it adds its own files and removes only those "
+           "again when Morvane ActiveX is uninstalled.\r\n\r\n"
+           "Do you want to install Morvane ActiveX into this folder?";
 }
 
 bool Checked(HWND Button) { return SendMessageA(Button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -373,8 +382,30 @@ void TfMain::rbMainternanceClick() {
     }
 }
 
-void TfMain::wDestinationPageNextButtonClick(TWizardCustomPage*, bool&) {
-    InstallData->InstallDir = WindowText(deDestination->EditDirectory());
+int TfMain::ShowMessage(const std::string& Text, UINT Type) {
+    if (MessageBoxHook) return MessageBoxHook(FHandle, Text, ApplicationTitle, Type);
+    return MessageBoxA(FHandle, Text.c_str(), ApplicationTitle, Type);
+}
+
+void TfMain::wDestinationPageNextButtonClick(TWizardCustomPage*, bool& Stop) {
+    const std::string Folder = WindowText(deDestination->EditDirectory());
+    // Setup removes its files from this folder again later: a folder of the
+    // system's or of the user's own would lose files that are not ours.
+    const TFolderVerdict Verdict = CheckInstallDir(Folder);
+    if (Verdict != TFolderVerdict::Ok) {
+        ShowMessage(DestinationRefusalText(Verdict, Folder), MB_OK | MB_ICONWARNING);
+        SetFocus(deDestination->EditDirectory());
+        Stop = true;
+        return;
+    }
+    if (FolderHoldsForeignFiles(Folder) &&
+        ShowMessage(ForeignFilesQuestion(Folder), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+            IDYES) {
+        SetFocus(deDestination->EditDirectory());
+        Stop = true;
+        return;
+    }
+    InstallData->InstallDir = Folder;
 }
 
 void TfMain::lFoldersClick() {
@@ -391,8 +422,18 @@ void TfMain::lFoldersClick() {
 
 void TfMain::eFolderChange() { wFolder->SetButtonEnabled(bkNext, GetWindowTextLengthA(eFolder) > 0); }
 
-void TfMain::wFolderNextButtonClick(TWizardCustomPage*, bool&) {
-    InstallData->StartFolder = WindowText(eFolder);
+void TfMain::wFolderNextButtonClick(TWizardCustomPage*, bool& Stop) {
+    const std::string Folder = WindowText(eFolder);
+    // The program folder lies inside the Start menu's Programs folder;
+    // anything that could lead out of it is refused.
+    const TFolderVerdict Verdict = CheckStartFolder(Folder);
+    if (Verdict != TFolderVerdict::Ok) {
+        ShowMessage(ProgramFolderRefusalText(Verdict, Folder), MB_OK | MB_ICONWARNING);
+        SetFocus(eFolder);
+        Stop = true;
+        return;
+    }
+    InstallData->StartFolder = Folder;
 }
 
 void TfMain::WizardCancelButtonClick(TWizardButton&) {

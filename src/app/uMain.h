@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,11 @@ public:
     HWND Label9 = nullptr, mOutput = nullptr, pbProgress = nullptr;
     HWND lFinishResult = nullptr, bFinishSaveLog = nullptr, cbVisitWeb = nullptr;
 
+    // Shows a message box over the window and returns the button pressed;
+    // MessageBoxA unless a test puts its own here to read and answer it.
+    std::function<int(HWND Owner, const std::string& Text, const std::string& Caption, UINT Type)>
+        MessageBoxHook;
+
     // The setup log of the run, as "Save Setup Log..." writes it.
     const std::vector<std::string>& BuildLog() const { return FBuildLog; }
 
@@ -95,6 +101,7 @@ private:
     HWND AddControl(TWizardCustomPage& Page, const char* Class, const char* Text, DWORD Style,
                     int Left, int Top, int Width, int Height, HFONT Font = nullptr);
     void RequestClose();
+    int ShowMessage(const std::string& Text, UINT Type);
 
     HWND FHandle = nullptr;
     HFONT FRadioFont = nullptr;

@@ -1,6 +1,10 @@
 #include "engine/Compile.h"
 
+#include "data/FolderSafety.h"
+#include "data/InstallData.h"
 #include "data/OsError.h"
+#include "data/Utils.h"
+#include "engine/CapExec.h"
 
 #include <windows.h>
 
@@ -148,4 +152,50 @@ void TCompiler::Release() {
     // behind the caller's back.
     FReleased = true;
     SaveLog();
+}
+
+bool TCompiler::ListArchive(std::vector<std::string>& Entries) {
+    Entries.clear();
+    const std::string Folder = InstallerFolder();
+    if (Folder.empty()) return false;
+    std::string Text;
+    const std::int32_t ExitCode = RunCaptured(
+        "unrar.exe", "lb data.arc", Folder,
+        [&Text](const std::string& Line, bool&) {
+            Text += Line;
+            Text += '\n';
+        },
+        nullptr, false, AddTrailingBackslash(Folder) + "unrar.exe");
+    if (ExitCode != 0) return false;
+    Entries = ParseFileList(Text, IsAnsiLeadByte);
+    return true;
+}
+
+bool TCompiler::CleanableInstallDir(const char* Step) {
+    const std::string& Folder = InstallData->InstallDir;
+    const TFolderVerdict Verdict = CheckInstallDir(Folder);
+    if (Verdict == TFolderVerdict::Ok) return true;
+    Output(std::string(Step) + ": \"" + Folder + "\" is not a folder setup may clean (" +
+               VerdictReason(Verdict) + ").",
+           Abort);
+    return false;
+}
+
+bool TCompiler::UsableProgramFolder(const char* Step, std::string& Folder) {
+    const std::string& Programs = InstallData->ProgramsDir;
+    const std::string& StartFolder = InstallData->StartFolder;
+    // Without it the folder would be taken from the root of the current drive.
+    if (CheckDestinationText(Programs, IsAnsiLeadByte) != TFolderVerdict::Ok) {
+        Output(std::string(Step) + ": the Start menu's Programs folder is unknown.", Abort);
+        return false;
+    }
+    const TFolderVerdict Verdict = CheckStartFolder(StartFolder);
+    if (Verdict != TFolderVerdict::Ok) {
+        Output(std::string(Step) + ": \"" + StartFolder +
+                   "\" is not a program folder setup may use (" + VerdictReason(Verdict) + ").",
+               Abort);
+        return false;
+    }
+    Folder = AddTrailingBackslash(Programs) + StartFolder;
+    return true;
 }

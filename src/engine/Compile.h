@@ -66,6 +66,7 @@ private:
     // Install steps.
     void RemoveOldFiles();
     bool ExtractFiles();
+    void RecordInstalledFiles();
     void RegisterControl();
     void CreateShortcuts();
     std::string CreateProgramFolder();
@@ -74,10 +75,27 @@ private:
     void UnregisterControl();
     void DeleteComponentFiles();
     void DeleteProgramFolder();
+    // Shared by both.
+    // The files of data.arc beside the installer, by its own extraction
+    // program; false when it cannot tell. Nothing reaches the log.
+    bool ListArchive(std::vector<std::string>& Entries);
+    // The program folder's path when InstallData's folders allow setup to
+    // touch it; otherwise a log line that Step was skipped, and false.
+    bool UsableProgramFolder(const char* Step, std::string& Folder);
+    // InstallDir when the folder rules let setup clean it; otherwise a log
+    // line that Step was skipped, and false.
+    bool CleanableInstallDir(const char* Step);
 
     std::vector<std::string> FLog;
     bool FReleased = false;
 };
+
+// The links of the program folder, in the order they are made.
+struct TShortcutEntry {
+    const char* Target; // relative to the installation folder
+    const char* LinkName;
+};
+extern const TShortcutEntry ShortcutTable[9];
 
 // The folder of the running executable, without a trailing backslash
 // (except for a drive root, "C:\").

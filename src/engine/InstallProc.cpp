@@ -2,7 +2,9 @@
 
 #include "engine/Compile.h"
 
+#include "data/FolderSafety.h"
 #include "data/InstallData.h"
+#include "data/InstalledFiles.h"
 #include "data/OsError.h"
 #include "data/Utils.h"
 #include "engine/CapExec.h"
@@ -14,12 +16,11 @@
 
 namespace {
 
-struct TShortcut {
-    const char* Target; // relative to the installation folder
-    const char* LinkName;
-};
+const char* const ExtractSwitches = "x -c- -cfg- -dh -idp -o+ -r -y ";
 
-const TShortcut Shortcuts[] = {
+} // namespace
+
+const TShortcutEntry ShortcutTable[9] = {
     {"Demos\\Compiled\\VCDemo.exe", "Morvane ActiveX VC++ 6 Compiled Demo.lnk"},
     {"Demos\\Compiled\\VBDemo.exe", "Morvane ActiveX VB6 Compiled Demo.lnk"},
     {"Demos\\Compiled\\CSDemo.exe", "Morvane ActiveX .NET Compiled Demo.lnk"},
@@ -30,10 +31,6 @@ const TShortcut Shortcuts[] = {
     {"Help\\ZelkX.HLP", "Morvane ActiveX Help.lnk"},
     {"Morvane.url", "Morvane Web Site.lnk"},
 };
-
-const char* const ExtractSwitches = "x -c- -cfg- -dh -idp -o+ -r -y ";
-
-} // namespace
 
 bool TCompiler::Install() {
     Abort = false;
@@ -52,6 +49,7 @@ bool TCompiler::Install() {
         InstallData->Succeeded = false;
         return false;
     }
+    RecordInstalledFiles();
     WriteLine("Completed");
 
     WriteLine("Registering component in registry...");
@@ -72,10 +70,30 @@ bool TCompiler::Install() {
 }
 
 void TCompiler::RemoveOldFiles() {
-    // An empty destination would make the mask "\*.*": the root of the
-    // current drive.
-    if (InstallData->InstallDir.empty()) return;
-    RecycleFolder(InstallData->InstallDir);
+    // Only what an earlier installation recorded goes: the folder may hold
+    // files of the user's or of other programs. Without a record the
+    // extraction simply overwrites the product's own files.
+    if (!CleanableInstallDir("Skipped removing old files")) return;
+    const std::string& Folder = InstallData->InstallDir;
+    std::vector<std::string> Entries;
+    if (!ReadInstalledFiles(Folder, Entries)) return;
+    RecycleInstalledFiles(Folder, Entries);
+    // It names files that are gone now; a new one follows the extraction.
+    DeleteFileA(InstalledFilesListPath(Folder).c_str());
+}
+
+void TCompiler::RecordInstalledFiles() {
+    std::vector<std::string> Entries;
+    if (!ListArchive(Entries)) {
+        Output("Could not list the files of data.arc: no list of installed files was written.",
+               Abort);
+        return;
+    }
+    std::string Error;
+    if (!WriteInstalledFiles(InstallData->InstallDir, Entries, Error))
+        Output("Could not write the list of installed files \"" +
+                   InstalledFilesListPath(InstallData->InstallDir) + "\": " + Error,
+               Abort);
 }
 
 bool TCompiler::ExtractFiles() {
@@ -116,14 +134,15 @@ std::string TCompiler::CreateProgramFolder() {
 }
 
 void TCompiler::RemoveOldLinks(const std::string& Folder) {
-    std::vector<std::string> Names;
-    if (!CollectFileNames(Folder + "*.*", 0, Names)) return;
-    for (const std::string& Name : Names)
-        DeleteFileA((Folder + Name).c_str());
+    // Only our own link names: the folder may be shared with other programs.
+    for (const TShortcutEntry& Shortcut : ShortcutTable)
+        DeleteFileA((Folder + Shortcut.LinkName).c_str());
 }
 
 void TCompiler::CreateShortcuts() {
     TShortcutSpec Spec;
+    std::string Checked;
+    if (!UsableProgramFolder("Skipped creating shortcuts", Checked)) return;
     std::string Folder = CreateProgramFolder();
     // The links appear in this window as they are written.
     OpenFolderWindow(Folder, nullptr);
@@ -131,7 +150,7 @@ void TCompiler::CreateShortcuts() {
     RemoveOldLinks(Folder);
 
     const std::string Base = AddTrailingBackslash(InstallData->InstallDir);
-    for (const TShortcut& Shortcut : Shortcuts) {
+    for (const TShortcutEntry& Shortcut : ShortcutTable) {
         Spec.Target = Base + Shortcut.Target;
         CreateShellLink(Spec, Folder + Shortcut.LinkName);
     }

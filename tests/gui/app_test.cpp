@@ -67,6 +67,11 @@ protected:
             Data->InstalledVersion.emplace(Mode == imUpdate ? "2.5.0" : "2.5.1");
         }
         Main = std::make_unique<TfMain>();
+        // A message box nobody answers would hang the test.
+        Main->MessageBoxHook = [](HWND, const std::string& Text, const std::string&, UINT) {
+            ADD_FAILURE() << "unexpected message: " << Text;
+            return IDNO;
+        };
         return *Main;
     }
     bool NextEnabled(TWizardCustomPage* Page) { return Page->EnabledButtons().Contains(bkNext); }
@@ -177,13 +182,13 @@ TEST_F(MainWindowTest, ValuesReachInstallDataOnlyThroughNext) {
     SendMessageA(W.cbAgree, BM_CLICK, 0, 0);
     W.Wizard->PressButton(bkNext); // -> destination
     ASSERT_EQ(W.Wizard->ActivePage(), W.wDestinationPage);
-    SetWindowTextA(W.deDestination->EditDirectory(), " D:\\Typed ");
+    SetWindowTextA(W.deDestination->EditDirectory(), "D:\\Typed");
     W.Wizard->PressButton(bkBack);
     EXPECT_EQ(Data->InstallDir, DefaultDir);
     W.Wizard->PressButton(bkNext);
-    EXPECT_EQ(TextOf(W.deDestination->EditDirectory()), " D:\\Typed ") << "kept for the visit";
+    EXPECT_EQ(TextOf(W.deDestination->EditDirectory()), "D:\\Typed") << "kept for the visit";
     W.Wizard->PressButton(bkNext); // -> program folder
-    EXPECT_EQ(Data->InstallDir, " D:\\Typed ") << "stored as typed";
+    EXPECT_EQ(Data->InstallDir, "D:\\Typed") << "stored as typed";
     ASSERT_EQ(W.Wizard->ActivePage(), W.wFolder);
     SetWindowTextA(W.eFolder, "Tools\\Mine");
     W.Wizard->PressButton(bkBack);

@@ -1,0 +1,293 @@
+// The folder rules on a real system under Wine: its own folders in every
+// spelling, and the list of installed files on real files: written whole,
+// read back, and removing exactly what it names, never through a link.
+
+#include "data/FolderSafety.h"
+#include "data/InstalledFiles.h"
+#include "data/Utils.h"
+#include "win/data_test_support.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using V = TFolderVerdict;
+
+std::string ShellFolder(int Csidl) {
+    char Buffer[MAX_PATH] = {};
+    if (SHGetFolderPathA(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Buffer) != S_OK) return {};
+    return Buffer;
+}
+
+std::string WindowsFolder() {
+    char Buffer[MAX_PATH];
+    GetWindowsDirectoryA(Buffer, sizeof Buffer);
+    return Buffer;
+}
+
+std::string ShortName(const std::string& Path) {
+    char Buffer[MAX_PATH] = {};
+    GetShortPathNameA(Path.c_str(), Buffer, sizeof Buffer);
+    return Buffer;
+}
+
+std::string Upper(std::string Text) {
+    CharUpperBuffA(Text.data(), static_cast<DWORD>(Text.size()));
+    return Text;
+}
+
+std::string ReadText(const std::string& Path) {
+    std::string Text;
+    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (File == INVALID_HANDLE_VALUE) return Text;
+    char Buffer[4096];
+    DWORD Read = 0;
+    while (ReadFile(File, Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
+        Text.append(Buffer, Read);
+    CloseHandle(File);
+    return Text;
+}
+
+// Every file below Folder as a relative path, sorted.
+void ListTree(const std::string& Folder, const std::string& Relative,
+              std::vector<std::string>& Names) {
+    WIN32_FIND_DATAA Entry;
+    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
+    if (Find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string Name = Entry.cFileName;
+        if (Name == "." || Name == "..") continue;
+        const std::string Path = Relative.empty() ? Name : Relative + "\\" + Name;
+        if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            Names.push_back(Path + "\\");
+            ListTree(Folder + "\\" + Name, Path, Names);
+        } else {
+            Names.push_back(Path);
+        }
+    } while (FindNextFileA(Find, &Entry));
+    FindClose(Find);
+}
+
+std::vector<std::string> Tree(const std::string& Folder) {
+    std::vector<std::string> Names;
+    ListTree(Folder, "", Names);
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
+
+struct PlaceCase {
+    const char* Name;
+    std::string (*Path)();
+    V Verdict;
+};
+
+class SystemPlaces : public testing::TestWithParam<PlaceCase> {};
+
+TEST_P(SystemPlaces, RefusedInEverySpelling) {
+    const std::string Path = GetParam().Path();
+    ASSERT_FALSE(Path.empty()) << GetParam().Name;
+    const TSystemFolders Folders = SystemFolders();
+    EXPECT_EQ(CheckInstallDir(Path, Folders), GetParam().Verdict) << Path;
+    EXPECT_EQ(CheckInstallDir(Upper(Path) + "\\", Folders), GetParam().Verdict) << Path;
+    const std::string Short = ShortName(Path);
+    if (!Short.empty()) {
+        EXPECT_EQ(CheckInstallDir(Short, Folders), GetParam().Verdict) << Short;
+    }
+    // Wine keeps Desktop and Documents as links to the Unix home folder:
+    // that folder, by its own name, is the same place.
+    const std::string Resolved = ResolvedPath(Path);
+    if (!Resolved.empty() && GetParam().Verdict != V::Ok) {
+        EXPECT_EQ(CheckInstallDir(Resolved.substr(Resolved.rfind(':') - 1), Folders),
+                  GetParam().Verdict)
+            << Resolved;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wine, SystemPlaces,
+    testing::Values(
+        PlaceCase{"Windows", [] { return WindowsFolder(); }, V::WindowsFolder},
+        PlaceCase{"System32", [] { return WindowsFolder() + "\\system32"; }, V::WindowsFolder},
+        PlaceCase{"InWindows", [] { return WindowsFolder() + "\\Morvane New"; }, V::WindowsFolder},
+        PlaceCase{"ProgramFiles", [] { return ShellFolder(CSIDL_PROGRAM_FILES); }, V::ProgramFiles},
+        PlaceCase{"CommonFiles", [] { return ShellFolder(CSIDL_PROGRAM_FILES_COMMON); },
+                  V::ProgramFiles},
+        PlaceCase{"InProgramFiles",
+                  [] { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\Grenwick\\Morvane ActiveX"; },
+                  V::Ok},
+        PlaceCase{"Profile", [] { return ShellFolder(CSIDL_PROFILE); }, V::UserFolder},
+        PlaceCase{"Desktop", [] { return ShellFolder(CSIDL_DESKTOPDIRECTORY); }, V::UserFolder},
+        PlaceCase{"Documents", [] { return ShellFolder(CSIDL_PERSONAL); }, V::UserFolder},
+        PlaceCase{"InDocuments", [] { return ShellFolder(CSIDL_PERSONAL) + "\\Morvane New"; },
+                  V::Ok},
+        PlaceCase{"Programs", [] { return ShellFolder(CSIDL_PROGRAMS); }, V::StartMenu},
+        PlaceCase{"InPrograms", [] { return ShellFolder(CSIDL_PROGRAMS) + "\\Grenwick"; },
+                  V::StartMenu},
+        PlaceCase{"CommonPrograms", [] { return ShellFolder(CSIDL_COMMON_PROGRAMS); },
+                  V::StartMenu},
+        PlaceCase{"Root", [] { return WindowsFolder().substr(0, 3); }, V::Root}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(InstallDirRules, FormAndFiles) {
+    TScratchDir Dir("safety-form");
+    ASSERT_TRUE(WriteTextFile(Dir / "a file", "x"));
+    EXPECT_EQ(CheckInstallDir(Dir / "a file"), V::NotAFolder);
+    EXPECT_EQ(CheckInstallDir(Dir / "a file\\"), V::NotAFolder);
+    EXPECT_EQ(CheckInstallDir(Dir / "New\\Deeper"), V::Ok);
+    EXPECT_EQ(CheckInstallDir(Dir.Path()), V::Ok);
+    EXPECT_EQ(CheckInstallDir("Relative\\Folder"), V::Relative);
+    EXPECT_EQ(CheckInstallDir(Dir / "a?b"), V::BadCharacter);
+    EXPECT_EQ(CheckStartFolder("Grenwick\\Morvane ActiveX Edition"), V::Ok);
+    EXPECT_EQ(CheckStartFolder("..\\Startup"), V::DotLevel);
+}
+
+TEST(ForeignFiles, OnlyAFolderWithEntriesAndNoListOfOurs) {
+    TScratchDir Dir("safety-foreign");
+    EXPECT_FALSE(FolderHoldsForeignFiles(Dir / "missing"));
+    EXPECT_FALSE(FolderHoldsForeignFiles(Dir.Path())) << "empty";
+    ASSERT_TRUE(CreateDirectoryA((Dir / "Sub").c_str(), nullptr));
+    EXPECT_TRUE(FolderHoldsForeignFiles(Dir.Path())) << "a folder is something too";
+    ASSERT_TRUE(WriteTextFile(Dir / InstalledFilesListName, "Sub\\x\r\n"));
+    EXPECT_FALSE(FolderHoldsForeignFiles(Dir.Path())) << "an installation of ours";
+}
+
+TEST(FileList, WrittenWholeReplacedAndReadBack) {
+    TScratchDir Dir("safety-list");
+    std::string Error;
+    const std::vector<std::string> First = {"Morvane.url", "Help\\ZelkX.HLP"};
+    ASSERT_TRUE(WriteInstalledFiles(Dir.Path(), First, Error)) << Error;
+    EXPECT_EQ(ReadText(Dir / InstalledFilesListName), "Morvane.url\r\nHelp\\ZelkX.HLP\r\n");
+    const std::vector<std::string> Second = {"MorvaneXControls.ocx"};
+    ASSERT_TRUE(WriteInstalledFiles(Dir.Path() + "\\", Second, Error)) << Error;
+    // Replaced, and no temporary file left beside it.
+    EXPECT_EQ(Tree(Dir.Path()), std::vector<std::string>{InstalledFilesListName});
+    std::vector<std::string> Read;
+    ASSERT_TRUE(ReadInstalledFiles(Dir.Path(), Read));
+    EXPECT_EQ(Read, Second);
+    EXPECT_TRUE(HasInstalledFilesList(Dir.Path()));
+
+    // A tampered list: only what stays below the folder is read.
+    ASSERT_TRUE(WriteTextFile(Dir / InstalledFilesListName,
+                              "..\\victim.txt\r\nC:\\boot.ini\r\n\\x\r\n*\r\nok.txt\r\n"));
+    ASSERT_TRUE(ReadInstalledFiles(Dir.Path(), Read));
+    EXPECT_EQ(Read, std::vector<std::string>{"ok.txt"});
+
+    EXPECT_FALSE(ReadInstalledFiles(Dir / "missing", Read));
+    EXPECT_TRUE(Read.empty());
+    EXPECT_FALSE(WriteInstalledFiles(Dir / "missing", Second, Error));
+    EXPECT_FALSE(Error.empty());
+}
+
+// An installation folder with product files and files of the user's.
+class Removal : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* Folder : {"Help", "Demos", "Demos\\Compiled", "Mine"})
+            ASSERT_TRUE(CreateDirectoryA((Dir / Folder).c_str(), nullptr));
+        // One listed file is gone already.
+        for (const std::string& File : Listed)
+            if (File != "Demos\\Readme.txt") {
+                ASSERT_TRUE(WriteTextFile(Dir / File, "product"));
+            }
+        for (const std::string& File : Users)
+            ASSERT_TRUE(WriteTextFile(Dir / File, "user"));
+        // Our own files may be read-only or hidden by now.
+        SetFileAttributesA((Dir / "Help\\ZelkX.HLP").c_str(),
+                           FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+        std::string Error;
+        ASSERT_TRUE(WriteInstalledFiles(Dir.Path(), Listed, Error));
+    }
+
+    TScratchDir Dir{"safety-removal"};
+    const std::vector<std::string> Listed = {"Morvane.url", "Help\\ZelkX.HLP",
+                                             "Demos\\Compiled\\VCDemo.exe", "MorvaneXControls.ocx",
+                                             "Demos\\Readme.txt"};
+    const std::vector<std::string> Users = {"notes.txt", "Help\\my notes.txt", "Mine\\a.txt"};
+};
+
+TEST_F(Removal, DeleteTakesListedFilesAndTheFoldersTheyEmptied) {
+    TRemovalReport Report = DeleteInstalledFiles(Dir.Path(), Listed);
+    EXPECT_TRUE(Report.Failed.empty());
+    EXPECT_EQ(Report.Kept, 3u);
+    EXPECT_FALSE(Report.FolderRemoved);
+    EXPECT_EQ(Tree(Dir.Path()), (std::vector<std::string>{"Help\\", "Help\\my notes.txt", "Mine\\",
+                                                          "Mine\\a.txt", "notes.txt"}));
+
+    // A folder of the user's stays even when empty, and so does the
+    // installation folder around it.
+    for (const std::string& File : Users)
+        DeleteFileA((Dir / File).c_str());
+    Report = DeleteInstalledFiles(Dir.Path(), Listed);
+    EXPECT_EQ(Report.Kept, 0u);
+    EXPECT_FALSE(Report.FolderRemoved);
+    EXPECT_EQ(Tree(Dir.Path()), std::vector<std::string>{"Mine\\"});
+}
+
+TEST_F(Removal, DeleteWithOnlyProductFilesRemovesTheFolder) {
+    for (const std::string& File : Users)
+        DeleteFileA((Dir / File).c_str());
+    RemoveDirectoryA((Dir / "Mine").c_str());
+    TRemovalReport Report = DeleteInstalledFiles(Dir.Path(), Listed);
+    EXPECT_TRUE(Report.Failed.empty());
+    EXPECT_TRUE(Report.FolderRemoved);
+    EXPECT_FALSE(PathExists(Dir.Path()));
+}
+
+TEST_F(Removal, AFileHeldOpenIsReportedAndStays) {
+    HANDLE Held = CreateFileA((Dir / "Morvane.url").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(Held, INVALID_HANDLE_VALUE);
+    TRemovalReport Report = DeleteInstalledFiles(Dir.Path(), Listed);
+    CloseHandle(Held);
+    ASSERT_EQ(Report.Failed.size(), 1u);
+    const std::string HeldPath = Dir / "Morvane.url";
+    EXPECT_EQ(Report.Failed[0].substr(0, HeldPath.size() + 4), "\"" + HeldPath + "\": ");
+    EXPECT_EQ(Report.Kept, 3u) << "the held file is ours, not kept as someone else's";
+    EXPECT_TRUE(PathExists(Dir / "Morvane.url"));
+}
+
+TEST_F(Removal, RecycleTakesListedFilesToTheTrashAndKeepsTheFolder) {
+    EXPECT_EQ(RecycleInstalledFiles(Dir.Path(), Listed), 4u);
+    EXPECT_EQ(Tree(Dir.Path()),
+              (std::vector<std::string>{"Help\\", "Help\\my notes.txt", "Mine\\", "Mine\\a.txt",
+                                        InstalledFilesListName, "notes.txt"}));
+    // With nothing else in it, the folder still stays: it is not ours alone.
+    TScratchDir Only("safety-recycle");
+    ASSERT_TRUE(WriteTextFile(Only / "Morvane.url", "x"));
+    EXPECT_EQ(RecycleInstalledFiles(Only.Path(), {"Morvane.url"}), 1u);
+    EXPECT_TRUE(PathExists(Only.Path()));
+}
+
+// A Unix link inside the installation folder leading outside it (made by
+// the wrapper script: Wine cannot make Windows links).
+TEST(RemovalThroughLinks, NeverDeletesOrRecyclesOutsideTheFolder) {
+    const char* Fixture = std::getenv("MORVANE_LINK_FIXTURE");
+    if (!Fixture) GTEST_SKIP() << "run through foldersafety_links.sh";
+    const std::string Base = WindowsNameOfUnixPath(Fixture);
+    const std::string Tree = Base + "\\tree", Outside = Base + "\\outside";
+    const std::vector<std::string> Listed = {"Demos\\VCDemo.exe", "own.txt"};
+    EXPECT_FALSE(EntryStaysInside(Tree, "Demos\\VCDemo.exe"));
+    EXPECT_TRUE(EntryStaysInside(Tree, "own.txt"));
+
+    EXPECT_EQ(RecycleInstalledFiles(Tree, Listed), 1u);
+    EXPECT_TRUE(PathExists(Outside + "\\VCDemo.exe"));
+    EXPECT_FALSE(PathExists(Tree + "\\own.txt"));
+
+    ASSERT_TRUE(WriteTextFile(Tree + "\\own.txt", "x"));
+    TRemovalReport Report = DeleteInstalledFiles(Tree, Listed);
+    EXPECT_TRUE(PathExists(Outside + "\\VCDemo.exe"));
+    EXPECT_TRUE(PathExists(Tree + "\\Demos")) << "the link itself stays too";
+    EXPECT_FALSE(PathExists(Tree + "\\own.txt"));
+    ASSERT_EQ(Report.Failed.size(), 1u);
+    EXPECT_NE(Report.Failed[0].find("link"), std::string::npos);
+}
+
+} // namespace
