@@ -1,0 +1,562 @@
+// The procedures remove only what setup installed, under Wine on real
+// files: the user's files in the installation folder, a folder that held
+// other files before, a program folder shared with other programs, an
+// installation without a list, and records tampered with so that they name
+// folders setup must never clean. unrar.exe and data.arc lie beside this
+// program, as beside the installer.
+
+#include "data/FolderRules.h"
+#include "data/InstallData.h"
+#include "data/Utils.h"
+#include "engine/Compile.h"
+#include "MorvaneXControls.h"
+
+#include "win/engine_support.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace enginetest;
+
+namespace {
+
+using TLines = std::vector<std::string>;
+
+std::string Token() {
+    static const std::string Value = "MorvaneSafetyTest-" + std::to_string(GetCurrentProcessId());
+    return Value;
+}
+
+const TLines UninstallSteps = {"Unregistering component in registry...",
+                               "Completed",
+                               "Delete component files...",
+                               "Completed",
+                               "Delete Start menu Program Folder...",
+                               "Completed",
+                               "",
+                               "Uninstall completed. Press Next to complete uninstall."};
+
+const TLines InstallSteps = {"Delete old files...",
+                             "Extracting component files...",
+                             "Completed",
+                             "Registering component in registry...",
+                             "Completed",
+                             "Create Shortcuts in Start menu folder...",
+                             "Completed",
+                             "",
+                             "All operations done. Press Next to complete installation."};
+
+const char* const LinkNames[] = {"Morvane ActiveX VC++ 6 Compiled Demo.lnk",
+                                 "Morvane ActiveX VB6 Compiled Demo.lnk",
+                                 "Morvane ActiveX .NET Compiled Demo.lnk",
+                                 "Morvane ActiveX C# Demo.lnk",
+                                 "Morvane ActiveX VB.NET Demo.lnk",
+                                 "Morvane ActiveX VB6 Demo.lnk",
+                                 "Morvane ActiveX VC++ 6 Demo.lnk",
+                                 "Morvane ActiveX Help.lnk",
+                                 "Morvane Web Site.lnk"};
+
+// Files the archive delivers, a few of each level.
+const char* const ProductFiles[] = {"MorvaneXControls.ocx", "Morvane.url", "Help\\ZelkX.HLP",
+                                    "Demos\\Compiled\\VCDemo.exe", "Demos\\VBDemo\\VBDemo.vbp"};
+
+const std::string ListName = InstalledFilesListName;
+
+// The page's view without the operating-system lines of an install.
+TLines StepsOnly(const TLines& Page) {
+    TLines Steps = Page;
+    auto First = std::find(Steps.begin(), Steps.end(), "Delete old files...");
+    if (First != Steps.end()) Steps.erase(Steps.begin(), First);
+    return Steps;
+}
+
+bool Contains(const TLines& Lines, const std::string& Line) {
+    return std::find(Lines.begin(), Lines.end(), Line) != Lines.end();
+}
+
+// Every entry below Folder: relative path to content ("<dir>" for folders)
+// and attributes, so that "left exactly as it was" can be compared.
+using TSnapshot = std::map<std::string, std::string>;
+
+void Snap(const std::string& Folder, const std::string& Relative, TSnapshot& Into) {
+    WIN32_FIND_DATAA Entry;
+    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
+    if (Find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string Name = Entry.cFileName;
+        if (Name == "." || Name == "..") continue;
+        const std::string Path = Relative.empty() ? Name : Relative + "\\" + Name;
+        const std::string Attributes =
+            " [" + std::to_string(Entry.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE) + "]";
+        if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            Into[Path + "\\"] = "<dir>" + Attributes;
+            Snap(Folder + "\\" + Name, Path, Into);
+        } else {
+            Into[Path] = ReadFileBytes(Folder + "\\" + Name) + Attributes;
+        }
+    } while (FindNextFileA(Find, &Entry));
+    FindClose(Find);
+}
+
+TSnapshot Snapshot(const std::string& Folder) {
+    TSnapshot Result;
+    Snap(Folder, "", Result);
+    return Result;
+}
+
+std::string Lower(std::string Text) {
+    std::transform(Text.begin(), Text.end(), Text.begin(),
+                   [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
+    return Text;
+}
+
+// The files of a snapshot, lower case, sorted.
+TLines FilesOf(const TSnapshot& Snapshot) {
+    TLines Files;
+    for (const auto& [Path, Content] : Snapshot)
+        if (Path.back() != '\\') Files.push_back(Lower(Path));
+    std::sort(Files.begin(), Files.end());
+    return Files;
+}
+
+TLines ListLines(const std::string& Folder) {
+    TLines Entries = ParseFileList(ReadFileBytes(Folder + "\\" + ListName));
+    for (std::string& Entry : Entries)
+        Entry = Lower(Entry);
+    std::sort(Entries.begin(), Entries.end());
+    return Entries;
+}
+
+const std::string ClsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;
+
+void RemoveRegistration() {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, ClsidKey.c_str());
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_PROGID);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_VI_PROGID);
+}
+
+void DeleteRecord() {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, RecordKey);
+}
+
+std::string ShellFolder(int Csidl) {
+    char Buffer[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Buffer);
+    return Buffer;
+}
+
+class SafetyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureTrashHome();
+        DeleteRecord();
+        WriteFileBytes(Work / "version", "2.5.1\r\n");
+        Current = std::make_unique<TCurrentFolder>(Work.Path());
+        Data = std::make_unique<TInstallData>();
+        InstallData = Data.get();
+        ASSERT_FALSE(Data->ProgramsDir.empty());
+        static int Run = 0;
+        Outer = Token() + "-" + std::to_string(++Run);
+        Inner = "Edition " + Outer;
+        Data->StartFolder = Outer + "\\" + Inner;
+        Data->InstallDir = Work / ("Dest " + Outer);
+    }
+
+    void TearDown() override {
+        RemoveRegistration();
+        DeleteRecord();
+        if (Data) WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer);
+        CleanTrash(Token());
+        InstallData = nullptr;
+        Data.reset();
+        Current.reset();
+    }
+
+    std::unique_ptr<TCompiler> NewEngine() {
+        Page.clear();
+        auto Engine = std::make_unique<TCompiler>();
+        Engine->OnOutputLine = [this](const std::string& Line, bool&) { Page.push_back(Line); };
+        return Engine;
+    }
+
+    TLines InstallNow() {
+        auto Engine = NewEngine();
+        EXPECT_TRUE(Engine->Install());
+        const std::string Title = Data->StartFolder.substr(Data->StartFolder.rfind('\\') + 1);
+        EXPECT_TRUE(CloseFolderWindow(Title, 20000)) << "no Explorer window on the program folder";
+        EXPECT_EQ(StepsOnly(Page), InstallSteps);
+        EXPECT_TRUE(Data->Succeeded);
+        Engine->Release();
+        return Engine->Log();
+    }
+
+    TLines UninstallNow() {
+        auto Engine = NewEngine();
+        EXPECT_TRUE(Engine->Uninstall());
+        EXPECT_EQ(Page, UninstallSteps);
+        Engine->Release();
+        return Engine->Log();
+    }
+
+    std::string ProgramFolder() const {
+        return AddTrailingBackslash(Data->ProgramsDir) + Data->StartFolder;
+    }
+
+    TComApartment Com;
+    TTempFolder Work{"safety"};
+    std::unique_ptr<TCurrentFolder> Current;
+    std::unique_ptr<TInstallData> Data;
+    std::string Outer, Inner;
+    TLines Page;
+};
+
+TEST_F(SafetyTest, UsersFilesSurviveAnUpdateAndAnUninstallWithTheirFolders) {
+    const std::string Dest = Data->InstallDir;
+    InstallNow();
+    // The list holds exactly the files the archive delivered.
+    TSnapshot Installed = Snapshot(Dest);
+    ASSERT_TRUE(Installed.count(ListName));
+    Installed.erase(ListName);
+    EXPECT_EQ(ListLines(Dest), FilesOf(Installed));
+    EXPECT_GE(ListLines(Dest).size(), std::size(ProductFiles));
+
+    // The user's files, at the top and in the product's own folders, and a
+    // file of an earlier version that the new archive no longer has.
+    WriteFileBytes(Dest + "\\mine.txt", "mine");
+    WriteFileBytes(Dest + "\\Help\\my notes.txt", "notes");
+    ASSERT_TRUE(CreateDirectoryA((Dest + "\\Mine").c_str(), nullptr));
+    WriteFileBytes(Dest + "\\Mine\\deep.txt", "deep");
+    ASSERT_TRUE(CreateDirectoryA((Dest + "\\Old").c_str(), nullptr));
+    const std::string Gone = "Gone-" + Outer + ".dll";
+    WriteFileBytes(Dest + "\\Old\\" + Gone, "old version");
+    WriteFileBytes(Dest + "\\" + ListName,
+                   ReadFileBytes(Dest + "\\" + ListName) + "Old\\" + Gone + "\r\n");
+    const TSnapshot Users = {{"Help\\", ""},
+                             {"Help\\my notes.txt", "notes"},
+                             {"Mine\\", ""},
+                             {"Mine\\deep.txt", "deep"},
+                             {"mine.txt", "mine"}};
+
+    // Update: the earlier version's file goes to the trash, the user's stay.
+    InstallNow();
+    EXPECT_FALSE(FileExists(Dest + "\\Old\\" + Gone));
+    EXPECT_FALSE(FolderExists(Dest + "\\Old")) << "left empty by the old file";
+    EXPECT_FALSE(TrashEntriesWith(Gone).empty()) << "the old file is not in the trash";
+    for (const auto& [Path, Content] : Users) {
+        if (Path.back() != '\\') {
+            EXPECT_EQ(ReadFileBytes(Dest + "\\" + Path), Content) << Path;
+        }
+    }
+    for (const char* File : ProductFiles)
+        EXPECT_TRUE(FileExists(Dest + "\\" + File)) << File;
+    EXPECT_EQ(ListLines(Dest), FilesOf(Installed)) << "the new list names the archive's files";
+
+    // Uninstall: the product's files and the list go; the user's files and
+    // their folders stay, and the log says so.
+    const TLines Log = UninstallNow();
+    EXPECT_TRUE(Contains(Log, "Kept 3 files that setup did not install in \"" + Dest + "\"."))
+        << testing::PrintToString(Log);
+    TSnapshot Left = Snapshot(Dest);
+    TLines LeftNames;
+    for (const auto& [Path, Content] : Left)
+        LeftNames.push_back(Path);
+    EXPECT_EQ(LeftNames,
+              (TLines{"Help\\", "Help\\my notes.txt", "Mine\\", "Mine\\deep.txt", "mine.txt"}));
+    EXPECT_FALSE(FolderExists(ProgramFolder()));
+}
+
+TEST_F(SafetyTest, AFolderFullOfOtherFilesIsLeftExactlyAsItWas) {
+    const std::string Dest = Data->InstallDir;
+    for (const char* Folder :
+         {"", "\\Sub", "\\Sub\\Deeper", "\\Empty", "\\Demos", "\\Demos\\Other"})
+        ASSERT_TRUE(CreateDirectoryA((Dest + Folder).c_str(), nullptr)) << Folder;
+    WriteFileBytes(Dest + "\\a.txt", "a");
+    WriteFileBytes(Dest + "\\Help.txt", "not the product's help");
+    WriteFileBytes(Dest + "\\Sub\\b.dat", std::string(5000, 'b'));
+    WriteFileBytes(Dest + "\\Sub\\Deeper\\c.bin", "c");
+    WriteFileBytes(Dest + "\\Demos\\Other\\x.txt", "in a folder of the product's name");
+    WriteFileBytes(Dest + "\\secret.ini", "hidden, read-only");
+    SetFileAttributesA((Dest + "\\secret.ini").c_str(),
+                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    const TSnapshot Before = Snapshot(Dest);
+
+    InstallNow();
+    const TLines Log = UninstallNow();
+    EXPECT_EQ(Snapshot(Dest), Before);
+    EXPECT_TRUE(Contains(Log, "Kept 6 files that setup did not install in \"" + Dest + "\"."))
+        << testing::PrintToString(Log);
+    SetFileAttributesA((Dest + "\\secret.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(SafetyTest, OtherProgramsLinksInTheProgramFolderStay) {
+    Inner = "Shared " + Outer;
+    Data->StartFolder = Outer + "\\" + Inner;
+    const std::string Folder = ProgramFolder();
+    ASSERT_TRUE(
+        CreateDirectoryA((AddTrailingBackslash(Data->ProgramsDir) + Outer).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((Folder + "\\Tools").c_str(), nullptr));
+    WriteFileBytes(Folder + "\\Other Program.lnk", "other");
+    WriteFileBytes(Folder + "\\Tools\\Tool.lnk", "tool");
+    WriteFileBytes(Folder + "\\desktop.ini", "[.ShellClassInfo]");
+    SetFileAttributesA((Folder + "\\desktop.ini").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    const TSnapshot Before = Snapshot(Folder);
+
+    InstallNow();
+    TSnapshot Now = Snapshot(Folder);
+    for (const char* Link : LinkNames) {
+        EXPECT_TRUE(Now.count(Link)) << Link;
+        Now.erase(Link);
+    }
+    EXPECT_EQ(Now, Before);
+
+    UninstallNow();
+    EXPECT_EQ(Snapshot(Folder), Before);
+    // (The blank of the folder's name is escaped in the trash's records.)
+    const TLines Trashed = TrashEntriesWith(Outer);
+    EXPECT_TRUE(Contains(Trashed, "Morvane Web Site.lnk")) << testing::PrintToString(Trashed);
+    SetFileAttributesA((Folder + "\\desktop.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(SafetyTest, WithoutAListUninstallRemovesTheArchivesFilesOnly) {
+    const std::string Dest = Data->InstallDir;
+    InstallNow();
+    // As an older setup left it: no list.
+    ASSERT_TRUE(DeleteFileA((Dest + "\\" + ListName).c_str()));
+    WriteFileBytes(Dest + "\\Help\\mine.txt", "mine");
+    const TLines Log = UninstallNow();
+    for (const char* File : ProductFiles)
+        EXPECT_FALSE(FileExists(Dest + "\\" + File)) << File;
+    EXPECT_EQ(ReadFileBytes(Dest + "\\Help\\mine.txt"), "mine");
+    TSnapshot Left = Snapshot(Dest);
+    EXPECT_EQ(Left.size(), 2u) << "Help\\ and Help\\mine.txt only";
+    EXPECT_TRUE(Contains(Log, "Kept 1 file that setup did not install in \"" + Dest + "\"."))
+        << testing::PrintToString(Log);
+
+    // Without a list the update recycles nothing: the extraction overwrites.
+    InstallNow();
+    EXPECT_EQ(ReadFileBytes(Dest + "\\Help\\mine.txt"), "mine");
+}
+
+// --- records tampered with --------------------------------------------------
+
+struct TamperedCase {
+    const char* Name;
+    std::string (*Folder)(const std::string& Work);
+    TFolderVerdict Verdict;
+    bool Plant; // a list naming a victim file goes into the folder
+};
+
+class TamperedInstallDir : public SafetyTest, public ::testing::WithParamInterface<TamperedCase> {
+protected:
+    void TearDown() override {
+        for (const std::string& Path : Planted) {
+            SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(Path.c_str());
+        }
+        for (auto Folder = MadeFolders.rbegin(); Folder != MadeFolders.rend(); ++Folder)
+            RemoveDirectoryA(Folder->c_str());
+        SafetyTest::TearDown();
+    }
+
+    // A file that must survive, and a list of ours that names it.
+    void PlantVictim(const std::string& Folder) {
+        if (!FolderExists(Folder)) {
+            ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr)) << Folder;
+            MadeFolders.push_back(Folder);
+        }
+        Victim = AddTrailingBackslash(Folder) + "victim-" + Outer + ".txt";
+        const std::string List = AddTrailingBackslash(Folder) + ListName;
+        ASSERT_FALSE(FileExists(List)) << "a list is in " << Folder << " already";
+        WriteFileBytes(Victim, "victim");
+        WriteFileBytes(List, "victim-" + Outer + ".txt\r\nMorvane.url\r\n");
+        Planted = {Victim, List};
+    }
+
+    std::string Victim;
+    std::vector<std::string> Planted, MadeFolders;
+};
+
+TEST_P(TamperedInstallDir, NothingIsCleaned) {
+    const std::string Folder = GetParam().Folder(Work.Path());
+    if (GetParam().Plant) PlantVictim(Folder);
+    Data->InstallDir = Folder;
+    Data->Installed = true;
+    Data->SaveToRegistry(); // the record names it, as if damaged
+
+    const std::string Why = "\"" + Folder + "\" is not a folder setup may clean (" +
+                            VerdictReason(GetParam().Verdict) + ").";
+    const TLines Log = UninstallNow();
+    EXPECT_TRUE(Contains(Log, "Skipped removing component files: " + Why))
+        << testing::PrintToString(Log);
+    if (GetParam().Plant) {
+        EXPECT_EQ(ReadFileBytes(Victim), "victim");
+        EXPECT_TRUE(FileExists(Planted[1])) << "the list itself";
+    }
+
+    // The installation's first step: old files are not recycled from there.
+    // (The extraction is not reached: no extraction program beside the
+    // installer copied for the purpose.)
+    TTempFolder Setup("safety-setup");
+    ASSERT_TRUE(CopyFileA((InstallerFolder() + "\\engine_probe.exe").c_str(),
+                          (Setup / "morvane_probe.exe").c_str(), FALSE));
+    const std::string Result = Work / "probe.out";
+    // A backslash before the closing quote would escape it.
+    const std::string Argument = Folder.empty() || Folder.back() != '\\' ? Folder : Folder + "\\";
+    EXPECT_EQ(RunProgram("\"" + Setup / "morvane_probe.exe" + "\" \"" + Result + "\" install \"" +
+                             Argument + "\" \"" + Data->StartFolder + "\"",
+                         Work.Path()),
+              0);
+    EXPECT_NE(ReadFileBytes(Result).find("\nLSkipped removing old files: " + Why + "\n"),
+              std::string::npos)
+        << ReadFileBytes(Result);
+    if (GetParam().Plant) {
+        EXPECT_EQ(ReadFileBytes(Victim), "victim");
+    }
+    EXPECT_TRUE(TrashEntriesWith("victim-" + Outer).empty());
+}
+
+using TF = TFolderVerdict;
+
+std::string WindowsFolder(const std::string&) {
+    char Buffer[MAX_PATH];
+    GetWindowsDirectoryA(Buffer, sizeof Buffer);
+    return Buffer;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, TamperedInstallDir,
+    ::testing::Values(
+        TamperedCase{"Windows", WindowsFolder, TF::WindowsFolder, true},
+        TamperedCase{"System32",
+                     [](const std::string& W) { return WindowsFolder(W) + "\\system32"; },
+                     TF::WindowsFolder, true},
+        TamperedCase{"DriveRoot",
+                     [](const std::string& W) { return WindowsFolder(W).substr(0, 3); }, TF::Root,
+                     true},
+        TamperedCase{"ProgramFiles",
+                     [](const std::string&) { return ShellFolder(CSIDL_PROGRAM_FILES); },
+                     TF::ProgramFiles, true},
+        TamperedCase{"Profile", [](const std::string&) { return ShellFolder(CSIDL_PROFILE); },
+                     TF::UserFolder, true},
+        // Both are links to the Unix home folder under Wine: nothing is
+        // planted there.
+        TamperedCase{"Documents", [](const std::string&) { return ShellFolder(CSIDL_PERSONAL); },
+                     TF::UserFolder, false},
+        TamperedCase{"Desktop",
+                     [](const std::string&) { return ShellFolder(CSIDL_DESKTOPDIRECTORY); },
+                     TF::UserFolder, false},
+        TamperedCase{"Programs", [](const std::string&) { return ShellFolder(CSIDL_PROGRAMS); },
+                     TF::StartMenu, true},
+        TamperedCase{"InPrograms",
+                     [](const std::string&) {
+                         return ShellFolder(CSIDL_PROGRAMS) + "\\" + Token() + "-in-programs";
+                     },
+                     TF::StartMenu, true},
+        TamperedCase{"Relative", [](const std::string&) { return std::string("Dest"); },
+                     TF::Relative, true},
+        TamperedCase{"DotDot", [](const std::string& W) { return W + "\\Dest\\..\\Victim"; },
+                     TF::DotLevel, false},
+        TamperedCase{"Wildcard", [](const std::string& W) { return W + "\\*"; }, TF::BadCharacter,
+                     false},
+        TamperedCase{"Empty", [](const std::string&) { return std::string(); }, TF::Empty, false},
+        TamperedCase{"AFile", [](const std::string& W) { return W + "\\version"; }, TF::NotAFolder,
+                     false}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(SafetyTest, DotDotRecordLeavesTheFolderItLeadsTo) {
+    // "..\" in the record would lead the removal to a sibling folder.
+    const std::string Victim = Work / "Victim";
+    ASSERT_TRUE(CreateDirectoryA(Victim.c_str(), nullptr));
+    WriteFileBytes(Victim + "\\Morvane.url", "not ours");
+    WriteFileBytes(Victim + "\\" + ListName, "Morvane.url\r\n");
+    ASSERT_TRUE(CreateDirectoryA((Work / "Dest").c_str(), nullptr));
+    Data->InstallDir = Work / "Dest\\..\\Victim";
+    UninstallNow();
+    EXPECT_EQ(ReadFileBytes(Victim + "\\Morvane.url"), "not ours");
+}
+
+struct TamperedFolderCase {
+    const char* Name;
+    const char* StartFolder; // %V: the victim folder's full path
+    TFolderVerdict Verdict;
+};
+
+// Program folders that lead out of the Programs folder, or are the Programs
+// folder itself: one of our link names waits in each place they could reach.
+class TamperedStartFolder : public SafetyTest,
+                            public ::testing::WithParamInterface<TamperedFolderCase> {
+protected:
+    void SetUp() override {
+        SafetyTest::SetUp();
+        Programs = Work / "Start\\Programs";
+        Victim = Work / "Start\\Victim";
+        for (const std::string& Folder : {Work / "Start", Programs, Victim})
+            ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
+        for (const std::string& Folder : {Programs, Victim}) {
+            WriteFileBytes(Folder + "\\Morvane Web Site.lnk", "not ours");
+            WriteFileBytes(Folder + "\\Other.lnk", "other");
+        }
+        Data->ProgramsDir = Programs;
+        std::string Folder = GetParam().StartFolder;
+        const std::string::size_type Mark = Folder.find("%V");
+        if (Mark != std::string::npos) Folder.replace(Mark, 2, Victim);
+        Data->StartFolder = Folder;
+    }
+
+    void ExpectUntouched() {
+        for (const std::string& Folder : {Programs, Victim}) {
+            EXPECT_EQ(FilesIn(Folder), (TLines{"Morvane Web Site.lnk", "Other.lnk"})) << Folder;
+            EXPECT_EQ(ReadFileBytes(Folder + "\\Morvane Web Site.lnk"), "not ours");
+        }
+    }
+
+    static TLines FilesIn(const std::string& Folder) {
+        TLines Names;
+        for (const auto& [Path, Content] : Snapshot(Folder))
+            Names.push_back(Path);
+        return Names;
+    }
+
+    std::string Programs, Victim;
+};
+
+TEST_P(TamperedStartFolder, NeitherCleanedNorFilled) {
+    const std::string Why = "\"" + Data->StartFolder +
+                            "\" is not a program folder setup may use (" +
+                            VerdictReason(GetParam().Verdict) + ").";
+    ASSERT_EQ(CheckProgramFolder(Data->StartFolder), GetParam().Verdict);
+    // An installation: the links are not made, old ones not removed.
+    auto Engine = NewEngine();
+    EXPECT_TRUE(Engine->Install());
+    EXPECT_EQ(StepsOnly(Page), InstallSteps);
+    EXPECT_TRUE(Contains(Engine->Log(), "Skipped creating shortcuts: " + Why))
+        << testing::PrintToString(Engine->Log());
+    Engine->Release();
+    ExpectUntouched();
+
+    const TLines Log = UninstallNow();
+    EXPECT_TRUE(Contains(Log, "Skipped removing the program folder: " + Why))
+        << testing::PrintToString(Log);
+    ExpectUntouched();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, TamperedStartFolder,
+    ::testing::Values(TamperedFolderCase{"ParentLevel", "..\\Victim", TF::DotLevel},
+                      TamperedFolderCase{"DotLevel", ".", TF::DotLevel},
+                      TamperedFolderCase{"FullPath", "%V", TF::Drive},
+                      TamperedFolderCase{"LeadingBackslash", "\\Victim", TF::LeadingSlash},
+                      TamperedFolderCase{"Empty", "", TF::Empty},
+                      TamperedFolderCase{"TrailingBackslash", "Victim\\", TF::EmptyLevel},
+                      TamperedFolderCase{"Wildcard", "*", TF::BadCharacter}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+} // namespace
