@@ -311,13 +311,14 @@ TPlaces PlacesOf(const TFlow& Flow, const std::string& Tag = "") {
     return Places;
 }
 
+// States are awaited for a moment: a busy program answers a click late.
 void ExpectChecked(HWND Control, bool Checked, const std::string& Step) {
-    if (IsChecked(Control) != Checked)
+    if (!WaitFor(5000, [&] { return IsChecked(Control) == Checked; }))
         Fail(Step, "'" + WindowText(Control) + "' is " + (Checked ? "unticked" : "ticked"));
 }
 
 void ExpectEnabled(HWND Control, bool Enabled, const std::string& Step) {
-    if ((IsWindowEnabled(Control) != FALSE) != Enabled)
+    if (!WaitFor(5000, [&] { return (IsWindowEnabled(Control) != FALSE) == Enabled; }))
         Fail(Step, "'" + WindowText(Control) + "' is " + (Enabled ? "disabled" : "enabled"));
 }
 
