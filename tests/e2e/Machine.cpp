@@ -203,6 +203,14 @@ void DeleteRecord() {
         return;
     TUniqueKey Parent(Raw);
     RegDeleteTreeA(Parent.get(), "Morvane ActiveX");
+    // The vendor key goes too once nothing else lives in it.
+    DWORD SubKeys = 1, Values = 1;
+    if (RegQueryInfoKeyA(Parent.get(), nullptr, nullptr, nullptr, &SubKeys, nullptr, nullptr,
+                         &Values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        SubKeys == 0 && Values == 0) {
+        Parent.reset();
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "Software\\Pellinor", View, 0);
+    }
 }
 
 std::optional<std::string> RegisteredServer(const std::string& ClassId) {

@@ -18,6 +18,7 @@
 #include <objbase.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 
@@ -27,6 +28,8 @@ namespace {
 
 constexpr DWORD ProcedureMs = 180000;
 constexpr DWORD EndMs = 20000;
+// Cancel ends the program at once; the margin is for a slow machine only.
+constexpr DWORD CancelEndMs = 10000;
 constexpr const char* OcxName = "MorvaneXControls.ocx";
 constexpr const char* SetupExe = "MorvaneSetup.exe";
 
@@ -349,6 +352,14 @@ void WalkFirstInstallation(TInstaller& App, const TPlaces& Places, TPage Stop, b
         if (Client.right != 540 || Client.bottom != 432)
             Fail("main window", "the client area is " + std::to_string(Client.right) + " x " +
                                     std::to_string(Client.bottom) + ", expected 540 x 432");
+        RECT Frame{}, Desktop{};
+        GetWindowRect(App.Window(), &Frame);
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &Desktop, 0);
+        const int OffX = (Frame.left + Frame.right) / 2 - (Desktop.left + Desktop.right) / 2;
+        const int OffY = (Frame.top + Frame.bottom) / 2 - (Desktop.top + Desktop.bottom) / 2;
+        if (std::abs(OffX) > 4 || std::abs(OffY) > 4)
+            Fail("main window", "not centred on the desktop: its middle is off by " +
+                                    std::to_string(OffX) + ", " + std::to_string(OffY) + " pixels");
         CheckSubtitle(App, Texts::InstallSubtitle, "welcome page of a first installation");
     }
     if (Stop == TPage::Welcome) return;
@@ -764,7 +775,7 @@ void CancelEverywhere(TFlow& Flow) {
                 App.Expect(Case.Page, Step);
             }
             App.Press(Texts::Cancel, Step);
-            App.ExpectEnd(0, EndMs, Step);
+            App.ExpectEnd(0, CancelEndMs, Step);
         }
         if (FilePresent(Join(Setup, "install.log")))
             Fail(Step, "install.log was written, so a procedure ran");
