@@ -57,7 +57,8 @@ TInstaller::TInstaller(const std::string& Exe, const std::string& Folder, TShots
     WaitFor(FirstWindowMs, [&] {
         for (HWND Window : TopWindows(FProcess.Id()))
             if (WindowText(Window) == Texts::Caption) FWindow = Window;
-        return FWindow != nullptr || !FProcess.Running();
+        // A start-up error is reported in a message box instead of the window.
+        return FWindow != nullptr || !FProcess.Running() || Dialog() != nullptr;
     });
     if (!FWindow) {
         if (HWND Box = Dialog()) Fail("start the installer", "it shows '" + DialogText(Box) + "'");

@@ -16,6 +16,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -792,6 +793,56 @@ void CancelEverywhere(TFlow& Flow) {
     }
 }
 
+// Destinations and program folders that no product belongs in are refused
+// with a message that names them, and the page stays; a folder holding other
+// files is taken only after the user says yes.
+void Refusals(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    char ProgramFiles[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, ProgramFiles);
+    const std::string Foreign = Join(Flow.Work, "Shared Folder");
+    MakeFolders(Foreign);
+    WriteWholeFile(Join(Foreign, "notes.txt"), "mine\r\n");
+
+    TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+    WalkFirstInstallation(App, Places, TPage::Destination, false);
+    HWND Destination = App.SingleEdit("destination page");
+    auto Refused = [&](HWND Edit, TPage Page, const std::string& Typed) {
+        const std::string Step = "refuse '" + Typed + "' on the " + PageName(Page) + " page";
+        TypeText(Edit, Typed, Step);
+        App.Press(Texts::Next, Step, false);
+        const std::string Message = App.AnswerMessage("OK", Step);
+        if (Message.empty() || (!Typed.empty() && Message.find(Typed) == std::string::npos))
+            Fail(Step, "the message '" + Message + "' does not name what was typed");
+        App.Expect(Page, Step + ": the page stays", 20000, false);
+    };
+    for (const std::string& Typed :
+         {std::string(), std::string("Morvane ActiveX"), std::string("C:\\"),
+          std::string("C:\\windows\\Fonts"), std::string(ProgramFiles),
+          Join(Flow.Programs, "Tools"), Join(Flow.Work, "a|b")})
+        Refused(Destination, TPage::Destination, Typed);
+
+    TypeText(Destination, Foreign, "type a folder holding other files");
+    App.Press(Texts::Next, "Next with a folder holding other files", false);
+    App.AnswerMessage("&No", "answer No to installing among other files");
+    App.Expect(TPage::Destination, "after No: the page stays", 20000, false);
+    App.Press(Texts::Next, "Next with a folder holding other files, again", false);
+    App.AnswerMessage("&Yes", "answer Yes to installing among other files");
+    App.Expect(TPage::Folder, "after Yes: the program folder page");
+
+    HWND Folder = App.SingleEdit("program folder page");
+    for (const char* Typed : {"..\\Escape", "\\Leading", "C:\\Menu", "Morvane\\\\Twice"})
+        Refused(Folder, TPage::Folder, Typed);
+    App.Press(Texts::Cancel, "Cancel after the refusals");
+    App.ExpectEnd(0, CancelEndMs, "Cancel after the refusals");
+    if (ReadWholeFile(Join(Foreign, "notes.txt")) != "mine\r\n" ||
+        ListFolder(Foreign, false) != std::vector<std::string>{"notes.txt"})
+        Fail("after the refusals", "the folder holding other files was changed");
+    if (ReadRecord()) Fail("after the refusals", "an installation record was written");
+}
+
 // The help switches print the option summary to standard output and end
 // with exit code 1 without showing any window.
 void Help(TFlow& Flow) {
@@ -869,6 +920,7 @@ const std::map<std::string, std::function<void(TFlow&)>> Flows = {
     {"uninstall", Uninstall},
     {"damaged", DamagedArchive},
     {"cancel", CancelEverywhere},
+    {"refusals", Refusals},
     {"help", Help},
 };
 
