@@ -599,6 +599,13 @@ void Update(TFlow& Flow) {
     const std::string Setup = Flow.CopyOfDist("setup");
     MakeFolders(Places.InstallDir);
     WriteWholeFile(Join(Places.InstallDir, "Morvane.url"), "old version\r\n");
+    // Files of the user's and another program's shortcut are not the product's.
+    const std::string Mine = Join(Join(Places.InstallDir, "My Projects"), "panel.txt");
+    MakeFolders(Join(Places.InstallDir, "My Projects"));
+    WriteWholeFile(Mine, "mine\r\n");
+    const std::string OtherLink = Join(Places.ProgramFolder, "Other Program.lnk");
+    MakeFolders(Places.ProgramFolder);
+    WriteWholeFile(OtherLink, "not a link of ours");
     const std::string Older = "2.5.0 Standard Edition";
     if (Older == Flow.Version) Fail("prepare the update", "the carried version is " + Older);
     WriteRecord(Places.InstallDir, Places.StartFolder, Older);
@@ -617,6 +624,11 @@ void Update(TFlow& Flow) {
         FinishWithoutWebSite(App);
     }
     CloseFolderWindows(Places.ProgramFolder);
+    if (!FilePresent(Mine) || ReadWholeFile(Mine) != "mine\r\n")
+        Fail("after the update", "the user's file " + Mine + " is gone or changed");
+    if (!FilePresent(OtherLink) || ReadWholeFile(OtherLink) != "not a link of ours")
+        Fail("after the update", "another program's shortcut " + OtherLink + " is gone or changed");
+    DeleteFileA(OtherLink.c_str());
     CheckInstalled(Flow, Places);
     if (ReadWholeFile(Join(Places.InstallDir, "Morvane.url")) == "old version\r\n")
         Fail("updated files", "Morvane.url still holds the old version's content");
@@ -653,8 +665,10 @@ void Repair(TFlow& Flow) {
         Fail("repaired files", "Morvane.url was not restored");
 }
 
-// A first installation, then a second run that uninstalls it.
-void Uninstall(TFlow& Flow) {
+// A first installation, then a second run that uninstalls it. With Foreign,
+// a file of the user's waits in the installation folder and another
+// program's shortcut in the program folder; both must stay.
+void RunUninstall(TFlow& Flow, bool Foreign) {
     const TPlaces Places = PlacesOf(Flow);
     TCleanup Cleanup(Places, Flow.Programs);
     const std::string Setup = Flow.CopyOfDist("setup");
@@ -667,6 +681,14 @@ void Uninstall(TFlow& Flow) {
     }
     CloseFolderWindows(Places.ProgramFolder);
     CheckInstalled(Flow, Places);
+    const std::string MyFolder = Join(Places.InstallDir, "My Projects");
+    const std::string Mine = Join(MyFolder, "panel.txt");
+    const std::string OtherLink = Join(Places.ProgramFolder, "Other Program.lnk");
+    if (Foreign) {
+        MakeFolders(MyFolder);
+        WriteWholeFile(Mine, "mine\r\n");
+        WriteWholeFile(OtherLink, "not a link of ours");
+    }
     {
         TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
         const std::string Step = "maintenance page";
@@ -692,20 +714,44 @@ void Uninstall(TFlow& Flow) {
                       "Visit Morvane web site after choosing to uninstall");
         ExpectLines(EditLines(App.OutputText("progress output")), UninstallSteps,
                     "lines of the progress page");
-        ExpectLines(CrLfLines(ReadWholeFile(Join(Setup, "install.log")), "install.log"),
-                    SystemLines("\x01") + UninstallSteps, "install.log of the uninstall");
+        // The log (not the page) says how many files were left, and where.
+        TLines Log = CrLfLines(ReadWholeFile(Join(Setup, "install.log")), "install.log");
+        const TLines Wanted = SystemLines("\x01") + UninstallSteps;
+        const size_t KeptAt = Wanted.size() - UninstallSteps.size() + 3;
+        if (Foreign) {
+            if (Log.size() != Wanted.size() + 1 ||
+                Log[KeptAt].find("\"" + Places.InstallDir + "\"") == std::string::npos ||
+                Log[KeptAt].find(" 1 ") == std::string::npos)
+                Fail("install.log of the uninstall",
+                     "the lines are\n" + Quote(Log) + "  expected\n" + Quote(Wanted) +
+                         "  with a line after 'Delete component files...' that names the one "
+                         "file left and its folder");
+            Log.erase(Log.begin() + static_cast<std::ptrdiff_t>(KeptAt));
+        }
+        ExpectLines(Log, Wanted, "install.log of the uninstall");
         FinishWithoutWebSite(App);
     }
     const std::string Ocx = Join(Places.InstallDir, OcxName);
-    if (FolderPresent(Places.InstallDir))
-        Fail("after the uninstall", Places.InstallDir + " still exists");
+    if (Foreign) {
+        ExpectLines(ListFolder(Places.InstallDir, true), {"My Projects"},
+                    "folders left in the installation folder");
+        ExpectLines(ListFolder(Places.InstallDir, false), {},
+                    "files left in the installation folder");
+        ExpectLines(ListFolder(MyFolder, false), {"panel.txt"}, "files left in the user's folder");
+        if (ReadWholeFile(Mine) != "mine\r\n") Fail("after the uninstall", Mine + " was changed");
+        ExpectLines(ListFolder(Places.ProgramFolder, false), {"Other Program.lnk"},
+                    "files left in the program folder");
+    } else {
+        if (FolderPresent(Places.InstallDir))
+            Fail("after the uninstall", Places.InstallDir + " still exists");
+        if (FolderPresent(Places.ProgramFolder))
+            Fail("after the uninstall", Places.ProgramFolder + " still exists");
+    }
     if (!ServersOf(Ocx).empty())
         Fail("after the uninstall", "a class under HKCR\\CLSID still names " + Ocx);
     if (!Flow.ClassId.empty() && RegisteredServer(Flow.ClassId))
         Fail("after the uninstall", "HKCR\\CLSID\\" + Flow.ClassId + " is still registered");
     if (ReadRecord()) Fail("after the uninstall", "the installation record still exists");
-    if (FolderPresent(Places.ProgramFolder))
-        Fail("after the uninstall", Places.ProgramFolder + " still exists");
 }
 
 // A truncated archive: the installation ends with errors and records nothing.
@@ -917,7 +963,8 @@ const std::map<std::string, std::function<void(TFlow&)>> Flows = {
     {"first", FirstInstallation},
     {"update", Update},
     {"repair", Repair},
-    {"uninstall", Uninstall},
+    {"uninstall", [](TFlow& Flow) { RunUninstall(Flow, false); }},
+    {"keep-foreign", [](TFlow& Flow) { RunUninstall(Flow, true); }},
     {"damaged", DamagedArchive},
     {"cancel", CancelEverywhere},
     {"refusals", Refusals},

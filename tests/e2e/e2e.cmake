@@ -22,7 +22,7 @@ if(NOT TARGET MorvaneSetup OR NOT TARGET morvane_dist)
 endif()
 add_dependencies(e2e_driver morvane_dist)
 
-foreach(flow first update repair uninstall damaged cancel refusals help)
+foreach(flow first update repair uninstall keep-foreign damaged cancel refusals help)
     add_test(NAME e2e_${flow}
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/run-flow.sh ${MORVANE_WINE_RUN}
                      $<TARGET_FILE:e2e_driver> ${flow} ${CMAKE_BINARY_DIR}/dist
