@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -25,6 +26,10 @@ struct TPipe {
 };
 
 constexpr DWORD PollMilliseconds = 30;
+// A program printing a line per file fills the system's default pipe (4 KB)
+// within microseconds and then waits for us; a larger pipe lets it run on
+// while we handle what it wrote. The size is a limit, not an allocation.
+constexpr DWORD PipeBufferSize = 1024 * 1024;
 constexpr DWORD AbortGraceMilliseconds = 500;
 // Exit code of a program stopped by force: -3 read as a signed value.
 constexpr UINT ForcedExitCode = 0xFFFFFFFD;
@@ -38,29 +43,84 @@ constexpr DWORD TerminationMilliseconds = 5000;
 bool MakePipe(SECURITY_ATTRIBUTES& Attributes, TPipe& Pipe, bool ParentReads) {
     HANDLE Read = nullptr;
     HANDLE Write = nullptr;
-    if (!CreatePipe(&Read, &Write, &Attributes, 0)) return false;
+    if (!CreatePipe(&Read, &Write, &Attributes, PipeBufferSize)) return false;
     Pipe.Read.reset(Read);
     Pipe.Write.reset(Write);
     HANDLE ParentEnd = ParentReads ? Read : Write;
     return SetHandleInformation(ParentEnd, HANDLE_FLAG_INHERIT, 0) != 0;
 }
 
-std::string OemLineToAnsi(const std::string& Line) {
-    std::string Converted(Line);
-    if (!Converted.empty())
-        OemToCharBuffA(Converted.data(), Converted.data(), static_cast<DWORD>(Converted.size()));
-    return Converted;
-}
+// Converts lines from the OEM to the ANSI code page, as OemToCharBuff does.
+// Between two single-byte code pages every byte converts on its own, so the
+// system's conversion of all 256 byte values, made once, converts a line by
+// table lookup: a flood of lines then costs no system call per line.
+// Multi-byte code pages convert line by line, as they must.
+class TOemLineToAnsi {
+public:
+    TOemLineToAnsi() {
+        CPINFO Oem{}, Ansi{};
+        FByTable = GetCPInfo(CP_OEMCP, &Oem) && GetCPInfo(CP_ACP, &Ansi) && Oem.MaxCharSize == 1 &&
+                   Ansi.MaxCharSize == 1;
+        if (!FByTable) return;
+        for (int Byte = 0; Byte < 256; ++Byte)
+            FTable[Byte] = static_cast<char>(Byte);
+        OemToCharBuffA(FTable, FTable, sizeof FTable);
+    }
 
-// Reads what the pipe holds right now, never waiting for more.
-void DrainPipe(HANDLE Pipe, TLineSplitter& Splitter, std::vector<char>& Buffer, bool& Abort) {
+    // The converted copy of Line, valid until the next call.
+    const std::string& operator()(const std::string& Line) {
+        FConverted.assign(Line);
+        if (FConverted.empty()) return FConverted;
+        if (FByTable) {
+            for (char& C : FConverted)
+                C = FTable[static_cast<unsigned char>(C)];
+        } else {
+            OemToCharBuffA(FConverted.data(), FConverted.data(),
+                           static_cast<DWORD>(FConverted.size()));
+        }
+        return FConverted;
+    }
+
+private:
+    bool FByTable = false;
+    char FTable[256] = {};
+    std::string FConverted;
+};
+
+// Reads what the pipe holds right now, never waiting for more. Returns the
+// number of bytes read.
+DWORD DrainPipe(HANDLE Pipe, TLineSplitter& Splitter, std::vector<char>& Buffer, bool& Abort) {
     DWORD Available = 0;
-    if (!PeekNamedPipe(Pipe, nullptr, 0, nullptr, &Available, nullptr) || Available == 0) return;
+    if (!PeekNamedPipe(Pipe, nullptr, 0, nullptr, &Available, nullptr) || Available == 0) return 0;
     if (Buffer.size() < Available) Buffer.resize(Available);
     DWORD Read = 0;
     if (!ReadFile(Pipe, Buffer.data(), Available, &Read, nullptr)) Read = 0;
     Splitter.Append(Buffer.data(), Read, Abort);
+    return Read;
 }
+
+// How long to wait for the program before looking at the pipe again. Each
+// look costs the writing program time too (under Wine both sides meet in
+// one server), so while output flows we look every few milliseconds and
+// take big reads; only a nearly full pipe is read again at once. A quiet
+// program is looked at less and less often, down to once per polling step.
+class TPollPace {
+public:
+    DWORD Next(DWORD BytesRead) {
+        if (BytesRead >= PipeBufferSize / 2)
+            FWait = 0;
+        else if (BytesRead > 0)
+            FWait = FlowingMilliseconds;
+        else
+            FWait =
+                std::min<DWORD>(std::max<DWORD>(FWait, FlowingMilliseconds) * 2, PollMilliseconds);
+        return FWait;
+    }
+
+private:
+    static constexpr DWORD FlowingMilliseconds = 5;
+    DWORD FWait = PollMilliseconds;
+};
 
 void StopProcess(HANDLE Process) {
     if (TerminateProcess(Process, ForcedExitCode))
@@ -109,14 +169,24 @@ std::int32_t RunCaptured(const std::string& Program, const std::string& Paramete
     Process.reset(Info.hProcess);
     CloseHandle(Info.hThread);
 
-    TLineSplitter Splitter([&OnLine](const std::string& Line, bool& LineAbort) {
+    TOemLineToAnsi OemLineToAnsi;
+    TLineSplitter Splitter([&OnLine, &OemLineToAnsi](const std::string& Line, bool& LineAbort) {
         OnLine(OemLineToAnsi(Line), LineAbort);
     });
     std::vector<char> Buffer;
 
-    while (WaitForSingleObject(Process.get(), PollMilliseconds) == WAIT_TIMEOUT && !Abort) {
-        DrainPipe(Output.Read.get(), Splitter, Buffer, Abort);
-        if (OnIdle) OnIdle(nullptr);
+    // The idle hook keeps its rhythm of one call per polling step however
+    // often the pipe is looked at.
+    TPollPace Pace;
+    DWORD LastIdle = GetTickCount();
+    DWORD Wait = PollMilliseconds;
+    while (WaitForSingleObject(Process.get(), Wait) == WAIT_TIMEOUT && !Abort) {
+        const bool WholeStep = Wait == PollMilliseconds;
+        Wait = Pace.Next(DrainPipe(Output.Read.get(), Splitter, Buffer, Abort));
+        if (OnIdle && (WholeStep || GetTickCount() - LastIdle >= PollMilliseconds)) {
+            LastIdle = GetTickCount();
+            OnIdle(nullptr);
+        }
     }
     DrainPipe(Output.Read.get(), Splitter, Buffer, Abort);
     Splitter.Finish(Abort);

@@ -19,11 +19,13 @@ bool TLineSplitter::DeliverLine(bool& Abort) {
         if (Next < FPending.size() && FPending[Next] == CR) ++Next;
     }
 
-    std::string Line(FPending, FStart, End - FStart);
+    // One string for every line: a flood of short lines costs no allocation
+    // per line.
+    FLine.assign(FPending, FStart, End - FStart);
     // Consumed before the hook runs, so a hook that throws leaves no line
     // to be delivered twice.
     FStart = Next;
-    FOnLine(Line, Abort);
+    FOnLine(FLine, Abort);
     return true;
 }
 

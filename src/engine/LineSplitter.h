@@ -13,8 +13,9 @@
 
 class TLineSplitter {
 public:
-    // Receives one line (without its terminator); may set Abort to ask the
-    // caller to stop the program that writes the output.
+    // Receives one line (without its terminator; the text is valid during
+    // the call only); may set Abort to ask the caller to stop the program
+    // that writes the output.
     using TLineSink = std::function<void(const std::string& Line, bool& Abort)>;
 
     explicit TLineSplitter(TLineSink OnLine);
@@ -42,4 +43,5 @@ private:
     // Start of the undelivered text in FPending; consumed text is dropped
     // once per read, not once per line, so big reads stay linear.
     std::size_t FStart = 0;
+    std::string FLine;
 };

@@ -207,6 +207,43 @@ TEST_F(CapExec, OemOutputArrivesInAnsiCodePage) {
     EXPECT_EQ(Outcome.Lines[0].substr(0, 4), "\xE9\xFC\xE8\xE1");
 }
 
+// Every byte value but the line ends, in one line: converted exactly as the
+// system converts the whole line, whichever way the conversion is done.
+TEST_F(CapExec, EveryOemByteConvertsAsTheSystemDoes) {
+    std::string Bytes, Escaped;
+    for (int Byte = 0; Byte < 256; ++Byte) {
+        if (Byte == '\r' || Byte == '\n') continue;
+        Bytes += static_cast<char>(Byte);
+        char Hex[4];
+        std::snprintf(Hex, sizeof Hex, "%%%02X", Byte);
+        Escaped += Hex;
+    }
+    std::string Expected = Bytes;
+    OemToCharBuffA(Expected.data(), Expected.data(), static_cast<DWORD>(Expected.size()));
+    const TRun Outcome = RunChild("out " + Escaped + "%0D%0A%82%0D%0A");
+    std::string Second = "\x82";
+    OemToCharBuffA(Second.data(), Second.data(), 1);
+    EXPECT_EQ(Outcome.Lines, (std::vector<std::string>{Expected, Second}));
+}
+
+// However fast the output comes, the idle hook keeps its pace of about one
+// call per 30 ms: a busy program must not turn it into a call per read.
+TEST_F(CapExec, IdleHookKeepsItsPaceDuringFlood) {
+    constexpr unsigned LineCount = 100000; // 8 MB
+    unsigned Lines = 0;
+    int IdleCalls = 0;
+    const auto Start = std::chrono::steady_clock::now();
+    const std::int32_t Result = RunCaptured(
+        Child(), "flood " + std::to_string(LineCount), "",
+        [&](const std::string&, bool&) { ++Lines; }, [&](void*) { ++IdleCalls; }, false);
+    const auto Milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  std::chrono::steady_clock::now() - Start)
+                                  .count();
+    EXPECT_EQ(Result, 0);
+    EXPECT_EQ(Lines, LineCount);
+    EXPECT_LE(IdleCalls, Milliseconds / 30 + 2) << "in " << Milliseconds << " ms";
+}
+
 TEST_F(CapExec, IdleHookRunsWhileProgramRuns) {
     const TRun Outcome = RunChild("sleep 400 out a%0A");
     EXPECT_EQ(Outcome.Lines, std::vector<std::string>{"a"});
