@@ -116,9 +116,15 @@ void TBrowseFolderDialog::HandleCallback(HWND Wnd, UINT Msg, LPARAM Param) {
     switch (Msg) {
     case BFFM_INITIALIZED:
         CentreOnScreen(Wnd);
-        if (DirectoryPresent(FolderName))
+        if (DirectoryPresent(FolderName)) {
             SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE,
                          reinterpret_cast<LPARAM>(FolderName.c_str()));
+            // Wine's dialog can drop a selection made this early (the first
+            // dialog of a process); the same request again, once the dialog
+            // runs, is harmless where the first one held.
+            PostMessageA(Wnd, BFFM_SETSELECTIONA, TRUE,
+                         reinterpret_cast<LPARAM>(FolderName.c_str()));
+        }
         break;
     case BFFM_SELCHANGED:
         SendMessageA(Wnd, BFFM_ENABLEOK, 0,

@@ -190,18 +190,38 @@ HWND MakeWindow(const char* Caption, bool Visible) {
     return Wnd;
 }
 
+// The folders and the file the dialogs look at are made once, well before
+// the first dialog: Wine's dialog rebuilds its tree (losing the selection)
+// when it hears late of changes in the folders it shows.
+struct TFixtureFiles {
+    std::string Folder = TempFolder("ui_browse_");
+    std::string File = Folder + "\\file.txt";
+    TFixtureFiles() {
+        HANDLE Handle =
+            CreateFileA(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(Handle);
+        Sleep(1500);
+    }
+    ~TFixtureFiles() {
+        DeleteFileA(File.c_str());
+        RemoveDirectoryA(Folder.c_str());
+    }
+};
+
+const TFixtureFiles& Files() {
+    static TFixtureFiles Instance;
+    return Instance;
+}
+
 class FolderTest : public testing::Test {
 protected:
     void SetUp() override {
-        Folder = TempFolder("ui_browse_");
+        Folder = Files().Folder;
         Leaf = Folder.substr(Folder.find_last_of('\\') + 1);
         Host = MakeWindow("Folder test", true);
         SetActiveWindow(Host);
     }
-    void TearDown() override {
-        DestroyWindow(Host);
-        RemoveDirectoryA(Folder.c_str());
-    }
+    void TearDown() override { DestroyWindow(Host); }
     std::string Folder;
     std::string Leaf;
     HWND Host = nullptr;
@@ -219,10 +239,7 @@ class PreselectTest : public FolderTest, public testing::WithParamInterface<TPre
 
 TEST_P(PreselectTest, OnlyAnExistingFolderIsPreselected) {
     const TPreselectCase& C = GetParam();
-    std::string File = Folder + "\\file.txt";
-    HANDLE Handle = CreateFileA(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(Handle);
-    const std::string Names[] = {Folder, Folder + "\\missing", File, ""};
+    const std::string Names[] = {Folder, Folder + "\\missing", Files().File, ""};
 
     TBrowseFolderDialog Dialog;
     Dialog.DialogText = "Pick one:";
@@ -240,7 +257,6 @@ TEST_P(PreselectTest, OnlyAnExistingFolderIsPreselected) {
                    Text = HasChildText(D, "Pick one:");
                    Press(D, IDCANCEL);
                });
-    DeleteFileA(File.c_str());
     ASSERT_TRUE(Found);
     EXPECT_TRUE(Centred);
     EXPECT_TRUE(Text);
@@ -288,11 +304,8 @@ TEST_F(FolderTest, OkFollowsTheSelection) {
 // folder that vanished while listed shows an enabled OK there; the rule the
 // callback applies is checked on its own.
 TEST_F(FolderTest, OkRuleAcceptsOnlyExistingDirectories) {
-    std::string File = Folder + "\\file.txt";
-    std::string Gone = Folder + "\\gone";
-    HANDLE Handle = CreateFileA(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(Handle);
-    CreateDirectoryA(Gone.c_str(), nullptr);
+    const std::string& File = Files().File;
+    std::string Gone = TempFolder("ui_gone_");
     struct TItem {
         const char* Name;
         LPITEMIDLIST Item;
@@ -312,7 +325,7 @@ TEST_F(FolderTest, OkRuleAcceptsOnlyExistingDirectories) {
         EXPECT_EQ(IsExistingFolderItem(I.Item), I.Expected) << I.Name;
         CoTaskMemFree(I.Item);
     }
-    DeleteFileA(File.c_str());
+    Sleep(1500); // see TFixtureFiles
 }
 
 // ------------------------------------------------------------ results
