@@ -7,6 +7,3 @@
 // takes the current folder out of it. Call first thing in the program.
 void RestrictDllSearch();
 
-// Loads the common controls from the system folder and registers their
-// window classes (progress bar, tooltips).
-void LoadCommonControls();

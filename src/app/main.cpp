@@ -5,6 +5,7 @@
 #include "data/CmdLineUtils.h"
 #include "data/InstallData.h"
 #include "ui/AppError.h"
+#include "ui/CommonControls.h"
 
 #include <windows.h>
 #include <objbase.h>

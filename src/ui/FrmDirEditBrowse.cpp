@@ -1,6 +1,7 @@
 #include "ui/FrmDirEditBrowse.h"
 
 #include "ui/AppError.h"
+#include "ui/CommonControls.h"
 #include "ui/BrowseFolderDialog.h"
 #include "ui/UiScale.h"
 
@@ -11,6 +12,8 @@
 namespace {
 
 const char* const FrameClass = "MorvaneDirEditBrowse";
+// The frame that owns a subclassed edit box.
+const char* const EditOwnerProp = "MorvaneDirEditOwner";
 
 enum : int { IdCaption = 101, IdBevel, IdEdit, IdBrowse };
 
@@ -53,8 +56,7 @@ RECT BoundsInParent(HWND Wnd) {
 
 TFrameDirEditBrowse::TFrameDirEditBrowse(HWND Parent, int Left, int Top, int Id) {
     static const bool Registered = [] {
-        INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_WIN95_CLASSES};
-        InitCommonControlsEx(&Controls);
+        LoadCommonControls();
         WNDCLASSA Class{};
         Class.hInstance = GetModuleHandleA(nullptr);
         Class.hCursor = LoadCursor(nullptr, IDC_ARROW);
@@ -85,7 +87,11 @@ TFrameDirEditBrowse::TFrameDirEditBrowse(HWND Parent, int Left, int Top, int Id)
                                    WS_EX_CLIENTEDGE, Design::Edit, IdEdit);
         FBtnDirBrowse = MakeChild(FHandle, "BUTTON", "...", WS_TABSTOP | BS_PUSHBUTTON, 0,
                                   Design::Browse, IdBrowse);
-        SetWindowSubclass(FEditDirectory, &EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        // The edit box's own procedure stays in its user data; ours runs first.
+        SetWindowLongPtrA(FEditDirectory, GWLP_USERDATA,
+                          SetWindowLongPtrA(FEditDirectory, GWLP_WNDPROC,
+                                            reinterpret_cast<LONG_PTR>(&EditProc)));
+        SetPropA(FEditDirectory, EditOwnerProp, reinterpret_cast<HANDLE>(this));
 
         FTooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
@@ -226,13 +232,17 @@ LRESULT TFrameDirEditBrowse::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LPara
     return DefWindowProcA(FHandle, Msg, WParam, LParam);
 }
 
-LRESULT CALLBACK TFrameDirEditBrowse::EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam,
-                                               UINT_PTR Id, DWORD_PTR Data) {
-    if (Msg == WM_NCDESTROY) RemoveWindowSubclass(Wnd, &EditProc, Id);
-    LRESULT Result = DefSubclassProc(Wnd, Msg, WParam, LParam);
-    if (Msg == WM_LBUTTONDBLCLK) {
+LRESULT CALLBACK TFrameDirEditBrowse::EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    auto Original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
+    auto* Self = reinterpret_cast<TFrameDirEditBrowse*>(GetPropA(Wnd, EditOwnerProp));
+    if (Msg == WM_NCDESTROY) {
+        RemovePropA(Wnd, EditOwnerProp);
+        SetWindowLongPtrA(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Original));
+    }
+    LRESULT Result = CallWindowProcA(Original, Wnd, Msg, WParam, LParam);
+    if (Msg == WM_LBUTTONDBLCLK && Self) {
         try {
-            reinterpret_cast<TFrameDirEditBrowse*>(Data)->EditDirectoryDblClick();
+            Self->EditDirectoryDblClick();
         } catch (...) {
             ReportCurrentException();
         }

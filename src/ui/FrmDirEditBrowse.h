@@ -44,8 +44,7 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-    static LRESULT CALLBACK EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam, UINT_PTR Id,
-                                     DWORD_PTR Data);
+    static LRESULT CALLBACK EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
     LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
     void Resized(int Width, int Height);
 
