@@ -257,6 +257,50 @@ TEST_F(UnrarProgram, ExtractsATreeWithLongNamesEmptyAndLargeFiles) {
     EXPECT_NE(result.Out.find("All OK: 6 files, 3 folders"), std::string::npos) << result.Out;
 }
 
+// One line per file however many there are, in archive order and before the
+// summary: lines are written out in blocks, and none may be lost or
+// reordered, also when damage stops the run part-way.
+TEST_F(UnrarProgram, WritesEveryFileLineInOrder) {
+    TTarBuilder tar;
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i) {
+        names.push_back("dir" + std::to_string(i % 7) + "/file" + std::to_string(i) + ".txt");
+        tar.File(names.back(), NoiseBytes(300, unsigned(i)));
+    }
+    tar.End();
+    const std::string whole = TTarBuilder::Gzip(tar.Data);
+    for (bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged ? "damaged" : "whole");
+        fs::remove_all(Dest);
+        auto result = Extract(Archive(damaged ? whole.substr(0, whole.size() / 2) : whole));
+        size_t files = 0;
+        bool ordered = true, summaryLast = false;
+        std::istringstream lines(result.Out);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            summaryLast = line.rfind("All OK", 0) == 0 || line.rfind("Finished with", 0) == 0;
+            if (line.rfind("Extracting  ", 0) != 0) continue;
+            std::string expected = files < names.size() ? names[files] : "";
+            for (char& c : expected)
+                if (c == '/') c = Sep[0];
+            ordered = ordered && line == "Extracting  " + expected;
+            ++files;
+        }
+        EXPECT_TRUE(ordered);
+        EXPECT_TRUE(summaryLast) << result.Out.substr(result.Out.size() - 200);
+        if (damaged) {
+            EXPECT_EQ(result.ExitCode, 3);
+            EXPECT_GT(files, 0u);
+            EXPECT_LT(files, names.size());
+            EXPECT_NE(result.Out.find("Finished with errors: " + std::to_string(files) + " files"),
+                      std::string::npos);
+        } else {
+            EXPECT_EQ(result.ExitCode, 0) << result.Err;
+            EXPECT_EQ(files, names.size());
+        }
+    }
+}
+
 TEST_F(UnrarProgram, KeepsModificationTimes) {
     TTarBuilder tar;
     tar.File("dated.txt", "x");
