@@ -25,7 +25,7 @@ endif()
 
 # Properties every test that runs under Wine needs.
 function(morvane_wine_test_properties test)
-    set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wineprefix TIMEOUT 900)
+    set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wineprefix TIMEOUT 300)
 endfunction()
 
 function(_morvane_test_exe name)

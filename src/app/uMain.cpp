@@ -56,15 +56,17 @@ std::string ForeignFilesQuestion(const std::string& Folder) {
            "Do you want to install Morvane ActiveX into this folder?";
 }
 
-bool Checked(HWND Button) { return SendMessageA(Button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Checked(HWND Button) {
+    return SendMessageA(Button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void SetChecked(HWND Button, bool Value) {
     SendMessageA(Button, BM_SETCHECK, Value ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 HFONT CreateBodyFont(int Points, int Weight) {
-    return CreateFontA(UiFontHeight(Points), 0, 0, 0, Weight, FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+    return CreateFontA(UiFontHeight(Points), 0, 0, 0, Weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                        DEFAULT_PITCH | FF_SWISS, "MS Shell Dlg");
 }
 
@@ -78,10 +80,9 @@ void RegisterMainClass() {
         Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         Class.lpszClassName = MainWindowClass;
         Class.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
-        Class.hIconSm = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                                      MAKEINTRESOURCEA(1), IMAGE_ICON,
-                                                      GetSystemMetrics(SM_CXSMICON),
-                                                      GetSystemMetrics(SM_CYSMICON), 0));
+        Class.hIconSm = static_cast<HICON>(
+            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), IMAGE_ICON,
+                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
         return RegisterClassExA(&Class) != 0;
     }();
     if (!Registered) RaiseLastOSError();
@@ -150,10 +151,10 @@ void TfMain::Show(int ShowCmd) {
 HWND TfMain::AddControl(TWizardCustomPage& Page, const char* Class, const char* Text, DWORD Style,
                         int Left, int Top, int Width, int Height, HFONT Font) {
     RECT Room = Page.ClientRect();
-    HWND Control = CreateWindowExA(0, Class, Text, WS_CHILD | WS_VISIBLE | Style,
-                                   Room.left + UiScale(Left), Room.top + UiScale(Top),
-                                   UiScale(Width), UiScale(Height), Page.Handle(), nullptr,
-                                   GetModuleHandleA(nullptr), nullptr);
+    HWND Control =
+        CreateWindowExA(0, Class, Text, WS_CHILD | WS_VISIBLE | Style, Room.left + UiScale(Left),
+                        Room.top + UiScale(Top), UiScale(Width), UiScale(Height), Page.Handle(),
+                        nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!Control) RaiseLastOSError();
     SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font ? Font : Wizard->BodyFont()),
                  FALSE);
@@ -188,8 +189,8 @@ void TfMain::BuildPages() {
     wInstallPage->SetVisibleButtons(NextCancel);
     wInstallPage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
     lInstall = AddControl(*wInstallPage, "STATIC", Intro.c_str(), Label, 20, 0, 340, 150);
-    Label1 = AddControl(*wInstallPage, "STATIC", ProductTexts::Description, Label, 20, 176, 340,
-                        60);
+    Label1 =
+        AddControl(*wInstallPage, "STATIC", ProductTexts::Description, Label, 20, 176, 340, 60);
 
     // 2. Welcome for an update; InitPages fills in the versions.
     wUpdatePage = &Wizard->AddWelcomePage();
@@ -201,8 +202,8 @@ void TfMain::BuildPages() {
     wUpdatePage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
     wUpdatePage->OnNextButtonClick = [](TWizardCustomPage*, bool&) {};
     Label2 = AddControl(*wUpdatePage, "STATIC", Intro.c_str(), Label, 20, 0, 340, 150);
-    Label11 = AddControl(*wUpdatePage, "STATIC", ProductTexts::Description, Label, 20, 176, 340,
-                         60);
+    Label11 =
+        AddControl(*wUpdatePage, "STATIC", ProductTexts::Description, Label, 20, 176, 340, 60);
 
     // 3. Maintenance: reinstall or uninstall.
     wMainternance = &Wizard->AddInteriorPage();
@@ -225,9 +226,9 @@ void TfMain::BuildPages() {
     wLicensePage->Header.Subtitle.SetText("Please read the following license agreement carefully.");
     wLicensePage->SetVisibleButtons(BackNextCancel);
     wLicensePage->SetButtonEnabled(bkNext, false);
-    Label3 = AddControl(*wLicensePage, "STATIC",
-                        "Press PAGE DOWN key to see the rest of the agreement.", Label, 20, 8, 500,
-                        16);
+    Label3 =
+        AddControl(*wLicensePage, "STATIC", "Press PAGE DOWN key to see the rest of the agreement.",
+                   Label, 20, 8, 500, 16);
     mLicense = AddControl(*wLicensePage, "EDIT", ProductTexts::License,
                           WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
                               ES_AUTOVSCROLL,
@@ -280,8 +281,8 @@ void TfMain::BuildPages() {
                         "Next to continue.",
                         Label, 20, 6, 500, 42);
     Label13 = AddControl(*wFolder, "STATIC", "Program Folder:", Label, 20, 54, 200, 16);
-    eFolder = AddControl(*wFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 72,
-                         500, 21);
+    eFolder =
+        AddControl(*wFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 72, 500, 21);
     Label14 = AddControl(*wFolder, "STATIC", "Existing folders:", Label, 20, 102, 200, 16);
     lFolders = AddControl(*wFolder, "LISTBOX", "",
                           WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
@@ -298,8 +299,7 @@ void TfMain::BuildPages() {
     Label9 = AddControl(*wCompile, "STATIC", "Installation progress:", Label, 20, 8, 500, 16);
     // Read-only and without ES_WANTRETURN: Enter inserts no line.
     mOutput = AddControl(*wCompile, "EDIT", "",
-                         WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 20, 28, 500,
-                         262);
+                         WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 20, 28, 500, 262);
     SendMessageA(mOutput, EM_SETLIMITTEXT, 0, 0);
     pbProgress = AddControl(*wCompile, "msctls_progress32", "", PBS_SMOOTH, 20, 298, 500, 16);
     SendMessageA(pbProgress, PBM_SETRANGE32, 0, 1000);
@@ -318,8 +318,8 @@ void TfMain::BuildPages() {
     };
     lFinishResult = AddControl(*wFinish, "STATIC", "Morvane ActiveX Edition Setup is now complete",
                                Label, 20, 20, 336, 64);
-    bFinishSaveLog = AddControl(*wFinish, "BUTTON", "Save Setup Log...",
-                                BS_PUSHBUTTON | WS_TABSTOP, 236, 96, 120, 25);
+    bFinishSaveLog = AddControl(*wFinish, "BUTTON", "Save Setup Log...", BS_PUSHBUTTON | WS_TABSTOP,
+                                236, 96, 120, 25);
     cbVisitWeb = AddControl(*wFinish, "BUTTON", "Visit Morvane web site",
                             BS_AUTOCHECKBOX | WS_TABSTOP, 20, 220, 300, 20);
     SetChecked(cbVisitWeb, true);
@@ -327,7 +327,9 @@ void TfMain::BuildPages() {
     Wizard->MoveFirst();
 }
 
-void TfMain::FormCreate() { InitPages(); }
+void TfMain::FormCreate() {
+    InitPages();
+}
 
 void TfMain::InitPages() {
     switch (InstallData->Mode) {
@@ -364,7 +366,9 @@ void TfMain::InitPages() {
         SendMessageA(lFolders, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Folder.c_str()));
 }
 
-void TfMain::cbAgreeClick() { wLicensePage->SetButtonEnabled(bkNext, Checked(cbAgree)); }
+void TfMain::cbAgreeClick() {
+    wLicensePage->SetButtonEnabled(bkNext, Checked(cbAgree));
+}
 
 void TfMain::lMainternanceLabelClick(HWND Label) {
     HWND Radio = Label == Label10 ? rbMainternance : rbUninstall;
@@ -420,7 +424,9 @@ void TfMain::lFoldersClick() {
     SetWindowTextA(eFolder, Text.c_str());
 }
 
-void TfMain::eFolderChange() { wFolder->SetButtonEnabled(bkNext, GetWindowTextLengthA(eFolder) > 0); }
+void TfMain::eFolderChange() {
+    wFolder->SetButtonEnabled(bkNext, GetWindowTextLengthA(eFolder) > 0);
+}
 
 void TfMain::wFolderNextButtonClick(TWizardCustomPage*, bool& Stop) {
     const std::string Folder = WindowText(eFolder);
@@ -462,6 +468,10 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
         Engine->OnOutputLine = [this](const std::string& Line, bool& Stop) {
             AddOutputLine(Line, Stop);
         };
+        // While the extraction program works the window keeps painting and
+        // answering; Cancel and the close box still only ask (RequestClose).
+        Engine->OnIdle = [this] { ProcessMessages(); };
+        Engine->OnProgress = [this](int Done, int Total) { ShowProgress(Done, Total); };
         try {
             if (InstallData->Mode == imUninstall)
                 Engine->Uninstall();
@@ -480,6 +490,11 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
     wCompile->SetButtonEnabled(bkCancel, false);
     wCompile->SetButtonEnabled(bkNext, true);
     Wizard->MoveNext();
+}
+
+void TfMain::ShowProgress(int Done, int Total) {
+    int Position = Total > 0 ? static_cast<int>(static_cast<long long>(Done) * 1000 / Total) : 0;
+    SendMessageA(pbProgress, PBM_SETPOS, Position > 1000 ? 1000 : Position, 0);
 }
 
 void TfMain::AddOutputLine(const std::string& Line, bool&) {
@@ -528,7 +543,8 @@ void TfMain::bSaveBuildLogClick() {
 
 void TfMain::SaveBuildLog(const std::string& FileName) const {
     std::string Text;
-    for (const std::string& Line : FBuildLog) Text += Line + "\r\n";
+    for (const std::string& Line : FBuildLog)
+        Text += Line + "\r\n";
     HANDLE File = CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (File == INVALID_HANDLE_VALUE) {

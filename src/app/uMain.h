@@ -101,6 +101,8 @@ private:
     HWND AddControl(TWizardCustomPage& Page, const char* Class, const char* Text, DWORD Style,
                     int Left, int Top, int Width, int Height, HFONT Font = nullptr);
     void RequestClose();
+    // The progress bar: Done files of Total; full once the procedure ends.
+    void ShowProgress(int Done, int Total);
     int ShowMessage(const std::string& Text, UINT Type);
 
     HWND FHandle = nullptr;

@@ -61,6 +61,15 @@ public:
     TLogLineEvent OnLogLine;
     // Step lines only: what the progress page shows.
     TLogLineEvent OnOutputLine;
+    // Called about every 30 ms while the extraction program runs, so that a
+    // window can go on painting and answering; optional.
+    std::function<void()> OnIdle;
+    // Progress of the extraction: files written so far out of the files in
+    // the archive (0 when the archive cannot be listed); optional.
+    std::function<void(int Done, int Total)> OnProgress;
+
+    // True for the line the extraction program writes for each file.
+    static bool IsExtractedFileLine(const std::string& Line);
 
 private:
     // Install steps.
@@ -88,6 +97,10 @@ private:
 
     std::vector<std::string> FLog;
     bool FReleased = false;
+    // The archive's files as listed before the extraction, for the progress
+    // and for the record of installed files.
+    std::vector<std::string> FArchiveFiles;
+    bool FArchiveListed = false;
 };
 
 // The links of the program folder, in the order they are made.

@@ -83,8 +83,8 @@ void TCompiler::RemoveOldFiles() {
 }
 
 void TCompiler::RecordInstalledFiles() {
-    std::vector<std::string> Entries;
-    if (!ListArchive(Entries)) {
+    std::vector<std::string> Entries = FArchiveFiles;
+    if (!FArchiveListed && !ListArchive(Entries)) {
         Output("Could not list the files of data.arc: no list of installed files was written.",
                Abort);
         return;
@@ -105,13 +105,29 @@ bool TCompiler::ExtractFiles() {
         std::string(ExtractSwitches) + " data.arc *.*" + " \"" + Destination + "\"";
     const std::string Folder = InstallerFolder();
     if (Folder.empty()) return false;
+    // The list first: it gives the progress its measure, and after a good
+    // extraction it becomes the record of installed files.
+    FArchiveListed = ListArchive(FArchiveFiles);
+    const int Total = FArchiveListed ? static_cast<int>(FArchiveFiles.size()) : 0;
+    int Done = 0;
+    if (OnProgress) OnProgress(Done, Total);
+    TCapturedIdleEvent Idle;
+    if (OnIdle) Idle = [this](void*) { OnIdle(); };
     // Started by full path so that no other unrar.exe on the search path
     // (a downloads folder, say) can stand in for ours.
     const std::int32_t ExitCode = RunCaptured(
         "unrar.exe", Parameters, Folder,
-        [this](const std::string& Line, bool& AbortFlag) { Output(Line, AbortFlag); }, nullptr,
-        false, AddTrailingBackslash(Folder) + "unrar.exe");
+        [this, &Done, Total](const std::string& Line, bool& AbortFlag) {
+            Output(Line, AbortFlag);
+            if (OnProgress && IsExtractedFileLine(Line)) OnProgress(++Done, Total);
+        },
+        Idle, false, AddTrailingBackslash(Folder) + "unrar.exe");
     return ExitCode == 0;
+}
+
+bool TCompiler::IsExtractedFileLine(const std::string& Line) {
+    // "Extracting  <path>": folders are "Creating", kept files "Skipping".
+    return Line.rfind("Extracting  ", 0) == 0;
 }
 
 void TCompiler::RegisterControl() {
