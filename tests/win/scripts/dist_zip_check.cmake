@@ -1,0 +1,28 @@
+# Lists the zip, compares its names with the distribution folder's files and
+# each file's bytes with the folder's copy.
+if(NOT EXISTS "${ZIP}")
+    message(FATAL_ERROR "no distributable at ${ZIP}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${ZIP} OUTPUT_VARIABLE listing
+                COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX REPLACE "\n$" "" listing "${listing}")
+string(REPLACE "\n" ";" names "${listing}")
+list(SORT names)
+set(expected MorvaneSetup.exe data.arc unrar.exe version)
+if(NOT names STREQUAL expected)
+    message(FATAL_ERROR "zip holds [${names}], expected [${expected}]")
+endif()
+set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/dist_zip_unpacked)
+file(REMOVE_RECURSE ${unpacked})
+file(MAKE_DIRECTORY ${unpacked})
+execute_process(COMMAND ${CMAKE_COMMAND} -E chdir ${unpacked} ${CMAKE_COMMAND} -E tar xf ${ZIP}
+                COMMAND_ERROR_IS_FATAL ANY)
+foreach(name ${expected})
+    file(SHA256 ${unpacked}/${name} packed)
+    file(SHA256 ${DIST}/${name} original)
+    if(NOT packed STREQUAL original)
+        message(FATAL_ERROR "${name} in the zip differs from the distribution folder's")
+    endif()
+endforeach()
+file(REMOVE_RECURSE ${unpacked})
+message(STATUS "MorvaneSetup zip: ${names}")
