@@ -190,7 +190,7 @@ void TfMain::BuildPages() {
     wInstallPage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
     lInstall = AddControl(*wInstallPage, "STATIC", Intro.c_str(), Label, 20, 0, 340, 150);
     Label1 =
-        AddControl(*wInstallPage, "STATIC", ProductTexts::Description, Label, 20, 176, 340, 60);
+        AddControl(*wInstallPage, "STATIC", ProductTexts::Description, Label, 20, 176, 340, 76);
 
     // 2. Welcome for an update; InitPages fills in the versions.
     wUpdatePage = &Wizard->AddWelcomePage();
@@ -203,7 +203,7 @@ void TfMain::BuildPages() {
     wUpdatePage->OnNextButtonClick = [](TWizardCustomPage*, bool&) {};
     Label2 = AddControl(*wUpdatePage, "STATIC", Intro.c_str(), Label, 20, 0, 340, 150);
     Label11 =
-        AddControl(*wUpdatePage, "STATIC", ProductTexts::Description, Label, 20, 176, 340, 60);
+        AddControl(*wUpdatePage, "STATIC", ProductTexts::Description, Label, 20, 176, 340, 76);
 
     // 3. Maintenance: reinstall or uninstall.
     wMainternance = &Wizard->AddInteriorPage();
@@ -247,11 +247,11 @@ void TfMain::BuildPages() {
     };
     Label6 = AddControl(*wDestinationPage, "STATIC",
                         "Setup will install Morvane ActiveX component in the following folder.",
-                        Label, 20, 10, 500, 16);
+                        Label, 20, 10, 500, 32);
     Label7 = AddControl(*wDestinationPage, "STATIC",
                         "To install to this folder, click Next. To install to a different "
                         "folder, click Browse and select another folder.",
-                        Label, 20, 38, 500, 32);
+                        Label, 20, 46, 500, 32);
     {
         RECT Room = wDestinationPage->ClientRect();
         int RoomHeight = MulDiv(Room.bottom - Room.top, 96, UiScale(96));
@@ -260,9 +260,12 @@ void TfMain::BuildPages() {
         deDestination = std::make_unique<TFrameDirEditBrowse>(wDestinationPage->Handle(), 12, Top);
         deDestination->SetFont(Wizard->BodyFont());
         deDestination->SetBounds(deDestination->Handle(), 12, Top, 515, 48);
-        deDestination->SetBounds(deDestination->LblCaption(), 4, 6, -1, -1);
-        deDestination->SetBounds(deDestination->EditDirectory(), -1, 23, 439, -1);
-        deDestination->SetBounds(deDestination->BtnDirBrowse(), 450, 21, 62, 25);
+        // A little larger than the classic 62 x 25 button and 13 high caption:
+        // with the fonts of other systems (Wine's among them) their texts
+        // would be cut.
+        deDestination->SetBounds(deDestination->LblCaption(), 4, 4, 280, 18);
+        deDestination->SetBounds(deDestination->EditDirectory(), -1, 23, 423, -1);
+        deDestination->SetBounds(deDestination->BtnDirBrowse(), 434, 21, 78, 25);
         SetWindowTextA(deDestination->LblCaption(), "Destination Folder");
         SetWindowTextA(deDestination->BtnDirBrowse(), "Browse...");
     }
@@ -279,14 +282,14 @@ void TfMain::BuildPages() {
                         "Setup will add program icons to the Program Folder listed below. You may "
                         "type a new folder name, or select one from existing folders list. Click "
                         "Next to continue.",
-                        Label, 20, 6, 500, 42);
-    Label13 = AddControl(*wFolder, "STATIC", "Program Folder:", Label, 20, 54, 200, 16);
+                        Label, 20, 6, 500, 50);
+    Label13 = AddControl(*wFolder, "STATIC", "Program Folder:", Label, 20, 60, 200, 16);
     eFolder =
-        AddControl(*wFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 72, 500, 21);
-    Label14 = AddControl(*wFolder, "STATIC", "Existing folders:", Label, 20, 102, 200, 16);
+        AddControl(*wFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 78, 500, 21);
+    Label14 = AddControl(*wFolder, "STATIC", "Existing folders:", Label, 20, 106, 200, 16);
     lFolders = AddControl(*wFolder, "LISTBOX", "",
                           WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                          20, 120, 500, 200);
+                          20, 124, 500, 196);
 
     // 7. Progress of the procedure.
     wCompile = &Wizard->AddInteriorPage();

@@ -195,8 +195,10 @@ LRESULT TFrameDirEditBrowse::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LPara
     case WM_DRAWITEM: {
         auto* Item = reinterpret_cast<DRAWITEMSTRUCT*>(LParam);
         if (Item->hwndItem != FBevel) break;
-        // The separator is a single etched line along the top.
+        // The separator is a single etched line along the top; below the
+        // line it paints nothing, as the caption may stand there.
         RECT Line = Item->rcItem;
+        Line.bottom = Line.top + 2;
         FillRect(Item->hDC, &Line,
                  reinterpret_cast<HBRUSH>(SendMessageA(GetParent(FHandle), WM_CTLCOLORSTATIC,
                                                        reinterpret_cast<WPARAM>(Item->hDC),

@@ -1,0 +1,200 @@
+// Starts the setup program, checks at the display's DPI that its client area
+// has the scaled size and that no text on the pages a user walks through is
+// clipped, and keeps a screenshot of each page.
+//
+//   dpi_probe <MorvaneSetup.exe> <expected client width> <height> <shots folder>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+int Failures = 0;
+
+void Fail(const std::string& What) {
+    std::fprintf(stderr, "FAIL: %s\n", What.c_str());
+    ++Failures;
+}
+
+std::string TextOf(HWND Wnd) {
+    char Buffer[4096] = {};
+    GetWindowTextA(Wnd, Buffer, sizeof Buffer);
+    return Buffer;
+}
+
+std::string ClassOf(HWND Wnd) {
+    char Buffer[64] = {};
+    GetClassNameA(Wnd, Buffer, sizeof Buffer);
+    return Buffer;
+}
+
+struct TFind {
+    DWORD Pid;
+    HWND Found;
+};
+
+BOOL CALLBACK MatchTop(HWND Wnd, LPARAM Param) {
+    auto* Find = reinterpret_cast<TFind*>(Param);
+    DWORD Pid = 0;
+    GetWindowThreadProcessId(Wnd, &Pid);
+    if (Pid == Find->Pid && TextOf(Wnd) == "Morvane ActiveX Installer") {
+        Find->Found = Wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectVisible(HWND Wnd, LPARAM Param) {
+    if (IsWindowVisible(Wnd)) reinterpret_cast<std::vector<HWND>*>(Param)->push_back(Wnd);
+    return TRUE;
+}
+
+std::vector<HWND> VisibleChildren(HWND Parent) {
+    std::vector<HWND> All;
+    EnumChildWindows(Parent, &CollectVisible, reinterpret_cast<LPARAM>(&All));
+    return All;
+}
+
+HWND ChildByText(HWND Parent, const std::string& Text) {
+    for (HWND Wnd : VisibleChildren(Parent))
+        if (TextOf(Wnd) == Text) return Wnd;
+    return nullptr;
+}
+
+// The room a control's text needs in its own font, against the room it has.
+void CheckNotClipped(HWND Wnd, const std::string& Page) {
+    const std::string Class = ClassOf(Wnd), Text = TextOf(Wnd);
+    if (Text.empty()) return;
+    bool IsStatic = _stricmp(Class.c_str(), "Static") == 0;
+    bool IsButton = _stricmp(Class.c_str(), "Button") == 0;
+    if (!IsStatic && !IsButton) return;
+    RECT Client{};
+    GetClientRect(Wnd, &Client);
+    HDC Dc = GetDC(Wnd);
+    HGDIOBJ Old = SelectObject(Dc, reinterpret_cast<HFONT>(SendMessageA(Wnd, WM_GETFONT, 0, 0)));
+    LONG Style = GetWindowLongA(Wnd, GWL_STYLE);
+    LONG Kind = Style & BS_TYPEMASK;
+    bool CheckOrRadio = IsButton && (Kind == BS_AUTOCHECKBOX || Kind == BS_CHECKBOX ||
+                                     Kind == BS_AUTORADIOBUTTON || Kind == BS_RADIOBUTTON);
+    // A check box or radio button gives its box and a gap of its width.
+    int Box = CheckOrRadio ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0;
+    int Padding = IsButton && !CheckOrRadio ? 8 : 0;
+    RECT Need{0, 0, Client.right - Box - Padding, 0};
+    UINT Flags = DT_CALCRECT | (IsStatic ? DT_WORDBREAK : DT_SINGLELINE);
+    DrawTextA(Dc, Text.c_str(), -1, &Need, Flags);
+    SelectObject(Dc, Old);
+    ReleaseDC(Wnd, Dc);
+    if (Need.bottom > Client.bottom || Need.right + Box + Padding > Client.right)
+        Fail(Page + ": \"" + Text.substr(0, 40) + "\" needs " + std::to_string(Need.right) + "x" +
+             std::to_string(Need.bottom) + " but has " + std::to_string(Client.right) + "x" +
+             std::to_string(Client.bottom));
+}
+
+void SaveScreen(const std::string& File) {
+    HDC Screen = GetDC(nullptr);
+    int Width = GetSystemMetrics(SM_CXSCREEN), Height = GetSystemMetrics(SM_CYSCREEN);
+    HDC Mem = CreateCompatibleDC(Screen);
+    BITMAPINFO Info{};
+    Info.bmiHeader = {sizeof(BITMAPINFOHEADER), Width, Height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* Bits = nullptr;
+    HBITMAP Bitmap = CreateDIBSection(Screen, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
+    HGDIOBJ Old = SelectObject(Mem, Bitmap);
+    BitBlt(Mem, 0, 0, Width, Height, Screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    DWORD Row = ((Width * 3 + 3) & ~3), Size = Row * Height;
+    BITMAPFILEHEADER Head{
+        0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + Size), 0,
+        0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    if (FILE* Out = std::fopen(File.c_str(), "wb")) {
+        std::fwrite(&Head, sizeof Head, 1, Out);
+        std::fwrite(&Info.bmiHeader, sizeof Info.bmiHeader, 1, Out);
+        std::fwrite(Bits, 1, Size, Out);
+        std::fclose(Out);
+    }
+    SelectObject(Mem, Old);
+    DeleteObject(Bitmap);
+    DeleteDC(Mem);
+    ReleaseDC(nullptr, Screen);
+}
+
+void Settle() {
+    Sleep(700);
+}
+
+void CheckPage(HWND Main, const std::string& Page, const std::string& Shots, int Index) {
+    Settle();
+    for (HWND Wnd : VisibleChildren(Main))
+        CheckNotClipped(Wnd, Page);
+    SaveScreen(Shots + "\\" + std::to_string(Index) + "-" + Page + ".bmp");
+}
+
+bool Click(HWND Main, const std::string& Text) {
+    HWND Button = ChildByText(Main, Text);
+    if (!Button || !IsWindowEnabled(Button)) {
+        Fail("no usable button \"" + Text + "\"");
+        return false;
+    }
+    SendMessageA(Button, BM_CLICK, 0, 0);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: dpi_probe <MorvaneSetup.exe> <width> <height> <shots>\n");
+        return 2;
+    }
+    const std::string Exe = argv[1], Shots = argv[4];
+    const int Width = std::atoi(argv[2]), Height = std::atoi(argv[3]);
+    std::string Folder = Exe.substr(0, Exe.find_last_of('\\'));
+    std::string Command = "\"" + Exe + "\"";
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Process{};
+    if (!CreateProcessA(nullptr, Command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        Folder.c_str(), &Startup, &Process)) {
+        std::fprintf(stderr, "cannot start %s\n", Exe.c_str());
+        return 1;
+    }
+    CloseHandle(Process.hThread);
+    TFind Find{Process.dwProcessId, nullptr};
+    for (int i = 0; i < 300 && !Find.Found; ++i) {
+        Sleep(100);
+        EnumWindows(&MatchTop, reinterpret_cast<LPARAM>(&Find));
+    }
+    HWND Main = Find.Found;
+    if (!Main) {
+        Fail("the window did not come up");
+        TerminateProcess(Process.hProcess, 1);
+        return 1;
+    }
+    RECT Client{};
+    GetClientRect(Main, &Client);
+    std::printf("DPI %d: client area %ldx%ld\n", GetDeviceCaps(GetDC(nullptr), LOGPIXELSX),
+                Client.right, Client.bottom);
+    if (Client.right != Width || Client.bottom != Height)
+        Fail("client area " + std::to_string(Client.right) + "x" + std::to_string(Client.bottom) +
+             ", expected " + std::to_string(Width) + "x" + std::to_string(Height));
+
+    CheckPage(Main, "welcome", Shots, 1);
+    if (Click(Main, "&Next >")) {
+        CheckPage(Main, "licence", Shots, 2);
+        if (Click(Main, "Yes, I accept this agreement") && Click(Main, "&Next >")) {
+            CheckPage(Main, "destination", Shots, 3);
+            if (Click(Main, "&Next >")) CheckPage(Main, "program-folder", Shots, 4);
+        }
+    }
+    Click(Main, "Cancel");
+    if (WaitForSingleObject(Process.hProcess, 20000) != WAIT_OBJECT_0) {
+        Fail("Cancel did not end the program");
+        TerminateProcess(Process.hProcess, 1);
+    }
+    CloseHandle(Process.hProcess);
+    std::printf("%d problem(s)\n", Failures);
+    return Failures == 0 ? 0 : 1;
+}
