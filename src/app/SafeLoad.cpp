@@ -1,5 +1,7 @@
 #include "app/SafeLoad.h"
 
+#include "app/LateBinding.h"
+
 #include <windows.h>
 
 namespace {
@@ -25,4 +27,10 @@ void RestrictDllSearch() {
         SetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // An empty string removes the current folder from the search.
     if (auto SetDirectory = KernelProc<TSetDllDirectoryA>("SetDllDirectoryA")) SetDirectory("");
+
+    // Wine's theme library fetches this one by bare name on its first themed
+    // drawing, with the search the process started with (program folder and
+    // current folder first) whatever was restricted since. A library already
+    // loaded is found by its name instead, so the system's copy is loaded now.
+    LoadSystemLibrary("msimg32.dll");
 }

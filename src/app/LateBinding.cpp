@@ -1,0 +1,48 @@
+// The shell, COM and common-dialog functions the setup program calls, bound
+// on first use (LateBinding.h). Under Wine these libraries import the common
+// controls, whose start-up loads the theme library by the default search,
+// program folder first; imported, all of that would happen before WinMain
+// could restrict the search. Only the program links this file: each
+// definition below takes the place of the import library's entry of the
+// same name, so that the program's import table names none of the three
+// libraries (the window tests link the import libraries as usual).
+//
+// Calls compile to "call *__imp__Name@N" (the system headers declare these
+// functions dllimport). A function called here for the first time that is
+// missing from this list shows up in the import table again, which a test
+// checks.
+
+#include "app/LateBinding.h"
+
+#include <windows.h>
+#include <commdlg.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#define MORVANE_LATE_BIND(Library, Function, Bytes)                                                \
+    namespace {                                                                                    \
+    constexpr TLateProc Late_##Function{Library, #Function};                                       \
+    using TLate_##Function = TLateBound<decltype(&::Function)>;                                    \
+    static_assert(TLate_##Function::StackBytes == Bytes, "wrong decoration of " #Function);        \
+    }                                                                                              \
+    extern "C" decltype(&::Function) Slot_##Function asm("__imp__" #Function "@" #Bytes);          \
+    decltype(&::Function) Slot_##Function =                                                        \
+        &TLate_##Function::First<Slot_##Function, Late_##Function>;
+
+MORVANE_LATE_BIND("shell32.dll", SHBrowseForFolderA, 4)
+MORVANE_LATE_BIND("shell32.dll", SHFileOperationA, 4)
+MORVANE_LATE_BIND("shell32.dll", SHGetDesktopFolder, 4)
+MORVANE_LATE_BIND("shell32.dll", SHGetFolderPathA, 20)
+MORVANE_LATE_BIND("shell32.dll", SHGetMalloc, 4)
+MORVANE_LATE_BIND("shell32.dll", SHGetPathFromIDListA, 8)
+MORVANE_LATE_BIND("shell32.dll", SHGetSpecialFolderLocation, 12)
+MORVANE_LATE_BIND("shell32.dll", ShellExecuteA, 24)
+MORVANE_LATE_BIND("shell32.dll", ShellExecuteExA, 4)
+
+MORVANE_LATE_BIND("ole32.dll", CoCreateInstance, 20)
+MORVANE_LATE_BIND("ole32.dll", CoInitializeEx, 8)
+MORVANE_LATE_BIND("ole32.dll", CoTaskMemFree, 4)
+MORVANE_LATE_BIND("ole32.dll", CoUninitialize, 0)
+
+MORVANE_LATE_BIND("comdlg32.dll", GetSaveFileNameA, 4)

@@ -1,0 +1,253 @@
+// No planted library runs: copies of a marker-leaving DLL named after the
+// libraries a setup program loads lie beside MorvaneSetup.exe and in its
+// current folder, Wine is told to prefer such native copies over its own
+// (as Windows prefers a DLL in the program's folder), and the program is
+// started for real. Its window must come up, and no marker may appear.
+// The program's import table is checked as well: a library imported is
+// loaded before the program's first line can restrict the search.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string DistDir;  // Windows path of the distribution folder
+std::string PlantDll; // Windows path of the planted library
+std::string WorkDir;  // Windows path of a scratch folder
+
+// Names a planted copy is left under, and who looks each one up by name
+// after the program has started. Left out: version.dll, imm32.dll and the
+// other libraries Wine's own user32, gdi32 and advapi32 import; Wine loads
+// them while it maps the process, before any code of the program runs (on
+// Windows they are known DLLs, or user32 does not import them).
+const char* const Names[] = {
+    "shell32",  // the program: folders, shortcuts, recycling, folder dialog
+    "ole32",    // the program: COM for shortcuts
+    "comdlg32", // the program: the save dialog for the log
+    "comctl32", // the program (at run time); Wine's shell32 and comdlg32
+    "uxtheme",  // the common controls and Wine's user32 (visual styles)
+    "msimg32",  // Wine's theme library, on its first themed drawing
+    "dwmapi",   // the theme library on Windows
+    "oleacc",   // the common controls on Windows (accessibility)
+    "winmm",    // Wine's common controls and shlwapi (sounds)
+    "cryptbase" // advapi32 on Windows
+};
+
+bool Copy(const std::string& From, const std::string& To) {
+    return CopyFileA(From.c_str(), To.c_str(), FALSE) != FALSE;
+}
+
+bool Exists(const std::string& Path) {
+    return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A scratch folder left by an earlier run (Wine reuses process ids) would
+// hold its markers.
+void RemoveTree(const std::string& Folder) {
+    WIN32_FIND_DATAA Found;
+    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Found);
+    if (Find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string Name = Found.cFileName;
+            if (Name == "." || Name == "..") continue;
+            const std::string Path = Folder + "\\" + Name;
+            if (Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(Path);
+            else
+                DeleteFileA(Path.c_str());
+        } while (FindNextFileA(Find, &Found));
+        FindClose(Find);
+    }
+    RemoveDirectoryA(Folder.c_str());
+}
+
+// Wine's per-program override: native (a DLL file found on the search
+// path) before its built-in copy, for each planted name.
+class TNativeFirst {
+public:
+    TNativeFirst() {
+        RegCreateKeyExA(HKEY_CURRENT_USER,
+                        "Software\\Wine\\AppDefaults\\MorvaneSetup.exe\\DllOverrides", 0, nullptr,
+                        0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
+        for (const char* Name : Names)
+            RegSetValueExA(FKey, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+                           15);
+    }
+    ~TNativeFirst() {
+        RegCloseKey(FKey);
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\MorvaneSetup.exe");
+    }
+    TNativeFirst(const TNativeFirst&) = delete;
+    TNativeFirst& operator=(const TNativeFirst&) = delete;
+
+private:
+    HKEY FKey = nullptr;
+};
+
+struct TSearch {
+    DWORD Pid;
+    HWND Found;
+};
+
+BOOL CALLBACK MatchMainWindow(HWND Wnd, LPARAM Param) {
+    auto* Search = reinterpret_cast<TSearch*>(Param);
+    DWORD Pid = 0;
+    GetWindowThreadProcessId(Wnd, &Pid);
+    char Caption[64] = {};
+    GetWindowTextA(Wnd, Caption, sizeof Caption);
+    if (Pid == Search->Pid && lstrcmpA(Caption, "Morvane ActiveX Installer") == 0) {
+        Search->Found = Wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindMainWindow(DWORD ProcessId) {
+    TSearch Search{ProcessId, nullptr};
+    EnumWindows(&MatchMainWindow, reinterpret_cast<LPARAM>(&Search));
+    return Search.Found;
+}
+
+TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
+    const std::string App = WorkDir + "\\app", Cwd = WorkDir + "\\cwd";
+    RemoveTree(WorkDir);
+    ASSERT_TRUE(CreateDirectoryA(WorkDir.c_str(), nullptr)) << WorkDir;
+    CreateDirectoryA(App.c_str(), nullptr);
+    CreateDirectoryA(Cwd.c_str(), nullptr);
+    for (const char* File : {"MorvaneSetup.exe", "unrar.exe", "data.arc", "version"})
+        ASSERT_TRUE(Copy(DistDir + "\\" + File, App + "\\" + File)) << File;
+    ASSERT_TRUE(Copy(DistDir + "\\version", Cwd + "\\version"));
+    std::vector<std::string> Planted;
+    for (const char* Name : Names)
+        for (const std::string& Folder : {App, Cwd}) {
+            Planted.push_back(Folder + "\\" + Name + ".dll");
+            ASSERT_TRUE(Copy(PlantDll, Planted.back()));
+        }
+
+    TNativeFirst Overrides;
+    std::string CommandLine = "\"" + App + "\\MorvaneSetup.exe\"";
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               Cwd.c_str(), &Startup, &Process));
+    CloseHandle(Process.hThread);
+    // The window comes up only after start-up has loaded what it needs, and
+    // is painted (themed) before it answers the close request.
+    HWND Main = nullptr;
+    for (int i = 0; i < 300 && !Main; ++i) {
+        if (WaitForSingleObject(Process.hProcess, 100) == WAIT_OBJECT_0) break;
+        Main = FindMainWindow(Process.dwProcessId);
+    }
+    EXPECT_NE(Main, nullptr) << "the setup program did not come up";
+    if (Main) {
+        Sleep(1000);
+        PostMessageA(Main, WM_CLOSE, 0, 0);
+    }
+    if (WaitForSingleObject(Process.hProcess, 30000) != WAIT_OBJECT_0)
+        TerminateProcess(Process.hProcess, 1);
+    DWORD ExitCode = 1;
+    GetExitCodeProcess(Process.hProcess, &ExitCode);
+    CloseHandle(Process.hProcess);
+    EXPECT_EQ(ExitCode, 0u);
+
+    for (const std::string& Dll : Planted)
+        EXPECT_FALSE(Exists(Dll + ".loaded")) << "loaded: " << Dll;
+    // Proof that the planted library does leave a marker when it is loaded.
+    const std::string Probe = WorkDir + "\\probe.dll";
+    ASSERT_TRUE(Copy(PlantDll, Probe));
+    HMODULE Loaded = LoadLibraryA(Probe.c_str());
+    ASSERT_NE(Loaded, nullptr);
+    FreeLibrary(Loaded);
+    EXPECT_TRUE(Exists(Probe + ".loaded"));
+    if (!HasFailure()) RemoveTree(WorkDir);
+}
+
+// The libraries named in a 32-bit executable's import table, in lower case,
+// and whether it has a delay-import table; false if the file is not one.
+bool ReadImports(const std::string& Path, std::set<std::string>& Imports, bool& DelayImports) {
+    std::ifstream File(Path, std::ios::binary);
+    const std::vector<char> Image{std::istreambuf_iterator<char>(File), {}};
+    auto At = [&](size_t Offset, size_t Size) -> const void* {
+        return Offset <= Image.size() && Size <= Image.size() - Offset ? &Image[Offset] : nullptr;
+    };
+    auto Dos = static_cast<const IMAGE_DOS_HEADER*>(At(0, sizeof(IMAGE_DOS_HEADER)));
+    if (!Dos || Dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
+    auto Nt = static_cast<const IMAGE_NT_HEADERS32*>(At(Dos->e_lfanew, sizeof(IMAGE_NT_HEADERS32)));
+    if (!Nt || Nt->Signature != IMAGE_NT_SIGNATURE ||
+        Nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        return false;
+    const size_t SectionsAt = Dos->e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+                              Nt->FileHeader.SizeOfOptionalHeader;
+    const WORD Count = Nt->FileHeader.NumberOfSections;
+    auto Sections = static_cast<const IMAGE_SECTION_HEADER*>(
+        At(SectionsAt, Count * sizeof(IMAGE_SECTION_HEADER)));
+    if (!Sections) return false;
+    auto FileOffset = [&](DWORD Rva) -> size_t {
+        for (WORD i = 0; i < Count; ++i)
+            if (Rva >= Sections[i].VirtualAddress &&
+                Rva - Sections[i].VirtualAddress < Sections[i].SizeOfRawData)
+                return Rva - Sections[i].VirtualAddress + Sections[i].PointerToRawData;
+        return SIZE_MAX;
+    };
+    const auto& Directories = Nt->OptionalHeader.DataDirectory;
+    DelayImports = Directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size != 0;
+    for (size_t Entry = FileOffset(Directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);;
+         Entry += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        auto Import =
+            static_cast<const IMAGE_IMPORT_DESCRIPTOR*>(At(Entry, sizeof(IMAGE_IMPORT_DESCRIPTOR)));
+        if (!Import) return false;
+        if (Import->Name == 0) return true;
+        std::string Name;
+        for (size_t Char = FileOffset(Import->Name); Char < Image.size() && Image[Char]; ++Char)
+            Name += static_cast<char>(std::tolower(static_cast<unsigned char>(Image[Char])));
+        Imports.insert(Name);
+    }
+}
+
+// Imported only what the system loads from its own folder whatever the
+// search (known DLLs on Windows) and what Wine's user32 brings along
+// before the program's first line anyway. Every other library is loaded on
+// first use, from the system folder.
+TEST(SetupProgramImports, OnlyLibrariesLoadedBeforeTheProgramRuns) {
+    std::set<std::string> Imports;
+    bool DelayImports = true;
+    ASSERT_TRUE(ReadImports(DistDir + "\\MorvaneSetup.exe", Imports, DelayImports));
+    ASSERT_EQ(Imports.count("kernel32.dll"), 1u) << "import table not read";
+    const std::set<std::string> Allowed = {"kernel32.dll", "user32.dll", "gdi32.dll",
+                                           "advapi32.dll", "msvcrt.dll"};
+    for (const std::string& Name : Imports)
+        EXPECT_EQ(Allowed.count(Name), 1u) << "imported at load time: " << Name;
+    // Wine resolves delay imports with the search the process started with.
+    EXPECT_FALSE(DelayImports);
+}
+
+} // namespace
+
+// Arguments (Unix paths): the distribution folder, the planted DLL, a
+// scratch folder.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: planted_test <dist> <planted.dll> <scratch>\n");
+        return 2;
+    }
+    auto Windows = [](std::string Unix) {
+        for (char& C : Unix)
+            if (C == '/') C = '\\';
+        return "Z:" + Unix;
+    };
+    DistDir = Windows(argv[1]);
+    PlantDll = Windows(argv[2]);
+    WorkDir = Windows(argv[3]) + "\\run-" + std::to_string(GetCurrentProcessId());
+    return RUN_ALL_TESTS();
+}
