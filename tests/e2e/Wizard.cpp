@@ -67,7 +67,9 @@ TInstaller::TInstaller(const std::string& Exe, const std::string& Folder, TShots
                                             std::to_string(FProcess.ExitCode()) +
                                             " without showing its window");
         Fail("start the installer", "no window '" + std::string(Texts::Caption) + "' within " +
-                                        std::to_string(FirstWindowMs / 1000) + " s");
+                                        std::to_string(FirstWindowMs / 1000) +
+                                        " s, and the process still runs (hung, or stopped "
+                                        "in the crash handler)");
     }
 }
 

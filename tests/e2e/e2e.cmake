@@ -12,8 +12,9 @@ add_executable(e2e_driver
     ${CMAKE_CURRENT_LIST_DIR}/UiDriver.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Wizard.cpp)
 target_include_directories(e2e_driver PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(e2e_driver PRIVATE ole32 shell32 user32 gdi32 advapi32 uuid)
-target_link_libraries(e2e_driver PRIVATE morvane_product_ids)
+# The component's class id comes from the product's own header.
+target_link_libraries(e2e_driver PRIVATE morvane_product_ids ole32 shell32 user32 gdi32 advapi32
+                      uuid)
 
 # Until the setup program and the distribution folder exist there is nothing
 # to drive; the tree stays green meanwhile.
