@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -39,6 +40,14 @@ constexpr TLateProc Planted{"planted_dll.dll", "DllMain"};
 constexpr TLateProc MissingLibrary{"morvane-no-such-library.dll", "Anything"};
 constexpr TLateProc MissingFunction{"kernel32.dll", "MorvaneNoSuchFunction"};
 
+// Where the default search would look first: beside this program.
+std::string BesideProgram(const char* Name) {
+    char Path[MAX_PATH];
+    DWORD Length = GetModuleFileNameA(nullptr, Path, MAX_PATH);
+    std::string Folder(Path, Length);
+    return Folder.substr(0, Folder.rfind('\\') + 1) + Name;
+}
+
 // One slot of each kind of function per case.
 THresult PlantedHresult = &TLateBound<THresult>::First<PlantedHresult, Planted>;
 TRelease PlantedRelease = &TLateBound<TRelease>::First<PlantedRelease, Planted>;
@@ -58,11 +67,17 @@ struct TMissingCase {
     DWORD Error;
 };
 
+void PrintTo(const TMissingCase& Case, std::ostream* Out) {
+    *Out << Case.What;
+}
+
 class LateBindingMissing : public ::testing::TestWithParam<TMissingCase> {};
 
 TEST_P(LateBindingMissing, FailsAsTheCallerExpects) {
     const TMissingCase& Case = GetParam();
     const THresult HresultFirst = Case.Hresult;
+    const std::string Marker = BesideProgram(Planted.Library) + ".loaded";
+    DeleteFileA(Marker.c_str());
 
     SetLastError(0);
     EXPECT_EQ(Case.Hresult(1, 2), HRESULT_FROM_WIN32(Case.Error));
@@ -79,6 +94,8 @@ TEST_P(LateBindingMissing, FailsAsTheCallerExpects) {
     } catch (const EOSError& E) {
         EXPECT_EQ(E.ErrorCode(), Case.Error);
     }
+    EXPECT_EQ(GetFileAttributesA(Marker.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the library beside the program was loaded";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,15 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(LateBinding, TheLibraryBesideTheProgramIsReallyThere) {
-    // Without this the first case above would prove nothing.
-    char Path[MAX_PATH];
-    DWORD Length = GetModuleFileNameA(nullptr, Path, MAX_PATH);
-    ASSERT_GT(Length, 0u);
-    std::string Beside(Path, Length);
-    Beside = Beside.substr(0, Beside.rfind('\\') + 1) + Planted.Library;
+    // Without it the first of the cases above would prove nothing.
+    const std::string Beside = BesideProgram(Planted.Library);
     EXPECT_NE(GetFileAttributesA(Beside.c_str()), INVALID_FILE_ATTRIBUTES) << Beside;
-    EXPECT_EQ(GetFileAttributesA((Beside + ".loaded").c_str()), INVALID_FILE_ATTRIBUTES)
-        << "the library beside the program was loaded";
 }
 
 } // namespace
