@@ -22,7 +22,8 @@ HMODULE LoadFromSystemFolder() {
     UINT Length = GetSystemDirectoryA(Path, MAX_PATH);
     if (Length == 0 || Length + sizeof "\\comctl32.dll" > MAX_PATH) return nullptr;
     lstrcatA(Path, "\\comctl32.dll");
-    return LoadLibraryA(Path);
+    // Its own imports are then looked up beside it, in the system folder.
+    return LoadLibraryExA(Path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 bool Load() {
