@@ -171,6 +171,12 @@ RECT TWizardCustomPage::PageRect() const {
 
 void TWizardCustomPage::HeaderChanged() {
     if (!FHandle) return;
+    // The header is drawn, so the page window carries its texts as its name:
+    // screen readers and UI automation read them there.
+    std::string Name = Header.Title.Text();
+    if (!Header.Subtitle.Text().empty())
+        Name += (Name.empty() ? "" : "\r\n") + Header.Subtitle.Text();
+    SetWindowTextA(FHandle, Name.c_str());
     RECT Header = HeaderRect();
     InvalidateRect(FHandle, &Header, TRUE);
     UpdateWindow(FHandle);

@@ -119,6 +119,9 @@ TEST_F(MainWindowTest, UpdateSubtitleNamesInstalledVersionFirst) {
               "This wizard will update the Morvane ActiveX component version 2.5.0 Standard "
               "Edition currently installed on your computer with newer version 2.5.1 Standard "
               "Edition.");
+    // The drawn header is also the page window's name, for screen readers.
+    EXPECT_EQ(TextOf(W.wUpdatePage->Handle()),
+              W.wUpdatePage->Header.Title.Text() + "\r\n" + W.wUpdatePage->Header.Subtitle.Text());
 }
 
 TEST_F(MainWindowTest, AgreementTogglesNextOnLicensePage) {
