@@ -37,6 +37,9 @@ cmake -S . -B "$NATIVE" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$NATIVE" -j2 --target bench_native >/dev/null
 cmake --preset windows -B "$WIN" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$WIN" -j2 --target bench_win >/dev/null
+# A server left running in the prefix (a run stopped half-way) would keep
+# the prefix set-up waiting for it.
+WINEPREFIX=$WIN/wineprefix wineserver -k 2>/dev/null || true
 "$WIN/wineprefix-init.sh"
 
 export WINEPREFIX=$WIN/wineprefix WINEDEBUG=-all
@@ -80,9 +83,9 @@ printf 'data: %s files, %s bytes; data.arc %s bytes\n' \
 RESULTS=()
 collect() { while IFS= read -r line; do echo "$line"; [[ $line == RESULT* ]] && RESULTS+=("$line"); done; }
 median() { sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
-result() { # name ours baseline
-    awk -v n="$1" -v o="$2" -v b="$3" -v r="$RUNS" \
-        'BEGIN {printf "RESULT %-10s ours %8.3f s  baseline %8.3f s  ratio %.3f  (median of %d)\n", n, o, b, o/b, r}'
+result() { # name ours baseline paired
+    awk -v n="$1" -v o="$2" -v b="$3" -v p="$4" -v r="$RUNS" \
+        'BEGIN {printf "RESULT %-10s ours %8.3f s  baseline %8.3f s  ratio %.3f  paired %.3f  (median of %d)\n", n, o, b, o/b, p, r}'
 }
 now() { date +%s.%N; }
 
@@ -100,7 +103,7 @@ fi
 if wants extract; then
     echo "== extraction: native unrar vs GNU tar -xzf, same archive, same file system =="
     OUT=$DATA/extract
-    OURS=() BASE=()
+    OURS=() BASE=() PAIRS=()
     for i in $(seq "$RUNS"); do
         rm -rf "$OUT" && mkdir -p "$OUT/ours" "$OUT/tar" && sync
         t0=$(now)
@@ -111,12 +114,13 @@ if wants extract; then
         tar -xzf "$DATA/data.arc" -C "$OUT/tar"
         t3=$(now)
         o=$(echo "$t1 - $t0" | bc) b=$(echo "$t3 - $t2" | bc)
-        OURS+=("$o") BASE+=("$b")
+        OURS+=("$o") BASE+=("$b") PAIRS+=("$(echo "scale=6; $o / $b" | bc)")
         printf 'extract run %d: ours %.3f s, baseline %.3f s\n' "$i" "$o" "$b"
     done
     diff -r -q "$OUT/ours" "$OUT/tar" >/dev/null || echo "WARNING: extracted trees differ" >&2
     rm -rf "$OUT"
-    RESULTS+=("$(result extract "$(printf '%s\n' "${OURS[@]}" | median)" "$(printf '%s\n' "${BASE[@]}" | median)")")
+    RESULTS+=("$(result extract "$(printf '%s\n' "${OURS[@]}" | median)" "$(printf '%s\n' "${BASE[@]}" | median)" \
+        "$(printf '%s\n' "${PAIRS[@]}" | median)")")
     echo "${RESULTS[-1]}"
 fi
 
@@ -140,5 +144,5 @@ if wants size; then
 fi
 
 echo
-echo "== summary (ratio = ours / baseline; goals: capture <= 1.10, extract/install/uninstall <= 1.00, size <= 2.0) =="
+echo "== summary (ratio = median ours / median baseline; paired = median of ours / baseline per interleaved run; goals: capture <= 1.10, extract/install/uninstall <= 1.00, size <= 2.0) =="
 printf '%s\n' "${RESULTS[@]}"
