@@ -236,7 +236,7 @@ TEST(RemoveTree, WindowsLinksAreRemovedAsEntries) {
     EXPECT_TRUE(PathExists(Target + "\\keep.txt"));
 }
 
-// The trash of the freedesktop specification, where Wine recycles to.
+// The freedesktop trash, where Wine recycles to.
 std::string TrashFiles() {
     const char* Data = std::getenv("XDG_DATA_HOME");
     return Data ? WindowsNameOfUnixPath(Data) + "\\Trash\\files" : std::string();
