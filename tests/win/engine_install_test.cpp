@@ -10,7 +10,7 @@
 #include "engine/ShellOps.h"
 #include "MorvaneXControls.h"
 
-#include "win/engine_support.h"
+#include "win/engine_run_fixture.h"
 
 #include <shlobj.h>
 
@@ -116,21 +116,9 @@ TRecord ReadRecord() {
     return Record;
 }
 
-void DeleteRecord() {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, RecordKey);
-}
-
-const std::string ClsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;
-
 // The file the control is registered with; empty when not registered.
 std::string RegisteredServer() {
-    return ReadString(HKEY_CLASSES_ROOT, ClsidKey + "\\InprocServer32", nullptr);
-}
-
-void RemoveRegistration() {
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, ClsidKey.c_str());
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_PROGID);
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_VI_PROGID);
+    return ReadString(HKEY_CLASSES_ROOT, ControlClsidKey + "\\InprocServer32", nullptr);
 }
 
 bool SamePath(const std::string& A, const std::string& B) {
@@ -157,46 +145,16 @@ TLines FilesIn(const std::string& Folder) {
 // A run of the installer as the progress page makes it: the installation
 // data read from a "version" file in the current folder, a destination and
 // a program folder of the test's own.
-class ProcedureTest : public ::testing::Test {
+class ProcedureTest : public TEngineRunTest {
 protected:
+    ProcedureTest() : TEngineRunTest("engine", Token()) {}
+
     void SetUp() override {
-        EnsureTrashHome();
-        DeleteRecord();
+        TEngineRunTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(RegisteredServer().empty()) << "the control is registered before the test";
-        WriteFileBytes(Work / "version", "2.5.1\r\n");
-        Current = std::make_unique<TCurrentFolder>(Work.Path());
-        Data = std::make_unique<TInstallData>();
-        InstallData = Data.get();
-        ASSERT_FALSE(Data->ProgramsDir.empty());
-        static int Run = 0;
-        Outer = Token() + "-" + std::to_string(++Run);
-        Inner = "Edition " + Outer;
-        WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer); // a crashed earlier run's
-        Data->StartFolder = Outer + "\\" + Inner;
-        Data->InstallDir = Work / ("Dest " + Outer);
     }
 
-    void TearDown() override {
-        RemoveRegistration();
-        DeleteRecord();
-        if (Data) WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer);
-        CleanTrash(Token());
-        InstallData = nullptr;
-        Data.reset();
-        Current.reset();
-    }
-
-    // A new engine whose step lines land in Page, as the page's hook does.
-    std::unique_ptr<TCompiler> NewEngine() {
-        Page.clear();
-        auto Engine = std::make_unique<TCompiler>();
-        Engine->OnOutputLine = [this](const std::string& Line, bool&) { Page.push_back(Line); };
-        return Engine;
-    }
-
-    std::string ProgramFolder() const {
-        return AddTrailingBackslash(Data->ProgramsDir) + Data->StartFolder;
-    }
     std::string LogFile() const { return Work / "install.log"; }
 
     // Install, closing the Explorer window it opens on the program folder.
@@ -212,12 +170,6 @@ protected:
         return TLines(Log.begin() + After, End);
     }
 
-    TComApartment Com;
-    TTempFolder Work{"engine"};
-    std::unique_ptr<TCurrentFolder> Current;
-    std::unique_ptr<TInstallData> Data;
-    std::string Outer, Inner;
-    TLines Page;
 };
 
 TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {

@@ -11,7 +11,7 @@
 #include "engine/Compile.h"
 #include "MorvaneXControls.h"
 
-#include "win/engine_support.h"
+#include "win/engine_run_fixture.h"
 
 #include <shlobj.h>
 
@@ -134,57 +134,15 @@ TLines ListLines(const std::string& Folder) {
     return Entries;
 }
 
-const std::string ClsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;
-
-void RemoveRegistration() {
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, ClsidKey.c_str());
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_PROGID);
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_VI_PROGID);
-}
-
-void DeleteRecord() {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, RecordKey);
-}
-
 std::string ShellFolder(int Csidl) {
     char Buffer[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Buffer);
     return Buffer;
 }
 
-class SafetyTest : public ::testing::Test {
+class SafetyTest : public TEngineRunTest {
 protected:
-    void SetUp() override {
-        EnsureTrashHome();
-        DeleteRecord();
-        WriteFileBytes(Work / "version", "2.5.1\r\n");
-        Current = std::make_unique<TCurrentFolder>(Work.Path());
-        Data = std::make_unique<TInstallData>();
-        InstallData = Data.get();
-        ASSERT_FALSE(Data->ProgramsDir.empty());
-        static int Run = 0;
-        Outer = Token() + "-" + std::to_string(++Run);
-        Inner = "Edition " + Outer;
-        Data->StartFolder = Outer + "\\" + Inner;
-        Data->InstallDir = Work / ("Dest " + Outer);
-    }
-
-    void TearDown() override {
-        RemoveRegistration();
-        DeleteRecord();
-        if (Data) WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer);
-        CleanTrash(Token());
-        InstallData = nullptr;
-        Data.reset();
-        Current.reset();
-    }
-
-    std::unique_ptr<TCompiler> NewEngine() {
-        Page.clear();
-        auto Engine = std::make_unique<TCompiler>();
-        Engine->OnOutputLine = [this](const std::string& Line, bool&) { Page.push_back(Line); };
-        return Engine;
-    }
+    SafetyTest() : TEngineRunTest("safety", Token()) {}
 
     TLines InstallNow() {
         auto Engine = NewEngine();
@@ -205,16 +163,6 @@ protected:
         return Engine->Log();
     }
 
-    std::string ProgramFolder() const {
-        return AddTrailingBackslash(Data->ProgramsDir) + Data->StartFolder;
-    }
-
-    TComApartment Com;
-    TTempFolder Work{"safety"};
-    std::unique_ptr<TCurrentFolder> Current;
-    std::unique_ptr<TInstallData> Data;
-    std::string Outer, Inner;
-    TLines Page;
 };
 
 TEST_F(SafetyTest, UsersFilesSurviveAnUpdateAndAnUninstallWithTheirFolders) {

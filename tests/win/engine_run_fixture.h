@@ -1,0 +1,88 @@
+#pragma once
+// A run of the engine as the progress page makes it, shared by the engine's
+// installation and safety tests: the installation data read from a
+// "version" file in the test's current folder, a destination and a program
+// folder of the test's own, and everything put back afterwards.
+
+#include "data/InstallData.h"
+#include "data/Utils.h"
+#include "engine/Compile.h"
+#include "MorvaneXControls.h"
+
+#include "win/engine_support.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace enginetest {
+
+inline void DeleteRecord() {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, RecordKey);
+}
+
+inline const std::string ControlClsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;
+
+inline void RemoveRegistration() {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, ControlClsidKey.c_str());
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_PROGID);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_VI_PROGID);
+}
+
+class TEngineRunTest : public ::testing::Test {
+protected:
+    // Tag names the temp folder; Token marks what the test makes elsewhere.
+    TEngineRunTest(const char* Tag, std::string Token) : Work{Tag}, FToken(std::move(Token)) {}
+
+    void SetUp() override {
+        EnsureTrashHome();
+        DeleteRecord();
+        WriteFileBytes(Work / "version", "2.5.1\r\n");
+        Current = std::make_unique<TCurrentFolder>(Work.Path());
+        Data = std::make_unique<TInstallData>();
+        InstallData = Data.get();
+        ASSERT_FALSE(Data->ProgramsDir.empty());
+        static int Run = 0;
+        Outer = FToken + "-" + std::to_string(++Run);
+        Inner = "Edition " + Outer;
+        WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer); // a crashed earlier run's
+        Data->StartFolder = Outer + "\\" + Inner;
+        Data->InstallDir = Work / ("Dest " + Outer);
+    }
+
+    void TearDown() override {
+        RemoveRegistration();
+        DeleteRecord();
+        if (Data) WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer);
+        CleanTrash(FToken);
+        InstallData = nullptr;
+        Data.reset();
+        Current.reset();
+    }
+
+    // A new engine whose step lines land in Page, as the page's hook does.
+    std::unique_ptr<TCompiler> NewEngine() {
+        Page.clear();
+        auto Engine = std::make_unique<TCompiler>();
+        Engine->OnOutputLine = [this](const std::string& Line, bool&) { Page.push_back(Line); };
+        return Engine;
+    }
+
+    std::string ProgramFolder() const {
+        return AddTrailingBackslash(Data->ProgramsDir) + Data->StartFolder;
+    }
+
+    TComApartment Com;
+    TTempFolder Work;
+    std::unique_ptr<TCurrentFolder> Current;
+    std::unique_ptr<TInstallData> Data;
+    std::string Outer, Inner;
+    std::vector<std::string> Page;
+
+private:
+    std::string FToken;
+};
+
+} // namespace enginetest
