@@ -30,5 +30,7 @@ foreach(flow first update repair uninstall keep-foreign damaged cancel refusals 
                      ${CMAKE_BINARY_DIR}/e2e-work/${flow} ${CMAKE_BINARY_DIR}/artifacts/e2e/${flow})
     morvane_wine_test_properties(e2e_${flow})
     # The flows write the machine-wide record, registration and Start menu.
-    set_tests_properties(e2e_${flow} PROPERTIES RESOURCE_LOCK morvane_machine LABELS e2e)
+    # The flows click with the real mouse: no other test may have a window on
+    # the shared display meanwhile (the "screen" lock).
+    set_tests_properties(e2e_${flow} PROPERTIES RESOURCE_LOCK "morvane_machine;screen" LABELS e2e)
 endforeach()

@@ -1,2 +1,6 @@
 morvane_add_win_test(ui_wizard_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/ui_wizard_test.cpp
                      LIBS morvane_ui)
+if(TEST ui_wizard_test)
+    # Its windows stand on the display the end-to-end flows click on.
+    set_tests_properties(ui_wizard_test PROPERTIES RESOURCE_LOCK screen)
+endif()
