@@ -1,9 +1,12 @@
 // Definitions that keep heavy library parts out of the setup program.
 
+#include "data/Error.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cstddef>
+#include <new>
 
 // The four interface and class identifiers the program uses. The system's
 // uuid library holds thousands in one block, all of which a reference to one
@@ -23,3 +26,27 @@ char* __cxa_demangle(const char*, char*, std::size_t*, int* Status) {
     return nullptr;
 }
 }
+
+// The containers report a misuse (a string or vector grown past its maximum,
+// an index out of range) through these functions. The library's own versions
+// throw std::length_error and its kin, whose classes keep their text in a
+// second, reference-counted string implementation that would come along with
+// them (a fifth of the program). Here the same text travels in the program's
+// own error type, which is still a std::exception.
+namespace std {
+void __throw_bad_alloc() {
+    throw bad_alloc();
+}
+void __throw_bad_array_new_length() {
+    throw bad_array_new_length();
+}
+void __throw_length_error(const char* What) {
+    throw Exception(What);
+}
+void __throw_logic_error(const char* What) {
+    throw Exception(What);
+}
+void __throw_out_of_range_fmt(const char* Format, ...) {
+    throw Exception(Format);
+}
+} // namespace std

@@ -1,4 +1,5 @@
 #include "app/uMain.h"
+#include "data/Error.h"
 
 #include "app/Art.h"
 #include "app/Texts.h"
@@ -12,8 +13,6 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
-
-#include <stdexcept>
 
 namespace {
 
@@ -555,8 +554,8 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
         char Full[MAX_PATH] = {};
         if (!GetFullPathNameA(FileName.c_str(), MAX_PATH, Full, nullptr))
             lstrcpynA(Full, FileName.c_str(), MAX_PATH);
-        throw std::runtime_error("Cannot create file \"" + std::string(Full) + "\". " +
-                                 SysErrorMessage(Code));
+        throw Exception("Cannot create file \"" + std::string(Full) + "\". " +
+                        SysErrorMessage(Code));
     }
     DWORD Written = 0;
     BOOL Ok = WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);

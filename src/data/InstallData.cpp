@@ -1,4 +1,5 @@
 #include "data/InstallData.h"
+#include "data/Error.h"
 
 #include "data/OsError.h"
 #include "data/ShellNames.h"
@@ -8,7 +9,6 @@
 #include <shlobj.h>
 
 #include <memory>
-#include <stdexcept>
 
 TInstallData* InstallData = nullptr;
 
@@ -134,8 +134,7 @@ std::string ReadWholeFile(const std::string& Name) {
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (Raw == INVALID_HANDLE_VALUE) {
         DWORD Code = GetLastError();
-        throw std::runtime_error("Cannot open file \"" + FullPathOf(Name) + "\". " +
-                                 SysErrorMessage(Code));
+        throw Exception("Cannot open file \"" + FullPathOf(Name) + "\". " + SysErrorMessage(Code));
     }
     THandle File(Raw);
     std::string Content;
@@ -155,7 +154,7 @@ std::string ReadString(HKEY Key, const char* Name) {
     if (Status == ERROR_FILE_NOT_FOUND) return {};
     if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
     if (Type != REG_SZ && Type != REG_EXPAND_SZ)
-        throw std::runtime_error(std::string("Invalid data type for '") + Name + "'");
+        throw Exception(std::string("Invalid data type for '") + Name + "'");
     std::string Data(Size + 1, '\0');
     Status =
         RegQueryValueExA(Key, Name, nullptr, &Type, reinterpret_cast<BYTE*>(Data.data()), &Size);
@@ -167,7 +166,7 @@ void WriteString(HKEY Key, const char* Name, const std::string& Value) {
     LONG Status = RegSetValueExA(Key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()),
                                  static_cast<DWORD>(Value.size() + 1));
     if (Status != ERROR_SUCCESS)
-        throw std::runtime_error(std::string("Failed to set data for '") + Name + "'");
+        throw Exception(std::string("Failed to set data for '") + Name + "'");
 }
 
 // Deletes Parent\Name with all its sub-keys; failures are not reported.

@@ -1,22 +1,19 @@
 #include "data/OsError.h"
+#include "data/Error.h"
 
 #include <windows.h>
-
-#include <cstdio>
 
 namespace {
 
 std::string Describe(std::uint32_t Code) {
     if (Code == 0) return "A call to an OS function failed";
-    char Head[64];
-    std::snprintf(Head, sizeof Head, "System Error.  Code: %lu.",
-                  static_cast<unsigned long>(Code));
-    return std::string(Head) + "\r\n" + SysErrorMessage(Code);
+    return "System Error.  Code: " + std::to_string(static_cast<unsigned long>(Code)) + ".\r\n" +
+           SysErrorMessage(Code);
 }
 
 } // namespace
 
-EOSError::EOSError(std::uint32_t Code) : std::runtime_error(Describe(Code)), FErrorCode(Code) {}
+EOSError::EOSError(std::uint32_t Code) : Exception(Describe(Code)), FErrorCode(Code) {}
 
 std::string SysErrorMessage(std::uint32_t Code) {
     char Buffer[512];

@@ -1,13 +1,14 @@
 #pragma once
 // The one error type for failed operating-system calls.
 
+#include "data/Error.h"
+
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 // Message: "System Error.  Code: %d." CR LF and the system's text for the
 // code, or "A call to an OS function failed" when there is no code.
-class EOSError : public std::runtime_error {
+class EOSError : public Exception {
 public:
     explicit EOSError(std::uint32_t Code);
     std::uint32_t ErrorCode() const { return FErrorCode; }

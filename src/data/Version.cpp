@@ -1,6 +1,5 @@
 #include "data/Version.h"
-
-#include <stdexcept>
+#include "data/Error.h"
 
 namespace {
 
@@ -31,7 +30,7 @@ bool StartsWithIgnoringCase(const std::string& Text, const std::string& Prefix) 
 } // namespace
 
 TVersion::TVersion(const std::string& Text) {
-    if (TrimBlanks(Text).empty()) throw std::runtime_error("Bad version string");
+    if (TrimBlanks(Text).empty()) throw Exception("Bad version string");
     Parse(Text);
 }
 

@@ -6,7 +6,7 @@
 
 class TVersion {
 public:
-    // Raises std::runtime_error("Bad version string") for a blank string.
+    // Raises Exception("Bad version string") for a blank string.
     explicit TVersion(const std::string& Text);
 
     std::string NumberText() const;

@@ -1,4 +1,5 @@
 #include "engine/Compile.h"
+#include "data/Error.h"
 
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
@@ -8,9 +9,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <memory>
-#include <stdexcept>
 
 namespace {
 
@@ -59,10 +58,10 @@ std::optional<std::string> SystemLineOf(const TOsVersion& Version) {
     // the build number.
     std::uint32_t Build =
         Version.PlatformId == VER_PLATFORM_WIN32_WINDOWS ? (Version.Build & 0xFFFF) : Version.Build;
-    char Numbers[64];
-    std::snprintf(Numbers, sizeof Numbers, " (%d.%d.%d)", static_cast<int>(Version.Major),
-                  static_cast<int>(Version.Minor), static_cast<int>(Build));
-    return Name + " " + Version.ServicePack + Numbers;
+    return Name + " " + Version.ServicePack + " (" +
+           std::to_string(static_cast<int>(Version.Major)) + "." +
+           std::to_string(static_cast<int>(Version.Minor)) + "." +
+           std::to_string(static_cast<int>(Build)) + ")";
 }
 
 std::optional<std::string> SystemLine() {
@@ -137,8 +136,8 @@ void TCompiler::SaveLog() {
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (Raw == INVALID_HANDLE_VALUE) {
         DWORD Code = GetLastError();
-        throw std::runtime_error("Cannot create file \"" + FullPathOf(LogFileName) + "\". " +
-                                 SysErrorMessage(Code));
+        throw Exception("Cannot create file \"" + FullPathOf(LogFileName) + "\". " +
+                        SysErrorMessage(Code));
     }
     TFileHandle File(Raw);
     DWORD Written = 0;

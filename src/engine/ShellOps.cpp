@@ -1,11 +1,10 @@
 #include "engine/ShellOps.h"
+#include "data/Error.h"
 
 #include "data/Utils.h"
 
 #include <shellapi.h>
 #include <shobjidl.h>
-
-#include <stdexcept>
 
 namespace {
 
@@ -66,7 +65,7 @@ HRESULT CreateShellLink(const TShortcutSpec& Spec, const std::string& LinkFileNa
 
     TComPtr<IPersistFile> File;
     if (FAILED(Link->QueryInterface(IID_IPersistFile, File.Receive())))
-        throw std::runtime_error("Interface not supported");
+        throw Exception("Interface not supported");
 
     // A name longer than the buffer is refused by the conversion instead
     // of running past it.

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <exception>
-#include <stdexcept>
 
 namespace {
 

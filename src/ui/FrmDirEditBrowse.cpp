@@ -1,4 +1,5 @@
 #include "ui/FrmDirEditBrowse.h"
+#include "data/Error.h"
 
 #include "ui/AppError.h"
 #include "ui/CommonControls.h"
@@ -6,8 +7,6 @@
 #include "ui/UiScale.h"
 
 #include <commctrl.h>
-
-#include <stdexcept>
 
 namespace {
 
@@ -34,7 +33,7 @@ HWND MakeChild(HWND Parent, const char* Class, const char* Text, DWORD Style, DW
         UiScale(Design.top), UiScale(Design.right - Design.left),
         UiScale(Design.bottom - Design.top), Parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleA(nullptr), nullptr);
-    if (!Wnd) throw std::runtime_error("A control of the directory frame could not be created");
+    if (!Wnd) throw Exception("A control of the directory frame could not be created");
     return Wnd;
 }
 
@@ -71,7 +70,7 @@ TFrameDirEditBrowse::TFrameDirEditBrowse(HWND Parent, int Left, int Top, int Id)
         WS_EX_CONTROLPARENT, FrameClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, UiScale(Left),
         UiScale(Top), UiScale(Design::Width), UiScale(Design::Height), Parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleA(nullptr), nullptr);
-    if (!FHandle) throw std::runtime_error("The directory frame could not be created");
+    if (!FHandle) throw Exception("The directory frame could not be created");
     SetWindowLongPtrA(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
     RECT Client{};

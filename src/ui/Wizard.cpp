@@ -1,10 +1,10 @@
 #include "ui/Wizard.h"
+#include "data/Error.h"
 
 #include "ui/AppError.h"
 #include "ui/UiScale.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace {
 
@@ -103,7 +103,7 @@ TWizardCustomPage::TWizardCustomPage(TWizard& Wizard) : FWizard(Wizard) {
                               WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, Bounds.left, Bounds.top,
                               Bounds.right - Bounds.left, Bounds.bottom - Bounds.top,
                               Wizard.Handle(), nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!FHandle) throw std::runtime_error("The wizard page window could not be created");
+    if (!FHandle) throw Exception("The wizard page window could not be created");
     SetWindowLongPtrA(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
     // Pages come before the bar in tab order.
@@ -356,7 +356,7 @@ TWizard::TWizard(HWND Parent, const RECT& Bounds, int Id) {
     if (!FHandle) {
         DeleteObject(FBodyFont);
         DeleteObject(FTitleFont);
-        throw std::runtime_error("The wizard window could not be created");
+        throw Exception("The wizard window could not be created");
     }
     SetWindowLongPtrA(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrA(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
@@ -419,7 +419,7 @@ void TWizard::MoveBack() {
 }
 
 TWizardCustomPage* TWizard::FindEnabledPage(int Index, int Step) const {
-    if (Step == 0) throw std::invalid_argument("FindEnabledPage: the step must not be 0");
+    if (Step == 0) throw Exception("FindEnabledPage: the step must not be 0");
     do
         Index += Step;
     while (Index >= 0 && Index < PageCount() && !FPages[Index]->Enabled());
@@ -519,7 +519,7 @@ void TWizard::RefreshButtons() {
 
 TWizardButton& TWizard::Button(TWizardButtonKind Kind) {
     int Index = BarIndex(Kind);
-    if (Index < 0) throw std::invalid_argument("The wizard has no button of this kind");
+    if (Index < 0) throw Exception("The wizard has no button of this kind");
     return *FButtons[Index];
 }
 

@@ -221,12 +221,12 @@ public:
     void ActivatePage(TWizardCustomPage* Page);
     // The enabled page nearest to Index in the direction Step (+1 or -1), not
     // counting Index itself; Index may be -1 or PageCount. A Step of 0 throws
-    // std::invalid_argument.
+    // Exception.
     TWizardCustomPage* FindEnabledPage(int Index, int Step) const;
     void RefreshButtons();
 
     // Back, Next, Finish and Cancel have buttons; other kinds throw
-    // std::invalid_argument.
+    // Exception.
     TWizardButton& Button(TWizardButtonKind Kind);
     // The button Enter presses, or none.
     TWizardButton* DefaultButton() const { return FDefaultButton; }

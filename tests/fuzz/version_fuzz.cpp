@@ -1,6 +1,7 @@
 // Any text either fails as blank or parses; parsing the full text of the
 // result must give back the same version.
 #include "data/Version.h"
+#include "data/Error.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -20,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
             Again.Minor() != V.Minor() || Again.Release() != V.Release() ||
             Again.Build() != V.Build() || Again.FreeEdition() != V.FreeEdition())
             std::abort();
-    } catch (const std::runtime_error&) {
+    } catch (const Exception&) {
         if (!Blank) std::abort();
     }
     return 0;

@@ -3,6 +3,7 @@
 // request to close can end the window while the procedure runs.
 
 #include "app/uMain.h"
+#include "data/Error.h"
 #include "data/InstallData.h"
 #include "win/data_test_support.h"
 
@@ -304,7 +305,7 @@ TEST_F(MainWindowTest, SavedLogEndsEveryLineWithCrLfAndIsReplaced) {
     EXPECT_EQ(ReadFile(Target), Expected);
     W.SaveBuildLog(Target);
     EXPECT_EQ(ReadFile(Target), Expected);
-    EXPECT_THROW(W.SaveBuildLog(FDir / "missing\\folder\\x.log"), std::runtime_error);
+    EXPECT_THROW(W.SaveBuildLog(FDir / "missing\\folder\\x.log"), Exception);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The wizard control with real windows: navigation, page events, buttons,
 // their geometry and the keyboard through IsDialogMessage.
 #include "ui/UiScale.h"
+#include "data/Error.h"
 #include "ui/Wizard.h"
 
 #include <gtest/gtest.h>
@@ -181,7 +182,7 @@ TEST_F(WizardTest, FindEnabledPageSearchesOneWayOnly) {
     for (auto C : Cases)
         EXPECT_EQ(Wizard->IndexOf(Wizard->FindEnabledPage(C.Index, C.Step)), C.Expected)
             << C.Index << " step " << C.Step;
-    EXPECT_THROW(Wizard->FindEnabledPage(1, 0), std::invalid_argument);
+    EXPECT_THROW(Wizard->FindEnabledPage(1, 0), Exception);
 }
 
 TEST_F(WizardTest, ActivatePageRefusesDisabledAndForeignPagesAndRepeats) {

@@ -1,4 +1,5 @@
 #include "data/Version.h"
+#include "data/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,7 @@ TEST_P(VersionBlank, RaisesBadVersionString) {
     try {
         TVersion V(GetParam());
         FAIL() << "constructed from a blank string";
-    } catch (const std::runtime_error& E) {
+    } catch (const Exception& E) {
         EXPECT_STREQ("Bad version string", E.what());
     }
 }

@@ -2,6 +2,7 @@
 // see it, and what install.log holds on disk.
 
 #include "engine/Compile.h"
+#include "data/Error.h"
 #include "data/OsError.h"
 
 #include "win/engine_support.h"
@@ -190,7 +191,7 @@ TEST_P(LogBlockedTest, ReleaseRaisesCannotCreateWithFullPathAndSystemText) {
     try {
         Engine.Release();
         ADD_FAILURE() << "Release did not raise";
-    } catch (const std::runtime_error& Error) {
+    } catch (const Exception& Error) {
         EXPECT_EQ(std::string(Error.what()), Expected);
     }
     // The lines in memory are not affected.

@@ -1,4 +1,5 @@
 #include "data/InstallData.h"
+#include "data/Error.h"
 #include "data/OsError.h"
 #include "data/ShellNames.h"
 #include "data/Utils.h"
@@ -134,7 +135,7 @@ TEST_P(RecordTable, StartUp) {
         try {
             TInstallData Data;
             FAIL() << "constructed";
-        } catch (const std::runtime_error& E) {
+        } catch (const Exception& E) {
             EXPECT_STREQ(C.Error, E.what());
         }
         return;
@@ -260,7 +261,7 @@ TEST_F(TInstallDataTest, MissingVersionFileNamesItsFullPath) {
         try {
             TInstallData Data;
             FAIL() << "constructed without a version file";
-        } catch (const std::runtime_error& E) {
+        } catch (const Exception& E) {
             // The record is read first, so its error wins.
             std::string Expected = WithBadRecord
                                        ? "Invalid data type for 'InstallDir'"
