@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 // The sizes the platform calls of a 32-bit program expect.
@@ -30,6 +32,8 @@ constexpr DWORD PollMilliseconds = 30;
 // within microseconds and then waits for us; a larger pipe lets it run on
 // while we handle what it wrote. The size is a limit, not an allocation.
 constexpr DWORD PipeBufferSize = 1024 * 1024;
+// Reads of the output file are taken in blocks of this size.
+constexpr DWORD FileBlockSize = 1024 * 1024;
 constexpr DWORD AbortGraceMilliseconds = 500;
 // Exit code of a program stopped by force: -3 read as a signed value.
 constexpr UINT ForcedExitCode = 0xFFFFFFFD;
@@ -87,29 +91,211 @@ private:
     std::string FConverted;
 };
 
-// Reads what the pipe holds right now, never waiting for more. Returns the
-// number of bytes read.
-DWORD DrainPipe(HANDLE Pipe, TLineSplitter& Splitter, std::vector<char>& Buffer, bool& Abort) {
+struct TDrained {
+    DWORD Bytes = 0;
+    // False when more output was waiting when the drain stopped.
+    bool CaughtUp = true;
+};
+
+// Where the program's standard output and standard error go, and how we
+// read them back.
+//
+// Preferably a temporary file: under Wine every write into a pipe is a round
+// trip through the Wine server, so a program printing a line per file runs
+// several times slower into a pipe than into a file, whose writes go
+// straight to the disk cache. We follow the file through a handle of our own,
+// with its own position, while the program appends to it. Should no
+// temporary file be possible, an anonymous pipe does the same job.
+class TOutputChannel {
+public:
+    bool OpenFile(SECURITY_ATTRIBUTES& Attributes);
+    bool OpenPipe(SECURITY_ATTRIBUTES& Attributes);
+
+    // The handle the program writes to.
+    HANDLE ProgramEnd() const { return FProgramEnd.get(); }
+
+    // Reads what has arrived, never waiting for more, and hands it to
+    // Splitter. Stops once Abort is set (after the first read) or, for the
+    // file, after about Milliseconds.
+    TDrained Drain(TLineSplitter& Splitter, bool& Abort, DWORD Milliseconds);
+
+    // The last read after the program has ended or is to be stopped.
+    void DrainRest(TLineSplitter& Splitter, bool& Abort);
+
+private:
+    DWORD ReadPipe(TLineSplitter& Splitter, bool& Abort);
+    DWORD ReadFileBlock(TLineSplitter& Splitter, bool& Abort, DWORD Size = FileBlockSize);
+    void ReleaseCarriedCR(TLineSplitter& Splitter, bool& Abort);
+
+    // The file goes away once its last handle is closed: ours, the
+    // program's, and those of programs it started.
+    TOwnedHandle FProgramEnd;
+    TOwnedHandle FOurEnd;
+    bool FIsFile = false;
+    std::vector<char> FBuffer;
+    // Bytes of the file read so far.
+    unsigned long long FPosition = 0;
+    // A CR that ends a full block is held for the next read: a full block
+    // means more output was waiting, so the boundary is our block size, not
+    // a pause of the program, and must not split a CR LF into two line ends.
+    bool FCarriedCR = false;
+    // The last byte read ends a line.
+    bool FAtLineEnd = false;
+};
+
+bool TOutputChannel::OpenFile(SECURITY_ATTRIBUTES& Attributes) {
+    char Temp[MAX_PATH + 1] = {};
+    const DWORD Length = GetTempPathA(sizeof Temp, Temp);
+    if (Length == 0 || Length >= sizeof Temp) return false;
+
+    // A name of our own with CREATE_NEW rather than GetTempFileName: the file
+    // then never exists without its delete-on-close flag, not even for a
+    // moment, and nothing is left behind by a crash.
+    static unsigned Serial = 0;
+    constexpr DWORD Share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    for (int Attempt = 0; Attempt < 16; ++Attempt) {
+        char Name[64];
+        std::snprintf(Name, sizeof Name, "mvcap%lx_%lx_%x.tmp", GetCurrentProcessId(),
+                      GetTickCount(), Serial++);
+        const std::string Path = std::string(Temp) + Name;
+        HANDLE Write = CreateFileA(Path.c_str(), GENERIC_WRITE, Share, &Attributes, CREATE_NEW,
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (Write == INVALID_HANDLE_VALUE) {
+            const DWORD Error = GetLastError();
+            if (Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS) continue;
+            return false;
+        }
+        FProgramEnd.reset(Write);
+        // Not inheritable: only the program's end goes to the program.
+        HANDLE Read = CreateFileA(Path.c_str(), GENERIC_READ, Share, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (Read == INVALID_HANDLE_VALUE) {
+            FProgramEnd.reset();
+            return false;
+        }
+        FOurEnd.reset(Read);
+        FIsFile = true;
+        return true;
+    }
+    return false;
+}
+
+bool TOutputChannel::OpenPipe(SECURITY_ATTRIBUTES& Attributes) {
+    TPipe Pipe;
+    if (!MakePipe(Attributes, Pipe, true)) return false;
+    FOurEnd = std::move(Pipe.Read);
+    FProgramEnd = std::move(Pipe.Write);
+    FIsFile = false;
+    return true;
+}
+
+DWORD TOutputChannel::ReadPipe(TLineSplitter& Splitter, bool& Abort) {
     DWORD Available = 0;
-    if (!PeekNamedPipe(Pipe, nullptr, 0, nullptr, &Available, nullptr) || Available == 0) return 0;
-    if (Buffer.size() < Available) Buffer.resize(Available);
+    if (!PeekNamedPipe(FOurEnd.get(), nullptr, 0, nullptr, &Available, nullptr) || Available == 0)
+        return 0;
+    if (FBuffer.size() < Available) FBuffer.resize(Available);
     DWORD Read = 0;
-    if (!ReadFile(Pipe, Buffer.data(), Available, &Read, nullptr)) Read = 0;
-    Splitter.Append(Buffer.data(), Read, Abort);
+    if (!ReadFile(FOurEnd.get(), FBuffer.data(), Available, &Read, nullptr)) Read = 0;
+    Splitter.Append(FBuffer.data(), Read, Abort);
     return Read;
 }
 
-// How long to wait for the program before looking at the pipe again. Each
-// look costs the writing program time too (under Wine both sides meet in
-// one server), so while output flows we look every few milliseconds and
-// take big reads; only a nearly full pipe is read again at once. A quiet
-// program is looked at less and less often, down to once per polling step.
+// Reads up to Size bytes of the file; returns the number of bytes read.
+DWORD TOutputChannel::ReadFileBlock(TLineSplitter& Splitter, bool& Abort, DWORD Size) {
+    if (FBuffer.size() < Size + 1) FBuffer.resize(Size + 1);
+    const DWORD Carried = FCarriedCR ? 1 : 0;
+    FBuffer[0] = '\r';
+    DWORD Read = 0;
+    if (!ReadFile(FOurEnd.get(), FBuffer.data() + Carried, Size, &Read, nullptr)) Read = 0;
+    FPosition += Read;
+    DWORD Count = Carried + Read;
+    if (Read > 0) FAtLineEnd = FBuffer[Count - 1] == '\r' || FBuffer[Count - 1] == '\n';
+    FCarriedCR = Read == Size && FBuffer[Count - 1] == '\r';
+    if (FCarriedCR) --Count;
+    Splitter.Append(FBuffer.data(), Count, Abort);
+    return Read;
+}
+
+void TOutputChannel::ReleaseCarriedCR(TLineSplitter& Splitter, bool& Abort) {
+    if (!FCarriedCR) return;
+    FCarriedCR = false;
+    Splitter.Append("\r", 1, Abort);
+}
+
+TDrained TOutputChannel::Drain(TLineSplitter& Splitter, bool& Abort, DWORD Milliseconds) {
+    TDrained Drained;
+    if (!FIsFile) {
+        Drained.Bytes = ReadPipe(Splitter, Abort);
+        Drained.CaughtUp = Drained.Bytes < PipeBufferSize / 2;
+        return Drained;
+    }
+    const DWORD Start = GetTickCount();
+    for (;;) {
+        const DWORD Read = ReadFileBlock(Splitter, Abort);
+        Drained.Bytes += Read;
+        Drained.CaughtUp = Read < FileBlockSize;
+        if (Drained.CaughtUp || Abort || GetTickCount() - Start >= Milliseconds) break;
+    }
+    // Nothing follows the CR yet: it ends the data we have, so it ends the
+    // line now, as a CR at the end of any read does.
+    if (Drained.CaughtUp) ReleaseCarriedCR(Splitter, Abort);
+    return Drained;
+}
+
+void TOutputChannel::DrainRest(TLineSplitter& Splitter, bool& Abort) {
+    if (!FIsFile) {
+        ReadPipe(Splitter, Abort);
+        return;
+    }
+    // What the file holds now, and no more: a program it started may still
+    // write into it, and we do not wait for that one (a pipe would not
+    // either).
+    LARGE_INTEGER Size{};
+    const unsigned long long End =
+        GetFileSizeEx(FOurEnd.get(), &Size) ? static_cast<unsigned long long>(Size.QuadPart) : 0;
+    // After an abort the rest of the output is not wanted, but the line our
+    // read cut off is read up to its end, so that it arrives whole, as the
+    // program wrote it. The program may be in the middle of writing it, so
+    // it gets a few milliseconds for that.
+    constexpr DWORD LineRestSize = 4096;
+    constexpr DWORD LineRestLimit = 64 * 1024;
+    constexpr DWORD LineRestMilliseconds = 20;
+    DWORD Block = FileBlockSize;
+    DWORD RestRead = 0;
+    DWORD RestStart = 0;
+    for (;;) {
+        const DWORD Read = ReadFileBlock(Splitter, Abort, Block);
+        if (!Abort) {
+            if (Read < Block || FPosition >= End) break;
+            continue;
+        }
+        if (FAtLineEnd || RestRead >= LineRestLimit) break;
+        if (Block == LineRestSize) {
+            RestRead += Read;
+        } else {
+            Block = LineRestSize;
+            RestStart = GetTickCount();
+        }
+        if (Read < Block) {
+            if (GetTickCount() - RestStart >= LineRestMilliseconds) break;
+            Sleep(1);
+        }
+    }
+    ReleaseCarriedCR(Splitter, Abort);
+}
+
+// How long to wait for the program before looking at its output again.
+// Each look at a pipe costs the writing program time too (under Wine both
+// sides meet in one server), so while output flows we look every few
+// milliseconds and take big reads; output that was not read up yet is read
+// again at once. A quiet program is looked at less and less often, down to
+// once per polling step.
 class TPollPace {
 public:
-    DWORD Next(DWORD BytesRead) {
-        if (BytesRead >= PipeBufferSize / 2)
+    DWORD Next(const TDrained& Drained) {
+        if (!Drained.CaughtUp)
             FWait = 0;
-        else if (BytesRead > 0)
+        else if (Drained.Bytes > 0)
             FWait = FlowingMilliseconds;
         else
             FWait =
@@ -148,17 +334,17 @@ std::int32_t RunCaptured(const std::string& Program, const std::string& Paramete
     bool Abort = false;
 
     // Declared in the reverse of their closing order: process, input pipe,
-    // output pipe.
-    TPipe Output;
+    // output channel.
+    TOutputChannel Output;
     TPipe Input;
     TOwnedHandle Process;
 
-    if (!MakePipe(Security, Output, true)) return -2;
+    if (!Output.OpenFile(Security) && !Output.OpenPipe(Security)) return -2;
     if (UseInputPipe && !MakePipe(Security, Input, false)) return -2;
 
     Startup.hStdInput = UseInputPipe ? Input.Read.get() : GetStdHandle(STD_INPUT_HANDLE);
-    Startup.hStdOutput = Output.Write.get();
-    Startup.hStdError = Output.Write.get();
+    Startup.hStdOutput = Output.ProgramEnd();
+    Startup.hStdError = Output.ProgramEnd();
 
     std::string CommandLine = Program + " " + Parameters;
     PROCESS_INFORMATION Info{};
@@ -173,22 +359,21 @@ std::int32_t RunCaptured(const std::string& Program, const std::string& Paramete
     TLineSplitter Splitter([&OnLine, &OemLineToAnsi](const std::string& Line, bool& LineAbort) {
         OnLine(OemLineToAnsi(Line), LineAbort);
     });
-    std::vector<char> Buffer;
 
     // The idle hook keeps its rhythm of one call per polling step however
-    // often the pipe is looked at.
+    // often the output is looked at.
     TPollPace Pace;
     DWORD LastIdle = GetTickCount();
     DWORD Wait = PollMilliseconds;
     while (WaitForSingleObject(Process.get(), Wait) == WAIT_TIMEOUT && !Abort) {
         const bool WholeStep = Wait == PollMilliseconds;
-        Wait = Pace.Next(DrainPipe(Output.Read.get(), Splitter, Buffer, Abort));
+        Wait = Pace.Next(Output.Drain(Splitter, Abort, PollMilliseconds));
         if (OnIdle && (WholeStep || GetTickCount() - LastIdle >= PollMilliseconds)) {
             LastIdle = GetTickCount();
             OnIdle(nullptr);
         }
     }
-    DrainPipe(Output.Read.get(), Splitter, Buffer, Abort);
+    Output.DrainRest(Splitter, Abort);
     Splitter.Finish(Abort);
 
     if (Abort) {

@@ -22,9 +22,14 @@ using TCapturedIdleEvent = std::function<void(void* Sender)>;
 // the system then does not search for Program, which stays the first word of
 // the command line. Empty: the system searches for Program as usual.
 //
+// The output goes to a temporary file in the system's temp folder, deleted
+// once the last handle to it is closed, and is read back from there as it
+// grows; without such a file, through an anonymous pipe.
+//
 // Returns the program's exit code, -3 when it was stopped by force, -1 when
-// it could not be started, and -2 when OnLine is not set, a pipe cannot be
-// made or the exit code cannot be read. Errors raised by the hooks propagate;
+// it could not be started, and -2 when OnLine is not set, neither the file
+// nor a pipe can be made for the output, the input pipe cannot be made, or
+// the exit code cannot be read. Errors raised by the hooks propagate;
 // every handle is closed on the way out.
 std::int32_t RunCaptured(const std::string& Program, const std::string& Parameters,
                          const std::string& WorkingFolder, const TCapturedLineEvent& OnLine,

@@ -16,6 +16,10 @@
 //   eof MARKER            read standard input to its end, then create the
 //                         file MARKER
 //   touch MARKER          create the file MARKER
+//   stdtype               write the kinds of its standard output and error
+//                         ("disk", "pipe", ...), blank between, and a line end
+//   long LENGTH           write, in one go, a line of LENGTH x characters,
+//                         CR LF, and the line "end" with CR LF
 //
 // Without commands it writes its command line. A watchdog ends it after 30 s
 // so that a failing test leaves no program behind.
@@ -90,7 +94,23 @@ int main(int argc, char** argv) {
     for (int I = 1; I < argc; ++I) {
         const std::string Command = argv[I];
         const char* Arg = I + 1 < argc ? argv[I + 1] : "";
-        if (Command == "cmdline") {
+        if (Command == "stdtype") {
+            const auto Kind = [](DWORD Which) {
+                switch (GetFileType(GetStdHandle(Which))) {
+                case FILE_TYPE_DISK:
+                    return "disk";
+                case FILE_TYPE_PIPE:
+                    return "pipe";
+                case FILE_TYPE_CHAR:
+                    return "char";
+                default:
+                    return "unknown";
+                }
+            };
+            Write(STD_OUTPUT_HANDLE,
+                  std::string(Kind(STD_OUTPUT_HANDLE)) + " " + Kind(STD_ERROR_HANDLE) + "\r\n");
+            continue;
+        } else if (Command == "cmdline") {
             Write(STD_OUTPUT_HANDLE, GetCommandLineA());
             return 0;
         } else if (Command == "cwd" || Command == "self") {
@@ -121,6 +141,10 @@ int main(int argc, char** argv) {
                     Block.clear();
                 }
             }
+        } else if (Command == "long") {
+            std::string Bytes(std::strtoul(Arg, nullptr, 10), 'x');
+            Bytes += "\r\nend\r\n";
+            if (!Write(STD_OUTPUT_HANDLE, Bytes)) return 3;
         } else if (Command == "floodfail") {
             for (unsigned N = 0; Write(STD_OUTPUT_HANDLE, NumberedLine(N)); ++N) {
             }

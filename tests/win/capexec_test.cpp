@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -49,6 +50,71 @@ bool AwaitFile(const std::string& Path, DWORD Milliseconds) {
     }
     return FileExists(Path);
 }
+
+// The system's temp folder, as it was when the tests started.
+const std::string& SystemTemp() {
+    static const std::string Path = [] {
+        char Temp[MAX_PATH + 1] = {};
+        GetTempPathA(sizeof Temp, Temp);
+        return std::string(Temp);
+    }();
+    return Path;
+}
+
+// The files Folder holds whose names match Pattern.
+std::set<std::string> FilesIn(const std::string& Folder, const char* Pattern = "*") {
+    std::set<std::string> Names;
+    WIN32_FIND_DATAA Found;
+    HANDLE Find = FindFirstFileA((Folder + "\\" + Pattern).c_str(), &Found);
+    if (Find == INVALID_HANDLE_VALUE) return Names;
+    do
+        if (!(Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Names.insert(Found.cFileName);
+    while (FindNextFileA(Find, &Found));
+    FindClose(Find);
+    return Names;
+}
+
+// The temporary files that captured output goes to.
+std::set<std::string> OutputFiles() {
+    return FilesIn(SystemTemp(), "mvcap*.tmp");
+}
+
+// Output files go away once the programs writing them have ended.
+bool AwaitNoOutputFiles(DWORD Milliseconds) {
+    for (DWORD Waited = 0; Waited < Milliseconds; Waited += 50) {
+        if (OutputFiles().empty()) return true;
+        Sleep(50);
+    }
+    return OutputFiles().empty();
+}
+
+// While it lives, the temp folder cannot take a file, so output can only
+// travel through a pipe.
+class TTempFolderUnusable {
+public:
+    TTempFolderUnusable() {
+        for (const char* Name : {"TMP", "TEMP"}) {
+            char Value[MAX_PATH + 1] = {};
+            const DWORD Length = GetEnvironmentVariableA(Name, Value, sizeof Value);
+            FSaved.push_back({Name, std::string(Value), Length > 0});
+            SetEnvironmentVariableA(Name, "C:\\no\\such\\temp");
+        }
+    }
+    ~TTempFolderUnusable() {
+        for (const auto& Saved : FSaved)
+            SetEnvironmentVariableA(Saved.Name, Saved.Set ? Saved.Value.c_str() : nullptr);
+    }
+    TTempFolderUnusable(const TTempFolderUnusable&) = delete;
+    TTempFolderUnusable& operator=(const TTempFolderUnusable&) = delete;
+
+private:
+    struct TSaved {
+        const char* Name;
+        std::string Value;
+        bool Set;
+    };
+    std::vector<TSaved> FSaved;
+};
 
 // A fresh empty folder under the temp folder, removed with what it holds.
 class TTempFolder {
@@ -124,7 +190,10 @@ protected:
         FHandles = OpenHandles();
         ASSERT_FALSE(FHandles.empty());
     }
-    void TearDown() override { EXPECT_EQ(OpenHandles(), FHandles) << "handles leaked"; }
+    void TearDown() override {
+        EXPECT_EQ(OpenHandles(), FHandles) << "handles leaked";
+        EXPECT_TRUE(AwaitNoOutputFiles(10000)) << "output file left in the temp folder";
+    }
 
 private:
     std::set<std::uintptr_t> FHandles;
@@ -142,12 +211,27 @@ void PrintTo(const TOutputCase& Case, std::ostream* Out) {
     *Out << Case.Name;
 }
 
-class CapExecOutput : public CapExec, public testing::WithParamInterface<TOutputCase> {};
+class CapExecOutput : public CapExec, public testing::WithParamInterface<TOutputCase> {
+protected:
+    void ExpectOutput() {
+        const TRun Outcome = RunChild(GetParam().Parameters, GetParam().UseInputPipe);
+        EXPECT_EQ(Outcome.Lines, GetParam().Lines);
+        EXPECT_EQ(Outcome.Result, GetParam().Result);
+    }
+};
 
 TEST_P(CapExecOutput, DeliversLinesAndExitCode) {
-    const TRun Outcome = RunChild(GetParam().Parameters, GetParam().UseInputPipe);
-    EXPECT_EQ(Outcome.Lines, GetParam().Lines);
-    EXPECT_EQ(Outcome.Result, GetParam().Result);
+    ExpectOutput();
+}
+
+// The same through the pipe that stands in when no temporary file can be
+// made.
+class CapExecOutputByPipe : public CapExecOutput {
+    TTempFolderUnusable FNoTempFolder;
+};
+
+TEST_P(CapExecOutputByPipe, DeliversLinesAndExitCode) {
+    ExpectOutput();
 }
 
 const TOutputCase OutputCases[] = {
@@ -157,6 +241,12 @@ const TOutputCase OutputCases[] = {
     {"LastLineWithoutEnd", "out a%0D%0Alast", false, {"a", "last"}, 0},
     {"LastLineAfterPause", "out a%0A sleep 200 out last", false, {"a", "last"}, 0},
     {"StandardErrorToo", "out o%0A err e%0A out p", false, {"o", "e", "p"}, 0},
+    // Both go to one place with one position: neither overwrites the other.
+    {"StandardErrorInTurns",
+     "out 1%0D%0A err 2%0D%0A out 3 err 4%0D%0A out 5%0D%0A err 6",
+     false,
+     {"1", "2", "34", "5", "6"},
+     0},
     {"CrLfCrIsOneTerminator", "out a%0D%0A%0Db%0A", false, {"a", "b"}, 0},
     // The CR ends one read, the LF starts the next: an extra empty line.
     {"CrEndingARead", "out a%0D sleep 300 out %0Ab%0A", false, {"a", "", "b"}, 0},
@@ -169,6 +259,69 @@ const TOutputCase OutputCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, CapExecOutput, testing::ValuesIn(OutputCases),
                          [](const auto& Info) { return std::string(Info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Table, CapExecOutputByPipe, testing::ValuesIn(OutputCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+struct TChannelCase {
+    const char* Name;
+    bool TempFolderUsable;
+    // What the program's standard output and error are.
+    const char* Kinds;
+    std::size_t TempFilesDuringRun;
+};
+
+void PrintTo(const TChannelCase& Case, std::ostream* Out) {
+    *Out << Case.Name;
+}
+
+class CapExecChannel : public CapExec, public testing::WithParamInterface<TChannelCase> {};
+
+// The output goes to one file in the system's temp folder (never the
+// working folder, which is the installation folder when unrar runs),
+// deleted when the call is over; without a usable temp folder, to a pipe.
+TEST_P(CapExecChannel, OutputTravelsThroughTempFileOrPipe) {
+    TTempFolder Work("channel");
+    std::optional<TTempFolderUnusable> NoTempFolder;
+    if (!GetParam().TempFolderUsable) NoTempFolder.emplace();
+    std::vector<std::string> Lines;
+    std::size_t TempFiles = 99, WorkFiles = 99;
+    const std::int32_t Result = RunCaptured(
+        Child(), "stdtype", Work.Path(),
+        [&](const std::string& Line, bool&) {
+            Lines.push_back(Line);
+            TempFiles = OutputFiles().size();
+            WorkFiles = FilesIn(Work.Path()).size();
+        },
+        nullptr, false);
+    EXPECT_EQ(Result, 0);
+    EXPECT_EQ(Lines, std::vector<std::string>{GetParam().Kinds});
+    EXPECT_EQ(TempFiles, GetParam().TempFilesDuringRun);
+    EXPECT_EQ(WorkFiles, 0u);
+    EXPECT_TRUE(OutputFiles().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CapExecChannel,
+                         testing::Values(TChannelCase{"TempFile", true, "disk disk", 1},
+                                         TChannelCase{"PipeWithoutTempFolder", false, "pipe pipe",
+                                                      0}),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+class CapExecLongLine : public CapExec, public testing::WithParamInterface<unsigned> {};
+
+// One write bigger than any single read, with its CR as the last byte of a
+// read and the LF as the first of the next: the CR LF still ends one line,
+// as it would had the whole write been read at once.
+TEST_P(CapExecLongLine, CrLfAcrossReadsEndsOneLine) {
+    const TRun Outcome = RunChild("long " + std::to_string(GetParam()));
+    EXPECT_EQ(Outcome.Result, 0);
+    ASSERT_EQ(Outcome.Lines.size(), 2u);
+    EXPECT_EQ(Outcome.Lines[0], std::string(GetParam(), 'x'));
+    EXPECT_EQ(Outcome.Lines[1], "end");
+}
+
+// The CR falls on the last byte of 64 KB, 256 KB, 1 MB and 4 MB.
+INSTANTIATE_TEST_SUITE_P(Table, CapExecLongLine,
+                         testing::Values(65535u, 262143u, 1048575u, 4194303u));
 
 // The command line is "Program Parameters" exactly, one blank between even
 // when there are no parameters.
@@ -335,6 +488,48 @@ TEST_F(CapExec, AbortDuringFlood) {
     EXPECT_LT(Lines, 100000u) << "the program was not stopped";
 }
 
+struct TFloodAbortCase {
+    const char* Name;
+    unsigned AbortAt;
+    bool UseInputPipe;
+};
+
+void PrintTo(const TFloodAbortCase& Case, std::ostream* Out) {
+    *Out << Case.Name;
+}
+
+class CapExecFloodAbort : public CapExec, public testing::WithParamInterface<TFloodAbortCase> {};
+
+// An abort in the middle of a flood: the program (which then keeps still)
+// is stopped, and the lines up to the abort and the few read with them
+// arrive whole and in order, none lost, none repeated, none cut off.
+TEST_P(CapExecFloodAbort, StopsWithWholeLinesInOrder) {
+    unsigned Lines = 0;
+    std::string Wrong;
+    const std::int32_t Result = RunCaptured(
+        Child(), "flood 200000 sleep 20000 exit 5", "",
+        [&](const std::string& Line, bool& Abort) {
+            char Head[16];
+            std::snprintf(Head, sizeof(Head), "%08u ", Lines);
+            const std::string Expected =
+                Head + std::string(69, static_cast<char>('a' + Lines % 26));
+            if (Wrong.empty() && Line != Expected) Wrong = std::to_string(Lines) + ": " + Line;
+            if (Lines++ == GetParam().AbortAt) Abort = true;
+        },
+        nullptr, GetParam().UseInputPipe);
+    EXPECT_EQ(Result, -3);
+    EXPECT_EQ(Wrong, "");
+    EXPECT_GT(Lines, GetParam().AbortAt);
+    EXPECT_LT(Lines, GetParam().AbortAt + 50000) << "reading went on after the abort";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CapExecFloodAbort,
+                         testing::Values(TFloodAbortCase{"FirstLine", 0, false},
+                                         TFloodAbortCase{"Early", 5000, false},
+                                         TFloodAbortCase{"MidwayInputPipe", 60000, true},
+                                         TFloodAbortCase{"Late", 150000, false}),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
 struct TStartFailure {
     const char* Name;
     std::string Program;
@@ -380,10 +575,20 @@ TEST_F(CapExec, HookErrorClosesPipes) {
         std::runtime_error);
     EXPECT_TRUE(AwaitFile(Folder / "eof", 10000)) << "program never saw the end of its input";
 
-    EXPECT_THROW(
-        RunCaptured(Child(), "floodfail " + (Folder / "broken"), "", Throwing, nullptr, false),
-        std::runtime_error);
+    {
+        TTempFolderUnusable OutputByPipe;
+        EXPECT_THROW(
+            RunCaptured(Child(), "floodfail " + (Folder / "broken"), "", Throwing, nullptr, false),
+            std::runtime_error);
+    }
     EXPECT_TRUE(AwaitFile(Folder / "broken", 10000)) << "program never saw its output closed";
+
+    // Output into a file never holds the program up: it writes on to its
+    // end, and the file goes with it.
+    EXPECT_THROW(RunCaptured(Child(), "flood 50000 touch " + (Folder / "flooded"), "", Throwing,
+                             nullptr, false),
+                 std::runtime_error);
+    EXPECT_TRUE(AwaitFile(Folder / "flooded", 10000)) << "program held up by its output";
 
     const auto ThrowingIdle = [](void*) { throw std::runtime_error("idle"); };
     EXPECT_THROW(
