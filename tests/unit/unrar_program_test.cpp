@@ -12,8 +12,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -132,7 +134,10 @@ long PeakMemoryKb(pid_t pid) {
     return isProgram ? peak : 0;
 }
 
-TRunResult RunUnrar(const std::vector<std::string>& args, const fs::path& folder) {
+// With fileSizeLimit set, the child may write no file larger than that: a
+// disk that fills up, without filling up the test machine's disk.
+TRunResult RunUnrar(const std::vector<std::string>& args, const fs::path& folder,
+                    rlim_t fileSizeLimit = RLIM_INFINITY) {
     fs::path outPath = folder / "stdout.txt", errPath = folder / "stderr.txt";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -149,7 +154,23 @@ TRunResult RunUnrar(const std::vector<std::string>& args, const fs::path& folder
     argv.push_back(nullptr);
     TRunResult result;
     pid_t pid = 0;
-    if (posix_spawn(&pid, UNRAR_PROGRAM, &actions, nullptr, argv.data(), environ) == 0) {
+    // The child inherits the limit and the ignored signal, so a write past
+    // the limit fails with an error instead of killing it.
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    void (*savedHandler)(int) = SIG_DFL;
+    if (fileSizeLimit != RLIM_INFINITY) {
+        struct rlimit limited = saved;
+        limited.rlim_cur = fileSizeLimit;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        savedHandler = signal(SIGXFSZ, SIG_IGN);
+    }
+    int spawned = posix_spawn(&pid, UNRAR_PROGRAM, &actions, nullptr, argv.data(), environ);
+    if (fileSizeLimit != RLIM_INFINITY) {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, savedHandler);
+    }
+    if (spawned == 0) {
         int status = 0;
         for (;;) {
             pid_t done = waitpid(pid, &status, WNOHANG);
@@ -300,6 +321,340 @@ TEST_F(UnrarProgram, WritesEveryFileLineInOrder) {
         }
     }
 }
+
+// Archives the extraction streams through in pieces: decompression runs
+// ahead of the writer in chunks, so files, headers and gzip members fall
+// across chunk and input-block boundaries at every possible place.
+struct TArchiveImage {
+    std::string Bytes;                                      // what data.arc holds
+    std::vector<std::pair<std::string, std::string>> Files; // in archive order
+};
+
+std::string TextBytes(size_t size, uint32_t seed) {
+    static const char* const words[] = {"setup ", "control ", "folder\r\n", "a ", "registry "};
+    std::string text;
+    uint64_t state = seed;
+    while (text.size() < size) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        text += words[(state >> 40) % 5];
+    }
+    text.resize(size);
+    return text;
+}
+
+// Built by appending: GCC 12 warns falsely about literal + to_string here.
+std::string Numbered(const char* prefix, size_t number) {
+    std::string name = prefix;
+    name += std::to_string(number);
+    return name;
+}
+
+TTarBuilder TarOf(std::vector<std::pair<std::string, std::string>>& files) {
+    TTarBuilder tar;
+    for (const auto& [name, content] : files)
+        tar.File(name, content);
+    tar.End();
+    return tar;
+}
+
+TArchiveImage ManySmallFiles(size_t count, size_t maxSize) {
+    TArchiveImage image;
+    for (size_t i = 0; i < count; ++i) {
+        size_t size = (i * 7919) % maxSize; // 0 included
+        image.Files.emplace_back(Numbered("d", i % 37) + Numbered("/f", i),
+                                 i % 3 ? TextBytes(size, uint32_t(i))
+                                       : NoiseBytes(size, uint32_t(i)));
+    }
+    image.Bytes = TTarBuilder::Gzip(TarOf(image.Files).Data);
+    return image;
+}
+
+// Small files, then one large incompressible file, then one more.
+TArchiveImage SmallThenLarge(size_t smallCount, size_t largeSize) {
+    TArchiveImage image;
+    for (size_t i = 0; i < smallCount; ++i)
+        image.Files.emplace_back(Numbered("small/s", i), NoiseBytes(1000, uint32_t(i)));
+    image.Files.emplace_back("large.bin", NoiseBytes(largeSize, 99));
+    image.Files.emplace_back("after.txt", "after");
+    image.Bytes = TTarBuilder::Gzip(TarOf(image.Files).Data);
+    return image;
+}
+
+std::vector<std::string> ListedFiles(const std::string& out) {
+    std::vector<std::string> listed;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("Extracting  ", 0) == 0) listed.push_back(line.substr(12));
+    }
+    return listed;
+}
+
+std::string Shown(std::string name) {
+    for (char& c : name)
+        if (c == '/') c = Sep[0];
+    return name;
+}
+
+struct TStreamCase {
+    const char* Name;
+    TArchiveImage (*Make)();
+};
+
+const TStreamCase StreamCases[] = {
+    {"ManySmallFilesOfEverySize", [] { return ManySmallFiles(4000, 1500); }},
+    {"FileSpanningManyChunks",
+     [] {
+         // Text inflates to whole chunks from little input; noise needs
+         // many input blocks per chunk. The size is no multiple of 512.
+         TArchiveImage image;
+         image.Files.emplace_back("before.txt", "before");
+         image.Files.emplace_back("big/spanning.bin",
+                                  TextBytes(6 << 20, 1) + NoiseBytes((6 << 20) + 333, 2));
+         image.Files.emplace_back("after.txt", "after");
+         image.Bytes = TTarBuilder::Gzip(TarOf(image.Files).Data);
+         return image;
+     }},
+    {"GzipMemberEndingInsideAFile",
+     [] {
+         TArchiveImage image;
+         image.Files.emplace_back("a.bin", NoiseBytes(300000, 3));
+         image.Files.emplace_back("b.txt", TextBytes(70000, 4));
+         std::string tar = TarOf(image.Files).Data;
+         const size_t cut = 512 + 150001;
+         image.Bytes = TTarBuilder::Gzip(tar.substr(0, cut)) + TTarBuilder::Gzip(tar.substr(cut));
+         return image;
+     }},
+    {"UncompressedTar",
+     [] {
+         TArchiveImage image = ManySmallFiles(500, 3000);
+         image.Bytes = TarOf(image.Files).Data;
+         return image;
+     }},
+};
+
+void PrintTo(const TStreamCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class UnrarStreaming : public UnrarProgram, public testing::WithParamInterface<TStreamCase> {};
+
+TEST_P(UnrarStreaming, WritesEveryFileWholeAndListsItInOrder) {
+    TArchiveImage image = GetParam().Make();
+    auto result = Extract(Archive(image.Bytes));
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(result.Err, "");
+    std::vector<std::string> expected;
+    for (const auto& [name, content] : image.Files) {
+        expected.push_back(Shown(name));
+        ASSERT_EQ(ReadFile(Dest / name), content) << name;
+    }
+    EXPECT_EQ(ListedFiles(result.Out), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, UnrarStreaming, testing::ValuesIn(StreamCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// Damage found part-way, possibly while the writer is still busy with
+// earlier files: what was listed is complete, nothing else is left behind.
+struct TDamageCase {
+    const char* Name;
+    TArchiveImage (*Make)();
+    size_t MinListed, MaxListed;
+};
+
+// The gzip form of the first size bytes of an archive, cut off right after
+// them: it inflates to exactly those bytes and then ends too early.
+std::string GzipCutAt(const std::string& tar, size_t size) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&z, uLong(size)) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(tar.data()));
+    z.avail_in = uInt(size);
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    EXPECT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// Each small file below takes a header and two data blocks.
+constexpr size_t SmallEntry = 1536;
+
+const TDamageCase DamageCases[] = {
+    {"CutInsideALargeFile",
+     [] {
+         TArchiveImage image = SmallThenLarge(300, 6 << 20);
+         image.Bytes = GzipCutAt(TarOf(image.Files).Data, 300 * SmallEntry + 512 + (3 << 20));
+         return image;
+     },
+     300, 300},
+    {"CutAmongSmallFilesFarBehindTheWriter",
+     [] {
+         // The cut lies in file 2000's data, megabytes after the first
+         // files: decompression meets it long before the writer does.
+         TArchiveImage image = SmallThenLarge(3000, 1000);
+         image.Bytes = GzipCutAt(TarOf(image.Files).Data, 2000 * SmallEntry + 700);
+         return image;
+     },
+     2000, 2000},
+    {"CutInTheGzipTrailer",
+     [] {
+         // Every file is whole; only the check values are missing.
+         TArchiveImage image = SmallThenLarge(200, 2 << 20);
+         image.Bytes.resize(image.Bytes.size() - 4);
+         return image;
+     },
+     202, 202},
+    {"BadHeaderAfterManyFiles",
+     [] {
+         TArchiveImage image;
+         for (int i = 0; i < 1000; ++i)
+             image.Files.emplace_back(Numbered("h/f", size_t(i)), NoiseBytes(600, uint32_t(i)));
+         std::string tar = TarOf(image.Files).Data;
+         tar[700 * SmallEntry + 5] ^= 0x04;
+         image.Bytes = TTarBuilder::Gzip(tar);
+         return image;
+     },
+     700, 700},
+};
+
+void PrintTo(const TDamageCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class UnrarDamagedStream : public UnrarProgram, public testing::WithParamInterface<TDamageCase> {};
+
+TEST_P(UnrarDamagedStream, KeepsOnlyTheFilesItListed) {
+    TArchiveImage image = GetParam().Make();
+    auto result = Extract(Archive(image.Bytes));
+    EXPECT_EQ(result.ExitCode, 3) << result.Err;
+    EXPECT_NE(result.Err.find("unrar: "), std::string::npos);
+    auto listed = ListedFiles(result.Out);
+    EXPECT_GE(listed.size(), GetParam().MinListed);
+    EXPECT_LE(listed.size(), GetParam().MaxListed);
+    EXPECT_NE(result.Out.find("Finished with errors: " + std::to_string(listed.size()) + " files"),
+              std::string::npos)
+        << result.Out.substr(result.Out.size() > 300 ? result.Out.size() - 300 : 0);
+    for (size_t i = 0; i < image.Files.size(); ++i) {
+        const auto& [name, content] = image.Files[i];
+        if (i < listed.size()) {
+            ASSERT_EQ(listed[i], Shown(name));
+            ASSERT_EQ(ReadFile(Dest / name), content) << name;
+        } else {
+            ASSERT_FALSE(fs::exists(Dest / name)) << name << " left behind";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, UnrarDamagedStream, testing::ValuesIn(DamageCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// Folders already on disk, or something else in their place.
+struct TFolderCase {
+    const char* Name;
+    void (*Prepare)(const fs::path& root, const fs::path& dest);
+    int ExitCode;
+    const char* Message; // on standard error; empty: none
+};
+
+const TFolderCase FolderCases[] = {
+    {"FoldersAlreadyThere",
+     [](const fs::path&, const fs::path& dest) { fs::create_directories(dest / "a" / "b"); }, 0,
+     ""},
+    {"FileWhereAFolderGoes",
+     [](const fs::path&, const fs::path& dest) {
+         fs::create_directories(dest);
+         WriteFile(dest / "a", "a file");
+     },
+     9, "a file of that name exists"},
+    {"FileWhereAnInnerFolderGoes",
+     [](const fs::path&, const fs::path& dest) {
+         fs::create_directories(dest / "a");
+         WriteFile(dest / "a" / "b", "a file");
+     },
+     9, "a file of that name exists"},
+#ifndef _WIN32
+    {"LinkToNowhereWhereAFolderGoes",
+     [](const fs::path& root, const fs::path& dest) {
+         fs::create_directories(dest);
+         fs::create_directory_symlink(root / "nowhere", dest / "a");
+     },
+     9, "not followed"},
+#endif
+};
+
+void PrintTo(const TFolderCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class UnrarFolders : public UnrarProgram, public testing::WithParamInterface<TFolderCase> {};
+
+TEST_P(UnrarFolders, ExtractsIntoThemOrRefusesThatEntryOnly) {
+    GetParam().Prepare(Root, Dest);
+    TTarBuilder tar;
+    tar.Dir("a/");
+    tar.File("a/b/c/deep.txt", "deep");
+    tar.File("ok.txt", "ok");
+    tar.End();
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+    EXPECT_EQ(result.ExitCode, GetParam().ExitCode) << result.Err;
+    EXPECT_EQ(ReadFile(Dest / "ok.txt"), "ok");
+    if (GetParam().ExitCode == 0) {
+        EXPECT_EQ(result.Err, "");
+        EXPECT_EQ(ReadFile(Dest / "a/b/c/deep.txt"), "deep");
+        EXPECT_NE(result.Out.find("Creating    a" + Eol), std::string::npos) << result.Out;
+    } else {
+        EXPECT_NE(result.Err.find(GetParam().Message), std::string::npos) << result.Err;
+        EXPECT_FALSE(fs::exists(Dest / "a/b/c/deep.txt"));
+        EXPECT_FALSE(fs::exists(Root / "nowhere"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Destinations, UnrarFolders, testing::ValuesIn(FolderCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+#ifndef _WIN32
+// A disk that fills up: the file being written goes, the run stops at once
+// with a write error, and what was extracted before stays.
+struct TWriteErrorCase {
+    const char* Name;
+    TArchiveImage (*Make)();
+    size_t Listed;
+};
+
+const TWriteErrorCase WriteErrorCases[] = {
+    {"OnTheFirstFile", [] { return SmallThenLarge(0, 3 << 20); }, 0},
+    {"AfterManySmallFiles", [] { return SmallThenLarge(800, 3 << 20); }, 800},
+};
+
+void PrintTo(const TWriteErrorCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class UnrarWriteError : public UnrarProgram, public testing::WithParamInterface<TWriteErrorCase> {};
+
+TEST_P(UnrarWriteError, RemovesThePartialFileAndStops) {
+    TArchiveImage image = GetParam().Make();
+    fs::path archive = Archive(image.Bytes);
+    auto result =
+        RunUnrar({"x", "-o+", "-y", archive.string(), Dest.string() + Sep}, Root, 1 << 20);
+    EXPECT_EQ(result.ExitCode, 5) << result.Err;
+    EXPECT_NE(result.Err.find("write error in "), std::string::npos) << result.Err;
+    auto listed = ListedFiles(result.Out);
+    ASSERT_EQ(listed.size(), GetParam().Listed);
+    for (size_t i = 0; i < listed.size(); ++i)
+        EXPECT_EQ(ReadFile(Dest / image.Files[i].first), image.Files[i].second);
+    EXPECT_FALSE(fs::exists(Dest / "large.bin"));
+    EXPECT_FALSE(fs::exists(Dest / "after.txt"));
+    EXPECT_NE(result.Out.find("Finished with errors: " + std::to_string(listed.size()) + " files"),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, UnrarWriteError, testing::ValuesIn(WriteErrorCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+#endif
 
 TEST_F(UnrarProgram, KeepsModificationTimes) {
     TTarBuilder tar;

@@ -156,17 +156,19 @@ bool TRun::EnsureFolders(const std::vector<std::string>& parts, size_t count) {
         if (i) path += fs::Separator;
         path += parts[i];
         if (FKnownFolders.count(path)) continue;
+        // Most folders of an archive are new: creating first and looking
+        // only when that fails saves a system call per folder.
+        std::string error;
+        if (fs::MakeDirectory(path, error)) {
+            FKnownFolders.insert(path);
+            continue;
+        }
         switch (fs::Probe(path)) {
         case fs::TKind::Directory:
             break;
-        case fs::TKind::Missing: {
-            std::string error;
-            if (!fs::MakeDirectory(path, error) && fs::Probe(path) != fs::TKind::Directory) {
-                Error(ecCreate, "cannot create folder " + path + ": " + error);
-                return false;
-            }
-            break;
-        }
+        case fs::TKind::Missing:
+            Error(ecCreate, "cannot create folder " + path + ": " + error);
+            return false;
         case fs::TKind::Link:
             // Following it could put files outside the destination.
             Error(ecCreate, "cannot create " + path + ": it is a link, not followed");
@@ -214,7 +216,10 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
     }
     file.SetTime(entry.MTime);
     if (!file.Close()) {
+        // Some file systems report a failed write only on closing: the
+        // file is then incomplete and must not stay.
         Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
+        fs::RemoveFile(path);
         return;
     }
     ++FFiles;
