@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -69,10 +71,17 @@ public:
         for (int Byte = 0; Byte < 256; ++Byte)
             FTable[Byte] = static_cast<char>(Byte);
         OemToCharBuffA(FTable, FTable, sizeof FTable);
+        FAsciiUnchanged = true;
+        for (int Byte = 0; Byte < 0x80; ++Byte)
+            FAsciiUnchanged = FAsciiUnchanged && FTable[Byte] == static_cast<char>(Byte);
     }
 
-    // The converted copy of Line, valid until the next call.
+    // The converted copy of Line (or Line itself, when the conversion would
+    // not change it), valid until the next call.
     const std::string& operator()(const std::string& Line) {
+        // Console tools mostly print plain ASCII, which the table leaves as
+        // it is: such a line is passed on without a copy.
+        if (FAsciiUnchanged && IsAscii(Line)) return Line;
         FConverted.assign(Line);
         if (FConverted.empty()) return FConverted;
         if (FByTable) {
@@ -86,7 +95,25 @@ public:
     }
 
 private:
+    // No byte of Text has its high bit set; looks at a word at a time.
+    static bool IsAscii(const std::string& Text) {
+        using TWord = std::size_t;
+        constexpr TWord Highs = ~TWord(0) / 255 * 0x80;
+        const char* First = Text.data();
+        const char* const Last = First + Text.size();
+        TWord Seen = 0;
+        for (; Last - First >= static_cast<std::ptrdiff_t>(sizeof(TWord)); First += sizeof(TWord)) {
+            TWord Word;
+            std::memcpy(&Word, First, sizeof Word);
+            Seen |= Word;
+        }
+        for (; First != Last; ++First)
+            Seen |= static_cast<unsigned char>(*First);
+        return (Seen & Highs) == 0;
+    }
+
     bool FByTable = false;
+    bool FAsciiUnchanged = false;
     char FTable[256] = {};
     std::string FConverted;
 };

@@ -123,6 +123,47 @@ TEST(LineSplitter, ReadSizeDoesNotChangeLines) {
     }
 }
 
+struct TFillerCase {
+    const char* Name;
+    char Filler;
+};
+
+void PrintTo(const TFillerCase& Case, std::ostream* Out) {
+    *Out << Case.Name;
+}
+
+class LineSplitterScan : public testing::TestWithParam<TFillerCase> {};
+
+// The search for a line end looks at several bytes at a time: a CR or an LF
+// is found at every offset from the start of a line, whatever the line's
+// place in the read, and bytes that differ from CR or LF in one bit, or
+// only in the high bit, end no line.
+TEST_P(LineSplitterScan, FindsLineEndAtEveryOffset) {
+    for (const char End : {'\r', '\n'})
+        for (std::size_t Skew = 0; Skew < 8; ++Skew)
+            for (std::size_t Length = 0; Length < 40; ++Length) {
+                const std::string Lead(Skew, 'a');
+                const std::string Line(Length, GetParam().Filler);
+                const std::string Read = Lead + "\n" + Line + End + "z\n";
+                std::vector<std::string> Got;
+                TLineSplitter Splitter(
+                    [&](const std::string& Text, bool&) { Got.push_back(Text); });
+                bool Abort = false;
+                Splitter.Append(Read.data(), Read.size(), Abort);
+                Splitter.Finish(Abort);
+                ASSERT_EQ(Got, (std::vector<std::string>{Lead, Line, "z"}))
+                    << "end " << int(End) << ", skew " << Skew << ", length " << Length;
+            }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LineSplitterScan,
+    testing::Values(TFillerCase{"Letters", 'x'}, TFillerCase{"Nul", '\0'},
+                    TFillerCase{"HighCR", '\x8d'}, TFillerCase{"HighLF", '\x8a'},
+                    TFillerCase{"FormFeed", '\x0c'}, TFillerCase{"ShiftOut", '\x0e'},
+                    TFillerCase{"VerticalTab", '\x0b'}, TFillerCase{"AllBits", '\xff'}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
 TEST(LineSplitter, HookErrorLeavesNoLineToRepeat) {
     std::vector<std::string> Got;
     bool Throw = true;
