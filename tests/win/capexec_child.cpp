@@ -20,6 +20,9 @@
 //                         ("disk", "pipe", ...), blank between, and a line end
 //   long LENGTH           write, in one go, a line of LENGTH x characters,
 //                         CR LF, and the line "end" with CR LF
+//   later MS TEXT         start a copy of itself on the same standard
+//                         handles that waits MS milliseconds and then writes
+//                         TEXT, and go on without waiting for it
 //
 // Without commands it writes its command line. A watchdog ends it after 30 s
 // so that a failing test leaves no program behind.
@@ -145,6 +148,23 @@ int main(int argc, char** argv) {
             std::string Bytes(std::strtoul(Arg, nullptr, 10), 'x');
             Bytes += "\r\nend\r\n";
             if (!Write(STD_OUTPUT_HANDLE, Bytes)) return 3;
+        } else if (Command == "later") {
+            const char* Text = I + 1 < argc ? argv[++I] : "";
+            char Self[MAX_PATH] = {};
+            GetModuleFileNameA(nullptr, Self, MAX_PATH);
+            std::string CommandLine = std::string("\"") + Self + "\" sleep " + Arg + " out " + Text;
+            STARTUPINFOA Startup{};
+            Startup.cb = sizeof Startup;
+            Startup.dwFlags = STARTF_USESTDHANDLES;
+            Startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            Startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+            Startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+            PROCESS_INFORMATION Info{};
+            if (!CreateProcessA(Self, CommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                nullptr, &Startup, &Info))
+                return 91;
+            CloseHandle(Info.hThread);
+            CloseHandle(Info.hProcess);
         } else if (Command == "floodfail") {
             for (unsigned N = 0; Write(STD_OUTPUT_HANDLE, NumberedLine(N)); ++N) {
             }

@@ -306,6 +306,24 @@ INSTANTIATE_TEST_SUITE_P(Table, CapExecChannel,
                                                       0}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
+class CapExecLaterOutput : public CapExec, public testing::WithParamInterface<bool> {};
+
+// A program that leaves behind a program of its own writing on its output:
+// the call ends with the first program and its lines; what the other one
+// writes later is not waited for. The output file goes once both are gone.
+TEST_P(CapExecLaterOutput, EndsWithTheProgramItStarted) {
+    std::optional<TTempFolderUnusable> NoTempFolder;
+    if (!GetParam()) NoTempFolder.emplace();
+    const TRun Outcome = RunChild("out early%0D%0A later 1500 late%0D%0A exit 6");
+    EXPECT_EQ(Outcome.Result, 6);
+    EXPECT_EQ(Outcome.Lines, std::vector<std::string>{"early"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CapExecLaterOutput, testing::Values(true, false),
+                         [](const auto& Info) {
+                             return std::string(Info.param ? "TempFile" : "Pipe");
+                         });
+
 class CapExecLongLine : public CapExec, public testing::WithParamInterface<unsigned> {};
 
 // One write bigger than any single read, with its CR as the last byte of a
