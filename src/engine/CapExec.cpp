@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -181,10 +180,12 @@ bool TOutputChannel::OpenFile(SECURITY_ATTRIBUTES& Attributes) {
     static unsigned Serial = 0;
     constexpr DWORD Share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     for (int Attempt = 0; Attempt < 16; ++Attempt) {
-        char Name[64];
-        std::snprintf(Name, sizeof Name, "mvcap%lx_%lx_%x.tmp", GetCurrentProcessId(),
-                      GetTickCount(), Serial++);
-        const std::string Path = std::string(Temp) + Name;
+        // Formatted without printf, which would bring the C99 printf into
+        // the setup program.
+        const std::string Path = std::string(Temp) + "mvcap" +
+                                 std::to_string(GetCurrentProcessId()) + "_" +
+                                 std::to_string(GetTickCount()) + "_" + std::to_string(Serial++) +
+                                 ".tmp";
         HANDLE Write = CreateFileA(Path.c_str(), GENERIC_WRITE, Share, &Attributes, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (Write == INVALID_HANDLE_VALUE) {
