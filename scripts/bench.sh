@@ -95,7 +95,7 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 run_wine() { wine "$@"; }
 
 if wants capture; then
-    echo "== capture: 20 MB as 80-byte lines, RunCaptured vs output to NUL (under Wine) =="
+    echo "== capture: 20 MB as 80-byte lines, RunCaptured vs output to NUL (capture-f: vs output to a plain file) (under Wine) =="
     collect < <(run_wine "$WIN/bench/bench_capture.exe" "$(winpath "$WIN/bench/bench_child.exe")" \
         20971520 "$RUNS")
 fi
