@@ -1,0 +1,10 @@
+# The setup program is built for size: library parts that once made up a
+# third of it must not come back unnoticed (a single snprintf or
+# std::runtime_error brings them). The link map names every archive member
+# the linker took.
+if(NOT WIN32 OR MORVANE_FUZZ OR NOT MORVANE_SETUP_MAP)
+    return()
+endif()
+add_test(NAME app_parts
+         COMMAND ${CMAKE_COMMAND} -D MAP=${MORVANE_SETUP_MAP}
+                 -P ${CMAKE_CURRENT_LIST_DIR}/scripts/app_parts_check.cmake)

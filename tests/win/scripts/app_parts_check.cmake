@@ -1,0 +1,34 @@
+# Fails when the setup program's link map shows one of the heavy library
+# parts, naming it and what pulled it in.
+#   cmake -D MAP=<MorvaneSetup.map> -P app_parts_check.cmake
+if(NOT EXISTS "${MAP}")
+    message(FATAL_ERROR "no link map at ${MAP}")
+endif()
+file(READ "${MAP}" Map)
+string(FIND "${Map}" "Archive member included" Start)
+string(FIND "${Map}" "Discarded input sections" End)
+if(Start EQUAL -1 OR End EQUAL -1)
+    message(FATAL_ERROR "${MAP} does not look like a link map")
+endif()
+math(EXPR Length "${End} - ${Start}")
+string(SUBSTRING "${Map}" ${Start} ${Length} Members)
+
+# The second string implementation and what drags it in (the standard error
+# classes and the library's throw helpers), and MinGW's C99 printf (whose
+# members carry a prefix of their archive's).
+set(Heavy "\\(cow-stdexcept\\.o\\)" "\\(cow-string-inst\\.o\\)" "\\(string-inst\\.o\\)"
+          "\\(functexcept\\.o\\)" "\\(random\\.o\\)" "-mingw_pformat\\.o\\)"
+          "-mingw_vsnprintf\\.o\\)")
+set(Found "")
+foreach(Part ${Heavy})
+    string(REGEX MATCH "[^\n]*${Part}[^\n]*(\n[ \t]+[^\n]*)?" Hit "${Members}")
+    if(Hit)
+        string(REGEX REPLACE "[ \t\n]+" " " Hit "${Hit}")
+        string(APPEND Found "\n  ${Hit}")
+    endif()
+endforeach()
+if(Found)
+    message(FATAL_ERROR "MorvaneSetup.exe links parts it was trimmed of "
+                        "(member, then what pulled it in):${Found}")
+endif()
+message(STATUS "none of the trimmed parts is linked")
