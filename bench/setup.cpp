@@ -210,22 +210,19 @@ int Drive(const std::string& Peer, const std::string& Work, int Runs) {
             PeerOut.push_back(Timed("\"" + PeerDir + "\\uninstall.exe\" /S _?=" + PeerDir,
                                     PeerFolder, "peer uninstall"));
         };
-        if (Run % 2 == 1) {
-            InstallOurs();
-            InstallPeer();
-        } else {
-            InstallPeer();
-            InstallOurs();
-        }
+        const auto InTurn = [Run](const auto& Ours, const auto& Peer) {
+            if (Run % 2 == 1) {
+                Ours();
+                Peer();
+            } else {
+                Peer();
+                Ours();
+            }
+        };
+        InTurn(InstallOurs, InstallPeer);
         const unsigned long OursFiles = CountFiles(OursDir);
         const unsigned long PeerFiles = CountFiles(PeerDir);
-        if (Run % 2 == 1) {
-            UninstallOurs();
-            UninstallPeer();
-        } else {
-            UninstallPeer();
-            UninstallOurs();
-        }
+        InTurn(UninstallOurs, UninstallPeer);
         const bool OursLeft = Exists(OursDir);
         const unsigned long PeerLeft = CountFiles(PeerDir);
 
