@@ -1,6 +1,8 @@
 ; The peer installer of the benchmarks: what an NSIS 3 setup of the same
-; product looks like. makensis -DPAYLOAD=<folder> -DOUTFILE=<exe> peer.nsi
-Unicode false
+; product looks like.
+;   makensis -DTARGET=<x86-ansi|amd64-unicode> -DPAYLOAD=<folder> -DOUTFILE=<exe> peer.nsi
+; built for the architecture of the setup program it is measured against.
+Target ${TARGET}
 SetCompressor zlib
 RequestExecutionLevel admin
 Name "Morvane ActiveX"

@@ -9,6 +9,16 @@
 include(GoogleTest)
 
 if(WIN32)
+    # Each Windows tree runs its programs with the Wine loader of its own
+    # architecture: the 64-bit tree must work on a machine whose kernel
+    # refuses to execute 32-bit programs (and so the 32-bit loader).
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+        set(MORVANE_ARCH x64)
+        set(MORVANE_WINE_LOADER /usr/lib/wine/wine64)
+    else()
+        set(MORVANE_ARCH x86)
+        set(MORVANE_WINE_LOADER /usr/lib/wine/wine)
+    endif()
     set(MORVANE_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
     configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
                    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE

@@ -2,7 +2,11 @@
 # Builds and runs the benchmarks; prints, for each, our time, the baseline's
 # time measured in the same run, and their ratio (median of interleaved runs).
 #
-#   scripts/bench.sh [--runs N] [capture] [extract] [setup] [size]
+#   scripts/bench.sh [--runs N] [--arch x86|x64] [capture] [extract] [setup] [size]
+#
+# The Windows programs and the NSIS peer are built for one architecture: the
+# one given, else 32-bit when this machine can execute Wine's 32-bit loader,
+# else 64-bit. The summary names it.
 #
 # No argument runs all four. Generated data (20,000 files, 200 MB) and the
 # peer installers are cached in build/bench-data. Nothing here fails on a time.
@@ -16,33 +20,45 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${MORVANE_BENCH_XVFB:-}" ]; then
 fi
 
 RUNS=5
+ARCH=
 WHAT=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --runs) RUNS=$2; shift 2 ;;
+    --arch) ARCH=$2; shift 2 ;;
     capture | extract | setup | size) WHAT+=("$1"); shift ;;
-    *) echo "usage: scripts/bench.sh [--runs N] [capture] [extract] [setup] [size]" >&2; exit 2 ;;
+    *) echo "usage: scripts/bench.sh [--runs N] [--arch x86|x64] [capture] [extract] [setup] [size]" >&2; exit 2 ;;
     esac
 done
+if [ -z "$ARCH" ]; then
+    if scripts/wine-arch.sh x86 >/dev/null; then ARCH=x86; else ARCH=x64; fi
+fi
+case "$ARCH" in
+x86) PRESET=windows WIN=$ROOT/build/bench-win NSIS_TARGET=x86-ansi ;;
+x64) PRESET=windows-x64 WIN=$ROOT/build/bench-win-x64 NSIS_TARGET=amd64-unicode ;;
+*) echo "--arch takes x86 or x64" >&2; exit 2 ;;
+esac
+LOADER=$(scripts/wine-arch.sh "$ARCH") || { echo "cannot benchmark $ARCH: $LOADER" >&2; exit 1; }
+LOADER=${LOADER%% *}
+echo "== architecture: $ARCH (Windows programs and NSIS peer built for it; Wine loader $LOADER) =="
 [ ${#WHAT[@]} -gt 0 ] || WHAT=(capture extract setup size)
 wants() { [[ " ${WHAT[*]} " == *" $1 "* ]]; }
 
 NATIVE=$ROOT/build/bench-native
-WIN=$ROOT/build/bench-win
 DATA=$ROOT/build/bench-data
 mkdir -p "$DATA"
 
 echo "== building (release) =="
 cmake -S . -B "$NATIVE" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$NATIVE" -j2 --target bench_native >/dev/null
-cmake --preset windows -B "$WIN" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --preset "$PRESET" -B "$WIN" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$WIN" -j2 --target bench_win >/dev/null
 # A server left running in the prefix (a run stopped half-way) would keep
 # the prefix set-up waiting for it.
 WINEPREFIX=$WIN/wineprefix wineserver -k 2>/dev/null || true
 "$WIN/wineprefix-init.sh"
 
-export WINEPREFIX=$WIN/wineprefix WINEDEBUG=-all
+export WINEPREFIX=$WIN/wineprefix WINEDEBUG=-all WINELOADER=$LOADER
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
 export XDG_DATA_HOME=$WIN/xdg-data
 mkdir -p "$XDG_DATA_HOME"
@@ -65,16 +81,16 @@ if [ ! -f "$DATA/data.arc" ]; then
 fi
 NSIHASH=$(sha1sum bench/peer.nsi | cut -c1-16)
 makepeer() { # payload folder, output exe
-    makensis -V2 -DPAYLOAD="$1" -DOUTFILE="$2.tmp" bench/peer.nsi >/dev/null
+    makensis -V2 -DTARGET="$NSIS_TARGET" -DPAYLOAD="$1" -DOUTFILE="$2.tmp" bench/peer.nsi >/dev/null
     mv "$2.tmp" "$2"
 }
-if [ "$(cat "$DATA/peer.stamp" 2>/dev/null)" != "$NSIHASH" ]; then
+if [ "$(cat "$DATA/peer-$ARCH.stamp" 2>/dev/null)" != "$NSIHASH" ]; then
     echo "== building the peer installers with makensis =="
     mkdir -p "$DATA/onefile"
     cp product/version "$DATA/onefile/version"
-    makepeer "$DATA/onefile" "$DATA/peer-onefile.exe"
-    makepeer "$DATA/tree" "$DATA/peer-setup.exe"
-    echo "$NSIHASH" >"$DATA/peer.stamp"
+    makepeer "$DATA/onefile" "$DATA/peer-onefile-$ARCH.exe"
+    makepeer "$DATA/tree" "$DATA/peer-setup-$ARCH.exe"
+    echo "$NSIHASH" >"$DATA/peer-$ARCH.stamp"
 fi
 printf 'data: %s files, %s bytes; data.arc %s bytes\n' \
     "$(find "$DATA/tree" -type f | wc -l)" "$(find "$DATA/tree" -type f -printf "%s\n" | awk "{s+=\$1} END {print s}")" \
@@ -92,7 +108,7 @@ now() { date +%s.%N; }
 # Wine starts once for all runs, so no run pays for starting the server.
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
-run_wine() { wine "$@"; }
+run_wine() { "$LOADER" "$@"; }
 
 if wants capture; then
     echo "== capture: 20 MB as 80-byte lines, RunCaptured vs output to NUL (capture-f: vs output to a plain file) (under Wine) =="
@@ -138,7 +154,7 @@ if wants setup; then
     rm -rf "$STAGE" && mkdir -p "$STAGE"
     cp "$WIN/bench/bench_setup.exe" "$WIN/tools/unrar/unrar.exe" product/version "$STAGE/"
     ln -s "$DATA/data.arc" "$STAGE/data.arc"
-    collect < <(run_wine "$STAGE/bench_setup.exe" drive "$(winpath "$DATA/peer-setup.exe")" \
+    collect < <(run_wine "$STAGE/bench_setup.exe" drive "$(winpath "$DATA/peer-setup-$ARCH.exe")" \
         'C:\bench' "$RUNS")
     rm -rf "$XDG_DATA_HOME/Trash"
 fi
@@ -146,11 +162,11 @@ fi
 if wants size; then
     echo "== size: MorvaneSetup.exe (stripped) vs the NSIS peer with a one-file payload =="
     ours=$(stat -c %s "$WIN/src/app/MorvaneSetup.exe")
-    peer=$(stat -c %s "$DATA/peer-onefile.exe")
+    peer=$(stat -c %s "$DATA/peer-onefile-$ARCH.exe")
     RESULTS+=("$(awk -v o="$ours" -v p="$peer" 'BEGIN {printf "RESULT %-10s ours %8d B  baseline %8d B  ratio %.3f\n", "size", o, p, o/p}')")
     echo "${RESULTS[-1]}"
 fi
 
 echo
-echo "== summary (ratio = median ours / median baseline; paired = median of ours / baseline per interleaved run; goals: capture <= 1.10, extract/install/uninstall <= 1.00, size <= 2.0) =="
+echo "== summary, $ARCH build (ratio = median ours / median baseline; paired = median of ours / baseline per interleaved run; goals: capture <= 1.10, extract/install/uninstall <= 1.00, size <= 2.0) =="
 printf '%s\n' "${RESULTS[@]}"

@@ -7,10 +7,12 @@
 // same name, so that the program's import table names none of the three
 // libraries (the window tests link the import libraries as usual).
 //
-// Calls compile to "call *__imp__Name@N" (the system headers declare these
-// functions dllimport). A function called here for the first time that is
-// missing from this list shows up in the import table again, which a test
-// checks.
+// Calls compile to "call *__imp__Name@N" on 32-bit Windows, where the name
+// carries the stdcall decoration (the system headers declare these
+// functions dllimport), and to "call *__imp_Name" on 64-bit Windows, which
+// has one calling convention and no decoration. A function called here for
+// the first time that is missing from this list shows up in the import
+// table again, which a test checks.
 
 #include "app/LateBinding.h"
 
@@ -20,13 +22,22 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#ifdef _WIN64
+#define MORVANE_IMPORT_SLOT(Function, Bytes) "__imp_" #Function
+#define MORVANE_CHECK_DECORATION(Function, Bytes)
+#else
+#define MORVANE_IMPORT_SLOT(Function, Bytes) "__imp__" #Function "@" #Bytes
+#define MORVANE_CHECK_DECORATION(Function, Bytes)                                                  \
+    static_assert(TLate_##Function::StackBytes == Bytes, "wrong decoration of " #Function);
+#endif
+
 #define MORVANE_LATE_BIND(Library, Function, Bytes)                                                \
     namespace {                                                                                    \
     constexpr TLateProc Late_##Function{Library, #Function};                                       \
     using TLate_##Function = TLateBound<decltype(&::Function)>;                                    \
-    static_assert(TLate_##Function::StackBytes == Bytes, "wrong decoration of " #Function);        \
+    MORVANE_CHECK_DECORATION(Function, Bytes)                                                      \
     }                                                                                              \
-    extern "C" decltype(&::Function) Slot_##Function asm("__imp__" #Function "@" #Bytes);          \
+    extern "C" decltype(&::Function) Slot_##Function asm(MORVANE_IMPORT_SLOT(Function, Bytes));    \
     decltype(&::Function) Slot_##Function =                                                        \
         &TLate_##Function::First<Slot_##Function, Late_##Function>;
 

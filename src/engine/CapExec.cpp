@@ -12,10 +12,6 @@
 #include <utility>
 #include <vector>
 
-// The sizes the platform calls of a 32-bit program expect.
-static_assert(sizeof(STARTUPINFOA) == 68);
-static_assert(sizeof(SECURITY_ATTRIBUTES) == 12);
-
 namespace {
 
 struct THandleCloser {

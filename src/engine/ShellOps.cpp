@@ -32,9 +32,6 @@ struct THandleClose {
 };
 using TProcessHandle = std::unique_ptr<void, THandleClose>;
 
-// The structure size the shell expects from a 32-bit caller.
-static_assert(sizeof(SHELLEXECUTEINFOA) == 60);
-
 const char* TextOrNull(const std::string& Text) {
     return Text.empty() ? nullptr : Text.c_str();
 }

@@ -36,8 +36,16 @@ struct TLibraryFreer {
     void operator()(HMODULE Module) const { FreeLibrary(Module); }
 };
 
-// The installer is 32-bit; so is the driver, but say so where it matters.
+// The record lives in the 32-bit view whichever the installer's
+// architecture; the component is registered by the regsvr32 of the
+// installer's own architecture, so in that architecture's view (the
+// driver is built for the same one).
 constexpr REGSAM View = KEY_WOW64_32KEY;
+#ifdef _WIN64
+constexpr REGSAM ComponentView = KEY_WOW64_64KEY;
+#else
+constexpr REGSAM ComponentView = KEY_WOW64_32KEY;
+#endif
 
 std::string QueryString(HKEY Key, const char* Name, DWORD* Type) {
     DWORD Size = 0;
@@ -216,11 +224,31 @@ void DeleteRecord() {
 std::optional<std::string> RegisteredServer(const std::string& ClassId) {
     HKEY Raw = nullptr;
     const std::string Path = "CLSID\\" + ClassId + "\\InprocServer32";
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, Path.c_str(), 0, KEY_READ | View, &Raw) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, Path.c_str(), 0, KEY_READ | ComponentView, &Raw) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     TUniqueKey Key(Raw);
     DWORD Type;
     return QueryString(Key.get(), nullptr, &Type);
+}
+
+std::vector<std::string> ServersOf(const std::string& Path) {
+    std::vector<std::string> Found;
+    HKEY Raw = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ | ComponentView, &Raw) !=
+        ERROR_SUCCESS)
+        return Found;
+    TUniqueKey Root(Raw);
+    for (DWORD Index = 0;; ++Index) {
+        char Name[128];
+        DWORD Length = sizeof(Name);
+        if (RegEnumKeyExA(Root.get(), Index, Name, &Length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        const auto Server = RegisteredServer(Name);
+        if (Server && Lower(*Server) == Lower(Path)) Found.push_back(Name);
+    }
+    return Found;
 }
 
 bool UnregisterServer(const std::string& DllPath) {

@@ -45,6 +45,8 @@ void DeleteRecord();
 
 // The in-process server registered for a class id ("{...}"), or nothing.
 std::optional<std::string> RegisteredServer(const std::string& ClassId);
+// The class ids whose in-process server is the file Path.
+std::vector<std::string> ServersOf(const std::string& Path);
 // Unregisters a component the way regsvr32 /u does; false when it could not.
 bool UnregisterServer(const std::string& DllPath);
 

@@ -250,26 +250,6 @@ void CloseFolderWindows(const std::string& Folder, bool Appearing = false) {
     if (!Found.empty()) Sleep(1500);
 }
 
-// Class ids whose in-process server is the file Path.
-std::vector<std::string> ServersOf(const std::string& Path) {
-    std::vector<std::string> Found;
-    HKEY Root = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ | KEY_WOW64_32KEY, &Root) !=
-        ERROR_SUCCESS)
-        return Found;
-    for (DWORD Index = 0;; ++Index) {
-        char Name[128];
-        DWORD Length = sizeof(Name);
-        if (RegEnumKeyExA(Root, Index, Name, &Length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        const auto Server = RegisteredServer(Name);
-        if (Server && Lower(*Server) == Lower(Path)) Found.push_back(Name);
-    }
-    RegCloseKey(Root);
-    return Found;
-}
-
 // Removes whatever the product may have left, so a failed flow does not
 // spoil the next one. Runs before and after every flow.
 void Clean(const TPlaces& Places, const std::string& Programs) {

@@ -62,7 +62,7 @@ const std::string& SystemTemp() {
 }
 
 // The files Folder holds whose names match Pattern.
-std::set<std::string> FilesIn(const std::string& Folder, const char* Pattern = "*") {
+std::set<std::string> FilesIn(const std::string& Folder, const std::string& Pattern = "*") {
     std::set<std::string> Names;
     WIN32_FIND_DATAA Found;
     HANDLE Find = FindFirstFileA((Folder + "\\" + Pattern).c_str(), &Found);
@@ -75,8 +75,9 @@ std::set<std::string> FilesIn(const std::string& Folder, const char* Pattern = "
 }
 
 // The temporary files that captured output goes to.
+// Ours only: other tests running beside this one capture output too.
 std::set<std::string> OutputFiles() {
-    return FilesIn(SystemTemp(), "mvcap*.tmp");
+    return FilesIn(SystemTemp(), "mvcap" + std::to_string(GetCurrentProcessId()) + "_*.tmp");
 }
 
 // Output files go away once the programs writing them have ended.

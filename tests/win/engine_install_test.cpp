@@ -106,13 +106,15 @@ std::string ReadString(HKEY Root, const std::string& Key, const char* Value) {
 TRecord ReadRecord() {
     TRecord Record;
     HKEY Key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ, &Key) != ERROR_SUCCESS)
+    // The record is in the 32-bit view whichever the installer's architecture.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | KEY_WOW64_32KEY, &Key) !=
+        ERROR_SUCCESS)
         return Record;
-    RegCloseKey(Key);
     Record.Exists = true;
-    Record.InstallDir = ReadString(HKEY_LOCAL_MACHINE, RecordKey, "InstallDir");
-    Record.StartFolder = ReadString(HKEY_LOCAL_MACHINE, RecordKey, "StartFolder");
-    Record.InstalledVersion = ReadString(HKEY_LOCAL_MACHINE, RecordKey, "InstalledVersion");
+    Record.InstallDir = ReadString(Key, "", "InstallDir");
+    Record.StartFolder = ReadString(Key, "", "StartFolder");
+    Record.InstalledVersion = ReadString(Key, "", "InstalledVersion");
+    RegCloseKey(Key);
     return Record;
 }
 
@@ -169,7 +171,6 @@ protected:
         auto End = std::find(Log.begin() + After, Log.end(), "Completed");
         return TLines(Log.begin() + After, End);
     }
-
 };
 
 TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {

@@ -19,8 +19,15 @@
 
 namespace enginetest {
 
+// The record is in the 32-bit view whichever the installer's architecture.
 inline void DeleteRecord() {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, RecordKey);
+    HKEY Key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &Key) !=
+        ERROR_SUCCESS)
+        return;
+    RegDeleteTreeA(Key, nullptr);
+    RegCloseKey(Key);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
 }
 
 inline const std::string ControlClsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;

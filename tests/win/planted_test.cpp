@@ -172,8 +172,15 @@ TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
     if (!HasFailure()) RemoveTree(WorkDir);
 }
 
-// The libraries named in a 32-bit executable's import table, in lower case,
-// and whether it has a delay-import table; false if the file is not one.
+// The libraries named in the import table of an executable built for the
+// architecture of this test, in lower case, and whether it has a
+// delay-import table; false if the file is not such an executable.
+#ifdef _WIN64
+constexpr WORD ThisMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+constexpr WORD ThisMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+
 bool ReadImports(const std::string& Path, std::set<std::string>& Imports, bool& DelayImports) {
     std::ifstream File(Path, std::ios::binary);
     const std::vector<char> Image{std::istreambuf_iterator<char>(File), {}};
@@ -182,11 +189,12 @@ bool ReadImports(const std::string& Path, std::set<std::string>& Imports, bool& 
     };
     auto Dos = static_cast<const IMAGE_DOS_HEADER*>(At(0, sizeof(IMAGE_DOS_HEADER)));
     if (!Dos || Dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
-    auto Nt = static_cast<const IMAGE_NT_HEADERS32*>(At(Dos->e_lfanew, sizeof(IMAGE_NT_HEADERS32)));
+    auto Nt = static_cast<const IMAGE_NT_HEADERS*>(At(Dos->e_lfanew, sizeof(IMAGE_NT_HEADERS)));
     if (!Nt || Nt->Signature != IMAGE_NT_SIGNATURE ||
-        Nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        Nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC ||
+        Nt->FileHeader.Machine != ThisMachine)
         return false;
-    const size_t SectionsAt = Dos->e_lfanew + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+    const size_t SectionsAt = Dos->e_lfanew + offsetof(IMAGE_NT_HEADERS, OptionalHeader) +
                               Nt->FileHeader.SizeOfOptionalHeader;
     const WORD Count = Nt->FileHeader.NumberOfSections;
     auto Sections = static_cast<const IMAGE_SECTION_HEADER*>(

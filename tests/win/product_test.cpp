@@ -123,12 +123,18 @@ TEST_F(Product, ArchiveDeliversEveryShortcutTargetAndTheControl) {
     for (const char* target : targets)
         EXPECT_TRUE(fs::is_regular_file(Dest + "\\" + target)) << target;
 
-    // The demos are Windows GUI programs; the shortcut file names the web site.
+        // The demos are Windows GUI programs of the product's architecture; the
+        // shortcut file names the web site.
+#ifdef _WIN64
+    const DWORD ProductBinary = SCS_64BIT_BINARY;
+#else
+    const DWORD ProductBinary = SCS_32BIT_BINARY;
+#endif
     for (const char* demo : {"VCDemo", "VBDemo", "CSDemo"}) {
         std::string exe = Dest + "\\Demos\\Compiled\\" + demo + ".exe";
         DWORD type = 0;
         EXPECT_TRUE(GetBinaryTypeA(exe.c_str(), &type)) << exe;
-        EXPECT_EQ(type, DWORD(SCS_32BIT_BINARY)) << exe;
+        EXPECT_EQ(type, ProductBinary) << exe;
     }
     char url[256] = {};
     GetPrivateProfileStringA("InternetShortcut", "URL", "", url, sizeof url,
