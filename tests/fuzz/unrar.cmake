@@ -24,3 +24,11 @@ if(MORVANE_FUZZ)
         endif()
     endforeach()
 endif()
+
+# The sparse maps of the four GNU forms, each wrapped in an archive.
+morvane_add_fuzz_target(unrar_sparse_fuzz
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/unrar_sparse_fuzz.cpp
+    LIBS unrar_core)
+if(MORVANE_FUZZ)
+    target_include_directories(unrar_sparse_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+endif()

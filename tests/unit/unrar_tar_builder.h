@@ -133,7 +133,7 @@ public:
 
     std::string Data;
 
-private:
+    // Sets a header block's checksum.
     static void Seal(char* block) {
         std::memset(block + 148, ' ', 8);
         unsigned sum = 0;
@@ -142,6 +142,7 @@ private:
         std::snprintf(block + 148, 8, "%06o", sum);
     }
 
+private:
     static void Octal(char* field, size_t size, uint64_t value) {
         std::snprintf(field, size, "%0*llo", int(size - 1), static_cast<unsigned long long>(value));
     }
