@@ -357,44 +357,6 @@ TEST(UnrarReader, IntactArchivesReadToTheEnd) {
     EXPECT_EQ(ReadRaw(Gz(SmallTree().substr(0, 512 * 14))), ecSuccess);
 }
 
-TEST(UnrarReader, PlacesSparseDataAtItsOffsets) {
-    // The GNU forms made by hand, with maps longer than a header holds.
-    TMap map;
-    std::string data, file(5000, '\0');
-    for (uint64_t i = 0; i < 30; ++i) {
-        map.push_back({i * 150 + 7, i % 4});
-        data += std::string(i % 4, char('a' + i));
-        file.replace(i * 150 + 7, i % 4, std::string(i % 4, char('a' + i)));
-    }
-    std::string list, lines = std::to_string(map.size()) + "\n";
-    for (const auto& [offset, size] : map) {
-        // Appended piece by piece: GCC 12 warns falsely about literal + to_string.
-        if (!list.empty()) list += ',';
-        list += std::to_string(offset);
-        list += ',';
-        list += std::to_string(size);
-        lines += std::to_string(offset);
-        lines += '\n';
-        lines += std::to_string(size);
-        lines += '\n';
-    }
-    lines.resize((lines.size() + 511) / 512 * 512, '\0');
-    const std::string archives[] = {
-        Sparse(file.size(), map, data),
-        PaxSparse({{"map", list}, {"size", "5000"}, {"name", "sparse"}}, data),
-        PaxSparse({{"major", "1"}, {"minor", "0"}, {"realsize", "5000"}, {"name", "sparse"}},
-                  lines + data),
-    };
-    for (const auto& archive : archives) {
-        auto result = ReadAll(archive, TWrap::Plain);
-        ASSERT_EQ(result.Entries.size(), 2u);
-        EXPECT_TRUE(result.Entries[0].Sparse);
-        EXPECT_EQ(result.Entries[0].DataSize, data.size());
-        EXPECT_EQ(result.Contents["sparse"], file);
-        EXPECT_EQ(result.Contents["after"], "ok");
-    }
-}
-
 // Entries refused or stepped over whole, extension blocks and all: the
 // next entry is read as if they were not there.
 struct TSkipCase {
