@@ -395,6 +395,7 @@ const TSkipCase SkipCases[] = {
                           "data");
      },
      "sparse format 2.0"},
+    {"SparseInAnotherLayout", [] { return TypeWithData('S'); }, "sparse format not supported"},
     {"ContinuedFromAnotherVolume", [] { return TypeWithData('M'); }, "another volume"},
     {"UnknownType", [] { return TypeWithData('Z'); }, ""},
     {"Dumpdir", [] { return TypeWithData('D'); }, ""},

@@ -141,8 +141,12 @@ def make_archives():
     cases += [("dumpdir.tar", 0, []), ("label.tar", 0, [])]
     gnu_tar("--format=gnu", "-M", "-L", "20", "-f", a("volume1.tar"), "-f", a("volume2.tar"),
             "-c", "volume")
+    gnu_tar("--format=posix", "-M", "-L", "20", "-f", a("pax-volume1.tar"), "-f",
+            a("pax-volume2.tar"), "-c", "volume")
     # The first volume ends inside the big file: damaged on its own.
-    cases += [("volume1.tar", 3, ["volume/big"]), ("volume2.tar", 1, ["volume/big"])]
+    cases += [("volume1.tar", 3, ["volume/big"]), ("volume2.tar", 1, ["volume/big"]),
+              ("pax-volume1.tar", 3, ["volume/big"]),
+              ("pax-volume2.tar", 1, ["volume/GNUFileParts/big.2"])]
 
     long_name = "py/" + "n" * 60 + "/" + "m" * 50 + ".txt"
     long_link = "py/" + "t" * 200

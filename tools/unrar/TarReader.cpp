@@ -320,6 +320,9 @@ struct TPaxValues {
     uint64_t Major = 0, Minor = 0, RealSize = 0, NumBlocks = 0, Offset = 0;
     std::string SparseName;
     TMapCollector Map;
+    // Set in the global header of a GNU multi-volume set's later volume
+    // whose first file began in an earlier one.
+    bool Continued = false;
 };
 
 [[noreturn]] void BadPax() {
@@ -413,6 +416,8 @@ void ParsePax(const std::string& data, TPaxValues& pax) {
             pax.Time = v;
         } else if (key.rfind("GNU.sparse.", 0) == 0) {
             ParseSparseRecord(key, value, pax);
+        } else if (key == "GNU.volume.offset") {
+            pax.Continued = PaxNumber(value) > 0;
         }
     }
 }
@@ -554,6 +559,13 @@ std::span<const char> TTarReader::ReadData() {
 // of 21 each for as long as the flag after them says another follows. The
 // blocks come before the data and are not counted in its size.
 void TTarReader::ReadGnuSparse(const char* header, TTarEntry& entry) {
+    if (std::memcmp(header + 257, "ustar  \0", 8) != 0) {
+        // Not GNU's layout (star's has its times where GNU keeps the map):
+        // reading it as GNU's would write a wrong file.
+        entry.Kind = TEntryKind::Other;
+        entry.Refusal = "sparse format not supported";
+        return;
+    }
     int64_t realSize = 0;
     if (!ParseNumber(header + 483, 12, realSize) || realSize < 0)
         Damaged("bad real size in sparse header");
@@ -647,7 +659,7 @@ bool TTarReader::Next(TTarEntry& entry) {
     FRemaining = FPadding = 0;
 
     std::string longName, longLink;
-    bool hasLongName = false, hasLongLink = false;
+    bool hasLongName = false, hasLongLink = false, continued = false;
     TPaxValues pax;
     char block[BlockSize];
     for (;;) {
@@ -674,8 +686,15 @@ bool TTarReader::Next(TTarEntry& entry) {
             ParsePax(ReadMetaData(uint64_t(size), PaxLimit), pax);
             continue;
         }
+        if (type == 'g' && uint64_t(size) <= PaxLimit) {
+            // Global records name no file; only a volume's continuation matters.
+            TPaxValues global;
+            ParsePax(ReadMetaData(uint64_t(size), PaxLimit), global);
+            continued = global.Continued;
+            continue;
+        }
         if (type == 'g' || type == 'V') {
-            // Global pax records and GNU volume labels name no file.
+            // GNU volume labels name no file either.
             Skip(uint64_t(size) + (BlockSize - uint64_t(size) % BlockSize) % BlockSize);
             continue;
         }
@@ -729,6 +748,11 @@ bool TTarReader::Next(TTarEntry& entry) {
         default:
             entry.Kind = TEntryKind::Other;
             break;
+        }
+        if (continued) {
+            // The same in pax form: a part named GNUFileParts/<name>.<n>.
+            entry.Kind = TEntryKind::Other;
+            entry.Refusal = "file continued from another volume";
         }
         FRemaining = entry.DataSize;
         FPadding = (BlockSize - entry.DataSize % BlockSize) % BlockSize;
