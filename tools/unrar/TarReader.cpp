@@ -750,7 +750,7 @@ bool TTarReader::Next(TTarEntry& entry) {
             break;
         }
         if (continued) {
-            // The same in pax form: a part named GNUFileParts/<name>.<n>.
+            // The same in pax form, under a made-up name of its own.
             entry.Kind = TEntryKind::Other;
             entry.Refusal = "file continued from another volume";
         }
