@@ -24,3 +24,19 @@ if(MORVANE_FUZZ)
         endif()
     endforeach()
 endif()
+
+# The sparse maps of the four GNU forms, each wrapped in an archive.
+morvane_add_fuzz_target(unrar_sparse_fuzz
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/unrar_sparse_fuzz.cpp
+    LIBS unrar_core)
+if(MORVANE_FUZZ)
+    target_include_directories(unrar_sparse_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    # Seeds: one valid map of each form (see the target's input layout):
+    # "00000000" is the real size, "00" asks for 12336 bytes of data.
+    set(sparse_corpus ${CMAKE_CURRENT_BINARY_DIR}/unrar_sparse_fuzz-corpus)
+    string(REPEAT "x" 502 block_rest)
+    file(WRITE ${sparse_corpus}/seed-gnu "0000000000000000000000 00000030060 ")
+    file(WRITE ${sparse_corpus}/seed-0.1 "10000000000100,12336")
+    file(WRITE ${sparse_corpus}/seed-0.0 "2000000000010\n12336")
+    file(WRITE ${sparse_corpus}/seed-1.0 "3000000000001\n0\n12336\n${block_rest}")
+endif()

@@ -30,9 +30,13 @@ TReadResult ReadAll(const std::string& archive, TWrap wrap) {
     TTarEntry entry;
     while (reader.Next(entry)) {
         result.Entries.push_back(entry);
+        // Each piece at its place in the file; the gaps of a sparse file are zeros.
         std::string& content = result.Contents[entry.Path];
-        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
+        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
+            content.resize(reader.DataOffset());
             content.append(data.data(), data.size());
+        }
+        if (entry.Kind == TEntryKind::File) content.resize(entry.Size);
     }
     return result;
 }
@@ -161,6 +165,33 @@ std::string SmallTree() {
     return tar.Data;
 }
 
+using TMap = std::vector<std::pair<uint64_t, uint64_t>>;
+
+// An archive of one old GNU sparse file and one more after it.
+std::string Sparse(uint64_t realSize, const TMap& map, const std::string& data,
+                   const std::string& name = "sparse") {
+    TTarBuilder tar;
+    tar.GnuSparse(name, realSize, map, data);
+    tar.File("after", "ok");
+    tar.End();
+    return tar.Data;
+}
+
+// The same in pax form: GNU.sparse.<key> records, then the data as stored.
+std::string PaxSparse(const std::vector<std::pair<std::string, std::string>>& records,
+                      const std::string& data) {
+    TTarBuilder tar;
+    std::string pax;
+    for (const auto& [key, value] : records)
+        pax += TTarBuilder::PaxRecord("GNU.sparse." + key, value);
+    tar.Pax(pax);
+    tar.Header("GNUSparseFile.1/sparse", '0', data.size());
+    tar.Content(data);
+    tar.File("after", "ok");
+    tar.End();
+    return tar.Data;
+}
+
 const TDamage Damages[] = {
     {"CutInsideCompressedData",
      [] {
@@ -236,6 +267,74 @@ const TDamage Damages[] = {
      }},
     {"NotAnArchive",
      [] { return std::string("This is plain text, not an archive.\n") + std::string(600, 'x'); }},
+    {"SparseMapOutOfOrder",
+     [] {
+         return Sparse(100, {{50, 1}, {10, 1}}, "ab");
+     }},
+    {"SparseMapOverlapping",
+     [] {
+         return Sparse(100, {{10, 5}, {12, 5}}, "0123456789");
+     }},
+    {"SparseMapPastItsFile",
+     [] {
+         return Sparse(100, {{98, 5}}, "01234");
+     }},
+    {"SparseMapWithoutItsData",
+     [] {
+         return Sparse(100, {{0, 5}}, "012345");
+     }},
+    {"SparseHugeOffset",
+     [] {
+         return Sparse(100, {{~0ULL >> 1, 1}}, "x");
+     }},
+    {"SparseExtensionCut",
+     [] {
+         std::vector<std::pair<uint64_t, uint64_t>> map;
+         for (uint64_t i = 0; i < 30; ++i)
+             map.push_back({i * 10, 1});
+         return Sparse(300, map, std::string(30, 's')).substr(0, 1024);
+     }},
+    {"PaxSparseMapOddLength",
+     [] {
+         return PaxSparse({{"map", "0,1,5"}, {"size", "10"}}, "x");
+     }},
+    {"PaxSparseMapNotANumber",
+     [] {
+         return PaxSparse({{"map", "0,x"}, {"size", "10"}}, "x");
+     }},
+    {"PaxSparseMapTrailingComma",
+     [] {
+         return PaxSparse({{"map", "0,1,"}, {"size", "9"}}, "x");
+     }},
+    {"PaxSparseCountWrong",
+     [] {
+         return PaxSparse({{"map", "0,1"}, {"numblocks", "2"}, {"size", "10"}}, "x");
+     }},
+    {"PaxSparseSizeWithoutOffset",
+     [] {
+         return PaxSparse({{"numbytes", "1"}, {"size", "10"}}, "x");
+     }},
+    {"PaxSparseOffsetWithoutSize",
+     [] {
+         return PaxSparse({{"offset", "0"}, {"size", "10"}}, "");
+     }},
+    {"PaxSparseWithoutRealSize",
+     [] {
+         return PaxSparse({{"map", "0,1"}}, "x");
+     }},
+    {"PaxSparse10MapNotANumber",
+     [] {
+         return PaxSparse({{"major", "1"}, {"minor", "0"}, {"realsize", "10"}}, "1\n0\nx\n");
+     }},
+    {"PaxSparse10MapPastItsEntry",
+     [] {
+         return PaxSparse({{"major", "1"}, {"minor", "0"}, {"realsize", "10"}}, "3\n0\n1\n");
+     }},
+    {"PaxSparse10LineTooLong",
+     [] {
+         return PaxSparse({{"major", "1"}, {"minor", "0"}, {"realsize", "10"}},
+                          std::string(600, '0'));
+     }},
 };
 
 void PrintTo(const TDamage& d, std::ostream* os) {
@@ -257,6 +356,94 @@ TEST(UnrarReader, IntactArchivesReadToTheEnd) {
     // A single zero block before the end of data, as some writers leave it.
     EXPECT_EQ(ReadRaw(Gz(SmallTree().substr(0, 512 * 14))), ecSuccess);
 }
+
+// Entries refused or stepped over whole, extension blocks and all: the
+// next entry is read as if they were not there.
+struct TSkipCase {
+    const char* Name;
+    std::string (*Make)();
+    const char* Refusal; // nullptr: not an entry at all; "": a folder
+};
+
+std::string TypeWithData(char type) {
+    TTarBuilder tar;
+    tar.Header("skipped", type, 700);
+    tar.Content(std::string(700, type));
+    tar.File("after", "ok");
+    tar.End();
+    return tar.Data;
+}
+
+const TSkipCase SkipCases[] = {
+    {"SparseMapTooLarge",
+     [] {
+         TMap map;
+         for (uint64_t i = 0; i <= MaxSparseSegments; ++i)
+             map.push_back({i * 2, 1});
+         return Sparse(map.size() * 2, map, std::string(map.size(), 'd'), "skipped");
+     },
+     "sparse map of more than"},
+    {"Sparse10MapTooLarge",
+     [] {
+         return PaxSparse({{"major", "1"}, {"minor", "0"}, {"realsize", "10"}, {"name", "skipped"}},
+                          "100000\n" + std::string(2000, '\n'));
+     },
+     "sparse map of more than"},
+    {"SparseVersionUnknown",
+     [] {
+         return PaxSparse({{"major", "2"}, {"minor", "0"}, {"realsize", "10"}, {"name", "skipped"}},
+                          "data");
+     },
+     "sparse format 2.0"},
+    {"SparseInAnotherLayout", [] { return TypeWithData('S'); }, "sparse format not supported"},
+    {"ContinuedFromAnotherVolume", [] { return TypeWithData('M'); }, "another volume"},
+    {"UnknownType", [] { return TypeWithData('Z'); }, ""},
+    {"Dumpdir", [] { return TypeWithData('D'); }, ""},
+    {"VolumeLabel", [] { return TypeWithData('V'); }, nullptr},
+    {"SeveralLongNames",
+     [] {
+         TTarBuilder tar;
+         tar.LongName(std::string(200, 'a'), TLongForm::Gnu, 'L', "path");
+         tar.LongName(std::string(150, 'k'), TLongForm::Gnu, 'K', "linkpath");
+         tar.LongName("skipped" + std::string(200, '/'), TLongForm::Gnu, 'L', "path");
+         tar.LongName(std::string(120, 'l'), TLongForm::Gnu, 'K', "linkpath");
+         tar.Header("short", '2', 0, "short");
+         tar.File("after", "ok");
+         tar.End();
+         return tar.Data;
+     },
+     ""},
+};
+
+void PrintTo(const TSkipCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class UnrarReaderSkip : public testing::TestWithParam<TSkipCase> {};
+
+TEST_P(UnrarReaderSkip, StepsOverTheEntryWhole) {
+    auto result = ReadAll(GetParam().Make(), TWrap::Gzip);
+    ASSERT_FALSE(result.Entries.empty());
+    const TTarEntry& after = result.Entries.back();
+    EXPECT_EQ(after.Path, "after");
+    EXPECT_EQ(result.Contents["after"], "ok");
+    if (!GetParam().Refusal) {
+        EXPECT_EQ(result.Entries.size(), 1u);
+        return;
+    }
+    ASSERT_EQ(result.Entries.size(), 2u);
+    const TTarEntry& skipped = result.Entries[0];
+    EXPECT_EQ(skipped.Path.substr(0, 7), "skipped");
+    EXPECT_NE(skipped.Kind, TEntryKind::File);
+    EXPECT_NE(skipped.Refusal.find(GetParam().Refusal), std::string::npos) << skipped.Refusal;
+    // Of several long names and link names, the last ones.
+    if (skipped.Kind == TEntryKind::SymLink) {
+        EXPECT_EQ(skipped.LinkPath, std::string(120, 'l'));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, UnrarReaderSkip, testing::ValuesIn(SkipCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 struct TNumberCase {
     std::string Field;

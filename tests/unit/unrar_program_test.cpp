@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #ifdef _WIN32
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -46,9 +48,8 @@ void WriteFile(const fs::path& path, const std::string& data) {
 
 #ifdef _WIN32
 
-std::string ProgramPath() {
-    // The build passes the Linux path of unrar.exe; Wine shows / as Z:.
-    std::string path = UNRAR_PROGRAM;
+// The build passes Linux paths; Wine shows / as Z:.
+std::string HostPath(std::string path) {
     if (!path.empty() && path[0] == '/') path = "Z:" + path;
     for (auto& c : path)
         if (c == '/') c = '\\';
@@ -71,7 +72,7 @@ TRunResult RunCommandLine(const std::string& commandLine, const fs::path& folder
     si.hStdError = err;
     PROCESS_INFORMATION pi{};
     std::string line = commandLine;
-    std::string program = ProgramPath();
+    std::string program = HostPath(UNRAR_PROGRAM);
     TRunResult result;
     if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                        folder.string().c_str(), &si, &pi)) {
@@ -118,6 +119,10 @@ TRunResult RunUnrar(const std::vector<std::string>& args, const fs::path& folder
 }
 
 #else
+
+std::string HostPath(std::string path) {
+    return path;
+}
 
 // Peak memory of the running program, once it is the program: before exec
 // the child still shares its parent's memory, and so does the kernel's
@@ -740,6 +745,89 @@ TEST_F(UnrarProgram, TakesTheSetupProgramsCommandLine) {
 }
 #endif
 
+// Archives as GNU tar and Python's tarfile write them (unrar_writers.py,
+// at build time): what the program extracts is exactly what GNU tar
+// extracts, byte for byte, less the entries it names as refused.
+struct TWriterCase {
+    std::string Name;
+    int ExitCode = 0;
+    std::vector<std::string> NotExtracted;
+};
+
+std::vector<TWriterCase> WriterCases() {
+    std::vector<TWriterCase> cases;
+    std::ifstream in(HostPath(UNRAR_WRITERS "/cases.txt"));
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        TWriterCase c;
+        std::string code;
+        std::getline(fields, c.Name, '\t');
+        std::getline(fields, code, '\t');
+        c.ExitCode = std::stoi(code);
+        for (std::string name; std::getline(fields, name, '\t');)
+            c.NotExtracted.push_back(name);
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+// Relative path of everything below root; folders end in '/'.
+std::vector<std::string> TreeOf(const fs::path& root) {
+    std::vector<std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        tree.push_back(fs::relative(entry.path(), root).generic_string() +
+                       (entry.is_directory() ? "/" : ""));
+    std::sort(tree.begin(), tree.end());
+    return tree;
+}
+
+bool SameContents(const fs::path& a, const fs::path& b) {
+    std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+    std::vector<char> ba(1 << 20), bb(1 << 20);
+    for (;;) {
+        fa.read(ba.data(), std::streamsize(ba.size()));
+        fb.read(bb.data(), std::streamsize(bb.size()));
+        if (fa.gcount() != fb.gcount() ||
+            !std::equal(ba.begin(), ba.begin() + fa.gcount(), bb.begin()))
+            return false;
+        if (fa.gcount() == 0) return true;
+    }
+}
+
+TEST_F(UnrarProgram, ExtractsWhatGnuTarExtractsFromOtherWritersArchives) {
+    const auto cases = WriterCases();
+    ASSERT_GE(cases.size(), 15u);
+    const fs::path writers = HostPath(UNRAR_WRITERS);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Dest = Root / c.Name;
+        auto result = Extract(writers / "archives" / c.Name);
+        EXPECT_EQ(result.ExitCode, c.ExitCode) << result.Err;
+        if (c.ExitCode == 1) {
+            for (const auto& name : c.NotExtracted)
+                EXPECT_NE(result.Err.find("refused " + name + ":"), std::string::npos)
+                    << name << "\n"
+                    << result.Err;
+        }
+        const fs::path expected = writers / "expected" / c.Name;
+        auto tree = TreeOf(Dest);
+        EXPECT_EQ(tree, TreeOf(expected));
+        if (tree != TreeOf(expected)) continue;
+        for (const auto& name : tree) {
+            if (name.back() != '/') {
+                EXPECT_TRUE(SameContents(Dest / name, expected / name)) << name;
+            }
+        }
+    }
+#ifndef _WIN32
+    // Holes are left unwritten, not filled with zeros.
+    struct stat st {};
+    ASSERT_EQ(stat((Root / "gnu-sparse.tgz/sparse/big-holes").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 64 << 20);
+    EXPECT_LT(st.st_blocks * 512, 1 << 20);
+#endif
+}
+
 // Entries that would write outside the destination are skipped with a
 // message; the rest is extracted and the run ends with a warning (1).
 struct TRefusal {
@@ -781,6 +869,20 @@ const TRefusal Refusals[] = {
      "link entry"},
     {"DeviceName", [](TTarBuilder& tar, const fs::path&) { tar.File("sub/CON.txt", "x"); },
      "not allowed"},
+    // Tens of gigabytes declared with one byte of data: refused before any
+    // file is made, so neither disk nor memory is spent on it.
+    {"HugeSparseFile",
+     [](TTarBuilder& tar, const fs::path&) {
+         tar.GnuSparse("huge", 40ULL << 30, {{(40ULL << 30) - 1, 1}}, "x");
+     },
+     "sparse file too large"},
+    // The limit holds for the holes of the whole run, not of each file.
+    {"HolesOverTheRunsLimit",
+     [](TTarBuilder& tar, const fs::path&) {
+         tar.GnuSparse("hole1", 3ULL << 30, {{0, 1}}, "1");
+         tar.GnuSparse("huge", 3ULL << 30, {{0, 1}}, "2");
+     },
+     "sparse file too large"},
 };
 
 void PrintTo(const TRefusal& r, std::ostream* os) {
@@ -811,6 +913,10 @@ TEST_P(UnrarRefusal, SkipsTheEntryAndWarns) {
     EXPECT_FALSE(fs::exists(Dest / "hard"));
     EXPECT_FALSE(fs::is_symlink(Dest / "link"));
     EXPECT_FALSE(fs::exists(Dest / "sub" / "CON.txt"));
+    EXPECT_FALSE(fs::exists(Dest / "huge"));
+    if (fs::exists(Dest / "hole1")) {
+        EXPECT_EQ(fs::file_size(Dest / "hole1"), 3ULL << 30);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, UnrarRefusal, testing::ValuesIn(Refusals),
@@ -860,6 +966,16 @@ const TFailure Failures[] = {
      {"x", "-o+", "{A}", "{D}"},
      3,
      "header checksum"},
+    {"BadSparseMap",
+     [] {
+         TTarBuilder tar;
+         tar.GnuSparse("a.bin", 100, {{50, 1}, {10, 1}}, "ab");
+         tar.End();
+         return TTarBuilder::Gzip(tar.Data);
+     },
+     {"x", "-o+", "{A}", "{D}"},
+     3,
+     "sparse map out of order"},
     {"NoFileMatches",
      [] { return TTarBuilder::Gzip(Sample()); },
      {"x", "-o+", "{A}", "*.none", "{D}"},
@@ -903,7 +1019,8 @@ TEST_P(UnrarFailure, EndsWithItsExitCodeAndMessage) {
     EXPECT_EQ(result.ExitCode, GetParam().ExitCode) << result.Err;
     EXPECT_NE(result.Err.find(GetParam().Message), std::string::npos) << result.Err;
     // A damaged archive never leaves a partly written file behind.
-    if (std::string(GetParam().Name) == "Truncated") {
+    if (std::string(GetParam().Name) == "Truncated" ||
+        std::string(GetParam().Name) == "BadSparseMap") {
         EXPECT_FALSE(fs::exists(Dest / "a.bin"));
     }
 }

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace unrar_test {
 
@@ -33,13 +35,39 @@ public:
                     "00",
                     8);
         std::memcpy(block + 345, prefix.data(), std::min<size_t>(prefix.size(), 155));
-        std::memset(block + 148, ' ', 8);
-        unsigned sum = 0;
-        for (unsigned char c : block)
-            sum += c;
-        std::snprintf(block + 148, 8, "%06o", sum);
+        Seal(block);
         Data.append(block, 512);
         return Data;
+    }
+
+    // An old GNU sparse entry: the map in the header and in as many
+    // extension blocks as it needs, then the data of its segments.
+    void GnuSparse(const std::string& name, uint64_t realSize,
+                   const std::vector<std::pair<uint64_t, uint64_t>>& map, const std::string& data) {
+        Header(name, 'S', data.size());
+        std::string header = Data.substr(Data.size() - 512), extensions;
+        Data.resize(Data.size() - 512);
+        std::memcpy(&header[257], "ustar  ", 8);
+        Octal(&header[483], 12, realSize);
+        std::string* block = &header;
+        size_t fields = 386, flag = 482, slot = 0, slots = 4;
+        for (const auto& [offset, size] : map) {
+            if (slot == slots) {
+                (*block)[flag] = 1;
+                extensions.append(512, '\0');
+                block = &extensions;
+                fields = extensions.size() - 512;
+                flag = fields + 504;
+                slot = 0;
+                slots = 21;
+            }
+            Octal(&(*block)[fields + slot * 24], 12, offset);
+            Octal(&(*block)[fields + slot * 24 + 12], 12, size);
+            ++slot;
+        }
+        Seal(header.data());
+        Data += header + extensions;
+        Content(data);
     }
 
     void Content(const std::string& content) {
@@ -104,6 +132,15 @@ public:
     }
 
     std::string Data;
+
+    // Sets a header block's checksum.
+    static void Seal(char* block) {
+        std::memset(block + 148, ' ', 8);
+        unsigned sum = 0;
+        for (size_t i = 0; i < 512; ++i)
+            sum += static_cast<unsigned char>(block[i]);
+        std::snprintf(block + 148, 8, "%06o", sum);
+    }
 
 private:
     static void Octal(char* field, size_t size, uint64_t value) {

@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <winioctl.h>
 #else
 #include <cerrno>
 #include <cstring>
@@ -117,6 +118,21 @@ bool TOutputFile::Write(const char* data, size_t size) {
     return true;
 }
 
+void TOutputFile::MakeSparse() {
+    DWORD returned = 0;
+    DeviceIoControl(Handle(FHandle), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+}
+
+bool TOutputFile::Seek(uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(offset);
+    return SetFilePointerEx(Handle(FHandle), at, nullptr, FILE_BEGIN);
+}
+
+bool TOutputFile::SetSize(uint64_t size) {
+    return Seek(size) && SetEndOfFile(Handle(FHandle));
+}
+
 void TOutputFile::SetTime(int64_t mtime) {
     // FILETIME counts 100 ns steps from 1601.
     uint64_t ticks = uint64_t(mtime + 11644473600LL) * 10000000ULL;
@@ -217,6 +233,18 @@ bool TOutputFile::Write(const char* data, size_t size) {
         size -= size_t(n);
     }
     return true;
+}
+
+void TOutputFile::MakeSparse() {
+    // Files here are sparse wherever they were never written.
+}
+
+bool TOutputFile::Seek(uint64_t offset) {
+    return lseek(FFd, off_t(offset), SEEK_SET) >= 0;
+}
+
+bool TOutputFile::SetSize(uint64_t size) {
+    return ftruncate(FFd, off_t(size)) == 0;
 }
 
 void TOutputFile::SetTime(int64_t mtime) {

@@ -60,6 +60,13 @@ public:
     // read-only or not, and an existing link is replaced, never followed.
     TCreateResult Create(const std::string& path, uint32_t mode, bool overwrite);
     bool Write(const char* data, size_t size);
+    // Holes of a sparse file: marked so they take no disk where the file
+    // system can (failure ignored: the holes are then stored as zeros),
+    // skipped by moving the write position, and a final one left by
+    // setting the size. No hole is ever written byte by byte.
+    void MakeSparse();
+    bool Seek(uint64_t offset);
+    bool SetSize(uint64_t size);
     // Sets the modification time (seconds since 1970) before closing.
     void SetTime(int64_t mtime);
     bool Close();

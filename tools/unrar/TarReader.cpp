@@ -9,6 +9,7 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -266,31 +267,136 @@ bool ParseDecimal(const std::string& text, int64_t& value) {
     return true;
 }
 
+// A number of a sparse map: digits only, at most the largest file offset.
+bool ParseMapNumber(std::string_view text, uint64_t& value) {
+    if (text.empty()) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        if (v > (uint64_t(std::numeric_limits<int64_t>::max()) - uint64_t(c - '0')) / 10)
+            return false;
+        v = v * 10 + uint64_t(c - '0');
+    }
+    value = v;
+    return true;
+}
+
+// Collects a sparse map. Past MaxSparseSegments it only notes that the map
+// is too large: a hostile map costs reading time, never memory.
+struct TMapCollector {
+    std::vector<TSparseSegment> Map;
+    bool TooLarge = false;
+    void Add(uint64_t offset, uint64_t size) {
+        if (Map.size() >= MaxSparseSegments)
+            TooLarge = true;
+        else
+            Map.push_back({offset, size});
+    }
+};
+
+// Segments must rise without overlapping, stay inside the real size and
+// hold exactly the data stored; anything else would write a wrong file.
+void CheckSparseMap(const std::vector<TSparseSegment>& map, uint64_t realSize, uint64_t dataSize) {
+    uint64_t end = 0, stored = 0;
+    for (const auto& segment : map) {
+        if (segment.Offset < end) Damaged("sparse map out of order or overlapping");
+        if (segment.Size > realSize || segment.Offset > realSize - segment.Size)
+            Damaged("sparse map reaches past the end of its file");
+        end = segment.Offset + segment.Size;
+        stored += segment.Size; // rising and inside realSize: cannot overflow
+    }
+    if (stored != dataSize) Damaged("sparse map does not match the data stored");
+}
+
 struct TPaxValues {
     bool HasPath = false, HasLink = false, HasSize = false, HasTime = false;
     std::string Path, Link;
     uint64_t Size = 0;
     int64_t Time = 0;
+    // GNU sparse files in pax form: 0.0 repeats offset and numbytes records,
+    // 0.1 lists the map in one record, 1.0 stores it before the data.
+    bool Sparse = false, HasVersion = false, HasSparseName = false, HasRealSize = false;
+    bool HasNumBlocks = false, PendingOffset = false;
+    uint64_t Major = 0, Minor = 0, RealSize = 0, NumBlocks = 0, Offset = 0;
+    std::string SparseName;
+    TMapCollector Map;
+    // Set in the global header of a GNU multi-volume set's later volume
+    // whose first file began in an earlier one.
+    bool Continued = false;
 };
+
+[[noreturn]] void BadPax() {
+    Damaged("malformed extended header");
+}
+
+uint64_t PaxNumber(const std::string& value) {
+    uint64_t v = 0;
+    if (!ParseMapNumber(value, v)) BadPax();
+    return v;
+}
+
+void ParseSparseRecord(const std::string& key, const std::string& value, TPaxValues& pax) {
+    if (key == "GNU.sparse.major") {
+        pax.Sparse = pax.HasVersion = true;
+        pax.Major = PaxNumber(value);
+    } else if (key == "GNU.sparse.minor") {
+        pax.Sparse = pax.HasVersion = true;
+        pax.Minor = PaxNumber(value);
+    } else if (key == "GNU.sparse.name") {
+        pax.HasSparseName = true;
+        pax.SparseName = value;
+    } else if (key == "GNU.sparse.realsize" || key == "GNU.sparse.size") {
+        pax.HasRealSize = true;
+        pax.RealSize = PaxNumber(value);
+    } else if (key == "GNU.sparse.numblocks") {
+        pax.Sparse = pax.HasNumBlocks = true;
+        pax.NumBlocks = PaxNumber(value);
+    } else if (key == "GNU.sparse.offset") {
+        if (pax.PendingOffset) BadPax();
+        pax.Sparse = pax.PendingOffset = true;
+        pax.Offset = PaxNumber(value);
+    } else if (key == "GNU.sparse.numbytes") {
+        if (!pax.PendingOffset) BadPax();
+        pax.PendingOffset = false;
+        pax.Map.Add(pax.Offset, PaxNumber(value));
+    } else if (key == "GNU.sparse.map") {
+        pax.Sparse = true;
+        // offset,size,offset,size...; empty for a file that is all hole.
+        if (value.empty()) return;
+        std::string_view list = value;
+        bool haveOffset = false;
+        uint64_t offset = 0;
+        for (size_t start = 0;;) {
+            size_t comma = list.find(',', start);
+            uint64_t number = 0;
+            if (!ParseMapNumber(list.substr(start, comma - start), number)) BadPax();
+            if (haveOffset) pax.Map.Add(offset, number);
+            offset = number;
+            haveOffset = !haveOffset;
+            if (comma == std::string_view::npos) break;
+            start = comma + 1;
+        }
+        if (haveOffset) BadPax(); // an offset without its size
+    }
+}
 
 void ParsePax(const std::string& data, TPaxValues& pax) {
     size_t pos = 0;
     while (pos < data.size()) {
         size_t space = data.find(' ', pos);
-        if (space == std::string::npos || space == pos || space - pos > 12)
-            Damaged("malformed extended header");
+        if (space == std::string::npos || space == pos || space - pos > 12) BadPax();
         uint64_t length = 0;
         for (size_t i = pos; i < space; ++i) {
-            if (data[i] < '0' || data[i] > '9') Damaged("malformed extended header");
+            if (data[i] < '0' || data[i] > '9') BadPax();
             length = length * 10 + uint64_t(data[i] - '0');
         }
         if (length <= space - pos + 1 || length > data.size() - pos ||
             data[pos + length - 1] != '\n')
-            Damaged("malformed extended header");
+            BadPax();
         std::string record = data.substr(space + 1, pos + length - 1 - (space + 1));
         pos += length;
         size_t eq = record.find('=');
-        if (eq == std::string::npos) Damaged("malformed extended header");
+        if (eq == std::string::npos) BadPax();
         std::string key = record.substr(0, eq), value = record.substr(eq + 1);
         if (key == "path") {
             pax.HasPath = true;
@@ -300,15 +406,18 @@ void ParsePax(const std::string& data, TPaxValues& pax) {
             pax.Link = value;
         } else if (key == "size") {
             int64_t v = 0;
-            if (!ParseDecimal(value, v) || v < 0 || value.find('.') != std::string::npos)
-                Damaged("malformed extended header");
+            if (!ParseDecimal(value, v) || v < 0 || value.find('.') != std::string::npos) BadPax();
             pax.HasSize = true;
             pax.Size = uint64_t(v);
         } else if (key == "mtime") {
             int64_t v = 0;
-            if (!ParseDecimal(value, v)) Damaged("malformed extended header");
+            if (!ParseDecimal(value, v)) BadPax();
             pax.HasTime = true;
             pax.Time = v;
+        } else if (key.rfind("GNU.sparse.", 0) == 0) {
+            ParseSparseRecord(key, value, pax);
+        } else if (key == "GNU.volume.offset") {
+            pax.Continued = PaxNumber(value) > 0;
         }
     }
 }
@@ -429,13 +538,113 @@ std::span<const char> TTarReader::ReadData() {
     if (FPending) {
         FStream.Consume(FPending);
         FRemaining -= FPending;
+        FSegmentLeft -= FPending;
         FPending = 0;
     }
     if (FRemaining == 0) return {};
+    while (FSegmentLeft == 0) {
+        // The map was checked to hold exactly the data: this is a safeguard.
+        if (++FSegment >= FMap.size()) Damaged("sparse map does not match the data stored");
+        FSegmentLeft = FMap[FSegment].Size;
+    }
     auto data = FStream.Fill();
     if (data.empty()) Damaged("unexpected end of archive (truncated data)");
-    FPending = size_t(std::min<uint64_t>(data.size(), FRemaining));
+    const TSparseSegment& segment = FMap[FSegment];
+    FPending = size_t(std::min<uint64_t>({data.size(), FSegmentLeft, FRemaining}));
+    FPieceOffset = segment.Offset + (segment.Size - FSegmentLeft);
     return data.first(FPending);
+}
+
+// Old GNU sparse header: four segments in the header, then extension blocks
+// of 21 each for as long as the flag after them says another follows. The
+// blocks come before the data and are not counted in its size.
+void TTarReader::ReadGnuSparse(const char* header, TTarEntry& entry) {
+    if (std::memcmp(header + 257, "ustar  \0", 8) != 0) {
+        // Not GNU's layout (star's has its times where GNU keeps the map):
+        // reading it as GNU's would write a wrong file.
+        entry.Kind = TEntryKind::Other;
+        entry.Refusal = "sparse format not supported";
+        return;
+    }
+    int64_t realSize = 0;
+    if (!ParseNumber(header + 483, 12, realSize) || realSize < 0)
+        Damaged("bad real size in sparse header");
+    TMapCollector map;
+    auto addSegments = [&map](const char* fields, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            const char* field = fields + i * 24;
+            if (field[0] == '\0') break; // unused slots end the list
+            int64_t offset = 0, size = 0;
+            if (!ParseNumber(field, 12, offset) || !ParseNumber(field + 12, 12, size) ||
+                offset < 0 || size < 0)
+                Damaged("bad sparse map in header");
+            map.Add(uint64_t(offset), uint64_t(size));
+        }
+    };
+    addSegments(header + 386, 4);
+    bool extended = header[482] != '\0';
+    char block[BlockSize];
+    while (extended) {
+        if (!ReadBlock(block)) Damaged("unexpected end of archive (truncated sparse header)");
+        addSegments(block, 21);
+        extended = block[504] != '\0';
+    }
+    entry.Size = uint64_t(realSize);
+    if (map.TooLarge) {
+        entry.Kind = TEntryKind::Other;
+        entry.Refusal = "sparse map of more than " + std::to_string(MaxSparseSegments) + " parts";
+        return;
+    }
+    CheckSparseMap(map.Map, entry.Size, entry.DataSize);
+    FMap = std::move(map.Map);
+    entry.Sparse = true;
+}
+
+// One decimal line of a 1.0 map, read from the entry's data; false at a
+// line too long to be a number.
+bool TTarReader::ReadMapNumber(uint64_t& value) {
+    char digits[24];
+    size_t count = 0;
+    for (;;) {
+        if (FRemaining == 0) Damaged("sparse map runs past its entry");
+        auto data = FStream.Fill();
+        if (data.empty()) Damaged("unexpected end of archive (truncated data)");
+        char c = data[0];
+        FStream.Consume(1);
+        --FRemaining;
+        if (c == '\n') break;
+        if (count == sizeof digits) return false;
+        digits[count++] = c;
+    }
+    return ParseMapNumber(std::string_view(digits, count), value);
+}
+
+// GNU sparse 1.0: the map leads the data as decimal lines (the count, then
+// offset and size of each segment), padded to a whole block.
+void TTarReader::ReadDataMap(TTarEntry& entry) {
+    const uint64_t stored = FRemaining;
+    uint64_t count = 0;
+    if (!ReadMapNumber(count)) Damaged("malformed sparse map");
+    if (count > MaxSparseSegments) {
+        // Stepped over with the rest of the data.
+        entry.Kind = TEntryKind::Other;
+        entry.Refusal = "sparse map of more than " + std::to_string(MaxSparseSegments) + " parts";
+        return;
+    }
+    TMapCollector map;
+    for (uint64_t i = 0; i < count; ++i) {
+        uint64_t offset = 0, size = 0;
+        if (!ReadMapNumber(offset) || !ReadMapNumber(size)) Damaged("malformed sparse map");
+        map.Add(offset, size);
+    }
+    uint64_t padding = (BlockSize - (stored - FRemaining) % BlockSize) % BlockSize;
+    if (padding > FRemaining) Damaged("sparse map runs past its entry");
+    Skip(padding);
+    FRemaining -= padding;
+    entry.DataSize = FRemaining;
+    CheckSparseMap(map.Map, entry.Size, entry.DataSize);
+    FMap = std::move(map.Map);
+    entry.Sparse = true;
 }
 
 bool TTarReader::Next(TTarEntry& entry) {
@@ -450,7 +659,7 @@ bool TTarReader::Next(TTarEntry& entry) {
     FRemaining = FPadding = 0;
 
     std::string longName, longLink;
-    bool hasLongName = false, hasLongLink = false;
+    bool hasLongName = false, hasLongLink = false, continued = false;
     TPaxValues pax;
     char block[BlockSize];
     for (;;) {
@@ -466,6 +675,7 @@ bool TTarReader::Next(TTarEntry& entry) {
         if (!ParseNumber(block + 124, 12, size) || size < 0) Damaged("bad size field in header");
         char type = block[156];
         if (type == 'L' || type == 'K') {
+            // Of several in a row the last counts, as in GNU tar.
             std::string text = ReadMetaData(uint64_t(size), LongNameLimit);
             text.resize(strnlen(text.data(), text.size()));
             (type == 'L' ? longName : longLink) = std::move(text);
@@ -476,10 +686,19 @@ bool TTarReader::Next(TTarEntry& entry) {
             ParsePax(ReadMetaData(uint64_t(size), PaxLimit), pax);
             continue;
         }
-        if (type == 'g') {
+        if (type == 'g' && uint64_t(size) <= PaxLimit) {
+            // Global records name no file; only a volume's continuation matters.
+            TPaxValues global;
+            ParsePax(ReadMetaData(uint64_t(size), PaxLimit), global);
+            continued = global.Continued;
+            continue;
+        }
+        if (type == 'g' || type == 'V') {
+            // GNU volume labels name no file either.
             Skip(uint64_t(size) + (BlockSize - uint64_t(size) % BlockSize) % BlockSize);
             continue;
         }
+        if (pax.PendingOffset) BadPax(); // a sparse offset without its size
 
         entry = TTarEntry{};
         entry.TypeFlag = type;
@@ -493,7 +712,7 @@ bool TTarReader::Next(TTarEntry& entry) {
         if (hasLongLink) entry.LinkPath = longLink;
         if (pax.HasPath) entry.Path = pax.Path;
         if (pax.HasLink) entry.LinkPath = pax.Link;
-        entry.Size = pax.HasSize ? pax.Size : uint64_t(size);
+        entry.Size = entry.DataSize = pax.HasSize ? pax.Size : uint64_t(size);
         int64_t number = 0;
         if (!ParseNumber(block + 136, 12, number)) Damaged("bad time field in header");
         entry.MTime = pax.HasTime ? pax.Time : number;
@@ -503,6 +722,7 @@ bool TTarReader::Next(TTarEntry& entry) {
         switch (type) {
         case '0':
         case '7':
+        case 'S':
             entry.Kind = TEntryKind::File;
             break;
         case '\0':
@@ -511,7 +731,7 @@ bool TTarReader::Next(TTarEntry& entry) {
                                                                          : TEntryKind::File;
             break;
         case '5':
-        case 'D':
+        case 'D': // GNU dumpdir: a folder, its data a listing for incremental restores
             entry.Kind = TEntryKind::Directory;
             break;
         case '1':
@@ -520,12 +740,54 @@ bool TTarReader::Next(TTarEntry& entry) {
         case '2':
             entry.Kind = TEntryKind::SymLink;
             break;
+        case 'M':
+            // Only the rest of a file whose start is in another volume.
+            entry.Kind = TEntryKind::Other;
+            entry.Refusal = "file continued from another volume";
+            break;
         default:
             entry.Kind = TEntryKind::Other;
             break;
         }
-        FRemaining = entry.Size;
-        FPadding = (BlockSize - entry.Size % BlockSize) % BlockSize;
+        if (continued) {
+            // The same in pax form, under a made-up name of its own.
+            entry.Kind = TEntryKind::Other;
+            entry.Refusal = "file continued from another volume";
+        }
+        FRemaining = entry.DataSize;
+        FPadding = (BlockSize - entry.DataSize % BlockSize) % BlockSize;
+        FMap.clear();
+        if (type == 'S') {
+            ReadGnuSparse(block, entry);
+        } else if (pax.Sparse && entry.Kind == TEntryKind::File) {
+            if (pax.HasSparseName) entry.Path = pax.SparseName;
+            if (!pax.HasRealSize) Damaged("sparse file without its real size");
+            entry.Size = pax.RealSize;
+            if (pax.HasVersion && pax.Major == 1 && pax.Minor == 0) {
+                ReadDataMap(entry);
+            } else if (pax.HasVersion && pax.Major != 0) {
+                entry.Kind = TEntryKind::Other;
+                entry.Refusal = "sparse format " + std::to_string(pax.Major) + "." +
+                                std::to_string(pax.Minor) + " not supported";
+            } else if (pax.Map.TooLarge) {
+                entry.Kind = TEntryKind::Other;
+                entry.Refusal =
+                    "sparse map of more than " + std::to_string(MaxSparseSegments) + " parts";
+            } else {
+                if (pax.HasNumBlocks && pax.NumBlocks != pax.Map.Map.size())
+                    Damaged("sparse map does not have the parts it declares");
+                CheckSparseMap(pax.Map.Map, entry.Size, entry.DataSize);
+                FMap = std::move(pax.Map.Map);
+                entry.Sparse = true;
+            }
+        }
+        if (!entry.Sparse) {
+            // Refused sparse entries too: their data is then stepped over whole.
+            FMap.assign(1, TSparseSegment{0, FRemaining});
+            entry.Size = entry.DataSize = FRemaining;
+        }
+        FSegment = 0;
+        FSegmentLeft = FMap.empty() ? 0 : FMap[0].Size;
         return true;
     }
 }

@@ -11,6 +11,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace unrar {
 
@@ -71,14 +72,27 @@ std::unique_ptr<TByteStream> OpenArchiveStream(TRawSource& source, bool backgrou
 
 enum class TEntryKind { File, Directory, HardLink, SymLink, Other };
 
+// Segments of a sparse map kept at most: more than any file an installer
+// ships, and it keeps a hostile map to 1 MB. Larger maps are refused.
+constexpr size_t MaxSparseSegments = 65536;
+
+// Where a stored run of a sparse file's data goes.
+struct TSparseSegment {
+    uint64_t Offset = 0;
+    uint64_t Size = 0;
+};
+
 struct TTarEntry {
     std::string Path;     // as stored, separators untouched
     std::string LinkPath; // target of a link entry
     TEntryKind Kind = TEntryKind::File;
     char TypeFlag = '0';
-    uint64_t Size = 0; // bytes of data that follow the header
-    int64_t MTime = 0; // seconds since 1970
+    uint64_t Size = 0;     // of the file; a sparse file's real size, holes included
+    uint64_t DataSize = 0; // of the data stored for it (a sparse map not counted)
+    bool Sparse = false;   // data fills the pieces ReadData places; the rest are holes
+    int64_t MTime = 0;     // seconds since 1970
     uint32_t Mode = 0644;
+    std::string Refusal; // why the entry cannot be extracted, when the reader knows (Other)
 };
 
 class TTarReader {
@@ -93,12 +107,17 @@ public:
     // Next piece of the current entry's data, empty when it is all read.
     // Consumed by the next call.
     std::span<const char> ReadData();
+    // Where in the file the piece ReadData returned last belongs: pieces
+    // come in rising order, and a gap before one is a hole.
+    uint64_t DataOffset() const { return FPieceOffset; }
 
 private:
     void Skip(uint64_t count);
-    void SkipPadding();
     bool ReadBlock(char* block);
     std::string ReadMetaData(uint64_t size, uint64_t limit);
+    void ReadGnuSparse(const char* header, TTarEntry& entry);
+    bool ReadMapNumber(uint64_t& value);
+    void ReadDataMap(TTarEntry& entry);
     void Finish();
 
     TByteStream& FStream;
@@ -106,6 +125,10 @@ private:
     uint64_t FPadding = 0;   // padding after the current entry's data
     size_t FPending = 0;     // size of the piece last returned by ReadData
     bool FDone = false;
+    std::vector<TSparseSegment> FMap; // of the current entry; one segment when not sparse
+    size_t FSegment = 0;              // the segment being read
+    uint64_t FSegmentLeft = 0;        // its bytes not yet consumed
+    uint64_t FPieceOffset = 0;
 };
 
 // Parsing helpers, exposed for the tests.

@@ -25,6 +25,11 @@ const char* const UsageText =
 
 namespace {
 
+// Holes of sparse files a run may create, all files together. Where the
+// file system cannot keep a file sparse (FAT) holes take disk like data, so
+// an archive declaring huge files of almost no data is refused instead.
+constexpr uint64_t HoleLimit = uint64_t(4) << 30;
+
 std::string Lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
@@ -65,6 +70,7 @@ private:
     std::string FPrefix; // destination with one trailing separator
     std::unordered_set<std::string> FKnownFolders;
     TExitCode FStop = ecSuccess; // the error that ended the run early
+    uint64_t FHoleBudget = HoleLimit;
     bool FCreateFailed = false, FWarned = false;
     unsigned long long FFiles = 0, FFolders = 0, FBytes = 0, FMatched = 0;
     std::chrono::steady_clock::time_point FLastFlush = std::chrono::steady_clock::now();
@@ -198,15 +204,19 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
     case fs::TCreateResult::Created:
         break;
     }
+    auto failed = [&] {
+        Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
+        file.Close();
+        fs::RemoveFile(path);
+    };
+    if (entry.Sparse && entry.DataSize < entry.Size) file.MakeSparse();
+    uint64_t end = 0; // of what is written so far
     try {
         for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
-            if (!file.Write(data.data(), data.size())) {
-                Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
-                file.Close();
-                fs::RemoveFile(path);
-                return;
-            }
-            FBytes += data.size();
+            uint64_t at = reader.DataOffset();
+            if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size()))
+                return failed();
+            end = at + data.size();
         }
     } catch (...) {
         // Never leave a partial file that looks complete.
@@ -214,6 +224,7 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
         fs::RemoveFile(path);
         throw;
     }
+    if (end < entry.Size && !file.SetSize(entry.Size)) return failed();
     file.SetTime(entry.MTime);
     if (!file.Close()) {
         // Some file systems report a failed write only on closing: the
@@ -222,6 +233,7 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
         fs::RemoveFile(path);
         return;
     }
+    FBytes += entry.Size;
     ++FFiles;
     Line("Extracting  ", shown);
 }
@@ -265,8 +277,11 @@ int TRun::Execute() {
                       "refused " + entry.Path + ": link entry (to " + entry.LinkPath + ")");
                 break;
             case TEntryKind::Other:
-                Error(ecWarning, "refused " + entry.Path + ": unsupported entry type '" +
-                                     std::string(1, entry.TypeFlag) + "'");
+                Error(ecWarning,
+                      "refused " + entry.Path + ": " +
+                          (entry.Refusal.empty()
+                               ? "unsupported entry type '" + std::string(1, entry.TypeFlag) + "'"
+                               : entry.Refusal));
                 break;
             case TEntryKind::Directory:
                 if (extract && EnsureFolders(parts, parts.size())) {
@@ -275,10 +290,16 @@ int TRun::Execute() {
                 }
                 break;
             case TEntryKind::File:
-                if (extract)
-                    ExtractFile(reader, entry, parts, shown);
-                else
+                if (!extract) {
                     Line("", shown);
+                } else if (entry.Size - entry.DataSize > FHoleBudget) {
+                    Error(ecWarning, "refused " + entry.Path + ": sparse file too large (" +
+                                         std::to_string(entry.Size) + " bytes, holes over " +
+                                         std::to_string(HoleLimit >> 30) + " GB in all)");
+                } else {
+                    FHoleBudget -= entry.Size - entry.DataSize;
+                    ExtractFile(reader, entry, parts, shown);
+                }
                 break;
             }
         }
