@@ -167,7 +167,7 @@ BOOL CALLBACK CloseExplorer(HWND Window, LPARAM Title) {
 }
 
 void ClearRecords() {
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, PeerUninstallKey);
 }
 
@@ -195,8 +195,8 @@ int Drive(const std::string& Peer, const std::string& Work, int Runs) {
         // order alternates.
         const auto InstallOurs = [&] {
             OursIn.push_back(
-                Timed("\"" + Self + "\" install \"" + OursDir + "\" \"" + StartFolder + "\"",
-                      Stage, "our install"));
+                Timed("\"" + Self + "\" install \"" + OursDir + "\" \"" + StartFolder + "\"", Stage,
+                      "our install"));
             EnumWindows(CloseExplorer, reinterpret_cast<LPARAM>(StartFolder.c_str()));
         };
         const auto InstallPeer = [&] {

@@ -1,5 +1,7 @@
 #include "app/Art.h"
 
+#include "data/Product.h"
+
 #include <cmath>
 
 namespace {
@@ -13,7 +15,7 @@ COLORREF Mix(COLORREF A, COLORREF B, int Num, int Den) {
 }
 
 void FillGradient(HDC Dc, int Width, int Height) {
-    const COLORREF Top = RGB(16, 52, 84), Bottom = RGB(34, 118, 140);
+    const COLORREF Top = Product.Picture.Top, Bottom = Product.Picture.Bottom;
     for (int y = 0; y < Height; ++y) {
         HBRUSH Brush = CreateSolidBrush(Mix(Top, Bottom, y, Height > 1 ? Height - 1 : 1));
         RECT Row{0, y, Width, y + 1};
@@ -41,14 +43,14 @@ void DrawDial(HDC Dc, int Cx, int Cy, int R) {
                Cy - static_cast<int>(R * 90 / 100 * std::sin(A)));
     }
 
-    HPEN Needle = CreatePen(PS_SOLID, (R / 18) + 2, RGB(255, 170, 60));
+    HPEN Needle = CreatePen(PS_SOLID, (R / 18) + 2, Product.Picture.Accent);
     SelectObject(Dc, Needle);
     double A = Pi * 0.42;
     MoveToEx(Dc, Cx, Cy, nullptr);
     LineTo(Dc, Cx + static_cast<int>(R * 75 / 100 * std::cos(A)),
            Cy - static_cast<int>(R * 75 / 100 * std::sin(A)));
 
-    HBRUSH Hub = CreateSolidBrush(RGB(255, 170, 60));
+    HBRUSH Hub = CreateSolidBrush(Product.Picture.Accent);
     SelectObject(Dc, Hub);
     SelectObject(Dc, GetStockObject(NULL_PEN));
     int h = R / 9 + 2;
@@ -77,11 +79,11 @@ void DrawName(HDC Dc, int Width, int Height) {
     SetTextColor(Dc, RGB(255, 255, 255));
     HGDIOBJ Old = SelectObject(Dc, Big);
     RECT R1{0, Height * 62 / 100, Width, Height * 75 / 100};
-    DrawTextA(Dc, "Morvane", -1, &R1, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
+    DrawTextA(Dc, Product.Picture.NameLine1, -1, &R1, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
     SelectObject(Dc, Small);
     SetTextColor(Dc, RGB(200, 225, 235));
     RECT R2{0, Height * 73 / 100, Width, Height * 82 / 100};
-    DrawTextA(Dc, "ActiveX", -1, &R2, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
+    DrawTextA(Dc, Product.Picture.NameLine2, -1, &R2, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
     SelectObject(Dc, Old);
     DeleteObject(Big);
     DeleteObject(Small);

@@ -29,7 +29,8 @@ private:
 };
 
 void ShowStartError(const char* Message) {
-    MessageBoxA(nullptr, Message, ApplicationTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+    MessageBoxA(nullptr, Message, ApplicationTitle().c_str(),
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 int RunMessageLoop(TfMain& Main) {
@@ -65,7 +66,8 @@ int RunSetup(int ShowCmd) {
     InstallData = Data.get();
 
     SetErrorReport([](const std::string& Message) {
-        MessageBoxA(GetActiveWindow(), Message.c_str(), ApplicationTitle, MB_OK | MB_ICONERROR);
+        MessageBoxA(GetActiveWindow(), Message.c_str(), ApplicationTitle().c_str(),
+                    MB_OK | MB_ICONERROR);
     });
 
     int ExitCode = 0;

@@ -2,10 +2,10 @@
 #include "data/Error.h"
 
 #include "app/Art.h"
-#include "app/Texts.h"
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "data/OsError.h"
+#include "data/Product.h"
 #include "engine/Compile.h"
 #include "ui/AppError.h"
 #include "ui/UiScale.h"
@@ -47,12 +47,17 @@ std::string WindowText(HWND Wnd) {
     return Text;
 }
 
+// Product.Name between Before and After.
+std::string Named(const char* Before, const char* After) {
+    return std::string(Before) + Product.Name + After;
+}
+
 std::string ForeignFilesQuestion(const std::string& Folder) {
     return "The folder \"" + Folder +
            "\" already holds files that were not installed by this setup program.\r\n\r\n"
-           "Setup will leave them where they are: it adds its own files and removes only those "
-           "again when Morvane ActiveX is uninstalled.\r\n\r\n"
-           "Do you want to install Morvane ActiveX into this folder?";
+           "Setup will leave them where they are: it adds its own files and removes only those " +
+           Named("again when ", " is uninstalled.\r\n\r\n") +
+           Named("Do you want to install ", " into this folder?");
 }
 
 bool Checked(HWND Button) {
@@ -124,9 +129,17 @@ private:
 
 } // namespace
 
+std::string ApplicationTitle() {
+    return std::string(Product.ShortName) + " Installer";
+}
+
+std::string MainWindowCaption() {
+    return std::string(Product.Name) + " Installer";
+}
+
 std::function<void(int Pages)> TfMain::OnPageBuilt;
 
-TfMain::TfMain() {
+TfMain::TfMain() : FSaveFileName(std::string(Product.ShortName) + " Build.log") {
     RegisterMainClass();
     RECT Frame{0, 0, UiScale(ClientWidth), UiScale(ClientHeight)};
     const DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -138,7 +151,7 @@ TfMain::TfMain() {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &Work, 0);
     int Left = Work.left + (Work.right - Work.left - Width) / 2;
     int Top = Work.top + (Work.bottom - Work.top - Height) / 2;
-    CreateHandle(ExStyle, MainWindowClass, MainWindowCaption, Style,
+    CreateHandle(ExStyle, MainWindowClass, MainWindowCaption().c_str(), Style,
                  RECT{Left, Top, Left + Width, Top + Height}, nullptr);
     try {
         FRadioFont = CreateBodyFont(10, FW_NORMAL);
@@ -190,7 +203,9 @@ HWND TfMain::AddControl(TWizardCustomPage& Page, int Id, const char* Class, cons
 }
 
 // The texts the two welcome pages share.
-const std::string WelcomeTitle = "Welcome to the Morvane ActiveX Installation Wizard";
+std::string WelcomeTitle() {
+    return Named("Welcome to the ", " Installation Wizard");
+}
 constexpr DWORD LabelStyle = SS_LEFT | SS_NOPREFIX;
 
 void TfMain::BuildPages() {
@@ -223,53 +238,53 @@ void TfMain::BuildWizard() {
 
 // Welcome for a first installation.
 void TfMain::BuildInstallPage() {
-    const std::string Intro = std::string(ContinueText) + ProductTexts::LegalNotice;
+    const std::string Intro = std::string(ContinueText) + Product.LegalNotice;
     wInstallPage = &Wizard->AddWelcomePage();
-    wInstallPage->Header.Title.SetText(WelcomeTitle);
+    wInstallPage->Header.Title.SetText(WelcomeTitle());
     wInstallPage->Header.Subtitle.SetText(
-        "This wizard will install the Morvane ActiveX component on your computer.");
+        Named("This wizard will install the ", " component on your computer."));
     wInstallPage->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
     wInstallPage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
     lInstall = AddControl(*wInstallPage, IdInstallText, "STATIC", Intro.c_str(), LabelStyle, 20, 0,
                           340, 150);
-    Label1 = AddControl(*wInstallPage, IdInstallDescription, "STATIC", ProductTexts::Description,
+    Label1 = AddControl(*wInstallPage, IdInstallDescription, "STATIC", Product.Description,
                         LabelStyle, 20, 176, 340, 76);
 }
 
 // Welcome for an update; InitPages fills in the versions.
 void TfMain::BuildUpdatePage() {
-    const std::string Intro = std::string(ContinueText) + ProductTexts::LegalNotice;
+    const std::string Intro = std::string(ContinueText) + Product.LegalNotice;
     wUpdatePage = &Wizard->AddWelcomePage();
-    wUpdatePage->Header.Title.SetText(WelcomeTitle);
-    wUpdatePage->Header.Subtitle.SetText(
-        "This wizard will update the Morvane ActiveX component version %s currently installed "
-        "on your computer with newer version %s.");
+    wUpdatePage->Header.Title.SetText(WelcomeTitle());
+    wUpdatePage->Header.Subtitle.SetText(Named("This wizard will update the ",
+                                               " component version %s currently installed on "
+                                               "your computer with newer version %s."));
     wUpdatePage->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
     wUpdatePage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
     wUpdatePage->OnNextButtonClick = [](TWizardCustomPage*, bool&) {};
     Label2 = AddControl(*wUpdatePage, IdUpdateText, "STATIC", Intro.c_str(), LabelStyle, 20, 0, 340,
                         150);
-    Label11 = AddControl(*wUpdatePage, IdUpdateDescription, "STATIC", ProductTexts::Description,
+    Label11 = AddControl(*wUpdatePage, IdUpdateDescription, "STATIC", Product.Description,
                          LabelStyle, 20, 176, 340, 76);
 }
 
 // Maintenance: reinstall or uninstall.
 void TfMain::BuildMaintenancePage() {
     wMainternance = &Wizard->AddInteriorPage();
-    wMainternance->Header.Title.SetText("Morvane ActiveX maintenance");
+    wMainternance->Header.Title.SetText(Named("", " maintenance"));
     wMainternance->Header.Subtitle.SetText("Select the maintanance operation to perform");
     wMainternance->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
     rbMainternance =
-        AddControl(*wMainternance, IdReinstall, "BUTTON", "Reinstall Morvane ActiveX",
+        AddControl(*wMainternance, IdReinstall, "BUTTON", Named("Reinstall ", "").c_str(),
                    BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, FRadioFont);
-    Label10 =
-        AddControl(*wMainternance, IdReinstallText, "STATIC",
-                   "Repare Morvane ActiveX installation.", LabelStyle | SS_NOTIFY, 58, 48, 420, 16);
-    rbUninstall = AddControl(*wMainternance, IdUninstall, "BUTTON", "Uninstall Morvane ActiveX",
+    Label10 = AddControl(*wMainternance, IdReinstallText, "STATIC",
+                         Named("Repare ", " installation.").c_str(), LabelStyle | SS_NOTIFY, 58, 48,
+                         420, 16);
+    rbUninstall = AddControl(*wMainternance, IdUninstall, "BUTTON", Named("Uninstall ", "").c_str(),
                              BS_AUTORADIOBUTTON, 40, 88, 440, 22, FRadioFont);
     Label12 = AddControl(*wMainternance, IdUninstallText, "STATIC",
-                         "Delete Morvane ActiveX from this computer.", LabelStyle | SS_NOTIFY, 58,
-                         112, 420, 16);
+                         Named("Delete ", " from this computer.").c_str(), LabelStyle | SS_NOTIFY,
+                         58, 112, 420, 16);
 }
 
 // Licence agreement.
@@ -282,7 +297,7 @@ void TfMain::BuildLicensePage() {
     Label3 = AddControl(*wLicensePage, IdLicenseHint, "STATIC",
                         "Press PAGE DOWN key to see the rest of the agreement.", LabelStyle, 20, 8,
                         500, 16);
-    mLicense = AddControl(*wLicensePage, IdLicense, "EDIT", ProductTexts::License,
+    mLicense = AddControl(*wLicensePage, IdLicense, "EDIT", Product.License,
                           WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
                               ES_AUTOVSCROLL,
                           20, 28, 500, 244);
@@ -301,7 +316,7 @@ void TfMain::BuildDestinationPage() {
         wDestinationPageNextButtonClick(Sender, Stop);
     };
     Label6 = AddControl(*wDestinationPage, IdDestinationText, "STATIC",
-                        "Setup will install Morvane ActiveX component in the following folder.",
+                        Named("Setup will install ", " component in the following folder.").c_str(),
                         LabelStyle, 20, 10, 500, 32);
     Label7 = AddControl(*wDestinationPage, IdDestinationHint, "STATIC",
                         "To install to this folder, click Next. To install to a different "
@@ -355,7 +370,7 @@ void TfMain::BuildCompilePage() {
     wCompile = &Wizard->AddInteriorPage();
     wCompile->Header.Title.SetText("Copying files");
     wCompile->Header.Subtitle.SetText(
-        "Morvane ActiveX component files will be copied in the specified folder.");
+        Named("", " component files will be copied in the specified folder."));
     wCompile->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
     wCompile->SetEnabledButtons(TWizardButtonSet{bkCancel});
     wCompile->OnPage = [this](TWizardCustomPage* Sender) { wCompilePage(Sender); };
@@ -374,7 +389,7 @@ void TfMain::BuildCompilePage() {
 void TfMain::BuildFinishPage() {
     wFinish = &Wizard->AddInteriorPage();
     wFinish->Header.Title.SetText("Installation completed");
-    wFinish->Header.Subtitle.SetText("Morvane ActiveX Setup is now complete");
+    wFinish->Header.Subtitle.SetText(Named("", " Setup is now complete"));
     wFinish->SetVisibleButtons(TWizardButtonSet{bkFinish});
     wFinish->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(331)));
     wFinish->OnEnterPage = [this](TWizardCustomPage* Sender, TWizardCustomPage* From) {
@@ -385,10 +400,12 @@ void TfMain::BuildFinishPage() {
     };
     lFinishResult =
         AddControl(*wFinish, IdFinishResult, "STATIC",
-                   "Morvane ActiveX Edition Setup is now complete", LabelStyle, 20, 20, 336, 64);
+                   (std::string(Product.EditionName) + " Setup is now complete").c_str(),
+                   LabelStyle, 20, 20, 336, 64);
     bFinishSaveLog = AddControl(*wFinish, IdSaveLog, "BUTTON", "Save Setup Log...",
                                 BS_PUSHBUTTON | WS_TABSTOP, 236, 96, 120, 25);
-    cbVisitWeb = AddControl(*wFinish, IdVisitWeb, "BUTTON", "Visit Morvane web site",
+    cbVisitWeb = AddControl(*wFinish, IdVisitWeb, "BUTTON",
+                            (std::string("Visit ") + Product.ShortName + " web site").c_str(),
                             BS_AUTOCHECKBOX | WS_TABSTOP, 20, 220, 300, 20);
     SetChecked(cbVisitWeb, true);
 }
@@ -453,8 +470,8 @@ void TfMain::rbMainternanceClick() {
 }
 
 int TfMain::ShowMessage(const std::string& Text, UINT Type) {
-    if (MessageBoxHook) return MessageBoxHook(Handle(), Text, ApplicationTitle, Type);
-    return MessageBoxA(Handle(), Text.c_str(), ApplicationTitle, Type);
+    if (MessageBoxHook) return MessageBoxHook(Handle(), Text, ApplicationTitle(), Type);
+    return MessageBoxA(Handle(), Text.c_str(), ApplicationTitle().c_str(), Type);
 }
 
 void TfMain::wDestinationPageNextButtonClick(TWizardCustomPage*, bool& Stop) {
@@ -581,14 +598,14 @@ void TfMain::wFinishEnterPage(TWizardCustomPage*, TWizardCustomPage*) {
     const bool Ok = InstallData->Succeeded;
     const char* Text;
     if (InstallData->Mode == imUninstall)
-        Text = Ok ? "Morvane ActiveX Edition Setup is now completely uninstalled from your computer"
-                  : "Morvane ActiveX Edition uninstall completed with errors. You can save and "
-                    "view Setup Log for additional information.";
+        Text = Ok ? " Setup is now completely uninstalled from your computer"
+                  : " uninstall completed with errors. You can save and view Setup Log for "
+                    "additional information.";
     else
-        Text = Ok ? "Morvane ActiveX Edition Setup is installed successfully"
-                  : "Morvane ActiveX Edition Setup completed with errors. You can save and view "
-                    "Setup Log for additional information.";
-    SetWindowTextA(lFinishResult, Text);
+        Text = Ok ? " Setup is installed successfully"
+                  : " Setup completed with errors. You can save and view Setup Log for additional "
+                    "information.";
+    SetWindowTextA(lFinishResult, (Product.EditionName + std::string(Text)).c_str());
 }
 
 void TfMain::bSaveBuildLogClick() {
@@ -629,8 +646,7 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
 }
 
 void TfMain::wFinishFinishButtonClick(TWizardCustomPage*, bool&) {
-    if (Checked(cbVisitWeb))
-        ShellExecuteA(Handle(), "open", ProductTexts::WebAddress, "", "", SW_SHOW);
+    if (Checked(cbVisitWeb)) ShellExecuteA(Handle(), "open", Product.WebAddress, "", "", SW_SHOW);
     PostMessageA(Handle(), WM_CLOSE, 0, 0);
 }
 

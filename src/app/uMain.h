@@ -18,8 +18,8 @@ class TCompiler;
 
 // The name the application goes by (message boxes, the taskbar), distinct
 // from the window's caption.
-inline constexpr const char* ApplicationTitle = "Morvane Installer";
-inline constexpr const char* MainWindowCaption = "Morvane ActiveX Installer";
+std::string ApplicationTitle();
+std::string MainWindowCaption();
 inline constexpr const char* MainWindowClass = "TfMain";
 
 class TfMain : public TWindow {
@@ -126,7 +126,7 @@ private:
     HFONT FBoldFont = nullptr;
     std::vector<std::string> FBuildLog;
     std::string FSaveInitialDir;
-    std::string FSaveFileName = "Morvane Build.log";
+    std::string FSaveFileName;
     bool FRunning = false;
     bool FCloseDeferred = false;
     int FOutputLines = 0;

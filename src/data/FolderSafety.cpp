@@ -1,5 +1,6 @@
 #include "data/FolderSafety.h"
 
+#include "data/Product.h"
 #include "data/Utils.h"
 
 #include <windows.h>
@@ -143,7 +144,8 @@ TFolderVerdict CheckStartFolder(const std::string& Folder) {
 bool FolderHoldsForeignFiles(const std::string& Path) {
     if (!DirectoryPresent(Path)) return false;
     const std::string Folder = AddTrailingBackslash(Path);
-    if (GetFileAttributesA((Folder + InstalledFilesListName).c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesA((Folder + Product.InstalledFilesListName).c_str()) !=
+        INVALID_FILE_ATTRIBUTES)
         return false;
     WIN32_FIND_DATAA Entry;
     HANDLE Raw = FindFirstFileA((Folder + "*").c_str(), &Entry);

@@ -2,6 +2,7 @@
 #include "data/Error.h"
 
 #include "data/OsError.h"
+#include "data/Product.h"
 #include "data/ShellNames.h"
 #include "data/Utils.h"
 
@@ -15,9 +16,6 @@ TInstallData* InstallData = nullptr;
 namespace {
 
 const char* const ProgramFilesFallback = "C:\\Program files";
-const char* const DefaultInstallSubDir = "Grenwick\\Morvane ActiveX";
-const char* const DefaultStartFolder = "Grenwick\\Morvane ActiveX Edition";
-const char* const OcxName = "MorvaneXControls.ocx";
 const char* const VersionFileName = "version";
 
 // The record lives in the 32-bit view, where every earlier (32-bit)
@@ -228,9 +226,9 @@ std::string StrRetToText(STRRET& Value, PCUITEMID_CHILD Item) {
 TInstallData::TInstallData() : SetupVersion(std::string("-")) {
     ProgramsDir = ProgramsFolderPath();
     ProgramFolders = ProgramsFolderNames();
-    InstallDir = AddTrailingBackslash(ProgramFilesPath()) + DefaultInstallSubDir;
+    InstallDir = AddTrailingBackslash(ProgramFilesPath()) + Product.DefaultInstallSubDir;
     LoadFromRegistry();
-    if (StartFolder.empty()) StartFolder = DefaultStartFolder;
+    if (StartFolder.empty()) StartFolder = Product.DefaultStartFolder;
     SetupVersion = TVersion(Trimmed(ReadWholeFile(VersionFileName)));
     if (!Installed)
         Mode = imInstall;
@@ -239,20 +237,20 @@ TInstallData::TInstallData() : SetupVersion(std::string("-")) {
 }
 
 std::string TInstallData::OcxFileName() const {
-    return AddTrailingBackslash(InstallDir) + OcxName;
+    return AddTrailingBackslash(InstallDir) + Product.OcxFileName;
 }
 
 void TInstallData::LoadFromRegistry() {
     HKEY RawKey = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | RecordView, &RawKey) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | RecordView, &RawKey) !=
         ERROR_SUCCESS) {
         Installed = false;
         return;
     }
     TKey Key(RawKey);
-    StartFolder = ReadString(RawKey, "StartFolder");
-    InstallDir = ReadString(RawKey, "InstallDir");
-    InstalledVersion.emplace(Trimmed(ReadString(RawKey, "InstalledVersion")));
+    StartFolder = ReadString(RawKey, Product.StartFolderValue);
+    InstallDir = ReadString(RawKey, Product.InstallDirValue);
+    InstalledVersion.emplace(Trimmed(ReadString(RawKey, Product.InstalledVersionValue)));
     Installed = !InstallDir.empty();
     if (!Installed) {
         InstallDir.clear();
@@ -262,15 +260,15 @@ void TInstallData::LoadFromRegistry() {
 
 void TInstallData::SaveToRegistry() {
     if (!Installed) {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, RecordKey);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, Product.RecordKey);
         return;
     }
     HKEY RawKey = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS | RecordView,
-                        nullptr, &RawKey, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, nullptr, 0,
+                        KEY_ALL_ACCESS | RecordView, nullptr, &RawKey, nullptr) != ERROR_SUCCESS)
         return;
     TKey Key(RawKey);
-    WriteString(RawKey, "InstallDir", InstallDir);
-    WriteString(RawKey, "StartFolder", StartFolder);
-    WriteString(RawKey, "InstalledVersion", SetupVersion.FullText());
+    WriteString(RawKey, Product.InstallDirValue, InstallDir);
+    WriteString(RawKey, Product.StartFolderValue, StartFolder);
+    WriteString(RawKey, Product.InstalledVersionValue, SetupVersion.FullText());
 }

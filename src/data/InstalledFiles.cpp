@@ -3,6 +3,7 @@
 #include "data/FolderRules.h"
 #include "data/FolderSafety.h"
 #include "data/OsError.h"
+#include "data/Product.h"
 #include "data/Utils.h"
 
 #include <windows.h>
@@ -124,7 +125,7 @@ std::size_t CountUnlisted(const std::string& Base, const std::string& Relative,
 } // namespace
 
 std::string InstalledFilesListPath(const std::string& Folder) {
-    return AddTrailingBackslash(Folder) + InstalledFilesListName;
+    return AddTrailingBackslash(Folder) + Product.InstalledFilesListName;
 }
 
 bool HasInstalledFilesList(const std::string& Folder) {
@@ -234,7 +235,7 @@ TRemovalReport DeleteInstalledFiles(const std::string& Folder,
     // The list goes after the files it names, so a run broken off midway
     // can still be finished by the next one.
     DeleteFileA(InstalledFilesListPath(Base).c_str());
-    Listed.insert(Key(InstalledFilesListName));
+    Listed.insert(Key(Product.InstalledFilesListName));
     RemoveEmptyFolders(Base, Entries, Inside);
     Report.FolderRemoved = RemoveDirectoryA(Base.c_str()) != FALSE;
     if (!Report.FolderRemoved) Report.Kept = CountUnlisted(Base, std::string(), Listed);

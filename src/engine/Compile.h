@@ -103,13 +103,6 @@ private:
     bool FArchiveListed = false;
 };
 
-// The links of the program folder, in the order they are made.
-struct TShortcutEntry {
-    const char* Target; // relative to the installation folder
-    const char* LinkName;
-};
-extern const TShortcutEntry ShortcutTable[9];
-
 // The folder of the running executable, without a trailing backslash
 // (except for a drive root, "C:\").
 std::string InstallerFolder();

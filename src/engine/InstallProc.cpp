@@ -6,6 +6,7 @@
 #include "data/InstallData.h"
 #include "data/InstalledFiles.h"
 #include "data/OsError.h"
+#include "data/Product.h"
 #include "data/Utils.h"
 #include "engine/CapExec.h"
 #include "engine/ShellOps.h"
@@ -19,18 +20,6 @@ namespace {
 const char* const ExtractSwitches = "x -c- -cfg- -dh -idp -o+ -r -y ";
 
 } // namespace
-
-const TShortcutEntry ShortcutTable[9] = {
-    {"Demos\\Compiled\\VCDemo.exe", "Morvane ActiveX VC++ 6 Compiled Demo.lnk"},
-    {"Demos\\Compiled\\VBDemo.exe", "Morvane ActiveX VB6 Compiled Demo.lnk"},
-    {"Demos\\Compiled\\CSDemo.exe", "Morvane ActiveX .NET Compiled Demo.lnk"},
-    {"Demos\\CSDemo\\CSDemo.sln", "Morvane ActiveX C# Demo.lnk"},
-    {"Demos\\VBNetDemo\\VBNetDemo.sln", "Morvane ActiveX VB.NET Demo.lnk"},
-    {"Demos\\VBDemo\\VBDemo.vbp", "Morvane ActiveX VB6 Demo.lnk"},
-    {"Demos\\VCDemo\\VCDemo.dsw", "Morvane ActiveX VC++ 6 Demo.lnk"},
-    {"Help\\ZelkX.HLP", "Morvane ActiveX Help.lnk"},
-    {"Morvane.url", "Morvane Web Site.lnk"},
-};
 
 bool TCompiler::Install() {
     Abort = false;
@@ -151,7 +140,7 @@ std::string TCompiler::CreateProgramFolder() {
 
 void TCompiler::RemoveOldLinks(const std::string& Folder) {
     // Only our own link names: the folder may be shared with other programs.
-    for (const TShortcutEntry& Shortcut : ShortcutTable)
+    for (const TProductShortcut& Shortcut : ProductShortcuts())
         DeleteFileA((Folder + Shortcut.LinkName).c_str());
 }
 
@@ -166,7 +155,7 @@ void TCompiler::CreateShortcuts() {
     RemoveOldLinks(Folder);
 
     const std::string Base = AddTrailingBackslash(InstallData->InstallDir);
-    for (const TShortcutEntry& Shortcut : ShortcutTable) {
+    for (const TProductShortcut& Shortcut : ProductShortcuts()) {
         Spec.Target = Base + Shortcut.Target;
         CreateShellLink(Spec, Folder + Shortcut.LinkName);
     }

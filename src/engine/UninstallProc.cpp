@@ -3,6 +3,7 @@
 #include "engine/Compile.h"
 
 #include "data/InstallData.h"
+#include "data/Product.h"
 #include "data/InstalledFiles.h"
 #include "data/Utils.h"
 #include "engine/ShellOps.h"
@@ -100,7 +101,7 @@ void TCompiler::DeleteProgramFolder() {
     if (!UsableProgramFolder("Skipped removing the program folder", Folder)) return;
     if (!DirectoryPresent(Folder)) return;
     std::vector<std::string> Links;
-    for (const TShortcutEntry& Shortcut : ShortcutTable)
+    for (const TProductShortcut& Shortcut : ProductShortcuts())
         Links.push_back(Shortcut.LinkName);
     RecycleInstalledFiles(Folder, Links);
     RecycleEmptyFolder(Folder);

@@ -1,5 +1,7 @@
 #include "e2e/Machine.h"
 
+#include "data/Product.h"
+
 #include "e2e/UiDriver.h"
 
 #include <windows.h>
@@ -165,7 +167,8 @@ std::string ProgramsFolder() {
 
 std::optional<TRecord> ReadRecord() {
     HKEY Raw = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | View, &Raw) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | View, &Raw) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     TUniqueKey Key(Raw);
     TRecord Record;
@@ -189,7 +192,7 @@ std::optional<TRecord> ReadRecord() {
 void WriteRecord(const std::string& InstallDir, const std::string& StartFolder,
                  const std::string& InstalledVersion) {
     HKEY Raw = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS | View,
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS | View,
                         nullptr, &Raw, nullptr) != ERROR_SUCCESS)
         Fail("write the installation record", "the key cannot be created");
     TUniqueKey Key(Raw);
@@ -205,19 +208,21 @@ void WriteRecord(const std::string& InstallDir, const std::string& StartFolder,
 }
 
 void DeleteRecord() {
+    const std::string Key = Product.RecordKey;
+    const std::string Vendor = Key.substr(0, Key.find_last_of('\\'));
     HKEY Raw = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Pellinor", 0, KEY_ALL_ACCESS | View, &Raw) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Vendor.c_str(), 0, KEY_ALL_ACCESS | View, &Raw) !=
         ERROR_SUCCESS)
         return;
     TUniqueKey Parent(Raw);
-    RegDeleteTreeA(Parent.get(), "Morvane ActiveX");
+    RegDeleteTreeA(Parent.get(), Key.substr(Vendor.size() + 1).c_str());
     // The vendor key goes too once nothing else lives in it.
     DWORD SubKeys = 1, Values = 1;
     if (RegQueryInfoKeyA(Parent.get(), nullptr, nullptr, nullptr, &SubKeys, nullptr, nullptr,
                          &Values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
         SubKeys == 0 && Values == 0) {
         Parent.reset();
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "Software\\Pellinor", View, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Vendor.c_str(), View, 0);
     }
 }
 

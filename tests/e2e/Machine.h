@@ -27,8 +27,8 @@ std::vector<std::string> ListFolder(const std::string& Path, bool Folders);
 // The current user's Start-menu Programs folder.
 std::string ProgramsFolder();
 
-// The installation record under HKLM (32-bit view, as the installer sees it).
-inline constexpr const char* RecordKey = "Software\\Pellinor\\Morvane ActiveX";
+// The installation record is at Product.RecordKey under HKLM (32-bit view,
+// as the installer sees it).
 
 struct TRecord {
     std::string InstallDir;

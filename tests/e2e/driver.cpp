@@ -31,22 +31,8 @@ constexpr DWORD ProcedureMs = 180000;
 constexpr DWORD EndMs = 20000;
 // Cancel ends the program at once; the margin is for a slow machine only.
 constexpr DWORD CancelEndMs = 10000;
-constexpr const char* OcxName = "MorvaneXControls.ocx";
-constexpr const char* SetupExe = "MorvaneSetup.exe";
-
-// The shortcuts of the program folder: link file name and target below the
-// installation folder.
-const std::pair<const char*, const char*> Shortcuts[] = {
-    {"Morvane ActiveX VC++ 6 Compiled Demo.lnk", "Demos\\Compiled\\VCDemo.exe"},
-    {"Morvane ActiveX VB6 Compiled Demo.lnk", "Demos\\Compiled\\VBDemo.exe"},
-    {"Morvane ActiveX .NET Compiled Demo.lnk", "Demos\\Compiled\\CSDemo.exe"},
-    {"Morvane ActiveX C# Demo.lnk", "Demos\\CSDemo\\CSDemo.sln"},
-    {"Morvane ActiveX VB.NET Demo.lnk", "Demos\\VBNetDemo\\VBNetDemo.sln"},
-    {"Morvane ActiveX VB6 Demo.lnk", "Demos\\VBDemo\\VBDemo.vbp"},
-    {"Morvane ActiveX VC++ 6 Demo.lnk", "Demos\\VCDemo\\VCDemo.dsw"},
-    {"Morvane ActiveX Help.lnk", "Help\\ZelkX.HLP"},
-    {"Morvane Web Site.lnk", "Morvane.url"},
-};
+const char* const OcxName = Product.OcxFileName;
+const std::string SetupExe = Product.ShortName + std::string("Setup.exe");
 
 using TLines = std::vector<std::string>;
 
@@ -289,8 +275,8 @@ TPlaces PlacesOf(const TFlow& Flow, const std::string& Tag = "") {
     TPlaces Places;
     // A space in both names makes sure nothing splits them on the way.
     Places.InstallDir =
-        Join(Join(Flow.Work, "Program Files"), "Morvane ActiveX " + Flow.Name + Tag);
-    Places.StartFolder = "Morvane E2E\\" + Flow.Name + Tag + " Shortcuts";
+        Join(Join(Flow.Work, "Program Files"), Product.Name + (" " + Flow.Name) + Tag);
+    Places.StartFolder = Product.ShortName + (" E2E\\" + Flow.Name) + Tag + " Shortcuts";
     Places.ProgramFolder = Join(Flow.Programs, Places.StartFolder);
     return Places;
 }
@@ -380,7 +366,7 @@ void WalkFirstInstallation(TInstaller& App, const TPlaces& Places, TPage Stop, b
     if (Thorough) {
         App.Control(TKind::PushButton, Texts::Browse, "destination page");
         const std::string Default = WindowText(Destination);
-        const std::string Tail = "\\Grenwick\\Morvane ActiveX";
+        const std::string Tail = std::string("\\") + Product.DefaultInstallSubDir;
         if (Default.size() < Tail.size() + 3 ||
             Default.compare(Default.size() - Tail.size(), Tail.size(), Tail) != 0)
             Fail("destination page", "the offered folder is '" + Default +
@@ -395,9 +381,9 @@ void WalkFirstInstallation(TInstaller& App, const TPlaces& Places, TPage Stop, b
     HWND Folder = App.SingleEdit("program folder page");
     HWND FolderNext = App.Control(TKind::PushButton, Texts::Next, "program folder page");
     if (Thorough) {
-        if (WindowText(Folder) != "Grenwick\\Morvane ActiveX Edition")
+        if (WindowText(Folder) != Product.DefaultStartFolder)
             Fail("program folder page", "the offered program folder is '" + WindowText(Folder) +
-                                            "', expected 'Grenwick\\Morvane ActiveX Edition'");
+                                            "', expected '" + Product.DefaultStartFolder + "'");
         App.Control(TKind::Label, Texts::ExistingFolders, "program folder page");
         if (AllVisible(App.Window(), TKind::ListBox).size() != 1)
             Fail("program folder page", "the list of existing folders is not shown");
@@ -453,7 +439,7 @@ void FinishWithoutWebSite(TInstaller& App) {
 void CheckInstalled(const TFlow& Flow, const TPlaces& Places) {
     const std::string Ocx = Join(Places.InstallDir, OcxName);
     if (!FilePresent(Ocx)) Fail("installed files", Ocx + " is missing");
-    for (const auto& [Link, Target] : Shortcuts)
+    for (const auto& [Target, Link] : ProductShortcuts())
         if (!FilePresent(Join(Places.InstallDir, Target)))
             Fail("installed files", Join(Places.InstallDir, Target) + " is missing");
 
@@ -469,11 +455,11 @@ void CheckInstalled(const TFlow& Flow, const TPlaces& Places) {
 
     const auto Links = ListFolder(Places.ProgramFolder, false);
     std::vector<std::string> Wanted;
-    for (const auto& [Link, Target] : Shortcuts)
+    for (const auto& [Target, Link] : ProductShortcuts())
         Wanted.push_back(Link);
     std::sort(Wanted.begin(), Wanted.end());
     ExpectLines(Links, Wanted, "files of the program folder " + Places.ProgramFolder);
-    for (const auto& [Link, Target] : Shortcuts) {
+    for (const auto& [Target, Link] : ProductShortcuts()) {
         const std::string Seen = LinkTarget(Join(Places.ProgramFolder, Link));
         const std::string Expected = Join(Places.InstallDir, Target);
         if (Lower(Seen) != Lower(Expected))
@@ -482,7 +468,8 @@ void CheckInstalled(const TFlow& Flow, const TPlaces& Places) {
     }
 
     const auto Record = ReadRecord();
-    if (!Record) Fail("installation record", "HKLM\\" + std::string(RecordKey) + " is missing");
+    if (!Record)
+        Fail("installation record", "HKLM\\" + std::string(Product.RecordKey) + " is missing");
     TLines Names = Record->ValueNames;
     std::sort(Names.begin(), Names.end());
     ExpectLines(Names, {"InstallDir", "InstalledVersion", "StartFolder"},
@@ -491,6 +478,11 @@ void CheckInstalled(const TFlow& Flow, const TPlaces& Places) {
     ExpectText(Record->InstallDir, Places.InstallDir, "recorded InstallDir");
     ExpectText(Record->StartFolder, Places.StartFolder, "recorded StartFolder");
     ExpectText(Record->InstalledVersion, Flow.Version, "recorded InstalledVersion");
+
+    std::string Named = Record->InstallDir + "\n" + Record->StartFolder + "\n" + Product.RecordKey;
+    for (const auto& [Target, Link] : ProductShortcuts())
+        Named += std::string("\n") + Link + " -> " + LinkTarget(Join(Places.ProgramFolder, Link));
+    ExpectNotNamed(Named, Flow.Work, "the record and the links");
 }
 
 // install.log of a successful installation, line by line.
@@ -532,6 +524,7 @@ void FirstInstallation(TFlow& Flow) {
 
         const std::string Log = ReadWholeFile(Join(Setup, "install.log"));
         CheckInstallLog(Log, Places, "install.log");
+        ExpectNotNamed(Log, Flow.Work, "install.log");
 
         // A file that cannot be written is reported, and the page stays for another try.
         const std::string Locked = Join(SavedFolder, "in use.log");

@@ -46,7 +46,7 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
     TScratchDir Dir("gui-progress");
     char Old[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, Old);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     ASSERT_TRUE(WriteTextFile(Dir / "version", "2.5.1\r\n"));
     ASSERT_TRUE(SetCurrentDirectoryA(Dir.Path().c_str()));
     {
@@ -92,7 +92,7 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
         InstallData = nullptr;
     }
     SetCurrentDirectoryA(Old);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
 }
 
 } // namespace

@@ -44,7 +44,7 @@ struct TShown {
 class PageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
         char Old[MAX_PATH];
         GetCurrentDirectoryA(MAX_PATH, Old);
         OldDir = Old;
@@ -70,7 +70,7 @@ protected:
         InstallData = nullptr;
         Data.reset();
         SetCurrentDirectoryA(OldDir.c_str());
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     }
 
     void TypeDestination(const std::string& Text) {
@@ -206,7 +206,7 @@ TEST_F(PageTest, AFolderWithOtherFilesNeedsAYes) {
 
     // An earlier installation of ours in it: no question.
     Main->Wizard->PressButton(bkBack);
-    ASSERT_TRUE(WriteTextFile(Folder + "\\" + InstalledFilesListName, "Morvane.url\r\n"));
+    ASSERT_TRUE(WriteTextFile(Folder + "\\" + Product.InstalledFilesListName, "Morvane.url\r\n"));
     Main->Wizard->PressButton(bkNext);
     EXPECT_EQ(Shown.size(), 2u);
     EXPECT_EQ(Main->Wizard->ActivePage(), Main->wFolder);

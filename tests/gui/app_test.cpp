@@ -23,7 +23,9 @@ std::string TextOf(HWND Wnd) {
     return Buffer;
 }
 
-bool IsTicked(HWND Button) { return SendMessageA(Button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool IsTicked(HWND Button) {
+    return SendMessageA(Button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void Pump() {
     MSG Msg;
@@ -48,7 +50,7 @@ protected:
         char Old[MAX_PATH];
         GetCurrentDirectoryA(MAX_PATH, Old);
         FOldDir = Old;
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
         ASSERT_TRUE(WriteTextFile(FDir / "version", "2.5.1\r\n"));
         ASSERT_TRUE(SetCurrentDirectoryA(FDir.Path().c_str()));
         Data = std::make_unique<TInstallData>();
@@ -59,7 +61,7 @@ protected:
         InstallData = nullptr;
         Data.reset();
         SetCurrentDirectoryA(FOldDir.c_str());
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     }
     TfMain& Open(TInstallMode Mode) {
         Data->Mode = Mode;
@@ -233,8 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFinishCase{imUpdate, false,
                     "Morvane ActiveX Edition Setup completed with errors. You can save and view "
                     "Setup Log for additional information."},
-        TFinishCase{imReinstall, true,
-                    "Morvane ActiveX Edition Setup is installed successfully"}));
+        TFinishCase{imReinstall, true, "Morvane ActiveX Edition Setup is installed successfully"}));
 
 TEST_F(MainWindowTest, OutputViewKeepsEmptyLines) {
     TfMain& W = Open(imInstall);
@@ -298,7 +299,8 @@ TEST_F(MainWindowTest, SavedLogEndsEveryLineWithCrLfAndIsReplaced) {
     Pump();
     ASSERT_FALSE(W.BuildLog().empty());
     std::string Expected;
-    for (const std::string& Line : W.BuildLog()) Expected += Line + "\r\n";
+    for (const std::string& Line : W.BuildLog())
+        Expected += Line + "\r\n";
     const std::string Target = FDir / "Morvane Build.log";
     ASSERT_TRUE(WriteTextFile(Target, std::string(50000, 'x')));
     W.SaveBuildLog(Target);

@@ -107,7 +107,7 @@ TRecord ReadRecord() {
     TRecord Record;
     HKEY Key;
     // The record is in the 32-bit view whichever the installer's architecture.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | KEY_WOW64_32KEY, &Key) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | KEY_WOW64_32KEY, &Key) !=
         ERROR_SUCCESS)
         return Record;
     Record.Exists = true;

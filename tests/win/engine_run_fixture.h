@@ -22,12 +22,12 @@ namespace enginetest {
 // The record is in the 32-bit view whichever the installer's architecture.
 inline void DeleteRecord() {
     HKEY Key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &Key) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                      &Key) != ERROR_SUCCESS)
         return;
     RegDeleteTreeA(Key, nullptr);
     RegCloseKey(Key);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
 }
 
 inline const std::string ControlClsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;

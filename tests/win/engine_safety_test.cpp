@@ -67,7 +67,7 @@ const char* const LinkNames[] = {"Morvane ActiveX VC++ 6 Compiled Demo.lnk",
 const char* const ProductFiles[] = {"MorvaneXControls.ocx", "Morvane.url", "Help\\ZelkX.HLP",
                                     "Demos\\Compiled\\VCDemo.exe", "Demos\\VBDemo\\VBDemo.vbp"};
 
-const std::string ListName = InstalledFilesListName;
+const std::string ListName = Product.InstalledFilesListName;
 
 // The page's view without the operating-system lines of an install.
 TLines StepsOnly(const TLines& Page) {
@@ -162,7 +162,6 @@ protected:
         Engine->Release();
         return Engine->Log();
     }
-
 };
 
 TEST_F(SafetyTest, UsersFilesSurviveAnUpdateAndAnUninstallWithTheirFolders) {

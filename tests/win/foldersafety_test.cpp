@@ -4,6 +4,7 @@
 
 #include "data/FolderSafety.h"
 #include "data/InstalledFiles.h"
+#include "data/Product.h"
 #include "data/Utils.h"
 #include "win/data_test_support.h"
 
@@ -155,7 +156,7 @@ TEST(ForeignFiles, OnlyAFolderWithEntriesAndNoListOfOurs) {
     EXPECT_FALSE(FolderHoldsForeignFiles(Dir.Path())) << "empty";
     ASSERT_TRUE(CreateDirectoryA((Dir / "Sub").c_str(), nullptr));
     EXPECT_TRUE(FolderHoldsForeignFiles(Dir.Path())) << "a folder is something too";
-    ASSERT_TRUE(WriteTextFile(Dir / InstalledFilesListName, "Sub\\x\r\n"));
+    ASSERT_TRUE(WriteTextFile(Dir / Product.InstalledFilesListName, "Sub\\x\r\n"));
     EXPECT_FALSE(FolderHoldsForeignFiles(Dir.Path())) << "an installation of ours";
 }
 
@@ -164,18 +165,18 @@ TEST(FileList, WrittenWholeReplacedAndReadBack) {
     std::string Error;
     const std::vector<std::string> First = {"Morvane.url", "Help\\ZelkX.HLP"};
     ASSERT_TRUE(WriteInstalledFiles(Dir.Path(), First, Error)) << Error;
-    EXPECT_EQ(ReadText(Dir / InstalledFilesListName), "Morvane.url\r\nHelp\\ZelkX.HLP\r\n");
+    EXPECT_EQ(ReadText(Dir / Product.InstalledFilesListName), "Morvane.url\r\nHelp\\ZelkX.HLP\r\n");
     const std::vector<std::string> Second = {"MorvaneXControls.ocx"};
     ASSERT_TRUE(WriteInstalledFiles(Dir.Path() + "\\", Second, Error)) << Error;
     // Replaced, and no temporary file left beside it.
-    EXPECT_EQ(Tree(Dir.Path()), std::vector<std::string>{InstalledFilesListName});
+    EXPECT_EQ(Tree(Dir.Path()), std::vector<std::string>{Product.InstalledFilesListName});
     std::vector<std::string> Read;
     ASSERT_TRUE(ReadInstalledFiles(Dir.Path(), Read));
     EXPECT_EQ(Read, Second);
     EXPECT_TRUE(HasInstalledFilesList(Dir.Path()));
 
     // A tampered list: only what stays below the folder is read.
-    ASSERT_TRUE(WriteTextFile(Dir / InstalledFilesListName,
+    ASSERT_TRUE(WriteTextFile(Dir / Product.InstalledFilesListName,
                               "..\\victim.txt\r\nC:\\boot.ini\r\n\\x\r\n*\r\nok.txt\r\n"));
     ASSERT_TRUE(ReadInstalledFiles(Dir.Path(), Read));
     EXPECT_EQ(Read, std::vector<std::string>{"ok.txt"});
@@ -258,7 +259,7 @@ TEST_F(Removal, RecycleTakesListedFilesToTheTrashAndKeepsTheFolder) {
     EXPECT_EQ(RecycleInstalledFiles(Dir.Path(), Listed), 4u);
     EXPECT_EQ(Tree(Dir.Path()),
               (std::vector<std::string>{"Help\\", "Help\\my notes.txt", "Mine\\", "Mine\\a.txt",
-                                        InstalledFilesListName, "notes.txt"}));
+                                        Product.InstalledFilesListName, "notes.txt"}));
     // With nothing else in it, the folder still stays: it is not ours alone.
     TScratchDir Only("safety-recycle");
     ASSERT_TRUE(WriteTextFile(Only / "Morvane.url", "x"));

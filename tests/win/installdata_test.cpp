@@ -19,7 +19,7 @@ const char* const ParentKey = "Software\\Pellinor";
 
 HKEY OpenRecord(REGSAM Access) {
     HKEY Key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, Access | KEY_WOW64_32KEY, &Key) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, Access | KEY_WOW64_32KEY, &Key) !=
         ERROR_SUCCESS)
         return nullptr;
     return Key;
@@ -35,11 +35,11 @@ bool KeyExists(const char* Path) {
 }
 
 void DeleteRecordKey() {
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(RecordKey) + "\\Sub\\Deeper").c_str(),
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(Product.RecordKey) + "\\Sub\\Deeper").c_str(),
                     KEY_WOW64_32KEY, 0);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(RecordKey) + "\\Sub").c_str(), KEY_WOW64_32KEY,
-                    0);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(Product.RecordKey) + "\\Sub").c_str(),
+                    KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
 }
 
 struct TValue {
@@ -67,7 +67,7 @@ protected:
     void WriteRecord(const std::vector<TValue>& Values) {
         HKEY Key = nullptr;
         ASSERT_EQ(ERROR_SUCCESS,
-                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0,
+                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, nullptr, 0,
                                   KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Key, nullptr));
         for (const TValue& V : Values) {
             if (V.Type == REG_DWORD) {
@@ -307,7 +307,7 @@ TEST_F(TInstallDataTest, SaveWritesTheCarriedVersion) {
 TEST_F(TInstallDataTest, SaveCreatesAMissingKey) {
     WriteVersionFile("2.5.1 Free");
     TInstallData Data;
-    ASSERT_FALSE(KeyExists(RecordKey));
+    ASSERT_FALSE(KeyExists(Product.RecordKey));
     Data.Installed = true;
     Data.SaveToRegistry();
     TInstallData Again;
@@ -320,20 +320,20 @@ TEST_F(TInstallDataTest, SaveDeletesTheKeyAndItsSubKeysButNotTheParent) {
     WriteRecord(Record("D:\\Q", "F", CarriedFull));
     HKEY Sub = nullptr;
     ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                              (std::string(RecordKey) + "\\Sub\\Deeper").c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Sub, nullptr));
+              RegCreateKeyExA(
+                  HKEY_LOCAL_MACHINE, (std::string(Product.RecordKey) + "\\Sub\\Deeper").c_str(), 0,
+                  nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Sub, nullptr));
     RegCloseKey(Sub);
     WriteVersionFile("2.5.1");
     TInstallData Data;
     Data.Installed = false;
     Data.SaveToRegistry();
-    EXPECT_FALSE(KeyExists(RecordKey));
+    EXPECT_FALSE(KeyExists(Product.RecordKey));
     EXPECT_TRUE(KeyExists(ParentKey));
 
     // Nothing to delete: nothing happens.
     EXPECT_NO_THROW(Data.SaveToRegistry());
-    EXPECT_FALSE(KeyExists(RecordKey));
+    EXPECT_FALSE(KeyExists(Product.RecordKey));
 }
 
 // Gives the record key a DACL that allows Everyone only Access (and the
