@@ -32,13 +32,17 @@ for preset in "${presets[@]}"; do
 done
 
 declare -A verdict
-ran=0
+ran=0 failed=0
 for preset in "${presets[@]}"; do
     if why=$(scripts/wine-arch.sh "${arch[$preset]}" 2>&1); then
         echo "== Windows ${arch[$preset]} suite ($preset): running under $why"
-        run_on_xvfb ctest --preset "$preset"
-        verdict[$preset]="ran, passed"
         ran=$((ran + 1))
+        if run_on_xvfb ctest --preset "$preset"; then
+            verdict[$preset]="ran, passed"
+        else
+            verdict[$preset]="ran, FAILED"
+            failed=$((failed + 1))
+        fi
     else
         verdict[$preset]="NOT run: $why"
     fi
@@ -52,3 +56,4 @@ if [ "$ran" -eq 0 ]; then
     echo "No Windows suite could run: this machine executes neither Wine loader." >&2
     exit 1
 fi
+[ "$failed" -eq 0 ]

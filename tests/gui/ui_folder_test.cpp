@@ -474,6 +474,12 @@ TEST_P(FrameBrowseTest, PutsOnlyAChosenFolderIntoTheEditBox) {
     WithDialog([&] { Click(); },
                [&](HWND D) {
                    if (!D) return;
+                   // The dialog selects the folder once it has started; a
+                   // loaded machine may show it a moment before that.
+                   for (int Waited = 0;
+                        Waited < 5000 && C.Preselected && Lower(SelectedText(D)) != Lower(Leaf);
+                        Waited += 100)
+                       Sleep(100);
                    Preselected = Lower(SelectedText(D)) == Lower(Leaf);
                    Busy = GetWindowLongPtrA(Frame->BtnDirBrowse(), GWLP_USERDATA) == 1;
                    Instruction = HasChildText(D, "Please select the directory below:");

@@ -1,7 +1,7 @@
 # The window at 96 and at 144 DPI: scaled client area, no clipped text, and a
 # screenshot of each page kept as an artefact. The DPI is a setting of the
 # whole prefix, so these runs have the prefix to themselves.
-if(NOT WIN32 OR MORVANE_FUZZ OR NOT TARGET MorvaneSetup)
+if(NOT WIN32 OR MORVANE_FUZZ)
     return()
 endif()
 add_executable(dpi_probe ${CMAKE_CURRENT_LIST_DIR}/dpi_probe.cpp)

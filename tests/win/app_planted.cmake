@@ -13,9 +13,6 @@ morvane_add_win_test(app_late_binding_test
     LIBS morvane_data)
 add_dependencies(app_late_binding_test planted_dll)
 
-if(NOT TARGET morvane_dist)
-    return()
-endif()
 add_executable(planted_test ${CMAKE_CURRENT_LIST_DIR}/planted_test.cpp)
 target_link_libraries(planted_test PRIVATE GTest::gtest advapi32)
 add_dependencies(planted_test planted_dll morvane_dist)

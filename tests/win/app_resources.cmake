@@ -1,5 +1,5 @@
 # The built setup program's manifest, version resource and icon.
-if(NOT WIN32 OR MORVANE_FUZZ OR NOT TARGET MorvaneSetup)
+if(NOT WIN32 OR MORVANE_FUZZ)
     return()
 endif()
 add_executable(app_resources_test ${CMAKE_CURRENT_LIST_DIR}/app_resources_test.cpp)

@@ -218,24 +218,6 @@ TEST(RemoveTree, NeverDeletesThroughALink) {
     EXPECT_EQ((TNames{"dirlink", "filelink", "sub"}), Sorted(Left));
 }
 
-// Windows links, where the system can make them (Wine 8 cannot: its
-// CreateSymbolicLinkA makes nothing, and junctions are not supported).
-TEST(RemoveTree, WindowsLinksAreRemovedAsEntries) {
-    TScratchDir Dir("winlink");
-    std::string Target = Dir / "target", Tree = Dir / "tree";
-    ASSERT_TRUE(CreateDirectoryA(Target.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA(Tree.c_str(), nullptr));
-    ASSERT_TRUE(WriteTextFile(Target + "\\keep.txt", "keep"));
-    CreateSymbolicLinkA((Tree + "\\dirlink").c_str(), Target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
-    CreateSymbolicLinkA((Tree + "\\filelink").c_str(), (Target + "\\keep.txt").c_str(), 0);
-    bool Made = PathExists(Tree + "\\dirlink") || PathExists(Tree + "\\filelink");
-    if (!Made) GTEST_SKIP() << "this system makes no symbolic links";
-
-    EXPECT_TRUE(RemoveTree(Tree));
-    EXPECT_FALSE(PathExists(Tree));
-    EXPECT_TRUE(PathExists(Target + "\\keep.txt"));
-}
-
 // The freedesktop trash, where Wine recycles to.
 std::string TrashFiles() {
     const char* Data = std::getenv("XDG_DATA_HOME");
