@@ -4,30 +4,16 @@
 #include "app/uMain.h"
 #include "data/CmdLineUtils.h"
 #include "data/InstallData.h"
+#include "data/Owners.h"
 #include "ui/AppError.h"
 #include "ui/CommonControls.h"
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <exception>
 #include <memory>
 
 namespace {
-
-// COM for the user-interface thread (apartment model), for the whole run.
-class TComScope {
-public:
-    TComScope() : FOk(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~TComScope() {
-        if (FOk) CoUninitialize();
-    }
-    TComScope(const TComScope&) = delete;
-    TComScope& operator=(const TComScope&) = delete;
-
-private:
-    bool FOk;
-};
 
 void ShowStartError(const char* Message) {
     MessageBoxA(nullptr, Message, ApplicationTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
@@ -58,6 +44,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int ShowCmd) {
     TCmdOptions Options;
     CmdOptions = &Options;
 
+    // COM for the user-interface thread (apartment model), for the whole run.
     TComScope Com;
     LoadCommonControls();
 

@@ -6,6 +6,7 @@
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "data/OsError.h"
+#include "data/Owners.h"
 #include "engine/Compile.h"
 #include "ui/AppError.h"
 #include "ui/UiScale.h"
@@ -464,7 +465,7 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
     {
         TRunningScope Running(FRunning);
         InstallData->SaveToRegistry();
-        Engine = std::make_unique<TCompiler>();
+        Engine = std::make_unique<TCompiler>(*InstallData);
         if (FSaveInitialDir.empty()) FSaveInitialDir = InstallData->InstallDir;
         FBuildLog.clear();
         Engine->OnOutputLine = [this](const std::string& Line, bool& Stop) {
@@ -547,9 +548,9 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
     std::string Text;
     for (const std::string& Line : FBuildLog)
         Text += Line + "\r\n";
-    HANDLE File = CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (File == INVALID_HANDLE_VALUE) {
+    const THandle File(CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File) {
         DWORD Code = GetLastError();
         char Full[MAX_PATH] = {};
         if (!GetFullPathNameA(FileName.c_str(), MAX_PATH, Full, nullptr))
@@ -558,9 +559,9 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
                         SysErrorMessage(Code));
     }
     DWORD Written = 0;
-    BOOL Ok = WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
+    BOOL Ok =
+        WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
     DWORD Code = GetLastError();
-    CloseHandle(File);
     if (!Ok || Written != Text.size()) throw EOSError(Ok ? ERROR_WRITE_FAULT : Code);
 }
 

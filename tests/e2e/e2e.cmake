@@ -11,7 +11,7 @@ add_executable(e2e_driver
     ${CMAKE_CURRENT_LIST_DIR}/Machine.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UiDriver.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Wizard.cpp)
-target_include_directories(e2e_driver PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_include_directories(e2e_driver PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
 # The component's class id comes from the product's own header.
 target_link_libraries(e2e_driver PRIVATE morvane_product_ids ole32 shell32 user32 gdi32 advapi32
                       uuid)
