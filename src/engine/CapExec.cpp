@@ -369,8 +369,9 @@ std::int32_t RunCaptured(const std::string& Program, const std::string& Paramete
                         CommandLine.data(), &Security, nullptr, TRUE, 0, nullptr,
                         WorkingFolder.empty() ? nullptr : WorkingFolder.c_str(), &Startup, &Info))
         return -1;
+    // Both handles are ours; only the process's is used.
     Process.reset(Info.hProcess);
-    CloseHandle(Info.hThread);
+    const THandle Thread(Info.hThread);
 
     TOemLineToAnsi OemLineToAnsi;
     TLineSplitter Splitter([&OnLine, &OemLineToAnsi](const std::string& Line, bool& LineAbort) {

@@ -28,7 +28,7 @@ TProcess::TProcess(const std::string& Exe, const std::string& Args, const std::s
     if (!CreateProcessA(Exe.c_str(), Buffer.data(), nullptr, nullptr, Redirect, 0, nullptr,
                         Dir.c_str(), &Startup, &Info))
         Fail("start " + Exe, "CreateProcess failed with error " + std::to_string(GetLastError()));
-    CloseHandle(Info.hThread);
+    const THandle Thread(Info.hThread);
     FProcess.reset(Info.hProcess);
     FId = Info.dwProcessId;
 }
