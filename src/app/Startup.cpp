@@ -3,6 +3,7 @@
 #include "app/uMain.h"
 #include "data/CmdLineUtils.h"
 #include "data/InstallData.h"
+#include "data/Owners.h"
 #include "ui/AppError.h"
 #include "ui/CommonControls.h"
 
@@ -13,20 +14,6 @@
 #include <memory>
 
 namespace {
-
-// COM for the user-interface thread (apartment model), for the whole run.
-class TComScope {
-public:
-    TComScope() : FOk(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~TComScope() {
-        if (FOk) CoUninitialize();
-    }
-    TComScope(const TComScope&) = delete;
-    TComScope& operator=(const TComScope&) = delete;
-
-private:
-    bool FOk;
-};
 
 void ShowStartError(const char* Message) {
     MessageBoxA(nullptr, Message, ApplicationTitle().c_str(),
@@ -53,6 +40,7 @@ int RunSetup(int ShowCmd) {
     // exit code 1, before any window exists.
     TCmdOptions Options;
     CmdOptions = &Options;
+    // COM for the user-interface thread (apartment model), for the whole run.
     TComScope Com;
     LoadCommonControls();
 

@@ -6,6 +6,7 @@
 #include "data/InstallData.h"
 #include "data/OsError.h"
 #include "data/Product.h"
+#include "data/Owners.h"
 #include "engine/Compile.h"
 #include "ui/AppError.h"
 #include "ui/UiScale.h"
@@ -154,8 +155,8 @@ TfMain::TfMain() : FSaveFileName(std::string(Product.ShortName) + " Build.log") 
     CreateHandle(ExStyle, MainWindowClass, MainWindowCaption().c_str(), Style,
                  RECT{Left, Top, Left + Width, Top + Height}, nullptr);
     try {
-        FRadioFont = CreateBodyFont(10, FW_NORMAL);
-        FBoldFont = CreateBodyFont(8, FW_BOLD);
+        FRadioFont.reset(CreateBodyFont(10, FW_NORMAL));
+        FBoldFont.reset(CreateBodyFont(8, FW_BOLD));
         BuildPages();
         FormCreate();
     } catch (...) {
@@ -174,9 +175,8 @@ void TfMain::ReleaseAll() {
     DestroyHandle();
     deDestination.reset();
     Wizard.reset();
-    if (FRadioFont) DeleteObject(FRadioFont);
-    if (FBoldFont) DeleteObject(FBoldFont);
-    FRadioFont = FBoldFont = nullptr;
+    FRadioFont.reset();
+    FBoldFont.reset();
 }
 
 void TfMain::Show(int ShowCmd) {
@@ -276,12 +276,12 @@ void TfMain::BuildMaintenancePage() {
     wMainternance->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
     rbMainternance =
         AddControl(*wMainternance, IdReinstall, "BUTTON", Named("Reinstall ", "").c_str(),
-                   BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, FRadioFont);
+                   BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, FRadioFont.get());
     Label10 = AddControl(*wMainternance, IdReinstallText, "STATIC",
                          Named("Repare ", " installation.").c_str(), LabelStyle | SS_NOTIFY, 58, 48,
                          420, 16);
     rbUninstall = AddControl(*wMainternance, IdUninstall, "BUTTON", Named("Uninstall ", "").c_str(),
-                             BS_AUTORADIOBUTTON, 40, 88, 440, 22, FRadioFont);
+                             BS_AUTORADIOBUTTON, 40, 88, 440, 22, FRadioFont.get());
     Label12 = AddControl(*wMainternance, IdUninstallText, "STATIC",
                          Named("Delete ", " from this computer.").c_str(), LabelStyle | SS_NOTIFY,
                          58, 112, 420, 16);
@@ -302,7 +302,7 @@ void TfMain::BuildLicensePage() {
                               ES_AUTOVSCROLL,
                           20, 28, 500, 244);
     cbAgree = AddControl(*wLicensePage, IdAgree, "BUTTON", "Yes, I accept this agreement",
-                         BS_AUTOCHECKBOX | WS_TABSTOP, 20, 282, 400, 20, FBoldFont);
+                         BS_AUTOCHECKBOX | WS_TABSTOP, 20, 282, 400, 20, FBoldFont.get());
 }
 
 // Destination folder.
@@ -545,7 +545,7 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
     {
         TRunningScope Running(FRunning);
         InstallData->SaveToRegistry();
-        Engine = std::make_unique<TCompiler>();
+        Engine = std::make_unique<TCompiler>(*InstallData);
         if (FSaveInitialDir.empty()) FSaveInitialDir = InstallData->InstallDir;
         FBuildLog.clear();
         Engine->OnOutputLine = [this](const std::string& Line, bool& Stop) {
@@ -628,9 +628,9 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
     std::string Text;
     for (const std::string& Line : FBuildLog)
         Text += Line + "\r\n";
-    HANDLE File = CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (File == INVALID_HANDLE_VALUE) {
+    const THandle File(CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File) {
         DWORD Code = GetLastError();
         char Full[MAX_PATH] = {};
         if (!GetFullPathNameA(FileName.c_str(), MAX_PATH, Full, nullptr))
@@ -639,9 +639,9 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
                         SysErrorMessage(Code));
     }
     DWORD Written = 0;
-    BOOL Ok = WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
+    BOOL Ok =
+        WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
     DWORD Code = GetLastError();
-    CloseHandle(File);
     if (!Ok || Written != Text.size()) throw EOSError(Ok ? ERROR_WRITE_FAULT : Code);
 }
 

@@ -3,6 +3,7 @@
 // copy the user's choices into the installation data, and the hand-over to
 // the engine on the progress page.
 
+#include "data/Owners.h"
 #include "ui/FrmDirEditBrowse.h"
 #include "ui/Window.h"
 #include "ui/Wizard.h"
@@ -122,8 +123,8 @@ private:
     void ShowProgress(int Done, int Total);
     int ShowMessage(const std::string& Text, UINT Type);
 
-    HFONT FRadioFont = nullptr;
-    HFONT FBoldFont = nullptr;
+    TGdiObject<HFONT> FRadioFont;
+    TGdiObject<HFONT> FBoldFont;
     std::vector<std::string> FBuildLog;
     std::string FSaveInitialDir;
     std::string FSaveFileName;

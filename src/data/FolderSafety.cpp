@@ -1,24 +1,13 @@
 #include "data/FolderSafety.h"
 
 #include "data/Product.h"
+#include "data/Owners.h"
 #include "data/Utils.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include <memory>
-
 namespace {
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
-
-struct TFindCloser {
-    void operator()(HANDLE Handle) const { FindClose(Handle); }
-};
-using TFindHandle = std::unique_ptr<void, TFindCloser>;
 
 std::string ShellFolder(int Csidl) {
     char Buffer[MAX_PATH] = {};

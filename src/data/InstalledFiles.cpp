@@ -4,27 +4,17 @@
 #include "data/FolderSafety.h"
 #include "data/OsError.h"
 #include "data/Product.h"
+#include "data/Owners.h"
 #include "data/Utils.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include <algorithm>
-#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace {
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
-
-struct TFindCloser {
-    void operator()(HANDLE Handle) const { FindClose(Handle); }
-};
-using TFindHandle = std::unique_ptr<void, TFindCloser>;
 
 std::string Key(const std::string& Entry) {
     return ComparablePath(Entry, IsAnsiLeadByte);

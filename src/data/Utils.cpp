@@ -1,9 +1,9 @@
 #include "data/Utils.h"
 
+#include "data/Owners.h"
+
 #include <windows.h>
 #include <shellapi.h>
-
-#include <memory>
 
 namespace {
 
@@ -19,19 +19,9 @@ bool EndsWithBackslash(const std::string& Path, UINT CodePage) {
     return !Path.empty() && Last == Path.size() - 1 && Path[Last] == '\\';
 }
 
-struct TFindCloser {
-    void operator()(HANDLE Handle) const { FindClose(Handle); }
-};
-using TFindHandle = std::unique_ptr<void, TFindCloser>;
-
 bool IsLink(DWORD Attributes) {
     return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
 
 // Where the system resolves Path to, asking for a link itself rather than
 // its target where the system can tell them apart; empty when unknown.

@@ -57,9 +57,9 @@ bool TCompiler::Uninstall() {
     WriteLine("Completed");
 
     WriteLine("");
-    InstallData->Installed = false;
-    InstallData->SaveToRegistry();
-    InstallData->Succeeded = true;
+    FData.Installed = false;
+    FData.SaveToRegistry();
+    FData.Succeeded = true;
 
     SaveLog();
     WriteLine("Uninstall completed. Press Next to complete uninstall.");
@@ -67,13 +67,13 @@ bool TCompiler::Uninstall() {
 }
 
 void TCompiler::UnregisterControl() {
-    ShellExecuteAndWait(SystemRegSvr32(), " /u /s \"" + InstallData->OcxFileName() + "\"", "",
+    ShellExecuteAndWait(SystemRegSvr32(), " /u /s \"" + FData.OcxFileName() + "\"", "",
                         SW_SHOWNORMAL);
 }
 
 void TCompiler::DeleteComponentFiles() {
     if (!CleanableInstallDir("Skipped removing component files")) return;
-    const std::string& Folder = InstallData->InstallDir;
+    const std::string& Folder = FData.InstallDir;
     if (!DirectoryPresent(Folder)) return;
     // Only the files setup installed go. An installation made before setup
     // kept a list has the same files as the archive it carries (maintenance

@@ -95,7 +95,6 @@ TWizardCustomPage::TWizardCustomPage(TWizard& Wizard) : FWizard(Wizard) {
 
 TWizardCustomPage::~TWizardCustomPage() {
     DestroyHandle();
-    if (FPicture) DeleteObject(FPicture);
 }
 
 int TWizardCustomPage::PageIndex() const {
@@ -133,8 +132,7 @@ void TWizardCustomPage::SetButtonEnabled(TWizardButtonKind Kind, bool Value) {
 }
 
 void TWizardCustomPage::SetPicture(HBITMAP Picture) {
-    if (FPicture) DeleteObject(FPicture);
-    FPicture = Picture;
+    FPicture.reset(Picture);
     if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -168,14 +166,13 @@ void TWizardCustomPage::DrawPicture(HDC DC, const RECT& Strip, int FallbackColor
         return;
     }
     BITMAP Info{};
-    GetObjectA(FPicture, sizeof Info, &Info);
-    HDC Memory = CreateCompatibleDC(DC);
-    HGDIOBJ Old = SelectObject(Memory, FPicture);
+    GetObjectA(FPicture.get(), sizeof Info, &Info);
+    const TMemoryDc Memory(CreateCompatibleDC(DC));
+    HGDIOBJ Old = SelectObject(Memory.get(), FPicture.get());
     SetStretchBltMode(DC, HALFTONE);
     StretchBlt(DC, Strip.left, Strip.top, Strip.right - Strip.left, Strip.bottom - Strip.top,
-               Memory, 0, 0, Info.bmWidth, Info.bmHeight, SRCCOPY);
-    SelectObject(Memory, Old);
-    DeleteDC(Memory);
+               Memory.get(), 0, 0, Info.bmWidth, Info.bmHeight, SRCCOPY);
+    SelectObject(Memory.get(), Old);
 }
 
 TWizardPageClickEvent& TWizardCustomPage::ClickEvent(TWizardButtonKind Kind) {
@@ -311,8 +308,8 @@ TWizard::TWizard(HWND Parent, const RECT& Bounds, int Id) {
     RegisterClasses();
     CreateHandle(WS_EX_CONTROLPARENT, WizardClass, "",
                  WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, Bounds, Parent, Id);
-    FBodyFont = MakeFont(Design::BodyFontPoints, FW_NORMAL);
-    FTitleFont = MakeFont(Design::TitleFontPoints, FW_BOLD);
+    FBodyFont.reset(MakeFont(Design::BodyFontPoints, FW_NORMAL));
+    FTitleFont.reset(MakeFont(Design::TitleFontPoints, FW_BOLD));
 
     const char* Captions[4] = {"< &Back", "&Next >", "&Finish", "Cancel"};
     for (int I = 0; I < 4; ++I) {
@@ -321,7 +318,8 @@ TWizard::TWizard(HWND Parent, const RECT& Bounds, int Id) {
             0, "BUTTON", Captions[I], WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, Handle(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(FirstButtonId + I)),
             GetModuleHandleA(nullptr), nullptr);
-        SendMessageA(FButtons[I]->FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FBodyFont), 0);
+        SendMessageA(FButtons[I]->FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FBodyFont.get()),
+                     0);
     }
     RefreshButtons();
 }
@@ -330,8 +328,6 @@ TWizard::~TWizard() {
     FActivePage = nullptr;
     FPages.clear();
     DestroyHandle();
-    DeleteObject(FBodyFont);
-    DeleteObject(FTitleFont);
 }
 
 template <class TPage> TPage& TWizard::AddPage() {

@@ -9,6 +9,7 @@
 // WM_COMMAND messages; its window procedure passes them to
 // TWizard::HandleDialogMessage first.
 
+#include "data/Owners.h"
 #include "ui/Window.h"
 
 #include <windows.h>
@@ -140,7 +141,7 @@ private:
     bool FEnabled = true;
     TWizardButtonSet FEnabledButtons = TWizardButtonSet::All();
     TWizardButtonSet FVisibleButtons{bkBack, bkNext, bkCancel};
-    HBITMAP FPicture = nullptr;
+    TGdiObject<HBITMAP> FPicture;
     int FPictureWidth = 164;
 };
 
@@ -197,8 +198,8 @@ public:
     TWizard(HWND Parent, const RECT& Bounds, int Id = 0);
     ~TWizard() override;
 
-    HFONT BodyFont() const { return FBodyFont; }
-    HFONT TitleFont() const { return FTitleFont; }
+    HFONT BodyFont() const { return FBodyFont.get(); }
+    HFONT TitleFont() const { return FTitleFont.get(); }
 
     // Pages are appended to the page order. Call MoveFirst once all are made.
     TWizardWelcomePage& AddWelcomePage();
@@ -259,8 +260,8 @@ private:
     bool IsPagePushButton(HWND Wnd) const;
     void Paint(HDC DC);
 
-    HFONT FBodyFont = nullptr;
-    HFONT FTitleFont = nullptr;
+    TGdiObject<HFONT> FBodyFont;
+    TGdiObject<HFONT> FTitleFont;
     std::vector<std::unique_ptr<TWizardCustomPage>> FPages;
     TWizardCustomPage* FActivePage = nullptr;
     std::unique_ptr<TWizardButton> FButtons[4];

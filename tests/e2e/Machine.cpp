@@ -4,6 +4,8 @@
 
 #include "e2e/UiDriver.h"
 
+#include "data/Owners.h"
+
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -16,26 +18,8 @@
 namespace e2e {
 
 namespace {
-struct TKeyCloser {
-    void operator()(HKEY Key) const { RegCloseKey(Key); }
-};
-using TUniqueKey = std::unique_ptr<HKEY__, TKeyCloser>;
-
-struct TFindCloser {
-    void operator()(HANDLE Find) const { FindClose(Find); }
-};
-
 struct TFileCloser {
     void operator()(FILE* File) const { std::fclose(File); }
-};
-
-template <class T> struct TComReleaser {
-    void operator()(T* Object) const { Object->Release(); }
-};
-template <class T> using TComPtr = std::unique_ptr<T, TComReleaser<T>>;
-
-struct TLibraryFreer {
-    void operator()(HMODULE Module) const { FreeLibrary(Module); }
 };
 
 // The record lives in the 32-bit view whichever the installer's
@@ -112,11 +96,8 @@ void MakeFolders(const std::string& Path) {
 namespace {
 template <class TVisit> void ForEachEntry(const std::string& Folder, TVisit Visit) {
     WIN32_FIND_DATAA Data;
-    std::unique_ptr<void, TFindCloser> Find(FindFirstFileA(Join(Folder, "*").c_str(), &Data));
-    if (Find.get() == INVALID_HANDLE_VALUE) {
-        Find.release();
-        return;
-    }
+    const TFindHandle Find(FindFirstFileA(Join(Folder, "*").c_str(), &Data));
+    if (!Find) return;
     do {
         const std::string Name = Data.cFileName;
         if (Name == "." || Name == "..") continue;
@@ -170,7 +151,7 @@ std::optional<TRecord> ReadRecord() {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | View, &Raw) !=
         ERROR_SUCCESS)
         return std::nullopt;
-    TUniqueKey Key(Raw);
+    TRegKey Key(Raw);
     TRecord Record;
     for (DWORD Index = 0;; ++Index) {
         char Name[256];
@@ -195,7 +176,7 @@ void WriteRecord(const std::string& InstallDir, const std::string& StartFolder,
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS | View,
                         nullptr, &Raw, nullptr) != ERROR_SUCCESS)
         Fail("write the installation record", "the key cannot be created");
-    TUniqueKey Key(Raw);
+    TRegKey Key(Raw);
     const std::pair<const char*, const std::string*> Values[] = {
         {"InstallDir", &InstallDir},
         {"StartFolder", &StartFolder},
@@ -214,7 +195,7 @@ void DeleteRecord() {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Vendor.c_str(), 0, KEY_ALL_ACCESS | View, &Raw) !=
         ERROR_SUCCESS)
         return;
-    TUniqueKey Parent(Raw);
+    TRegKey Parent(Raw);
     RegDeleteTreeA(Parent.get(), Key.substr(Vendor.size() + 1).c_str());
     // The vendor key goes too once nothing else lives in it.
     DWORD SubKeys = 1, Values = 1;
@@ -232,7 +213,7 @@ std::optional<std::string> RegisteredServer(const std::string& ClassId) {
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, Path.c_str(), 0, KEY_READ | ComponentView, &Raw) !=
         ERROR_SUCCESS)
         return std::nullopt;
-    TUniqueKey Key(Raw);
+    TRegKey Key(Raw);
     DWORD Type;
     return QueryString(Key.get(), nullptr, &Type);
 }
@@ -243,7 +224,7 @@ std::vector<std::string> ServersOf(const std::string& Path) {
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ | ComponentView, &Raw) !=
         ERROR_SUCCESS)
         return Found;
-    TUniqueKey Root(Raw);
+    TRegKey Root(Raw);
     for (DWORD Index = 0;; ++Index) {
         char Name[128];
         DWORD Length = sizeof(Name);
@@ -258,7 +239,7 @@ std::vector<std::string> ServersOf(const std::string& Path) {
 
 bool UnregisterServer(const std::string& DllPath) {
     if (!FilePresent(DllPath)) return false;
-    std::unique_ptr<HINSTANCE__, TLibraryFreer> Module(LoadLibraryA(DllPath.c_str()));
+    const TModule Module(LoadLibraryA(DllPath.c_str()));
     if (!Module) return false;
     using TEntry = HRESULT(WINAPI*)();
     auto Entry = reinterpret_cast<TEntry>(

@@ -28,7 +28,7 @@ TProcess::TProcess(const std::string& Exe, const std::string& Args, const std::s
     if (!CreateProcessA(Exe.c_str(), Buffer.data(), nullptr, nullptr, Redirect, 0, nullptr,
                         Dir.c_str(), &Startup, &Info))
         Fail("start " + Exe, "CreateProcess failed with error " + std::to_string(GetLastError()));
-    CloseHandle(Info.hThread);
+    const THandle Thread(Info.hThread);
     FProcess.reset(Info.hProcess);
     FId = Info.dwProcessId;
 }
@@ -293,15 +293,6 @@ bool IsChecked(HWND Control) {
 }
 
 namespace {
-struct TDcReleaser {
-    void operator()(HDC Dc) const { ReleaseDC(nullptr, Dc); }
-};
-struct TDcDeleter {
-    void operator()(HDC Dc) const { DeleteDC(Dc); }
-};
-struct TObjectDeleter {
-    void operator()(HGDIOBJ Object) const { DeleteObject(Object); }
-};
 struct TFileCloser {
     void operator()(FILE* File) const { std::fclose(File); }
 };
@@ -310,10 +301,9 @@ struct TFileCloser {
 void SaveScreenshot(const std::string& FileName) {
     const int Width = GetSystemMetrics(SM_CXSCREEN);
     const int Height = GetSystemMetrics(SM_CYSCREEN);
-    std::unique_ptr<HDC__, TDcReleaser> Screen(GetDC(nullptr));
-    std::unique_ptr<HDC__, TDcDeleter> Memory(CreateCompatibleDC(Screen.get()));
-    std::unique_ptr<void, TObjectDeleter> Bitmap(
-        CreateCompatibleBitmap(Screen.get(), Width, Height));
+    const TWindowDc Screen(GetDC(nullptr));
+    const TMemoryDc Memory(CreateCompatibleDC(Screen.get()));
+    const TGdiObject<HBITMAP> Bitmap(CreateCompatibleBitmap(Screen.get(), Width, Height));
     if (!Screen || !Memory || !Bitmap) Fail("screenshot " + FileName, "no device context");
     HGDIOBJ Old = SelectObject(Memory.get(), Bitmap.get());
     BitBlt(Memory.get(), 0, 0, Width, Height, Screen.get(), 0, 0, SRCCOPY | CAPTUREBLT);
@@ -329,7 +319,7 @@ void SaveScreenshot(const std::string& FileName) {
     const DWORD Stride = (Width * 3 + 3) & ~3u;
     Header.biSizeImage = Stride * Height;
     std::vector<unsigned char> Pixels(Header.biSizeImage);
-    GetDIBits(Memory.get(), static_cast<HBITMAP>(Bitmap.get()), 0, Height, Pixels.data(),
+    GetDIBits(Memory.get(), Bitmap.get(), 0, Height, Pixels.data(),
               reinterpret_cast<BITMAPINFO*>(&Header), DIB_RGB_COLORS);
 
     BITMAPFILEHEADER File{};

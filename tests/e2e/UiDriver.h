@@ -3,6 +3,8 @@
 // controls by class and text, presses only what is visible and enabled,
 // types character by character, reads texts, and photographs the screen.
 
+#include "data/Owners.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -19,13 +21,6 @@ public:
 };
 
 [[noreturn]] void Fail(const std::string& Step, const std::string& Seen);
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const {
-        if (Handle && Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
-    }
-};
-using TUniqueHandle = std::unique_ptr<void, THandleCloser>;
 
 // A child process we started; a process still running when its owner goes
 // away is terminated, so a failed flow never leaves an installer behind.
@@ -47,7 +42,7 @@ public:
     void Terminate();
 
 private:
-    TUniqueHandle FProcess;
+    THandle FProcess;
     DWORD FId = 0;
 };
 

@@ -531,9 +531,9 @@ void FirstInstallation(TFlow& Flow) {
         WriteWholeFile(Locked, "keep\r\n");
         {
             // Held open without sharing, as another program might.
-            TUniqueHandle Holder(
+            const THandle Holder(
                 CreateFileA(Locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-            if (Holder.get() == INVALID_HANDLE_VALUE) Fail("hold a file open", Locked);
+            if (!Holder) Fail("hold a file open", Locked);
             const std::string Offered =
                 App.SaveLog(Locked, "save the setup log into a file in use");
             ExpectText(Offered, Texts::DefaultLogName, "file name the save dialog offers");
@@ -894,7 +894,7 @@ void Help(TFlow& Flow) {
         if (!CreatePipe(&OutRead, &OutWrite, &Inherit, 0) ||
             !CreatePipe(&InRead, &InWrite, &Inherit, 0))
             Fail(Step, "no pipes");
-        TUniqueHandle Reader(OutRead), Writer(OutWrite), Input(InRead), Feeder(InWrite);
+        THandle Reader(OutRead), Writer(OutWrite), Input(InRead), Feeder(InWrite);
         SetHandleInformation(OutRead, HANDLE_FLAG_INHERIT, 0);
         SetHandleInformation(InWrite, HANDLE_FLAG_INHERIT, 0);
         // The help screen waits for Enter.
@@ -955,7 +955,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "\n");
         return 2;
     }
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const TComScope Com;
     const std::string Name = argv[1];
     int Result = 0;
     try {
@@ -970,6 +970,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "e2e flow '%s' FAILED at %s\n", Name.c_str(), Error.what());
         Result = 1;
     }
-    CoUninitialize();
     return Result;
 }

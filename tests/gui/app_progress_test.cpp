@@ -88,7 +88,7 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
         // Leave the machine as it was: the control unregistered, the
         // files and the record gone.
         Data.Mode = imUninstall;
-        TCompiler().Uninstall();
+        TCompiler(Data).Uninstall();
         InstallData = nullptr;
     }
     SetCurrentDirectoryA(Old);

@@ -2,6 +2,7 @@
 // helper thread finds the shell's dialog, looks at it and presses its
 // buttons while the test thread waits inside Execute.
 #include "data/OsError.h"
+#include "data/Owners.h"
 #include "ui/AppError.h"
 #include "ui/BrowseFolderDialog.h"
 #include "ui/Centring.h"
@@ -131,8 +132,8 @@ void SelectPath(HWND Dialog, const char* Path) {
 void SelectComputer(HWND Dialog) {
     LPITEMIDLIST Computer = nullptr;
     if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &Computer))) {
+        const TItemIdList Owned(Computer);
         SendMessageA(Dialog, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(Computer));
-        CoTaskMemFree(Computer);
     }
 }
 
@@ -142,10 +143,10 @@ void WithDialog(const std::function<void()>& Action, const std::function<void(HW
     DWORD Thread = GetCurrentThreadId();
     std::atomic<bool> Done{false};
     std::thread Helper([&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        HWND Dialog = WaitForDialog(Thread);
-        Driver(Dialog);
-        CoUninitialize();
+        {
+            const TComScope Com;
+            Driver(WaitForDialog(Thread));
+        }
         // A dialog that never closes would hang the run: end it loudly instead.
         for (int I = 0; I < 600 && !Done; ++I)
             Sleep(50);
@@ -197,9 +198,10 @@ struct TFixtureFiles {
     std::string Folder = TempFolder("ui_browse_");
     std::string File = Folder + "\\file.txt";
     TFixtureFiles() {
-        HANDLE Handle =
-            CreateFileA(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        CloseHandle(Handle);
+        {
+            const THandle Created(
+                CreateFileA(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        }
         Sleep(1500);
     }
     ~TFixtureFiles() {
@@ -306,24 +308,24 @@ TEST_F(FolderTest, OkFollowsTheSelection) {
 TEST_F(FolderTest, OkRuleAcceptsOnlyExistingDirectories) {
     const std::string& File = Files().File;
     std::string Gone = TempFolder("ui_gone_");
+    LPITEMIDLIST Computer = nullptr;
+    SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &Computer);
     struct TItem {
         const char* Name;
-        LPITEMIDLIST Item;
+        TItemIdList Item;
         bool Expected;
-    } Items[] = {{"folder", ILCreateFromPathA(Folder.c_str()), true},
-                 {"drive root", ILCreateFromPathA("C:\\"), true},
-                 {"file", ILCreateFromPathA(File.c_str()), false},
-                 {"vanished folder", ILCreateFromPathA(Gone.c_str()), false},
-                 {"computer", nullptr, false},
+    } Items[] = {{"folder", TItemIdList(ILCreateFromPathA(Folder.c_str())), true},
+                 {"drive root", TItemIdList(ILCreateFromPathA("C:\\")), true},
+                 {"file", TItemIdList(ILCreateFromPathA(File.c_str())), false},
+                 {"vanished folder", TItemIdList(ILCreateFromPathA(Gone.c_str())), false},
+                 {"computer", TItemIdList(Computer), false},
                  {"none", nullptr, false}};
-    SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &Items[4].Item);
     RemoveDirectoryA(Gone.c_str());
     for (const TItem& I : Items) {
         if (std::string(I.Name) != "none") {
             ASSERT_NE(I.Item, nullptr) << I.Name;
         }
-        EXPECT_EQ(IsExistingFolderItem(I.Item), I.Expected) << I.Name;
-        CoTaskMemFree(I.Item);
+        EXPECT_EQ(IsExistingFolderItem(I.Item.get()), I.Expected) << I.Name;
     }
     Sleep(1500); // see TFixtureFiles
 }

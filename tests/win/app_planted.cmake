@@ -15,6 +15,7 @@ add_dependencies(app_late_binding_test planted_dll)
 
 add_executable(planted_test ${CMAKE_CURRENT_LIST_DIR}/planted_test.cpp)
 target_link_libraries(planted_test PRIVATE GTest::gtest advapi32)
+target_include_directories(planted_test PRIVATE ${PROJECT_SOURCE_DIR}/src)
 add_dependencies(planted_test planted_dll morvane_dist)
 set(planted_work ${CMAKE_BINARY_DIR}/planted-work)
 file(MAKE_DIRECTORY ${planted_work})

@@ -2,6 +2,8 @@
 // running it: the manifest (rights, visual styles, DPI awareness, supported
 // systems), the version resource and the icon.
 
+#include "data/Owners.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,29 +13,23 @@
 
 namespace {
 
-std::string SetupExe;     // Windows path of MorvaneSetup.exe
-std::string VersionFile;  // Windows path of product/version
+std::string SetupExe;    // Windows path of MorvaneSetup.exe
+std::string VersionFile; // Windows path of product/version
 
 std::string Trimmed(std::string Text) {
-    while (!Text.empty() && static_cast<unsigned char>(Text.back()) <= ' ') Text.pop_back();
+    while (!Text.empty() && static_cast<unsigned char>(Text.back()) <= ' ')
+        Text.pop_back();
     size_t Start = 0;
-    while (Start < Text.size() && static_cast<unsigned char>(Text[Start]) <= ' ') ++Start;
+    while (Start < Text.size() && static_cast<unsigned char>(Text[Start]) <= ' ')
+        ++Start;
     return Text.substr(Start);
 }
 
-class TModule {
-public:
-    explicit TModule(const std::string& Path)
-        : FHandle(LoadLibraryExA(Path.c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
-    ~TModule() {
-        if (FHandle) FreeLibrary(FHandle);
-    }
-    HMODULE Handle() const { return FHandle; }
-
-private:
-    HMODULE FHandle;
-};
+// The program's resources, without running any of its code.
+TModule LoadAsData(const std::string& Path) {
+    return TModule(LoadLibraryExA(Path.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+}
 
 std::string Resource(HMODULE Module, LPCSTR Type, LPCSTR Name) {
     HRSRC Info = FindResourceA(Module, Name, Type);
@@ -58,9 +54,9 @@ std::string VersionString(const std::string& Exe, const std::string& Name) {
 }
 
 TEST(SetupProgramResources, ManifestAsksForWhatTheProgramNeeds) {
-    TModule Exe(SetupExe);
-    ASSERT_NE(Exe.Handle(), nullptr) << SetupExe;
-    const std::string Manifest = Resource(Exe.Handle(), MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));
+    const TModule Exe = LoadAsData(SetupExe);
+    ASSERT_NE(Exe, nullptr) << SetupExe;
+    const std::string Manifest = Resource(Exe.get(), MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));
     ASSERT_FALSE(Manifest.empty());
     struct {
         const char* What;
@@ -101,11 +97,11 @@ TEST(SetupProgramResources, VersionResourceNamesTheProduct) {
 }
 
 TEST(SetupProgramResources, CarriesItsIcon) {
-    TModule Exe(SetupExe);
-    ASSERT_NE(Exe.Handle(), nullptr);
-    EXPECT_NE(FindResourceA(Exe.Handle(), MAKEINTRESOURCEA(1), RT_GROUP_ICON), nullptr);
-    HICON Icon = static_cast<HICON>(
-        LoadImageA(Exe.Handle(), MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
+    const TModule Exe = LoadAsData(SetupExe);
+    ASSERT_NE(Exe, nullptr);
+    EXPECT_NE(FindResourceA(Exe.get(), MAKEINTRESOURCEA(1), RT_GROUP_ICON), nullptr);
+    HICON Icon =
+        static_cast<HICON>(LoadImageA(Exe.get(), MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
     EXPECT_NE(Icon, nullptr);
     if (Icon) DestroyIcon(Icon);
 }

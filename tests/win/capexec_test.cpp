@@ -2,6 +2,7 @@
 // test) under the system's own process and pipe implementation.
 
 #include "engine/CapExec.h"
+#include "data/Owners.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -65,12 +66,11 @@ const std::string& SystemTemp() {
 std::set<std::string> FilesIn(const std::string& Folder, const std::string& Pattern = "*") {
     std::set<std::string> Names;
     WIN32_FIND_DATAA Found;
-    HANDLE Find = FindFirstFileA((Folder + "\\" + Pattern).c_str(), &Found);
-    if (Find == INVALID_HANDLE_VALUE) return Names;
+    const TFindHandle Find(FindFirstFileA((Folder + "\\" + Pattern).c_str(), &Found));
+    if (!Find) return Names;
     do
         if (!(Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Names.insert(Found.cFileName);
-    while (FindNextFileA(Find, &Found));
-    FindClose(Find);
+    while (FindNextFileA(Find.get(), &Found));
     return Names;
 }
 
@@ -128,12 +128,10 @@ public:
     }
     ~TTempFolder() {
         WIN32_FIND_DATAA Found;
-        HANDLE Find = FindFirstFileA((FPath + "\\*").c_str(), &Found);
-        if (Find != INVALID_HANDLE_VALUE) {
+        if (const TFindHandle Find{FindFirstFileA((FPath + "\\*").c_str(), &Found)}) {
             do
                 DeleteFileA((FPath + "\\" + Found.cFileName).c_str());
-            while (FindNextFileA(Find, &Found));
-            FindClose(Find);
+            while (FindNextFileA(Find.get(), &Found));
         }
         RemoveDirectoryA(FPath.c_str());
     }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace {
 
 const std::string HelpScreen =
@@ -22,13 +20,6 @@ const std::string HelpScreen =
     "--lang=X              Sets the Installer's language to X.\r\n"
     "--help                Show this screen.\r\n"
     "\r\n";
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const {
-        if (Handle && Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
-    }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
 
 std::string ProbePath() {
     char Path[MAX_PATH];
@@ -125,21 +116,20 @@ TEST(HelpScreen, GoesToAFileOutput) {
     TScratchDir Dir("helpfile");
     std::string Name = Dir / "help.txt";
     SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
-    HANDLE File = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS,
-                              0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, File);
-    TRun Run = RunProbe("/?", "", File);
-    CloseHandle(File);
+    THandle File(CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS,
+                             0, nullptr));
+    ASSERT_TRUE(File);
+    TRun Run = RunProbe("/?", "", File.get());
+    File.reset();
     EXPECT_EQ(1u, Run.ExitCode);
     EXPECT_EQ("", Run.Output);
 
-    HANDLE In = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, In);
+    const THandle In(CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(In);
     char Buffer[4096];
     DWORD Read = 0;
-    ReadFile(In, Buffer, sizeof Buffer, &Read, nullptr);
-    CloseHandle(In);
+    ReadFile(In.get(), Buffer, sizeof Buffer, &Read, nullptr);
     EXPECT_EQ(HelpScreen, std::string(Buffer, Read));
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Scratch folders and files for the data tests under Wine.
 
+#include "data/Owners.h"
+
 #include <windows.h>
 
 #include <string>
@@ -27,8 +29,7 @@ public:
     // Best-effort removal that never follows directory links.
     static void Wipe(const std::string& Path) {
         WIN32_FIND_DATAA Data;
-        HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Data);
-        if (Find != INVALID_HANDLE_VALUE) {
+        if (const TFindHandle Find{FindFirstFileA((Path + "\\*").c_str(), &Data)}) {
             do {
                 std::string Name = Data.cFileName;
                 if (Name == "." || Name == "..") continue;
@@ -40,8 +41,7 @@ public:
                     Wipe(Entry);
                 else
                     DeleteFileA(Entry.c_str());
-            } while (FindNextFileA(Find, &Data));
-            FindClose(Find);
+            } while (FindNextFileA(Find.get(), &Data));
         }
         SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveDirectoryA(Path.c_str());
@@ -53,13 +53,12 @@ private:
 
 inline bool WriteTextFile(const std::string& Path, const std::string& Text,
                           DWORD Attributes = FILE_ATTRIBUTE_NORMAL) {
-    HANDLE File =
-        CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, Attributes, nullptr);
-    if (File == INVALID_HANDLE_VALUE) return false;
+    const THandle File(
+        CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, Attributes, nullptr));
+    if (!File) return false;
     DWORD Written = 0;
-    BOOL Ok = WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
-    CloseHandle(File);
-    return Ok && Written == Text.size();
+    return WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) &&
+           Written == Text.size();
 }
 
 inline bool PathExists(const std::string& Path) {

@@ -4,6 +4,8 @@
 //
 //   dpi_probe <MorvaneSetup.exe> <expected client width> <height> <shots folder>
 
+#include "data/Owners.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -74,7 +76,8 @@ void CheckNotClipped(HWND Wnd, const std::string& Page) {
     if (!IsStatic && !IsButton) return;
     RECT Client{};
     GetClientRect(Wnd, &Client);
-    HDC Dc = GetDC(Wnd);
+    const TWindowDc Owned(GetDC(Wnd), TReleaseDc{Wnd});
+    const HDC Dc = Owned.get();
     HGDIOBJ Old = SelectObject(Dc, reinterpret_cast<HFONT>(SendMessageA(Wnd, WM_GETFONT, 0, 0)));
     LONG Style = GetWindowLongA(Wnd, GWL_STYLE);
     LONG Kind = Style & BS_TYPEMASK;
@@ -87,7 +90,6 @@ void CheckNotClipped(HWND Wnd, const std::string& Page) {
     UINT Flags = DT_CALCRECT | (IsStatic ? DT_WORDBREAK : DT_SINGLELINE);
     DrawTextA(Dc, Text.c_str(), -1, &Need, Flags);
     SelectObject(Dc, Old);
-    ReleaseDC(Wnd, Dc);
     if (Need.bottom > Client.bottom || Need.right + Box + Padding > Client.right)
         Fail(Page + ": \"" + Text.substr(0, 40) + "\" needs " + std::to_string(Need.right) + "x" +
              std::to_string(Need.bottom) + " but has " + std::to_string(Client.right) + "x" +
@@ -95,15 +97,16 @@ void CheckNotClipped(HWND Wnd, const std::string& Page) {
 }
 
 void SaveScreen(const std::string& File) {
-    HDC Screen = GetDC(nullptr);
+    const TWindowDc Screen(GetDC(nullptr));
     int Width = GetSystemMetrics(SM_CXSCREEN), Height = GetSystemMetrics(SM_CYSCREEN);
-    HDC Mem = CreateCompatibleDC(Screen);
+    const TMemoryDc Mem(CreateCompatibleDC(Screen.get()));
     BITMAPINFO Info{};
     Info.bmiHeader = {sizeof(BITMAPINFOHEADER), Width, Height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* Bits = nullptr;
-    HBITMAP Bitmap = CreateDIBSection(Screen, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
-    HGDIOBJ Old = SelectObject(Mem, Bitmap);
-    BitBlt(Mem, 0, 0, Width, Height, Screen, 0, 0, SRCCOPY);
+    const TGdiObject<HBITMAP> Bitmap(
+        CreateDIBSection(Screen.get(), &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
+    HGDIOBJ Old = SelectObject(Mem.get(), Bitmap.get());
+    BitBlt(Mem.get(), 0, 0, Width, Height, Screen.get(), 0, 0, SRCCOPY);
     GdiFlush();
     DWORD Row = ((Width * 3 + 3) & ~3), Size = Row * Height;
     BITMAPFILEHEADER Head{
@@ -115,10 +118,7 @@ void SaveScreen(const std::string& File) {
         std::fwrite(Bits, 1, Size, Out);
         std::fclose(Out);
     }
-    SelectObject(Mem, Old);
-    DeleteObject(Bitmap);
-    DeleteDC(Mem);
-    ReleaseDC(nullptr, Screen);
+    SelectObject(Mem.get(), Old);
 }
 
 void Settle() {
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot start %s\n", Exe.c_str());
         return 1;
     }
-    CloseHandle(Process.hThread);
+    const THandle Thread(Process.hThread), Child(Process.hProcess);
     TFind Find{Process.dwProcessId, nullptr};
     for (int i = 0; i < 300 && !Find.Found; ++i) {
         Sleep(100);
@@ -170,13 +170,14 @@ int main(int argc, char** argv) {
     HWND Main = Find.Found;
     if (!Main) {
         Fail("the window did not come up");
-        TerminateProcess(Process.hProcess, 1);
+        TerminateProcess(Child.get(), 1);
         return 1;
     }
     RECT Client{};
     GetClientRect(Main, &Client);
-    std::printf("DPI %d: client area %ldx%ld\n", GetDeviceCaps(GetDC(nullptr), LOGPIXELSX),
-                Client.right, Client.bottom);
+    std::printf("DPI %d: client area %ldx%ld\n",
+                GetDeviceCaps(TWindowDc(GetDC(nullptr)).get(), LOGPIXELSX), Client.right,
+                Client.bottom);
     if (Client.right != Width || Client.bottom != Height)
         Fail("client area " + std::to_string(Client.right) + "x" + std::to_string(Client.bottom) +
              ", expected " + std::to_string(Width) + "x" + std::to_string(Height));
@@ -190,11 +191,10 @@ int main(int argc, char** argv) {
         }
     }
     Click(Main, "Cancel");
-    if (WaitForSingleObject(Process.hProcess, 20000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(Child.get(), 20000) != WAIT_OBJECT_0) {
         Fail("Cancel did not end the program");
-        TerminateProcess(Process.hProcess, 1);
+        TerminateProcess(Child.get(), 1);
     }
-    CloseHandle(Process.hProcess);
     std::printf("%d problem(s)\n", Failures);
     return Failures == 0 ? 0 : 1;
 }

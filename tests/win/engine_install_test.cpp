@@ -110,11 +110,11 @@ TRecord ReadRecord() {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | KEY_WOW64_32KEY, &Key) !=
         ERROR_SUCCESS)
         return Record;
+    const TRegKey Opened(Key);
     Record.Exists = true;
     Record.InstallDir = ReadString(Key, "", "InstallDir");
     Record.StartFolder = ReadString(Key, "", "StartFolder");
     Record.InstalledVersion = ReadString(Key, "", "InstalledVersion");
-    RegCloseKey(Key);
     return Record;
 }
 
@@ -132,12 +132,11 @@ bool SamePath(const std::string& A, const std::string& B) {
 TLines FilesIn(const std::string& Folder) {
     TLines Names;
     WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
-    if (Find == INVALID_HANDLE_VALUE) return Names;
+    const TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Entry));
+    if (!Find) return Names;
     do {
         if (!(Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Names.push_back(Entry.cFileName);
-    } while (FindNextFileA(Find, &Entry));
-    FindClose(Find);
+    } while (FindNextFileA(Find.get(), &Entry));
     std::sort(Names.begin(), Names.end());
     return Names;
 }
@@ -281,13 +280,13 @@ TEST_F(ProcedureTest, TrailingBackslashAndAFileHeldOpen) {
 
     // Another program holds one file open while the uninstall runs.
     const std::string Held = Dest + "\\Help\\ZelkX.HLP";
-    HANDLE File = CreateFileA(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(File, INVALID_HANDLE_VALUE);
+    THandle File(CreateFileA(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(File);
     auto Remover = NewEngine();
     EXPECT_TRUE(Remover->Uninstall());
     Remover->Release();
-    CloseHandle(File);
+    File.reset();
 
     EXPECT_EQ(Page, UninstallSteps);
     EXPECT_TRUE(FileExists(Held));

@@ -87,8 +87,8 @@ using TSnapshot = std::map<std::string, std::string>;
 
 void Snap(const std::string& Folder, const std::string& Relative, TSnapshot& Into) {
     WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
-    if (Find == INVALID_HANDLE_VALUE) return;
+    const TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Entry));
+    if (!Find) return;
     do {
         const std::string Name = Entry.cFileName;
         if (Name == "." || Name == "..") continue;
@@ -101,8 +101,7 @@ void Snap(const std::string& Folder, const std::string& Relative, TSnapshot& Int
         } else {
             Into[Path] = ReadFileBytes(Folder + "\\" + Name) + Attributes;
         }
-    } while (FindNextFileA(Find, &Entry));
-    FindClose(Find);
+    } while (FindNextFileA(Find.get(), &Entry));
 }
 
 TSnapshot Snapshot(const std::string& Folder) {

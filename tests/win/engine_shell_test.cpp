@@ -30,17 +30,18 @@ struct TLinkContents {
 };
 
 bool ReadLink(const std::string& LinkFile, TLinkContents& Out) {
-    IShellLinkA* Link = nullptr;
+    IShellLinkA* RawLink = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&Link))))
+                                reinterpret_cast<void**>(&RawLink))))
         return false;
-    IPersistFile* File = nullptr;
-    bool Ok = SUCCEEDED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&File)));
+    const TComPtr<IShellLinkA> Link(RawLink);
+    IPersistFile* RawFile = nullptr;
+    bool Ok = SUCCEEDED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&RawFile)));
     if (Ok) {
+        const TComPtr<IPersistFile> File(RawFile);
         WCHAR Wide[MAX_PATH];
         MultiByteToWideChar(CP_ACP, 0, LinkFile.c_str(), -1, Wide, MAX_PATH);
         Ok = SUCCEEDED(File->Load(Wide, STGM_READ));
-        File->Release();
     }
     if (Ok) {
         char Buffer[1024];
@@ -53,13 +54,12 @@ bool ReadLink(const std::string& LinkFile, TLinkContents& Out) {
             Out.IconFile = Buffer;
         Link->GetHotkey(&Out.HotKey);
     }
-    Link->Release();
     return Ok;
 }
 
 class ShellTest : public ::testing::Test {
 protected:
-    TComApartment Com;
+    TComScope Com; // apartment COM, as the program's UI thread has
     TTempFolder Folder{"shell"};
 };
 

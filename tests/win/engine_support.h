@@ -1,6 +1,8 @@
 #pragma once
 // Temporary folders, file helpers and COM set-up shared by the engine tests.
 
+#include "data/Owners.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <shobjidl.h>
@@ -22,8 +24,7 @@ inline std::string TempRoot() {
 // Deletes a tree for good, whatever its attributes; for test clean-up only.
 inline void WipeTree(const std::string& Path) {
     WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Entry);
-    if (Find != INVALID_HANDLE_VALUE) {
+    if (const TFindHandle Find{FindFirstFileA((Path + "\\*").c_str(), &Entry)}) {
         do {
             std::string Name = Entry.cFileName;
             if (Name == "." || Name == "..") continue;
@@ -33,8 +34,7 @@ inline void WipeTree(const std::string& Path) {
                 WipeTree(Full);
             else
                 DeleteFileA(Full.c_str());
-        } while (FindNextFileA(Find, &Entry));
-        FindClose(Find);
+        } while (FindNextFileA(Find.get(), &Entry));
     }
     SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(Path.c_str());
@@ -155,12 +155,14 @@ inline bool CloseFolderWindow(const std::string& Title, DWORD TimeoutMs) {
 // empty when the file cannot be loaded as a link.
 inline std::string LinkTarget(const std::string& LinkFile) {
     std::string Result;
-    IShellLinkA* Link = nullptr;
+    IShellLinkA* RawLink = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&Link))))
+                                reinterpret_cast<void**>(&RawLink))))
         return Result;
-    IPersistFile* File = nullptr;
-    if (SUCCEEDED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&File)))) {
+    const TComPtr<IShellLinkA> Link(RawLink);
+    IPersistFile* RawFile = nullptr;
+    if (SUCCEEDED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&RawFile)))) {
+        const TComPtr<IPersistFile> File(RawFile);
         WCHAR Wide[MAX_PATH];
         MultiByteToWideChar(CP_ACP, 0, LinkFile.c_str(), -1, Wide, MAX_PATH);
         char Buffer[MAX_PATH];
@@ -168,9 +170,7 @@ inline std::string LinkTarget(const std::string& LinkFile) {
         if (SUCCEEDED(File->Load(Wide, STGM_READ)) &&
             SUCCEEDED(Link->GetPath(Buffer, sizeof Buffer, &Find, SLGP_RAWPATH)))
             Result = Buffer;
-        File->Release();
     }
-    Link->Release();
     return Result;
 }
 
@@ -185,13 +185,12 @@ inline long RunProgram(const std::string& CommandLine, const std::string& Folder
     if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder.c_str(),
                         &Startup, &Process))
         return -1;
-    CloseHandle(Process.hThread);
+    const THandle Thread(Process.hThread), Child(Process.hProcess);
     DWORD Code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(Process.hProcess, TimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(Process.hProcess, &Code);
+    if (WaitForSingleObject(Child.get(), TimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(Child.get(), &Code);
     else
-        TerminateProcess(Process.hProcess, 1);
-    CloseHandle(Process.hProcess);
+        TerminateProcess(Child.get(), 1);
     return static_cast<long>(Code);
 }
 
@@ -219,8 +218,8 @@ inline std::vector<std::string> TrashEntriesWith(const std::string& Token) {
     std::vector<std::string> Names;
     std::string Info = TrashFolder() + "\\info";
     WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Info + "\\*.trashinfo").c_str(), &Entry);
-    if (Find == INVALID_HANDLE_VALUE) return Names;
+    const TFindHandle Find(FindFirstFileA((Info + "\\*.trashinfo").c_str(), &Entry));
+    if (!Find) return Names;
     do {
         std::string Name = Entry.cFileName;
         FILE* File = std::fopen((Info + "\\" + Name).c_str(), "rb");
@@ -230,8 +229,7 @@ inline std::vector<std::string> TrashEntriesWith(const std::string& Token) {
         std::fclose(File);
         if (std::string(Text, Count).find(Token) != std::string::npos)
             Names.push_back(Name.substr(0, Name.size() - 10));
-    } while (FindNextFileA(Find, &Entry));
-    FindClose(Find);
+    } while (FindNextFileA(Find.get(), &Entry));
     return Names;
 }
 
@@ -246,19 +244,5 @@ inline void CleanTrash(const std::string& Token) {
         DeleteFileA((TrashFolder() + "\\info\\" + Name + ".trashinfo").c_str());
     }
 }
-
-// Apartment COM for the test's thread, as the program has on its UI thread.
-class TComApartment {
-public:
-    TComApartment() { FOk = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
-    ~TComApartment() {
-        if (FOk) CoUninitialize();
-    }
-    TComApartment(const TComApartment&) = delete;
-    TComApartment& operator=(const TComApartment&) = delete;
-
-private:
-    bool FOk;
-};
 
 } // namespace enginetest

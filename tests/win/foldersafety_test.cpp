@@ -46,14 +46,13 @@ std::string Upper(std::string Text) {
 
 std::string ReadText(const std::string& Path) {
     std::string Text;
-    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (File == INVALID_HANDLE_VALUE) return Text;
+    const THandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    if (!File) return Text;
     char Buffer[4096];
     DWORD Read = 0;
-    while (ReadFile(File, Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
+    while (ReadFile(File.get(), Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
         Text.append(Buffer, Read);
-    CloseHandle(File);
     return Text;
 }
 
@@ -61,8 +60,8 @@ std::string ReadText(const std::string& Path) {
 void ListTree(const std::string& Folder, const std::string& Relative,
               std::vector<std::string>& Names) {
     WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
-    if (Find == INVALID_HANDLE_VALUE) return;
+    const TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Entry));
+    if (!Find) return;
     do {
         const std::string Name = Entry.cFileName;
         if (Name == "." || Name == "..") continue;
@@ -73,8 +72,7 @@ void ListTree(const std::string& Folder, const std::string& Relative,
         } else {
             Names.push_back(Path);
         }
-    } while (FindNextFileA(Find, &Entry));
-    FindClose(Find);
+    } while (FindNextFileA(Find.get(), &Entry));
 }
 
 std::vector<std::string> Tree(const std::string& Folder) {
@@ -243,11 +241,11 @@ TEST_F(Removal, DeleteWithOnlyProductFilesRemovesTheFolder) {
 }
 
 TEST_F(Removal, AFileHeldOpenIsReportedAndStays) {
-    HANDLE Held = CreateFileA((Dir / "Morvane.url").c_str(), GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(Held, INVALID_HANDLE_VALUE);
+    THandle Held(CreateFileA((Dir / "Morvane.url").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             0, nullptr));
+    ASSERT_TRUE(Held);
     TRemovalReport Report = DeleteInstalledFiles(Dir.Path(), Listed);
-    CloseHandle(Held);
+    Held.reset();
     ASSERT_EQ(Report.Failed.size(), 1u);
     const std::string HeldPath = Dir / "Morvane.url";
     EXPECT_EQ(Report.Failed[0].substr(0, HeldPath.size() + 4), "\"" + HeldPath + "\": ");

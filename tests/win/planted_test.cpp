@@ -6,6 +6,8 @@
 // The program's import table is checked as well: a library imported is
 // loaded before the program's first line can restrict the search.
 
+#include "data/Owners.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -54,8 +56,7 @@ bool Exists(const std::string& Path) {
 // hold its markers.
 void RemoveTree(const std::string& Folder) {
     WIN32_FIND_DATAA Found;
-    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Found);
-    if (Find != INVALID_HANDLE_VALUE) {
+    if (const TFindHandle Find{FindFirstFileA((Folder + "\\*").c_str(), &Found)}) {
         do {
             const std::string Name = Found.cFileName;
             if (Name == "." || Name == "..") continue;
@@ -64,8 +65,7 @@ void RemoveTree(const std::string& Folder) {
                 RemoveTree(Path);
             else
                 DeleteFileA(Path.c_str());
-        } while (FindNextFileA(Find, &Found));
-        FindClose(Find);
+        } while (FindNextFileA(Find.get(), &Found));
     }
     RemoveDirectoryA(Folder.c_str());
 }
@@ -75,22 +75,20 @@ void RemoveTree(const std::string& Folder) {
 class TNativeFirst {
 public:
     TNativeFirst() {
+        HKEY Key = nullptr;
         RegCreateKeyExA(HKEY_CURRENT_USER,
                         "Software\\Wine\\AppDefaults\\MorvaneSetup.exe\\DllOverrides", 0, nullptr,
-                        0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
+                        0, KEY_ALL_ACCESS, nullptr, &Key, nullptr);
+        const TRegKey Overrides(Key);
         for (const char* Name : Names)
-            RegSetValueExA(FKey, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+            RegSetValueExA(Key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
                            15);
     }
     ~TNativeFirst() {
-        RegCloseKey(FKey);
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\MorvaneSetup.exe");
     }
     TNativeFirst(const TNativeFirst&) = delete;
     TNativeFirst& operator=(const TNativeFirst&) = delete;
-
-private:
-    HKEY FKey = nullptr;
 };
 
 struct TSearch {
@@ -140,12 +138,12 @@ TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
     PROCESS_INFORMATION Process{};
     ASSERT_TRUE(CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                Cwd.c_str(), &Startup, &Process));
-    CloseHandle(Process.hThread);
+    const THandle Thread(Process.hThread), Child(Process.hProcess);
     // The window comes up only after start-up has loaded what it needs, and
     // is painted (themed) before it answers the close request.
     HWND Main = nullptr;
     for (int i = 0; i < 300 && !Main; ++i) {
-        if (WaitForSingleObject(Process.hProcess, 100) == WAIT_OBJECT_0) break;
+        if (WaitForSingleObject(Child.get(), 100) == WAIT_OBJECT_0) break;
         Main = FindMainWindow(Process.dwProcessId);
     }
     EXPECT_NE(Main, nullptr) << "the setup program did not come up";
@@ -153,11 +151,9 @@ TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
         Sleep(1000);
         PostMessageA(Main, WM_CLOSE, 0, 0);
     }
-    if (WaitForSingleObject(Process.hProcess, 30000) != WAIT_OBJECT_0)
-        TerminateProcess(Process.hProcess, 1);
+    if (WaitForSingleObject(Child.get(), 30000) != WAIT_OBJECT_0) TerminateProcess(Child.get(), 1);
     DWORD ExitCode = 1;
-    GetExitCodeProcess(Process.hProcess, &ExitCode);
-    CloseHandle(Process.hProcess);
+    GetExitCodeProcess(Child.get(), &ExitCode);
     EXPECT_EQ(ExitCode, 0u);
 
     for (const std::string& Dll : Planted)
@@ -165,9 +161,7 @@ TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
     // Proof that the planted library does leave a marker when it is loaded.
     const std::string Probe = WorkDir + "\\probe.dll";
     ASSERT_TRUE(Copy(PlantDll, Probe));
-    HMODULE Loaded = LoadLibraryA(Probe.c_str());
-    ASSERT_NE(Loaded, nullptr);
-    FreeLibrary(Loaded);
+    ASSERT_NE(TModule(LoadLibraryA(Probe.c_str())), nullptr);
     EXPECT_TRUE(Exists(Probe + ".loaded"));
     if (!HasFailure()) RemoveTree(WorkDir);
 }

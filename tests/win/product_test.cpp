@@ -1,6 +1,8 @@
 // The distribution folder as the setup program uses it: unrar.exe unpacks
 // data.arc into a destination, and the system's regsvr32 registers and
 // unregisters the extracted control.
+#include "data/Owners.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "MorvaneXControls.h"
@@ -26,20 +29,6 @@ std::string WinPath(std::string path) {
 
 const std::string DistDir = WinPath(MORVANE_DIST_DIR);
 
-class THandle {
-public:
-    explicit THandle(HANDLE h = nullptr) : FHandle(h) {}
-    ~THandle() {
-        if (FHandle && FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
-    }
-    THandle(const THandle&) = delete;
-    THandle& operator=(const THandle&) = delete;
-    HANDLE Get() const { return FHandle; }
-
-private:
-    HANDLE FHandle;
-};
-
 // Starts program with a raw command line in folder and waits; -1 if it cannot start.
 int RunAndWait(const std::string& program, std::string commandLine, const std::string& folder) {
     STARTUPINFOA si{};
@@ -48,10 +37,10 @@ int RunAndWait(const std::string& program, std::string commandLine, const std::s
     if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &si, &pi))
         return -1;
-    THandle process(pi.hProcess), thread(pi.hThread);
-    WaitForSingleObject(process.Get(), INFINITE);
+    const THandle process(pi.hProcess), thread(pi.hThread);
+    WaitForSingleObject(process.get(), INFINITE);
     DWORD code = 0;
-    GetExitCodeProcess(process.Get(), &code);
+    GetExitCodeProcess(process.get(), &code);
     return int(code);
 }
 
@@ -75,7 +64,7 @@ bool ClassesKeyExists(const std::string& key) {
     HKEY handle = nullptr;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return false;
-    RegCloseKey(handle);
+    const TRegKey opened(handle);
     return true;
 }
 
@@ -86,12 +75,13 @@ protected:
                 ("Morvane product " + std::to_string(GetCurrentProcessId())))
                    .string();
         fs::remove_all(Dest);
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        Com.emplace();
     }
     void TearDown() override {
         std::string ocx = Dest + "\\" MORVANE_XCONTROLS_FILE;
         if (fs::exists(ocx)) RunAndWait(Regsvr32(), "regsvr32.exe /u /s \"" + ocx + "\"", "");
-        CoUninitialize();
+        // Unloads the control before its folder goes.
+        Com.reset();
         std::error_code ignored;
         fs::remove_all(Dest, ignored);
     }
@@ -104,6 +94,7 @@ protected:
     }
 
     std::string Dest;
+    std::optional<TComScope> Com;
 };
 
 TEST_F(Product, ArchiveDeliversEveryShortcutTargetAndTheControl) {
@@ -165,11 +156,13 @@ TEST_F(Product, Regsvr32RegistersAndUnregistersTheControl) {
     ASSERT_EQ(CLSIDFromProgID(L"" MORVANE_XCONTROLS_VI_PROGID, &clsid), S_OK);
     const CLSID expected = MORVANE_XCONTROLS_CLSID_INIT;
     EXPECT_TRUE(IsEqualCLSID(clsid, expected));
-    IUnknown* control = nullptr;
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               reinterpret_cast<void**>(&control)),
-              S_OK);
-    control->Release();
+    {
+        IUnknown* control = nullptr;
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   reinterpret_cast<void**>(&control)),
+                  S_OK);
+        const TComPtr<IUnknown> created(control);
+    }
     CoFreeUnusedLibraries();
 
     EXPECT_EQ(RunAndWait(Regsvr32(), "regsvr32.exe /u /s \"" + ocx + "\"", ""), 0);

@@ -144,11 +144,11 @@ TEST(RemoveTree, FileHeldOpenKeepsItsAncestors) {
     std::string Held = Dir / "root\\b\\c\\held.txt";
     ASSERT_TRUE(WriteTextFile(Held, "held"));
     // Opened without FILE_SHARE_DELETE, so the file cannot be deleted.
-    HANDLE File = CreateFileA(Held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, File);
+    THandle File(CreateFileA(Held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(File);
     bool Result = RemoveTree(Dir / "root");
-    CloseHandle(File);
+    File.reset();
 
     EXPECT_FALSE(Result);
     EXPECT_TRUE(PathExists(Held));
@@ -173,13 +173,12 @@ TEST(RemoveTree, FileHeldOpenKeepsItsAncestors) {
 //   tree/dangling  -> a missing path
 //   toplink        -> outside                 a link given as the tree itself
 std::string ReadUnixFile(const std::string& Path) {
-    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (File == INVALID_HANDLE_VALUE) return "(missing)";
+    const THandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    if (!File) return "(missing)";
     char Buffer[64];
     DWORD Read = 0;
-    ReadFile(File, Buffer, sizeof Buffer, &Read, nullptr);
-    CloseHandle(File);
+    ReadFile(File.get(), Buffer, sizeof Buffer, &Read, nullptr);
     std::string Text(Buffer, Read);
     while (!Text.empty() && Text.back() == '\n')
         Text.pop_back();
@@ -245,11 +244,11 @@ TEST(RecycleFolder, FailedContentsStepKeepsTheFolder) {
     std::string Folder = Dir / "KeptFolder";
     ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
     ASSERT_TRUE(WriteTextFile(Folder + "\\held.txt", "held"));
-    HANDLE File = CreateFileA((Folder + "\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, File);
+    THandle File(CreateFileA((Folder + "\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                             nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(File);
     RecycleFolder(Folder);
-    CloseHandle(File);
+    File.reset();
     EXPECT_TRUE(DirectoryPresent(Folder));
     EXPECT_TRUE(PathExists(Folder + "\\held.txt"));
 }
