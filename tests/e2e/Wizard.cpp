@@ -47,7 +47,7 @@ void TShots::Take(const std::string& Name, bool Settle) {
     std::string File = Number + Name;
     for (char& C : File)
         if (C == ' ') C = '-';
-    SaveScreenshot(Join(FFolder, File + ".bmp"));
+    if (!SaveScreenshot(JoinPath(FFolder, File + ".bmp"))) Fail("screenshot " + File, "not written");
     // The log of a flow tells when each picture was taken.
     std::printf("[%7.1f s] %s\n", (GetTickCount() - FStarted) / 1000.0, File.c_str());
     std::fflush(stdout);

@@ -18,7 +18,7 @@ function(morvane_e2e_driver name)
         ${D_DEFINITION})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     # The component's class id comes from the product's own header.
-    target_link_libraries(${name} PRIVATE morvane_product morvane_product_ids ole32 shell32 user32
+    target_link_libraries(${name} PRIVATE morvane_product morvane_product_ids morvane_test_support ole32 shell32 user32
                           gdi32 advapi32 uuid)
 endfunction()
 morvane_e2e_driver(e2e_driver)

@@ -2,20 +2,17 @@
 // before the error box shows, the box names the error, and the program ends
 // with exit code 3 once the box is closed, not by a crash.
 
+#include "data/Product.h"
+#include "support/Files.h"
+#include "support/System.h"
+#include "support/Ui.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 
 namespace {
-
-std::string OwnFolder() {
-    char Path[MAX_PATH];
-    const DWORD Length = GetModuleFileNameA(nullptr, Path, MAX_PATH);
-    const std::string Own(Path, Length);
-    return Own.substr(0, Own.find_last_of('\\'));
-}
 
 struct TFound {
     DWORD Pid;
@@ -28,11 +25,9 @@ BOOL CALLBACK Look(HWND Wnd, LPARAM Param) {
     DWORD Pid = 0;
     GetWindowThreadProcessId(Wnd, &Pid);
     if (Pid != Found.Pid) return TRUE;
-    char Class[64] = {}, Caption[64] = {};
-    GetClassNameA(Wnd, Class, sizeof Class);
-    GetWindowTextA(Wnd, Caption, sizeof Caption);
-    if (lstrcmpA(Class, "TfMain") == 0) Found.MainWindow = true;
-    if (lstrcmpA(Class, "#32770") == 0 && lstrcmpA(Caption, "Morvane Installer") == 0 &&
+    const std::string Class = ClassName(Wnd);
+    if (Class == "TfMain") Found.MainWindow = true;
+    if (Class == "#32770" && WindowText(Wnd) == std::string(Product.ShortName) + " Installer" &&
         IsWindowVisible(Wnd))
         Found.Box = Wnd;
     return TRUE;
@@ -43,7 +38,7 @@ class AppFailedStart : public testing::TestWithParam<int> {};
 TEST_P(AppFailedStart, WindowGoneBeforeTheErrorBoxAndExitCodeThree) {
     const std::string Work = OwnFolder() + "\\failstart";
     CreateDirectoryA(Work.c_str(), nullptr);
-    std::ofstream(Work + "\\version") << "2.5.1\n";
+    ASSERT_TRUE(WriteWholeFile(Work + "\\version", "2.5.1\n"));
     SetEnvironmentVariableA("MORVANE_FAIL_AT_PAGE", std::to_string(GetParam()).c_str());
 
     std::string CommandLine(1, '"');

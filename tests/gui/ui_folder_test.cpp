@@ -8,6 +8,8 @@
 #include "ui/Centring.h"
 #include "ui/FrmDirEditBrowse.h"
 #include "ui/UiScale.h"
+#include "support/Files.h"
+#include "support/Ui.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,12 +31,6 @@ namespace {
 std::string Lower(std::string Text) {
     for (char& C : Text)
         C = static_cast<char>(tolower(static_cast<unsigned char>(C)));
-    return Text;
-}
-
-std::string WindowText(HWND Wnd) {
-    char Text[1024] = {};
-    GetWindowTextA(Wnd, Text, sizeof Text);
     return Text;
 }
 
@@ -93,21 +90,10 @@ bool OkEnabled(HWND Dialog) {
     return IsWindowEnabled(GetDlgItem(Dialog, IDOK)) != FALSE;
 }
 
-struct TTextSearch {
-    std::string Text;
-    bool Found;
-};
-
-BOOL CALLBACK MatchText(HWND Wnd, LPARAM Data) {
-    auto* Search = reinterpret_cast<TTextSearch*>(Data);
-    if (WindowText(Wnd) == Search->Text) Search->Found = true;
-    return TRUE;
-}
-
 bool HasChildText(HWND Dialog, const std::string& Text) {
-    TTextSearch Search{Text, false};
-    EnumChildWindows(Dialog, MatchText, reinterpret_cast<LPARAM>(&Search));
-    return Search.Found;
+    for (HWND Child : Descendants(Dialog))
+        if (WindowText(Child) == Text) return true;
+    return false;
 }
 
 bool IsCentred(HWND Dialog) {
@@ -160,14 +146,6 @@ void WithDialog(const std::function<void()>& Action, const std::function<void(HW
     Helper.join();
 }
 
-std::string TempFolder(const char* Name) {
-    char Temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, Temp);
-    std::string Path = std::string(Temp) + Name + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(Path.c_str(), nullptr);
-    return Path;
-}
-
 LRESULT CALLBACK PlainProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
     return DefWindowProcA(Wnd, Msg, WParam, LParam);
 }
@@ -195,18 +173,12 @@ HWND MakeWindow(const char* Caption, bool Visible) {
 // the first dialog: Wine's dialog rebuilds its tree (losing the selection)
 // when it hears late of changes in the folders it shows.
 struct TFixtureFiles {
-    std::string Folder = TempFolder("ui_browse_");
-    std::string File = Folder + "\\file.txt";
+    TTempFolder Dir{"ui-browse"};
+    std::string Folder = Dir.Path();
+    std::string File = Dir / "file.txt";
     TFixtureFiles() {
-        {
-            const THandle Created(
-                CreateFileA(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        }
+        WriteWholeFile(File, "");
         Sleep(1500);
-    }
-    ~TFixtureFiles() {
-        DeleteFileA(File.c_str());
-        RemoveDirectoryA(Folder.c_str());
     }
 };
 
@@ -307,7 +279,8 @@ TEST_F(FolderTest, OkFollowsTheSelection) {
 // callback applies is checked on its own.
 TEST_F(FolderTest, OkRuleAcceptsOnlyExistingDirectories) {
     const std::string& File = Files().File;
-    std::string Gone = TempFolder("ui_gone_");
+    auto GoneFolder = std::make_unique<TTempFolder>("ui-gone");
+    const std::string Gone = GoneFolder->Path();
     LPITEMIDLIST Computer = nullptr;
     SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &Computer);
     struct TItem {
@@ -320,7 +293,7 @@ TEST_F(FolderTest, OkRuleAcceptsOnlyExistingDirectories) {
                  {"vanished folder", TItemIdList(ILCreateFromPathA(Gone.c_str())), false},
                  {"computer", TItemIdList(Computer), false},
                  {"none", nullptr, false}};
-    RemoveDirectoryA(Gone.c_str());
+    GoneFolder.reset();
     for (const TItem& I : Items) {
         if (std::string(I.Name) != "none") {
             ASSERT_NE(I.Item, nullptr) << I.Name;

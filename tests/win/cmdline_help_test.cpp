@@ -1,4 +1,6 @@
-#include "win/data_test_support.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/System.h"
 
 #include <gtest/gtest.h>
 
@@ -20,13 +22,6 @@ const std::string HelpScreen =
     "--lang=X              Sets the Installer's language to X.\r\n"
     "--help                Show this screen.\r\n"
     "\r\n";
-
-std::string ProbePath() {
-    char Path[MAX_PATH];
-    DWORD Length = GetModuleFileNameA(nullptr, Path, MAX_PATH);
-    std::string Own(Path, Length);
-    return Own.substr(0, Own.find_last_of('\\') + 1) + "cmdline_probe.exe";
-}
 
 struct TRun {
     std::string Output;
@@ -53,7 +48,7 @@ TRun RunProbe(const std::string& Args, const std::string& Input = "", HANDLE Out
     Startup.hStdOutput = OutFile ? OutFile : OutWrite;
     Startup.hStdError = OutWrite;
     std::string CommandLine(1, '"');
-    CommandLine.append(ProbePath()).append("\" ").append(Args);
+    CommandLine.append(OwnFolder()).append("\\cmdline_probe.exe\" ").append(Args);
     PROCESS_INFORMATION Process{};
     TRun Run;
     if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
@@ -113,7 +108,7 @@ TEST(HelpScreen, WaitsForALineFromTheInput) {
 }
 
 TEST(HelpScreen, GoesToAFileOutput) {
-    TScratchDir Dir("helpfile");
+    TTempFolder Dir("helpfile");
     std::string Name = Dir / "help.txt";
     SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
     THandle File(CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS,
@@ -124,13 +119,7 @@ TEST(HelpScreen, GoesToAFileOutput) {
     EXPECT_EQ(1u, Run.ExitCode);
     EXPECT_EQ("", Run.Output);
 
-    const THandle In(CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(In);
-    char Buffer[4096];
-    DWORD Read = 0;
-    ReadFile(In.get(), Buffer, sizeof Buffer, &Read, nullptr);
-    EXPECT_EQ(HelpScreen, std::string(Buffer, Read));
+    EXPECT_EQ(ReadWholeFile(Name), HelpScreen);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 //   dpi_probe <MorvaneSetup.exe> <expected client width> <height> <shots folder>
 
 #include "data/Owners.h"
+#include "data/Product.h"
+#include "support/Ui.h"
 
 #include <windows.h>
 
@@ -22,54 +24,22 @@ void Fail(const std::string& What) {
     ++Failures;
 }
 
-std::string TextOf(HWND Wnd) {
-    char Buffer[4096] = {};
-    GetWindowTextA(Wnd, Buffer, sizeof Buffer);
-    return Buffer;
-}
-
-std::string ClassOf(HWND Wnd) {
-    char Buffer[64] = {};
-    GetClassNameA(Wnd, Buffer, sizeof Buffer);
-    return Buffer;
-}
-
-struct TFind {
-    DWORD Pid;
-    HWND Found;
-};
-
-BOOL CALLBACK MatchTop(HWND Wnd, LPARAM Param) {
-    auto* Find = reinterpret_cast<TFind*>(Param);
-    DWORD Pid = 0;
-    GetWindowThreadProcessId(Wnd, &Pid);
-    if (Pid == Find->Pid && TextOf(Wnd) == "Morvane ActiveX Installer") {
-        Find->Found = Wnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK CollectVisible(HWND Wnd, LPARAM Param) {
-    if (IsWindowVisible(Wnd)) reinterpret_cast<std::vector<HWND>*>(Param)->push_back(Wnd);
-    return TRUE;
-}
-
 std::vector<HWND> VisibleChildren(HWND Parent) {
-    std::vector<HWND> All;
-    EnumChildWindows(Parent, &CollectVisible, reinterpret_cast<LPARAM>(&All));
-    return All;
+    std::vector<HWND> Visible;
+    for (HWND Wnd : Descendants(Parent))
+        if (IsWindowVisible(Wnd)) Visible.push_back(Wnd);
+    return Visible;
 }
 
 HWND ChildByText(HWND Parent, const std::string& Text) {
     for (HWND Wnd : VisibleChildren(Parent))
-        if (TextOf(Wnd) == Text) return Wnd;
+        if (WindowText(Wnd) == Text) return Wnd;
     return nullptr;
 }
 
 // The room a control's text needs in its own font, against the room it has.
 void CheckNotClipped(HWND Wnd, const std::string& Page) {
-    const std::string Class = ClassOf(Wnd), Text = TextOf(Wnd);
+    const std::string Class = ClassName(Wnd), Text = WindowText(Wnd);
     if (Text.empty()) return;
     bool IsStatic = _stricmp(Class.c_str(), "Static") == 0;
     bool IsButton = _stricmp(Class.c_str(), "Button") == 0;
@@ -96,31 +66,6 @@ void CheckNotClipped(HWND Wnd, const std::string& Page) {
              std::to_string(Client.bottom));
 }
 
-void SaveScreen(const std::string& File) {
-    const TWindowDc Screen(GetDC(nullptr));
-    int Width = GetSystemMetrics(SM_CXSCREEN), Height = GetSystemMetrics(SM_CYSCREEN);
-    const TMemoryDc Mem(CreateCompatibleDC(Screen.get()));
-    BITMAPINFO Info{};
-    Info.bmiHeader = {sizeof(BITMAPINFOHEADER), Width, Height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* Bits = nullptr;
-    const TGdiObject<HBITMAP> Bitmap(
-        CreateDIBSection(Screen.get(), &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
-    HGDIOBJ Old = SelectObject(Mem.get(), Bitmap.get());
-    BitBlt(Mem.get(), 0, 0, Width, Height, Screen.get(), 0, 0, SRCCOPY);
-    GdiFlush();
-    DWORD Row = ((Width * 3 + 3) & ~3), Size = Row * Height;
-    BITMAPFILEHEADER Head{
-        0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + Size), 0,
-        0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    if (FILE* Out = std::fopen(File.c_str(), "wb")) {
-        std::fwrite(&Head, sizeof Head, 1, Out);
-        std::fwrite(&Info.bmiHeader, sizeof Info.bmiHeader, 1, Out);
-        std::fwrite(Bits, 1, Size, Out);
-        std::fclose(Out);
-    }
-    SelectObject(Mem.get(), Old);
-}
-
 void Settle() {
     Sleep(700);
 }
@@ -129,7 +74,8 @@ void CheckPage(HWND Main, const std::string& Page, const std::string& Shots, int
     Settle();
     for (HWND Wnd : VisibleChildren(Main))
         CheckNotClipped(Wnd, Page);
-    SaveScreen(Shots + "\\" + std::to_string(Index) + "-" + Page + ".bmp");
+    const std::string Shot = Shots + "\\" + std::to_string(Index) + "-" + Page + ".bmp";
+    if (!SaveScreenshot(Shot)) Fail("no screenshot " + Shot);
 }
 
 bool Click(HWND Main, const std::string& Text) {
@@ -162,12 +108,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const THandle Thread(Process.hThread), Child(Process.hProcess);
-    TFind Find{Process.dwProcessId, nullptr};
-    for (int i = 0; i < 300 && !Find.Found; ++i) {
-        Sleep(100);
-        EnumWindows(&MatchTop, reinterpret_cast<LPARAM>(&Find));
-    }
-    HWND Main = Find.Found;
+    HWND Main = nullptr;
+    WaitFor(30000, [&] {
+        return (Main = FindTopWindow(Process.dwProcessId, std::string(Product.Name) + " Installer"));
+    });
     if (!Main) {
         Fail("the window did not come up");
         TerminateProcess(Child.get(), 1);

@@ -22,7 +22,7 @@ namespace {
 // The engine's data as start-up reads it, from a "version" file in the
 // folder; the log never looks at it.
 TInstallData DataIn(const TTempFolder& Folder) {
-    WriteFileBytes(Folder / "version", "2.5.1\r\n");
+    EXPECT_TRUE(WriteWholeFile(Folder / "version", "2.5.1\r\n"));
     return TInstallData();
 }
 
@@ -130,8 +130,8 @@ TEST_P(LogFileTest, ReleaseWritesEveryLineWithCrLf) {
             Engine.WriteLine(Line);
         Engine.Release();
     }
-    ASSERT_TRUE(FileExists(LogPath()));
-    EXPECT_EQ(ReadFileBytes(LogPath()), GetParam().Bytes);
+    ASSERT_TRUE(FilePresent(LogPath()));
+    EXPECT_EQ(ReadOrFail(LogPath()), GetParam().Bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Contents, LogFileTest,
@@ -146,14 +146,14 @@ INSTANTIATE_TEST_SUITE_P(Contents, LogFileTest,
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST_F(LogTest, WritingReplacesAnEarlierFile) {
-    WriteFileBytes(LogPath(), std::string(10000, 'z'));
+    ASSERT_TRUE(WriteWholeFile(LogPath(), std::string(10000, 'z')));
     TCompiler Engine(Data);
     Engine.WriteLine("new");
     Engine.SaveLog();
-    EXPECT_EQ(ReadFileBytes(LogPath()), "new\r\n");
+    EXPECT_EQ(ReadOrFail(LogPath()), "new\r\n");
     Engine.WriteLine("more");
     Engine.Release();
-    EXPECT_EQ(ReadFileBytes(LogPath()), "new\r\nmore\r\n");
+    EXPECT_EQ(ReadOrFail(LogPath()), "new\r\nmore\r\n");
 }
 
 TEST_F(LogTest, DestructorWritesTheLogWhenNotReleased) {
@@ -161,7 +161,7 @@ TEST_F(LogTest, DestructorWritesTheLogWhenNotReleased) {
         TCompiler Engine(Data);
         Engine.WriteLine("kept");
     }
-    EXPECT_EQ(ReadFileBytes(LogPath()), "kept\r\n");
+    EXPECT_EQ(ReadOrFail(LogPath()), "kept\r\n");
 }
 
 TEST_F(LogTest, DestructorWritesNothingAfterRelease) {
@@ -172,7 +172,7 @@ TEST_F(LogTest, DestructorWritesNothingAfterRelease) {
         ASSERT_TRUE(DeleteFileA(LogPath().c_str()));
         Engine.WriteLine("late");
     }
-    EXPECT_FALSE(FileExists(LogPath()));
+    EXPECT_FALSE(FilePresent(LogPath()));
 }
 
 // What stands in the way of install.log, and the system's reason for it.

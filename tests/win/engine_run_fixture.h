@@ -45,7 +45,7 @@ protected:
     void SetUp() override {
         EnsureTrashHome();
         DeleteRecord();
-        WriteFileBytes(Work / "version", "2.5.1\r\n");
+        ASSERT_TRUE(WriteWholeFile(Work / "version", "2.5.1\r\n"));
         Current = std::make_unique<TCurrentFolder>(Work.Path());
         // The engine is handed its data; the program's global stays unset.
         Data = std::make_unique<TInstallData>();

@@ -4,7 +4,9 @@
 #include "data/Owners.h"
 #include "data/ShellNames.h"
 #include "data/Utils.h"
-#include "win/data_test_support.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/System.h"
 
 #include <gtest/gtest.h>
 
@@ -83,10 +85,10 @@ protected:
     }
 
     void WriteVersionFile(const std::string& Text) {
-        ASSERT_TRUE(WriteTextFile(FDir / "version", Text));
+        ASSERT_TRUE(WriteWholeFile(FDir / "version", Text));
     }
 
-    TScratchDir FDir{"installdata"};
+    TTempFolder FDir{"installdata"};
 
 private:
     bool FParentExisted = false;
@@ -94,15 +96,14 @@ private:
 };
 
 std::string DefaultInstallDir() {
-    char Buffer[MAX_PATH] = {};
-    if (SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, Buffer) != S_OK)
-        return "C:\\Program files\\Grenwick\\Morvane ActiveX";
-    return AddTrailingBackslash(Buffer) + "Grenwick\\Morvane ActiveX";
+    const std::string ProgramFiles = ShellFolder(CSIDL_PROGRAM_FILES);
+    return AddTrailingBackslash(ProgramFiles.empty() ? "C:\\Program files" : ProgramFiles) +
+           Product.DefaultInstallSubDir;
 }
 
 const char* const Default = "(default)";
 const char* const Absent = "(absent)";
-const char* const DefaultFolder = "Grenwick\\Morvane ActiveX Edition";
+const char* const DefaultFolder = Product.DefaultStartFolder;
 
 struct RecordCase {
     const char* Name;
@@ -379,7 +380,7 @@ TEST_F(TInstallDataTest, OcxFileName) {
     TInstallData Data;
     for (const char* Dir : {"C:\\P", "C:\\P\\"}) {
         Data.InstallDir = Dir;
-        EXPECT_EQ("C:\\P\\MorvaneXControls.ocx", Data.OcxFileName()) << Dir;
+        EXPECT_EQ(std::string("C:\\P\\") + Product.OcxFileName, Data.OcxFileName()) << Dir;
     }
 }
 
@@ -394,7 +395,7 @@ TEST_F(TInstallDataTest, ProgramsFolderListsVisibleFoldersOnly) {
     ASSERT_TRUE(CreateDirectoryA(Shown.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(Hidden.c_str(), nullptr));
     SetFileAttributesA(Hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_TRUE(WriteTextFile(File, "x"));
+    ASSERT_TRUE(WriteWholeFile(File, "x"));
 
     TInstallData Data;
     auto Listed = [&](const char* Name) {

@@ -4,6 +4,7 @@
 // owner holds it last.
 
 #include "data/Owners.h"
+#include "support/System.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +16,6 @@ namespace {
 bool IsOpen(HANDLE Handle) {
     DWORD Flags = 0;
     return GetHandleInformation(Handle, &Flags) != FALSE;
-}
-
-std::string TempPath() {
-    char Buffer[MAX_PATH];
-    return std::string(Buffer, GetTempPathA(sizeof Buffer, Buffer));
 }
 
 struct AcquireCase {
@@ -48,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
     Calls, KernelHandle,
     testing::Values(AcquireCase{"CreateFileMissing",
                                 [] {
-                                    return CreateFileA((TempPath() + "no\\such\\file").c_str(),
+                                    return CreateFileA((OwnFolder() + "\\no\\such\\file").c_str(),
                                                        GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                                                        nullptr);
                                 },
@@ -62,8 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FindHandle, OnlyAFoundSearchIsOwned) {
     WIN32_FIND_DATAA Data;
-    EXPECT_FALSE(TFindHandle(FindFirstFileA((TempPath() + "no\\such\\*").c_str(), &Data)));
-    EXPECT_TRUE(TFindHandle(FindFirstFileA((TempPath() + "*").c_str(), &Data)));
+    EXPECT_FALSE(TFindHandle(FindFirstFileA((OwnFolder() + "\\no\\such\\*").c_str(), &Data)));
+    EXPECT_TRUE(TFindHandle(FindFirstFileA((OwnFolder() + "\\*").c_str(), &Data)));
 }
 
 } // namespace

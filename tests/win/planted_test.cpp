@@ -7,6 +7,10 @@
 // loaded before the program's first line can restrict the search.
 
 #include "data/Owners.h"
+#include "data/Product.h"
+#include "support/Files.h"
+#include "support/System.h"
+#include "support/Ui.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -48,28 +52,6 @@ bool Copy(const std::string& From, const std::string& To) {
     return CopyFileA(From.c_str(), To.c_str(), FALSE) != FALSE;
 }
 
-bool Exists(const std::string& Path) {
-    return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A scratch folder left by an earlier run (Wine reuses process ids) would
-// hold its markers.
-void RemoveTree(const std::string& Folder) {
-    WIN32_FIND_DATAA Found;
-    if (const TFindHandle Find{FindFirstFileA((Folder + "\\*").c_str(), &Found)}) {
-        do {
-            const std::string Name = Found.cFileName;
-            if (Name == "." || Name == "..") continue;
-            const std::string Path = Folder + "\\" + Name;
-            if (Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(Path);
-            else
-                DeleteFileA(Path.c_str());
-        } while (FindNextFileA(Find.get(), &Found));
-    }
-    RemoveDirectoryA(Folder.c_str());
-}
-
 // Wine's per-program override: native (a DLL file found on the search
 // path) before its built-in copy, for each planted name.
 class TNativeFirst {
@@ -91,33 +73,9 @@ public:
     TNativeFirst& operator=(const TNativeFirst&) = delete;
 };
 
-struct TSearch {
-    DWORD Pid;
-    HWND Found;
-};
-
-BOOL CALLBACK MatchMainWindow(HWND Wnd, LPARAM Param) {
-    auto* Search = reinterpret_cast<TSearch*>(Param);
-    DWORD Pid = 0;
-    GetWindowThreadProcessId(Wnd, &Pid);
-    char Caption[64] = {};
-    GetWindowTextA(Wnd, Caption, sizeof Caption);
-    if (Pid == Search->Pid && lstrcmpA(Caption, "Morvane ActiveX Installer") == 0) {
-        Search->Found = Wnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindMainWindow(DWORD ProcessId) {
-    TSearch Search{ProcessId, nullptr};
-    EnumWindows(&MatchMainWindow, reinterpret_cast<LPARAM>(&Search));
-    return Search.Found;
-}
-
 TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
     const std::string App = WorkDir + "\\app", Cwd = WorkDir + "\\cwd";
-    RemoveTree(WorkDir);
+    WipeTree(WorkDir);
     ASSERT_TRUE(CreateDirectoryA(WorkDir.c_str(), nullptr)) << WorkDir;
     CreateDirectoryA(App.c_str(), nullptr);
     CreateDirectoryA(Cwd.c_str(), nullptr);
@@ -144,7 +102,7 @@ TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
     HWND Main = nullptr;
     for (int i = 0; i < 300 && !Main; ++i) {
         if (WaitForSingleObject(Child.get(), 100) == WAIT_OBJECT_0) break;
-        Main = FindMainWindow(Process.dwProcessId);
+        Main = FindTopWindow(Process.dwProcessId, std::string(Product.Name) + " Installer");
     }
     EXPECT_NE(Main, nullptr) << "the setup program did not come up";
     if (Main) {
@@ -157,13 +115,13 @@ TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
     EXPECT_EQ(ExitCode, 0u);
 
     for (const std::string& Dll : Planted)
-        EXPECT_FALSE(Exists(Dll + ".loaded")) << "loaded: " << Dll;
+        EXPECT_FALSE(PathExists(Dll + ".loaded")) << "loaded: " << Dll;
     // Proof that the planted library does leave a marker when it is loaded.
     const std::string Probe = WorkDir + "\\probe.dll";
     ASSERT_TRUE(Copy(PlantDll, Probe));
     ASSERT_NE(TModule(LoadLibraryA(Probe.c_str())), nullptr);
-    EXPECT_TRUE(Exists(Probe + ".loaded"));
-    if (!HasFailure()) RemoveTree(WorkDir);
+    EXPECT_TRUE(PathExists(Probe + ".loaded"));
+    if (!HasFailure()) WipeTree(WorkDir);
 }
 
 // The libraries named in the import table of an executable built for the
@@ -243,13 +201,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: planted_test <dist> <planted.dll> <scratch>\n");
         return 2;
     }
-    auto Windows = [](std::string Unix) {
-        for (char& C : Unix)
-            if (C == '/') C = '\\';
-        return "Z:" + Unix;
-    };
-    DistDir = Windows(argv[1]);
-    PlantDll = Windows(argv[2]);
-    WorkDir = Windows(argv[3]) + "\\run-" + std::to_string(GetCurrentProcessId());
+    DistDir = WindowsPath(argv[1]);
+    PlantDll = WindowsPath(argv[2]);
+    WorkDir = WindowsPath(argv[3]) + "\\run-" + std::to_string(GetCurrentProcessId());
     return RUN_ALL_TESTS();
 }
