@@ -118,10 +118,6 @@ std::string InstalledFilesListPath(const std::string& Folder) {
     return AddTrailingBackslash(Folder) + Product.InstalledFilesListName;
 }
 
-bool HasInstalledFilesList(const std::string& Folder) {
-    return IsPlainFile(InstalledFilesListPath(Folder));
-}
-
 bool ReadInstalledFiles(const std::string& Folder, std::vector<std::string>& Entries) {
     Entries.clear();
     HANDLE Raw = CreateFileA(InstalledFilesListPath(Folder).c_str(), GENERIC_READ, FILE_SHARE_READ,
@@ -167,11 +163,6 @@ bool WriteInstalledFiles(const std::string& Folder, const std::vector<std::strin
     Error = SysErrorMessage(GetLastError());
     DeleteFileA(Temporary);
     return false;
-}
-
-bool EntryStaysInside(const std::string& Folder, const std::string& Entry) {
-    TInsideCheck Inside(StripTrailingBackslash(Folder));
-    return Inside.EntryOk(Entry);
 }
 
 std::size_t RecycleInstalledFiles(const std::string& Folder,

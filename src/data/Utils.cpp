@@ -3,7 +3,6 @@
 #include "data/Owners.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 namespace {
 
@@ -60,17 +59,6 @@ bool RemoveLink(const std::string& Path, DWORD Attributes, bool Elsewhere) {
     if (Elsewhere) return false;
     if (Attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryA(Path.c_str()) != FALSE;
     return DeleteFileA(Path.c_str()) != FALSE;
-}
-
-bool ShellDelete(const std::string& Path) {
-    std::string From = Path;
-    From.append(2, '\0'); // a list of names, ended by an empty one
-    SHFILEOPSTRUCTA Operation{};
-    Operation.wFunc = FO_DELETE;
-    Operation.pFrom = From.c_str();
-    Operation.fFlags =
-        FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    return SHFileOperationA(&Operation) == 0;
 }
 
 } // namespace
@@ -151,8 +139,4 @@ bool RemoveTree(const std::string& Path) {
     if (!AllRemoved) return false;
     return SetFileAttributesA(Base.c_str(), FILE_ATTRIBUTE_NORMAL) &&
            RemoveDirectoryA(Base.c_str());
-}
-
-void RecycleFolder(const std::string& Path) {
-    if (ShellDelete(AddTrailingBackslash(Path) + "*.*")) ShellDelete(Path);
 }

@@ -56,7 +56,8 @@ void WriteOrFail(const std::string& Path, const std::string& Content) {
 }
 
 void MakeFoldersOrFail(const std::string& Path) {
-    if (!MakeFolders(Path)) Fail("create folder " + Path, "error " + std::to_string(GetLastError()));
+    if (!MakeFolders(Path))
+        Fail("create folder " + Path, "error " + std::to_string(GetLastError()));
 }
 
 void CopyTree(const std::string& From, const std::string& To) {

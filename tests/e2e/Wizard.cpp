@@ -47,7 +47,8 @@ void TShots::Take(const std::string& Name, bool Settle) {
     std::string File = Number + Name;
     for (char& C : File)
         if (C == ' ') C = '-';
-    if (!SaveScreenshot(JoinPath(FFolder, File + ".bmp"))) Fail("screenshot " + File, "not written");
+    if (!SaveScreenshot(JoinPath(FFolder, File + ".bmp")))
+        Fail("screenshot " + File, "not written");
     // The log of a flow tells when each picture was taken.
     std::printf("[%7.1f s] %s\n", (GetTickCount() - FStarted) / 1000.0, File.c_str());
     std::fflush(stdout);

@@ -483,7 +483,8 @@ void CheckInstalled(const TFlow& Flow, const TPlaces& Places) {
 
     std::string Named = Record->InstallDir + "\n" + Record->StartFolder + "\n" + Product.RecordKey;
     for (const auto& [Target, Link] : ProductShortcuts())
-        Named += std::string("\n") + Link + " -> " + LinkTarget(JoinPath(Places.ProgramFolder, Link));
+        Named +=
+            std::string("\n") + Link + " -> " + LinkTarget(JoinPath(Places.ProgramFolder, Link));
     ExpectNotNamed(Named, Flow.Work, "the record and the links");
 }
 
@@ -710,8 +711,7 @@ void RunUninstall(TFlow& Flow, bool Foreign) {
     if (Foreign) {
         ExpectLines(FoldersIn(Places.InstallDir), {"My Projects"},
                     "folders left in the installation folder");
-        ExpectLines(FilesIn(Places.InstallDir), {},
-                    "files left in the installation folder");
+        ExpectLines(FilesIn(Places.InstallDir), {}, "files left in the installation folder");
         ExpectLines(FilesIn(MyFolder), {"panel.txt"}, "files left in the user's folder");
         if (ReadOrFail(Mine) != "mine\r\n") Fail("after the uninstall", Mine + " was changed");
         ExpectLines(FilesIn(Places.ProgramFolder), {"Other Program.lnk"},

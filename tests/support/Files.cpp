@@ -113,7 +113,8 @@ void WipeTree(const std::string& Path) {
     if (const TFindHandle Find{FindFirstFileA(JoinPath(Path, "*").c_str(), &Entry)}) {
         do {
             const std::string Name = Entry.cFileName;
-            if (Name == "." || Name == ".." || (Entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            if (Name == "." || Name == ".." ||
+                (Entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
             const std::string Full = JoinPath(Path, Name);
             SetFileAttributesA(Full.c_str(), FILE_ATTRIBUTE_NORMAL);

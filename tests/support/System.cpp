@@ -78,8 +78,9 @@ long RunProgram(const std::string& CommandLine, const std::string& Folder, DWORD
     Startup.cb = sizeof Startup;
     PROCESS_INFORMATION Process{};
     std::string Line = CommandLine;
-    if (!CreateProcessA(Application.empty() ? nullptr : Application.c_str(), Line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        Folder.empty() ? nullptr : Folder.c_str(), &Startup, &Process))
+    if (!CreateProcessA(Application.empty() ? nullptr : Application.c_str(), Line.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr, Folder.empty() ? nullptr : Folder.c_str(),
+                        &Startup, &Process))
         return -1;
     const THandle Thread(Process.hThread), Child(Process.hProcess);
     DWORD Code = static_cast<DWORD>(-1);

@@ -106,8 +106,7 @@ bool SaveScreenshot(const std::string& FileName) {
     File.bfType = 0x4D42;
     File.bfOffBits = sizeof File + sizeof Header;
     File.bfSize = File.bfOffBits + Header.biSizeImage;
-    return WriteWholeFile(FileName, std::string(reinterpret_cast<const char*>(&File), sizeof File) +
-                                        std::string(reinterpret_cast<const char*>(&Header),
-                                                    sizeof Header) +
-                                        Pixels);
+    return WriteWholeFile(
+        FileName, std::string(reinterpret_cast<const char*>(&File), sizeof File) +
+                      std::string(reinterpret_cast<const char*>(&Header), sizeof Header) + Pixels);
 }

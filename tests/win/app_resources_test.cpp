@@ -3,12 +3,14 @@
 // systems), the version resource and the icon.
 
 #include "data/Owners.h"
+#include "data/Product.h"
+#include "support/Files.h"
+#include "support/System.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 
 namespace {
@@ -84,14 +86,12 @@ TEST(SetupProgramResources, ManifestAsksForWhatTheProgramNeeds) {
 }
 
 TEST(SetupProgramResources, VersionResourceNamesTheProduct) {
-    std::ifstream In(VersionFile, std::ios::binary);
-    ASSERT_TRUE(In) << VersionFile;
-    std::stringstream Text;
-    Text << In.rdbuf();
-    const std::string Version = Trimmed(Text.str());
+    const std::optional<std::string> Text = ReadWholeFile(VersionFile);
+    ASSERT_TRUE(Text) << VersionFile;
+    const std::string Version = Trimmed(*Text);
     ASSERT_FALSE(Version.empty());
-    EXPECT_EQ(VersionString(SetupExe, "ProductName"), "Morvane ActiveX");
-    EXPECT_EQ(VersionString(SetupExe, "FileDescription"), "Morvane ActiveX Installer");
+    EXPECT_EQ(VersionString(SetupExe, "ProductName"), Product.Name);
+    EXPECT_EQ(VersionString(SetupExe, "FileDescription"), std::string(Product.Name) + " Installer");
     EXPECT_EQ(VersionString(SetupExe, "ProductVersion"), Version);
     EXPECT_EQ(VersionString(SetupExe, "OriginalFilename"), "MorvaneSetup.exe");
 }
@@ -111,16 +111,11 @@ TEST(SetupProgramResources, CarriesItsIcon) {
 // Arguments: the setup program and the version file, as Unix paths.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    auto Windows = [](std::string Unix) {
-        for (char& C : Unix)
-            if (C == '/') C = '\\';
-        return "Z:" + Unix;
-    };
     if (argc < 3) {
         std::fprintf(stderr, "usage: app_resources_test <MorvaneSetup.exe> <version file>\n");
         return 2;
     }
-    SetupExe = Windows(argv[1]);
-    VersionFile = Windows(argv[2]);
+    SetupExe = WindowsPath(argv[1]);
+    VersionFile = WindowsPath(argv[2]);
     return RUN_ALL_TESTS();
 }

@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
     const THandle Thread(Process.hThread), Child(Process.hProcess);
     HWND Main = nullptr;
     WaitFor(30000, [&] {
-        return (Main = FindTopWindow(Process.dwProcessId, std::string(Product.Name) + " Installer"));
+        return (Main =
+                    FindTopWindow(Process.dwProcessId, std::string(Product.Name) + " Installer"));
     });
     if (!Main) {
         Fail("the window did not come up");

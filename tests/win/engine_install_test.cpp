@@ -148,7 +148,8 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     const std::string Programs = AddTrailingBackslash(Data->ProgramsDir);
     ASSERT_TRUE(CreateDirectoryA((Programs + Outer).c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(ProgramFolder().c_str(), nullptr));
-    ASSERT_TRUE(WriteWholeFile(ProgramFolder() + "\\" + ProductShortcuts().front().LinkName, "old"));
+    ASSERT_TRUE(
+        WriteWholeFile(ProgramFolder() + "\\" + ProductShortcuts().front().LinkName, "old"));
 
     auto Engine = NewEngine();
     InstallNow(*Engine);
@@ -301,7 +302,8 @@ TEST_F(ProcedureTest, UninstallWithoutFolderNamesLeavesOtherProgramsAlone) {
         EXPECT_TRUE(Engine->Uninstall());
         EXPECT_EQ(Page, UninstallSteps);
         Engine->Release();
-        EXPECT_TRUE(FilePresent(Programs + "\\Other.lnk")) << "StartFolder \"" << StartFolder << '"';
+        EXPECT_TRUE(FilePresent(Programs + "\\Other.lnk"))
+            << "StartFolder \"" << StartFolder << '"';
         EXPECT_TRUE(FilePresent(Programs + "\\Other Program\\Other.lnk"));
         EXPECT_TRUE(FilePresent(Work / "version"));
     }

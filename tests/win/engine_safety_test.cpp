@@ -170,7 +170,7 @@ TEST_F(SafetyTest, UsersFilesSurviveAnUpdateAndAnUninstallWithTheirFolders) {
     const std::string Gone = "Gone-" + Outer + ".dll";
     ASSERT_TRUE(WriteWholeFile(Dest + "\\Old\\" + Gone, "old version"));
     ASSERT_TRUE(WriteWholeFile(Dest + "\\" + ListName,
-                   ReadOrFail(Dest + "\\" + ListName) + "Old\\" + Gone + "\r\n"));
+                               ReadOrFail(Dest + "\\" + ListName) + "Old\\" + Gone + "\r\n"));
     const TSnapshot Users = {{"Help\\", ""},
                              {"Help\\my notes.txt", "notes"},
                              {"Mine\\", ""},
@@ -214,7 +214,8 @@ TEST_F(SafetyTest, AFolderFullOfOtherFilesIsLeftExactlyAsItWas) {
     ASSERT_TRUE(WriteWholeFile(Dest + "\\Help.txt", "not the product's help"));
     ASSERT_TRUE(WriteWholeFile(Dest + "\\Sub\\b.dat", std::string(5000, 'b')));
     ASSERT_TRUE(WriteWholeFile(Dest + "\\Sub\\Deeper\\c.bin", "c"));
-    ASSERT_TRUE(WriteWholeFile(Dest + "\\Demos\\Other\\x.txt", "in a folder of the product's name"));
+    ASSERT_TRUE(
+        WriteWholeFile(Dest + "\\Demos\\Other\\x.txt", "in a folder of the product's name"));
     ASSERT_TRUE(WriteWholeFile(Dest + "\\secret.ini", "hidden, read-only"));
     SetFileAttributesA((Dest + "\\secret.ini").c_str(),
                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
@@ -363,22 +364,15 @@ TEST_P(TamperedInstallDir, NothingIsCleaned) {
 
 using TF = TFolderVerdict;
 
-std::string WindowsFolder(const std::string&) {
-    char Buffer[MAX_PATH];
-    GetWindowsDirectoryA(Buffer, sizeof Buffer);
-    return Buffer;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Records, TamperedInstallDir,
     ::testing::Values(
-        TamperedCase{"Windows", WindowsFolder, TF::WindowsFolder, true},
-        TamperedCase{"System32",
-                     [](const std::string& W) { return WindowsFolder(W) + "\\system32"; },
+        TamperedCase{"Windows", [](const std::string&) { return WindowsFolder(); },
                      TF::WindowsFolder, true},
-        TamperedCase{"DriveRoot",
-                     [](const std::string& W) { return WindowsFolder(W).substr(0, 3); }, TF::Root,
-                     true},
+        TamperedCase{"System32", [](const std::string&) { return WindowsFolder() + "\\system32"; },
+                     TF::WindowsFolder, true},
+        TamperedCase{"DriveRoot", [](const std::string&) { return WindowsFolder().substr(0, 3); },
+                     TF::Root, true},
         TamperedCase{"ProgramFiles",
                      [](const std::string&) { return ShellFolder(CSIDL_PROGRAM_FILES); },
                      TF::ProgramFiles, true},

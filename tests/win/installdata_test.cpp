@@ -321,8 +321,9 @@ TEST_F(TInstallDataTest, SaveDeletesTheKeyAndItsSubKeysButNotTheParent) {
         HKEY Sub = nullptr;
         ASSERT_EQ(ERROR_SUCCESS,
                   RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                                  (std::string(Product.RecordKey) + "\\Sub\\Deeper").c_str(), 0, nullptr, 0,
-                                  KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Sub, nullptr));
+                                  (std::string(Product.RecordKey) + "\\Sub\\Deeper").c_str(), 0,
+                                  nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Sub,
+                                  nullptr));
         const TRegKey Made(Sub);
     }
     WriteVersionFile("2.5.1");

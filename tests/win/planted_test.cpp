@@ -18,8 +18,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -134,8 +132,7 @@ constexpr WORD ThisMachine = IMAGE_FILE_MACHINE_I386;
 #endif
 
 bool ReadImports(const std::string& Path, std::set<std::string>& Imports, bool& DelayImports) {
-    std::ifstream File(Path, std::ios::binary);
-    const std::vector<char> Image{std::istreambuf_iterator<char>(File), {}};
+    const std::string Image = ReadWholeFile(Path).value_or(std::string());
     auto At = [&](size_t Offset, size_t Size) -> const void* {
         return Offset <= Image.size() && Size <= Image.size() - Offset ? &Image[Offset] : nullptr;
     };

@@ -58,7 +58,8 @@ protected:
 
     // The setup program's own command line, run from the distribution folder.
     long Extract() {
-        return RunProgram("unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" + Dest + "\\\"",
+        return RunProgram("unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" + Dest +
+                              "\\\"",
                           DistDir, INFINITE, DistDir + "\\unrar.exe");
     }
     static long RegSvr32(const std::string& Arguments) {
@@ -76,8 +77,8 @@ TEST_F(Distribution, ArchiveDeliversEveryShortcutTargetAndTheControl) {
         EXPECT_TRUE(FilePresent(Dest + "\\" + Target)) << Target;
     EXPECT_TRUE(FilePresent(Dest + "\\" + Product.OcxFileName));
 
-        // The demos are Windows GUI programs of the product's architecture; the
-        // shortcut file names the web site.
+    // The demos are Windows GUI programs of the product's architecture; the
+    // shortcut file names the web site.
 #ifdef _WIN64
     const DWORD ProductBinary = SCS_64BIT_BINARY;
 #else

@@ -1,3 +1,4 @@
+#include "data/InstalledFiles.h"
 #include "data/Utils.h"
 #include "data/Owners.h"
 #include "support/Files.h"
@@ -217,43 +218,45 @@ std::string TrashFiles() {
     return Data ? WindowsPath(Data) + "\\Trash\\files" : std::string();
 }
 
-TEST(RecycleFolder, ContentsThenFolderGoToTheTrash) {
+// The uninstall's recycling: the listed files go to the trash, read-only
+// ones too, and the folders this leaves empty go after them.
+TEST(RecycleInstalledFiles, FilesGoToTheTrashAndTheirEmptiedFoldersGo) {
     ASSERT_FALSE(TrashFiles().empty());
     TTempFolder Dir("recycle");
-    std::string Folder = Dir / "RecycledFolder";
-    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
-    ASSERT_TRUE(WriteWholeFile(Folder + "\\recycled-file.txt", "r"));
-    ASSERT_TRUE(MakeFile(Folder + "\\recycled-ro.txt", "r", FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(CreateDirectoryA((Folder + "\\recycled-sub").c_str(), nullptr));
-
-    RecycleFolder(Folder);
-    EXPECT_FALSE(PathExists(Folder));
-    for (const char* Name :
-         {"recycled-file.txt", "recycled-ro.txt", "recycled-sub", "RecycledFolder"})
+    ASSERT_TRUE(CreateDirectoryA((Dir / "recycled-sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(Dir / "recycled-file.txt", "r"));
+    ASSERT_TRUE(MakeFile(Dir / "recycled-ro.txt", "r", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(WriteWholeFile(Dir / "recycled-sub\\recycled-deep.txt", "r"));
+    EXPECT_EQ(RecycleInstalledFiles(Dir.Path(), {"recycled-file.txt", "recycled-ro.txt",
+                                                 "recycled-sub\\recycled-deep.txt"}),
+              3u);
+    EXPECT_FALSE(PathExists(Dir / "recycled-sub"));
+    EXPECT_TRUE(DirectoryPresent(Dir.Path()));
+    for (const char* Name : {"recycled-file.txt", "recycled-ro.txt", "recycled-deep.txt"})
         EXPECT_TRUE(PathExists(TrashFiles() + "\\" + Name)) << Name;
 }
 
-TEST(RecycleFolder, FailedContentsStepKeepsTheFolder) {
+TEST(RecycleInstalledFiles, FileHeldOpenStaysWithItsFolder) {
     TTempFolder Dir("norecycle");
-    std::string Folder = Dir / "KeptFolder";
-    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
-    ASSERT_TRUE(WriteWholeFile(Folder + "\\held.txt", "held"));
-    THandle File(CreateFileA((Folder + "\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                             nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(CreateDirectoryA((Dir / "Kept").c_str(), nullptr));
+    const std::string Held = Dir / "Kept\\held.txt";
+    ASSERT_TRUE(WriteWholeFile(Held, "held"));
+    THandle File(CreateFileA(Held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr));
     ASSERT_TRUE(File);
-    RecycleFolder(Folder);
+    EXPECT_EQ(RecycleInstalledFiles(Dir.Path(), {"Kept\\held.txt"}), 0u);
     File.reset();
-    EXPECT_TRUE(DirectoryPresent(Folder));
-    EXPECT_TRUE(PathExists(Folder + "\\held.txt"));
+    EXPECT_TRUE(DirectoryPresent(Dir / "Kept"));
+    EXPECT_TRUE(PathExists(Held));
 }
 
-TEST(RecycleFolder, EmptyFolderGoesToo) {
-    TTempFolder Dir("emptyrecycle");
-    std::string Folder = Dir / "EmptyRecycled";
-    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
-    RecycleFolder(Folder);
-    EXPECT_FALSE(PathExists(Folder));
-    EXPECT_TRUE(PathExists(TrashFiles() + "\\EmptyRecycled"));
+TEST(RecycleInstalledFiles, OnlyListedFilesThatExistGo) {
+    TTempFolder Dir("partrecycle");
+    ASSERT_TRUE(WriteWholeFile(Dir / "listed.txt", "l"));
+    ASSERT_TRUE(WriteWholeFile(Dir / "theirs.txt", "t"));
+    EXPECT_EQ(RecycleInstalledFiles(Dir.Path(), {"listed.txt", "missing.txt"}), 1u);
+    EXPECT_FALSE(PathExists(Dir / "listed.txt"));
+    EXPECT_TRUE(PathExists(Dir / "theirs.txt"));
 }
 
 } // namespace
