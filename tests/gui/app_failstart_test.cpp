@@ -2,6 +2,7 @@
 // before the error box shows, the box names the error, and the program ends
 // with exit code 3 once the box is closed, not by a crash.
 
+#include "data/Owners.h"
 #include "data/Product.h"
 #include "support/Files.h"
 #include "support/System.h"
@@ -48,11 +49,11 @@ TEST_P(AppFailedStart, WindowGoneBeforeTheErrorBoxAndExitCodeThree) {
     PROCESS_INFORMATION Process{};
     ASSERT_TRUE(CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                Work.c_str(), &Startup, &Process));
-    CloseHandle(Process.hThread);
+    const THandle Thread(Process.hThread), Program(Program.get());
 
     TFound Found{Process.dwProcessId};
     for (int Waited = 0; !Found.Box && Waited < 60000; Waited += 100) {
-        if (WaitForSingleObject(Process.hProcess, 100) == WAIT_OBJECT_0) break;
+        if (WaitForSingleObject(Program.get(), 100) == WAIT_OBJECT_0) break;
         Found = TFound{Process.dwProcessId};
         EnumWindows(Look, reinterpret_cast<LPARAM>(&Found));
     }
@@ -66,12 +67,11 @@ TEST_P(AppFailedStart, WindowGoneBeforeTheErrorBoxAndExitCodeThree) {
     DWORD_PTR Reply = 0;
     EXPECT_NE(SendMessageTimeoutA(Found.Box, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &Reply), 0);
     PostMessageA(Found.Box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(WaitForSingleObject(Process.hProcess, 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(Program.get(), 20000), WAIT_OBJECT_0);
     DWORD ExitCode = 0;
-    GetExitCodeProcess(Process.hProcess, &ExitCode);
+    GetExitCodeProcess(Program.get(), &ExitCode);
     EXPECT_EQ(ExitCode, 3u);
-    if (ExitCode == STILL_ACTIVE) TerminateProcess(Process.hProcess, 1);
-    CloseHandle(Process.hProcess);
+    if (ExitCode == STILL_ACTIVE) TerminateProcess(Program.get(), 1);
 }
 
 // The first page, the page with the directory frame, the last page.
