@@ -14,10 +14,10 @@
 
 #include "BenchUtil.h"
 #include "data/InstallData.h"
+#include "data/Owners.h"
 #include "engine/Compile.h"
 
 #include <windows.h>
-#include <objbase.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -31,37 +31,22 @@ namespace {
 const char* const PeerUninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\MorvanePeerBench";
 
-class TComScope {
-public:
-    TComScope() : FOk(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~TComScope() {
-        if (FOk) CoUninitialize();
-    }
-    TComScope(const TComScope&) = delete;
-    TComScope& operator=(const TComScope&) = delete;
-
-private:
-    bool FOk;
-};
-
 int RunProcedure(bool Install, const char* InstallDir, const char* StartFolder) {
     TComScope Com;
     try {
         TInstallData Data;
-        InstallData = &Data;
         if (Install) {
             Data.InstallDir = InstallDir;
             Data.StartFolder = StartFolder;
         }
         {
-            TCompiler Compiler;
+            TCompiler Compiler(Data);
             if (Install)
                 Compiler.Install();
             else
                 Compiler.Uninstall();
             Compiler.Release();
         }
-        InstallData = nullptr;
         return Data.Succeeded ? 0 : 1;
     } catch (const std::exception& E) {
         std::fprintf(stderr, "%s failed: %s\n", Install ? "install" : "uninstall", E.what());
@@ -93,12 +78,11 @@ double Timed(const std::string& CommandLine, const std::string& Folder, const ch
         std::fprintf(stderr, "%s: cannot start %s\n", What, CommandLine.c_str());
         std::exit(2);
     }
-    WaitForSingleObject(Info.hProcess, INFINITE);
+    const THandle Thread(Info.hThread), Process(Info.hProcess);
+    WaitForSingleObject(Process.get(), INFINITE);
     const double Seconds = Watch.Seconds();
     DWORD Code = 0;
-    GetExitCodeProcess(Info.hProcess, &Code);
-    CloseHandle(Info.hThread);
-    CloseHandle(Info.hProcess);
+    GetExitCodeProcess(Process.get(), &Code);
     if (Code != 0) {
         std::fprintf(stderr, "%s: %s ended with %lu\n", What, CommandLine.c_str(),
                      static_cast<unsigned long>(Code));
@@ -109,8 +93,7 @@ double Timed(const std::string& CommandLine, const std::string& Folder, const ch
 
 void WipeTree(const std::string& Path) {
     WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Entry);
-    if (Find != INVALID_HANDLE_VALUE) {
+    if (const TFindHandle Find{FindFirstFileA((Path + "\\*").c_str(), &Entry)}) {
         do {
             const std::string Name = Entry.cFileName;
             if (Name == "." || Name == "..") continue;
@@ -120,8 +103,7 @@ void WipeTree(const std::string& Path) {
                 WipeTree(Full);
             else
                 DeleteFileA(Full.c_str());
-        } while (FindNextFileA(Find, &Entry));
-        FindClose(Find);
+        } while (FindNextFileA(Find.get(), &Entry));
     }
     RemoveDirectoryA(Path.c_str());
 }
@@ -134,8 +116,8 @@ bool Exists(const std::string& Path) {
 unsigned long CountFiles(const std::string& Path) {
     unsigned long Count = 0;
     WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Entry);
-    if (Find == INVALID_HANDLE_VALUE) return 0;
+    const TFindHandle Find(FindFirstFileA((Path + "\\*").c_str(), &Entry));
+    if (!Find) return 0;
     do {
         const std::string Name = Entry.cFileName;
         if (Name == "." || Name == "..") continue;
@@ -143,8 +125,7 @@ unsigned long CountFiles(const std::string& Path) {
             Count += CountFiles(Path + "\\" + Name);
         else
             ++Count;
-    } while (FindNextFileA(Find, &Entry));
-    FindClose(Find);
+    } while (FindNextFileA(Find.get(), &Entry));
     return Count;
 }
 
@@ -167,7 +148,7 @@ BOOL CALLBACK CloseExplorer(HWND Window, LPARAM Title) {
 }
 
 void ClearRecords() {
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, PeerUninstallKey);
 }
 
@@ -195,8 +176,8 @@ int Drive(const std::string& Peer, const std::string& Work, int Runs) {
         // order alternates.
         const auto InstallOurs = [&] {
             OursIn.push_back(
-                Timed("\"" + Self + "\" install \"" + OursDir + "\" \"" + StartFolder + "\"",
-                      Stage, "our install"));
+                Timed("\"" + Self + "\" install \"" + OursDir + "\" \"" + StartFolder + "\"", Stage,
+                      "our install"));
             EnumWindows(CloseExplorer, reinterpret_cast<LPARAM>(StartFolder.c_str()));
         };
         const auto InstallPeer = [&] {

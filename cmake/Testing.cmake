@@ -41,7 +41,7 @@ endfunction()
 function(_morvane_test_exe name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} morvane_test_support GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
 endfunction()
 

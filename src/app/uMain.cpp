@@ -2,10 +2,11 @@
 #include "data/Error.h"
 
 #include "app/Art.h"
-#include "app/Texts.h"
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "data/OsError.h"
+#include "data/Product.h"
+#include "data/Owners.h"
 #include "engine/Compile.h"
 #include "ui/AppError.h"
 #include "ui/UiScale.h"
@@ -47,12 +48,17 @@ std::string WindowText(HWND Wnd) {
     return Text;
 }
 
+// Product.Name between Before and After.
+std::string Named(const char* Before, const char* After) {
+    return std::string(Before) + Product.Name + After;
+}
+
 std::string ForeignFilesQuestion(const std::string& Folder) {
     return "The folder \"" + Folder +
            "\" already holds files that were not installed by this setup program.\r\n\r\n"
-           "Setup will leave them where they are: it adds its own files and removes only those "
-           "again when Morvane ActiveX is uninstalled.\r\n\r\n"
-           "Do you want to install Morvane ActiveX into this folder?";
+           "Setup will leave them where they are: it adds its own files and removes only those " +
+           Named("again when ", " is uninstalled.\r\n\r\n") +
+           Named("Do you want to install ", " into this folder?");
 }
 
 bool Checked(HWND Button) {
@@ -70,22 +76,44 @@ HFONT CreateBodyFont(int Points, int Weight) {
 }
 
 void RegisterMainClass() {
-    static const bool Registered = [] {
-        WNDCLASSEXA Class{};
-        Class.cbSize = sizeof Class;
-        Class.lpfnWndProc = DefWindowProcA;
-        Class.hInstance = GetModuleHandleA(nullptr);
-        Class.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        Class.lpszClassName = MainWindowClass;
-        Class.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
-        Class.hIconSm = static_cast<HICON>(
-            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), IMAGE_ICON,
-                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-        return RegisterClassExA(&Class) != 0;
-    }();
-    if (!Registered) RaiseLastOSError();
+    HINSTANCE Instance = GetModuleHandleA(nullptr);
+    TWindow::RegisterWindowClass(
+        MainWindowClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), 0,
+        LoadIconA(Instance, MAKEINTRESOURCEA(1)),
+        static_cast<HICON>(LoadImageA(Instance, MAKEINTRESOURCEA(1), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                      0)));
 }
+
+// Control ids of the pages' controls; WM_COMMAND is dispatched by them.
+// Kept clear of IDOK and IDCANCEL, which the dialog keys send.
+enum : int {
+    IdInstallText = 100,
+    IdInstallDescription,
+    IdUpdateText,
+    IdUpdateDescription,
+    IdReinstall,
+    IdReinstallText,
+    IdUninstall,
+    IdUninstallText,
+    IdLicenseHint,
+    IdLicense,
+    IdAgree,
+    IdDestinationText,
+    IdDestinationHint,
+    IdDestination,
+    IdFolderText,
+    IdFolderCaption,
+    IdFolder,
+    IdFoldersCaption,
+    IdFolders,
+    IdProgressCaption,
+    IdOutput,
+    IdProgress,
+    IdFinishResult,
+    IdSaveLog,
+    IdVisitWeb,
+};
 
 // Marks the procedure as running for as long as the progress page works,
 // also when it leaves by an error.
@@ -102,7 +130,17 @@ private:
 
 } // namespace
 
-TfMain::TfMain() {
+std::string ApplicationTitle() {
+    return std::string(Product.ShortName) + " Installer";
+}
+
+std::string MainWindowCaption() {
+    return std::string(Product.Name) + " Installer";
+}
+
+std::function<void(int Pages)> TfMain::OnPageBuilt;
+
+TfMain::TfMain() : FSaveFileName(std::string(Product.ShortName) + " Build.log") {
     RegisterMainClass();
     RECT Frame{0, 0, UiScale(ClientWidth), UiScale(ClientHeight)};
     const DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -114,32 +152,36 @@ TfMain::TfMain() {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &Work, 0);
     int Left = Work.left + (Work.right - Work.left - Width) / 2;
     int Top = Work.top + (Work.bottom - Work.top - Height) / 2;
-    FHandle = CreateWindowExA(ExStyle, MainWindowClass, MainWindowCaption, Style, Left, Top, Width,
-                              Height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!FHandle) RaiseLastOSError();
-    SetWindowLongPtrA(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TfMain::WindowProc));
-
-    FRadioFont = CreateBodyFont(10, FW_NORMAL);
-    FBoldFont = CreateBodyFont(8, FW_BOLD);
-    BuildPages();
-    FormCreate();
+    CreateHandle(ExStyle, MainWindowClass, MainWindowCaption().c_str(), Style,
+                 RECT{Left, Top, Left + Width, Top + Height}, nullptr);
+    try {
+        FRadioFont.reset(CreateBodyFont(10, FW_NORMAL));
+        FBoldFont.reset(CreateBodyFont(8, FW_BOLD));
+        BuildPages();
+        FormCreate();
+    } catch (...) {
+        ReleaseAll();
+        throw;
+    }
 }
 
 TfMain::~TfMain() {
-    if (FHandle) {
-        SetWindowLongPtrA(FHandle, GWLP_USERDATA, 0);
-        DestroyWindow(FHandle);
-    }
+    ReleaseAll();
+}
+
+void TfMain::ReleaseAll() {
+    // Detached before it goes: its last messages must not reach a window
+    // object that is being taken apart (nor end the message loop).
+    DestroyHandle();
     deDestination.reset();
     Wizard.reset();
-    if (FRadioFont) DeleteObject(FRadioFont);
-    if (FBoldFont) DeleteObject(FBoldFont);
+    FRadioFont.reset();
+    FBoldFont.reset();
 }
 
 void TfMain::Show(int ShowCmd) {
-    ShowWindow(FHandle, ShowCmd);
-    UpdateWindow(FHandle);
+    ShowWindow(Handle(), ShowCmd);
+    UpdateWindow(Handle());
     if (TWizardCustomPage* Page = Wizard->ActivePage()) {
         // The first page gets the keyboard like every later one does.
         SetFocus(Page->Handle());
@@ -147,23 +189,42 @@ void TfMain::Show(int ShowCmd) {
     }
 }
 
-HWND TfMain::AddControl(TWizardCustomPage& Page, const char* Class, const char* Text, DWORD Style,
-                        int Left, int Top, int Width, int Height, HFONT Font) {
+HWND TfMain::AddControl(TWizardCustomPage& Page, int Id, const char* Class, const char* Text,
+                        DWORD Style, int Left, int Top, int Width, int Height, HFONT Font) {
     RECT Room = Page.ClientRect();
-    HWND Control =
-        CreateWindowExA(0, Class, Text, WS_CHILD | WS_VISIBLE | Style, Room.left + UiScale(Left),
-                        Room.top + UiScale(Top), UiScale(Width), UiScale(Height), Page.Handle(),
-                        nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND Control = CreateWindowExA(
+        0, Class, Text, WS_CHILD | WS_VISIBLE | Style, Room.left + UiScale(Left),
+        Room.top + UiScale(Top), UiScale(Width), UiScale(Height), Page.Handle(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleA(nullptr), nullptr);
     if (!Control) RaiseLastOSError();
     SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font ? Font : Wizard->BodyFont()),
                  FALSE);
     return Control;
 }
 
+// The texts the two welcome pages share.
+std::string WelcomeTitle() {
+    return Named("Welcome to the ", " Installation Wizard");
+}
+constexpr DWORD LabelStyle = SS_LEFT | SS_NOPREFIX;
+
 void TfMain::BuildPages() {
+    BuildWizard();
+    // In page order; the order matters for navigation.
+    for (void (TfMain::*Build)() :
+         {&TfMain::BuildInstallPage, &TfMain::BuildUpdatePage, &TfMain::BuildMaintenancePage,
+          &TfMain::BuildLicensePage, &TfMain::BuildDestinationPage, &TfMain::BuildFolderPage,
+          &TfMain::BuildCompilePage, &TfMain::BuildFinishPage}) {
+        (this->*Build)();
+        if (OnPageBuilt) OnPageBuilt(Wizard->PageCount());
+    }
+    Wizard->MoveFirst();
+}
+
+void TfMain::BuildWizard() {
     RECT Client{};
-    GetClientRect(FHandle, &Client);
-    Wizard = std::make_unique<TWizard>(FHandle, Client);
+    GetClientRect(Handle(), &Client);
+    Wizard = std::make_unique<TWizard>(Handle(), Client);
     Wizard->Button(bkBack).SetCaption("< &Back");
     Wizard->Button(bkNext).SetCaption("&Next >");
     Wizard->Button(bkFinish).SetCaption("&Finish");
@@ -173,143 +234,162 @@ void TfMain::BuildPages() {
     Wizard->OnCancelButtonClick = [this](TWizardButton& Sender) {
         WizardCancelButtonClick(Sender);
     };
+}
 
-    const TWizardButtonSet NextCancel{bkNext, bkCancel};
-    const TWizardButtonSet BackNextCancel{bkBack, bkNext, bkCancel};
-    const std::string Welcome = "Welcome to the Morvane ActiveX Installation Wizard";
-    const std::string Intro = std::string(ContinueText) + ProductTexts::LegalNotice;
-    const DWORD Label = SS_LEFT | SS_NOPREFIX;
-
-    // 1. Welcome for a first installation.
+// Welcome for a first installation.
+void TfMain::BuildInstallPage() {
+    const std::string Intro = std::string(ContinueText) + Product.LegalNotice;
     wInstallPage = &Wizard->AddWelcomePage();
-    wInstallPage->Header.Title.SetText(Welcome);
+    wInstallPage->Header.Title.SetText(WelcomeTitle());
     wInstallPage->Header.Subtitle.SetText(
-        "This wizard will install the Morvane ActiveX component on your computer.");
-    wInstallPage->SetVisibleButtons(NextCancel);
+        Named("This wizard will install the ", " component on your computer."));
+    wInstallPage->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
     wInstallPage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
-    lInstall = AddControl(*wInstallPage, "STATIC", Intro.c_str(), Label, 20, 0, 340, 150);
-    Label1 =
-        AddControl(*wInstallPage, "STATIC", ProductTexts::Description, Label, 20, 176, 340, 76);
+    lInstall = AddControl(*wInstallPage, IdInstallText, "STATIC", Intro.c_str(), LabelStyle, 20, 0,
+                          340, 150);
+    Label1 = AddControl(*wInstallPage, IdInstallDescription, "STATIC", Product.Description,
+                        LabelStyle, 20, 176, 340, 76);
+}
 
-    // 2. Welcome for an update; InitPages fills in the versions.
+// Welcome for an update; InitPages fills in the versions.
+void TfMain::BuildUpdatePage() {
+    const std::string Intro = std::string(ContinueText) + Product.LegalNotice;
     wUpdatePage = &Wizard->AddWelcomePage();
-    wUpdatePage->Header.Title.SetText(Welcome);
-    wUpdatePage->Header.Subtitle.SetText(
-        "This wizard will update the Morvane ActiveX component version %s currently installed "
-        "on your computer with newer version %s.");
-    wUpdatePage->SetVisibleButtons(NextCancel);
+    wUpdatePage->Header.Title.SetText(WelcomeTitle());
+    wUpdatePage->Header.Subtitle.SetText(Named("This wizard will update the ",
+                                               " component version %s currently installed on "
+                                               "your computer with newer version %s."));
+    wUpdatePage->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
     wUpdatePage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
     wUpdatePage->OnNextButtonClick = [](TWizardCustomPage*, bool&) {};
-    Label2 = AddControl(*wUpdatePage, "STATIC", Intro.c_str(), Label, 20, 0, 340, 150);
-    Label11 =
-        AddControl(*wUpdatePage, "STATIC", ProductTexts::Description, Label, 20, 176, 340, 76);
+    Label2 = AddControl(*wUpdatePage, IdUpdateText, "STATIC", Intro.c_str(), LabelStyle, 20, 0, 340,
+                        150);
+    Label11 = AddControl(*wUpdatePage, IdUpdateDescription, "STATIC", Product.Description,
+                         LabelStyle, 20, 176, 340, 76);
+}
 
-    // 3. Maintenance: reinstall or uninstall.
+// Maintenance: reinstall or uninstall.
+void TfMain::BuildMaintenancePage() {
     wMainternance = &Wizard->AddInteriorPage();
-    wMainternance->Header.Title.SetText("Morvane ActiveX maintenance");
+    wMainternance->Header.Title.SetText(Named("", " maintenance"));
     wMainternance->Header.Subtitle.SetText("Select the maintanance operation to perform");
-    wMainternance->SetVisibleButtons(NextCancel);
+    wMainternance->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
     rbMainternance =
-        AddControl(*wMainternance, "BUTTON", "Reinstall Morvane ActiveX",
-                   BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, FRadioFont);
-    Label10 = AddControl(*wMainternance, "STATIC", "Repare Morvane ActiveX installation.",
-                         Label | SS_NOTIFY, 58, 48, 420, 16);
-    rbUninstall = AddControl(*wMainternance, "BUTTON", "Uninstall Morvane ActiveX",
-                             BS_AUTORADIOBUTTON, 40, 88, 440, 22, FRadioFont);
-    Label12 = AddControl(*wMainternance, "STATIC", "Delete Morvane ActiveX from this computer.",
-                         Label | SS_NOTIFY, 58, 112, 420, 16);
+        AddControl(*wMainternance, IdReinstall, "BUTTON", Named("Reinstall ", "").c_str(),
+                   BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, FRadioFont.get());
+    Label10 = AddControl(*wMainternance, IdReinstallText, "STATIC",
+                         Named("Repare ", " installation.").c_str(), LabelStyle | SS_NOTIFY, 58, 48,
+                         420, 16);
+    rbUninstall = AddControl(*wMainternance, IdUninstall, "BUTTON", Named("Uninstall ", "").c_str(),
+                             BS_AUTORADIOBUTTON, 40, 88, 440, 22, FRadioFont.get());
+    Label12 = AddControl(*wMainternance, IdUninstallText, "STATIC",
+                         Named("Delete ", " from this computer.").c_str(), LabelStyle | SS_NOTIFY,
+                         58, 112, 420, 16);
+}
 
-    // 4. Licence agreement.
+// Licence agreement.
+void TfMain::BuildLicensePage() {
     wLicensePage = &Wizard->AddInteriorPage();
     wLicensePage->Header.Title.SetText("License agreement");
     wLicensePage->Header.Subtitle.SetText("Please read the following license agreement carefully.");
-    wLicensePage->SetVisibleButtons(BackNextCancel);
+    wLicensePage->SetVisibleButtons(TWizardButtonSet{bkBack, bkNext, bkCancel});
     wLicensePage->SetButtonEnabled(bkNext, false);
-    Label3 =
-        AddControl(*wLicensePage, "STATIC", "Press PAGE DOWN key to see the rest of the agreement.",
-                   Label, 20, 8, 500, 16);
-    mLicense = AddControl(*wLicensePage, "EDIT", ProductTexts::License,
+    Label3 = AddControl(*wLicensePage, IdLicenseHint, "STATIC",
+                        "Press PAGE DOWN key to see the rest of the agreement.", LabelStyle, 20, 8,
+                        500, 16);
+    mLicense = AddControl(*wLicensePage, IdLicense, "EDIT", Product.License,
                           WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
                               ES_AUTOVSCROLL,
                           20, 28, 500, 244);
-    cbAgree = AddControl(*wLicensePage, "BUTTON", "Yes, I accept this agreement",
-                         BS_AUTOCHECKBOX | WS_TABSTOP, 20, 282, 400, 20, FBoldFont);
+    cbAgree = AddControl(*wLicensePage, IdAgree, "BUTTON", "Yes, I accept this agreement",
+                         BS_AUTOCHECKBOX | WS_TABSTOP, 20, 282, 400, 20, FBoldFont.get());
+}
 
-    // 5. Destination folder.
+// Destination folder.
+void TfMain::BuildDestinationPage() {
     wDestinationPage = &Wizard->AddInteriorPage();
     wDestinationPage->Header.Title.SetText("Destination Folder");
     wDestinationPage->Header.Subtitle.SetText(
         "Select a folder where the component will be installed.");
-    wDestinationPage->SetVisibleButtons(BackNextCancel);
+    wDestinationPage->SetVisibleButtons(TWizardButtonSet{bkBack, bkNext, bkCancel});
     wDestinationPage->OnNextButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
         wDestinationPageNextButtonClick(Sender, Stop);
     };
-    Label6 = AddControl(*wDestinationPage, "STATIC",
-                        "Setup will install Morvane ActiveX component in the following folder.",
-                        Label, 20, 10, 500, 32);
-    Label7 = AddControl(*wDestinationPage, "STATIC",
+    Label6 = AddControl(*wDestinationPage, IdDestinationText, "STATIC",
+                        Named("Setup will install ", " component in the following folder.").c_str(),
+                        LabelStyle, 20, 10, 500, 32);
+    Label7 = AddControl(*wDestinationPage, IdDestinationHint, "STATIC",
                         "To install to this folder, click Next. To install to a different "
                         "folder, click Browse and select another folder.",
-                        Label, 20, 46, 500, 32);
-    {
-        RECT Room = wDestinationPage->ClientRect();
-        int RoomHeight = MulDiv(Room.bottom - Room.top, 96, UiScale(96));
-        // Its own design place is in design pixels of the page.
-        int Top = MulDiv(Room.top, 96, UiScale(96)) + RoomHeight - 48 - 12;
-        deDestination = std::make_unique<TFrameDirEditBrowse>(wDestinationPage->Handle(), 12, Top);
-        deDestination->SetFont(Wizard->BodyFont());
-        deDestination->SetBounds(deDestination->Handle(), 12, Top, 515, 48);
-        // A little larger than the classic 62 x 25 button and 13 high caption:
-        // with the fonts of other systems (Wine's among them) their texts
-        // would be cut.
-        deDestination->SetBounds(deDestination->LblCaption(), 4, 4, 280, 18);
-        deDestination->SetBounds(deDestination->EditDirectory(), -1, 23, 423, -1);
-        deDestination->SetBounds(deDestination->BtnDirBrowse(), 434, 21, 78, 25);
-        SetWindowTextA(deDestination->LblCaption(), "Destination Folder");
-        SetWindowTextA(deDestination->BtnDirBrowse(), "Browse...");
-    }
+                        LabelStyle, 20, 46, 500, 32);
+    RECT Room = wDestinationPage->ClientRect();
+    int RoomHeight = MulDiv(Room.bottom - Room.top, 96, UiScale(96));
+    // Its own design place is in design pixels of the page.
+    int Top = MulDiv(Room.top, 96, UiScale(96)) + RoomHeight - 48 - 12;
+    deDestination =
+        std::make_unique<TFrameDirEditBrowse>(wDestinationPage->Handle(), 12, Top, IdDestination);
+    deDestination->SetFont(Wizard->BodyFont());
+    deDestination->SetBounds(deDestination->Handle(), 12, Top, 515, 48);
+    // A little larger than the classic 62 x 25 button and 13 high caption:
+    // with the fonts of other systems (Wine's among them) their texts
+    // would be cut.
+    deDestination->SetBounds(deDestination->LblCaption(), 4, 4, 280, 18);
+    deDestination->SetBounds(deDestination->EditDirectory(), -1, 23, 423, -1);
+    deDestination->SetBounds(deDestination->BtnDirBrowse(), 434, 21, 78, 25);
+    SetWindowTextA(deDestination->LblCaption(), "Destination Folder");
+    SetWindowTextA(deDestination->BtnDirBrowse(), "Browse...");
+}
 
-    // 6. Start-menu program folder.
+// Start-menu program folder.
+void TfMain::BuildFolderPage() {
     wFolder = &Wizard->AddInteriorPage();
     wFolder->Header.Title.SetText("Select program folder");
     wFolder->Header.Subtitle.SetText("Please select a Program Folder");
-    wFolder->SetVisibleButtons(BackNextCancel);
+    wFolder->SetVisibleButtons(TWizardButtonSet{bkBack, bkNext, bkCancel});
     wFolder->OnNextButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
         wFolderNextButtonClick(Sender, Stop);
     };
-    Label8 = AddControl(*wFolder, "STATIC",
+    Label8 = AddControl(*wFolder, IdFolderText, "STATIC",
                         "Setup will add program icons to the Program Folder listed below. You may "
                         "type a new folder name, or select one from existing folders list. Click "
                         "Next to continue.",
-                        Label, 20, 6, 500, 50);
-    Label13 = AddControl(*wFolder, "STATIC", "Program Folder:", Label, 20, 60, 200, 16);
-    eFolder =
-        AddControl(*wFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 78, 500, 21);
-    Label14 = AddControl(*wFolder, "STATIC", "Existing folders:", Label, 20, 106, 200, 16);
-    lFolders = AddControl(*wFolder, "LISTBOX", "",
+                        LabelStyle, 20, 6, 500, 50);
+    Label13 = AddControl(*wFolder, IdFolderCaption, "STATIC", "Program Folder:", LabelStyle, 20, 60,
+                         200, 16);
+    eFolder = AddControl(*wFolder, IdFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL,
+                         20, 78, 500, 21);
+    Label14 = AddControl(*wFolder, IdFoldersCaption, "STATIC", "Existing folders:", LabelStyle, 20,
+                         106, 200, 16);
+    lFolders = AddControl(*wFolder, IdFolders, "LISTBOX", "",
                           WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                           20, 124, 500, 196);
+}
 
-    // 7. Progress of the procedure.
+// Progress of the procedure.
+void TfMain::BuildCompilePage() {
     wCompile = &Wizard->AddInteriorPage();
     wCompile->Header.Title.SetText("Copying files");
     wCompile->Header.Subtitle.SetText(
-        "Morvane ActiveX component files will be copied in the specified folder.");
-    wCompile->SetVisibleButtons(NextCancel);
+        Named("", " component files will be copied in the specified folder."));
+    wCompile->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
     wCompile->SetEnabledButtons(TWizardButtonSet{bkCancel});
     wCompile->OnPage = [this](TWizardCustomPage* Sender) { wCompilePage(Sender); };
-    Label9 = AddControl(*wCompile, "STATIC", "Installation progress:", Label, 20, 8, 500, 16);
+    Label9 = AddControl(*wCompile, IdProgressCaption, "STATIC",
+                        "Installation progress:", LabelStyle, 20, 8, 500, 16);
     // Read-only and without ES_WANTRETURN: Enter inserts no line.
-    mOutput = AddControl(*wCompile, "EDIT", "",
+    mOutput = AddControl(*wCompile, IdOutput, "EDIT", "",
                          WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 20, 28, 500, 262);
     SendMessageA(mOutput, EM_SETLIMITTEXT, 0, 0);
-    pbProgress = AddControl(*wCompile, "msctls_progress32", "", PBS_SMOOTH, 20, 298, 500, 16);
+    pbProgress =
+        AddControl(*wCompile, IdProgress, "msctls_progress32", "", PBS_SMOOTH, 20, 298, 500, 16);
     SendMessageA(pbProgress, PBM_SETRANGE32, 0, 1000);
+}
 
-    // 8. Outcome.
+// Outcome.
+void TfMain::BuildFinishPage() {
     wFinish = &Wizard->AddInteriorPage();
     wFinish->Header.Title.SetText("Installation completed");
-    wFinish->Header.Subtitle.SetText("Morvane ActiveX Setup is now complete");
+    wFinish->Header.Subtitle.SetText(Named("", " Setup is now complete"));
     wFinish->SetVisibleButtons(TWizardButtonSet{bkFinish});
     wFinish->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(331)));
     wFinish->OnEnterPage = [this](TWizardCustomPage* Sender, TWizardCustomPage* From) {
@@ -318,15 +398,16 @@ void TfMain::BuildPages() {
     wFinish->OnFinishButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
         wFinishFinishButtonClick(Sender, Stop);
     };
-    lFinishResult = AddControl(*wFinish, "STATIC", "Morvane ActiveX Edition Setup is now complete",
-                               Label, 20, 20, 336, 64);
-    bFinishSaveLog = AddControl(*wFinish, "BUTTON", "Save Setup Log...", BS_PUSHBUTTON | WS_TABSTOP,
-                                236, 96, 120, 25);
-    cbVisitWeb = AddControl(*wFinish, "BUTTON", "Visit Morvane web site",
+    lFinishResult =
+        AddControl(*wFinish, IdFinishResult, "STATIC",
+                   (std::string(Product.EditionName) + " Setup is now complete").c_str(),
+                   LabelStyle, 20, 20, 336, 64);
+    bFinishSaveLog = AddControl(*wFinish, IdSaveLog, "BUTTON", "Save Setup Log...",
+                                BS_PUSHBUTTON | WS_TABSTOP, 236, 96, 120, 25);
+    cbVisitWeb = AddControl(*wFinish, IdVisitWeb, "BUTTON",
+                            (std::string("Visit ") + Product.ShortName + " web site").c_str(),
                             BS_AUTOCHECKBOX | WS_TABSTOP, 20, 220, 300, 20);
     SetChecked(cbVisitWeb, true);
-
-    Wizard->MoveFirst();
 }
 
 void TfMain::FormCreate() {
@@ -389,8 +470,8 @@ void TfMain::rbMainternanceClick() {
 }
 
 int TfMain::ShowMessage(const std::string& Text, UINT Type) {
-    if (MessageBoxHook) return MessageBoxHook(FHandle, Text, ApplicationTitle, Type);
-    return MessageBoxA(FHandle, Text.c_str(), ApplicationTitle, Type);
+    if (MessageBoxHook) return MessageBoxHook(Handle(), Text, ApplicationTitle(), Type);
+    return MessageBoxA(Handle(), Text.c_str(), ApplicationTitle().c_str(), Type);
 }
 
 void TfMain::wDestinationPageNextButtonClick(TWizardCustomPage*, bool& Stop) {
@@ -446,7 +527,7 @@ void TfMain::wFolderNextButtonClick(TWizardCustomPage*, bool& Stop) {
 
 void TfMain::WizardCancelButtonClick(TWizardButton&) {
     // Posted, so the press that asked for it finishes before the window goes.
-    PostMessageA(FHandle, WM_CLOSE, 0, 0);
+    PostMessageA(Handle(), WM_CLOSE, 0, 0);
 }
 
 void TfMain::RequestClose() {
@@ -456,7 +537,7 @@ void TfMain::RequestClose() {
         FCloseDeferred = true;
         return;
     }
-    DestroyWindow(FHandle);
+    DestroyWindow(Handle());
 }
 
 void TfMain::wCompilePage(TWizardCustomPage*) {
@@ -464,7 +545,7 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
     {
         TRunningScope Running(FRunning);
         InstallData->SaveToRegistry();
-        Engine = std::make_unique<TCompiler>();
+        Engine = std::make_unique<TCompiler>(*InstallData);
         if (FSaveInitialDir.empty()) FSaveInitialDir = InstallData->InstallDir;
         FBuildLog.clear();
         Engine->OnOutputLine = [this](const std::string& Line, bool& Stop) {
@@ -517,14 +598,14 @@ void TfMain::wFinishEnterPage(TWizardCustomPage*, TWizardCustomPage*) {
     const bool Ok = InstallData->Succeeded;
     const char* Text;
     if (InstallData->Mode == imUninstall)
-        Text = Ok ? "Morvane ActiveX Edition Setup is now completely uninstalled from your computer"
-                  : "Morvane ActiveX Edition uninstall completed with errors. You can save and "
-                    "view Setup Log for additional information.";
+        Text = Ok ? " Setup is now completely uninstalled from your computer"
+                  : " uninstall completed with errors. You can save and view Setup Log for "
+                    "additional information.";
     else
-        Text = Ok ? "Morvane ActiveX Edition Setup is installed successfully"
-                  : "Morvane ActiveX Edition Setup completed with errors. You can save and view "
-                    "Setup Log for additional information.";
-    SetWindowTextA(lFinishResult, Text);
+        Text = Ok ? " Setup is installed successfully"
+                  : " Setup completed with errors. You can save and view Setup Log for additional "
+                    "information.";
+    SetWindowTextA(lFinishResult, (Product.EditionName + std::string(Text)).c_str());
 }
 
 void TfMain::bSaveBuildLogClick() {
@@ -532,7 +613,7 @@ void TfMain::bSaveBuildLogClick() {
     lstrcpynA(FileName, FSaveFileName.c_str(), MAX_PATH);
     OPENFILENAMEA Dialog{};
     Dialog.lStructSize = sizeof Dialog;
-    Dialog.hwndOwner = FHandle;
+    Dialog.hwndOwner = Handle();
     Dialog.lpstrFile = FileName;
     Dialog.nMaxFile = MAX_PATH;
     Dialog.lpstrInitialDir = FSaveInitialDir.empty() ? nullptr : FSaveInitialDir.c_str();
@@ -547,9 +628,9 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
     std::string Text;
     for (const std::string& Line : FBuildLog)
         Text += Line + "\r\n";
-    HANDLE File = CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (File == INVALID_HANDLE_VALUE) {
+    const THandle File(CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File) {
         DWORD Code = GetLastError();
         char Full[MAX_PATH] = {};
         if (!GetFullPathNameA(FileName.c_str(), MAX_PATH, Full, nullptr))
@@ -558,21 +639,20 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
                         SysErrorMessage(Code));
     }
     DWORD Written = 0;
-    BOOL Ok = WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
+    BOOL Ok =
+        WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
     DWORD Code = GetLastError();
-    CloseHandle(File);
     if (!Ok || Written != Text.size()) throw EOSError(Ok ? ERROR_WRITE_FAULT : Code);
 }
 
 void TfMain::wFinishFinishButtonClick(TWizardCustomPage*, bool&) {
-    if (Checked(cbVisitWeb))
-        ShellExecuteA(FHandle, "open", ProductTexts::WebAddress, "", "", SW_SHOW);
-    PostMessageA(FHandle, WM_CLOSE, 0, 0);
+    if (Checked(cbVisitWeb)) ShellExecuteA(Handle(), "open", Product.WebAddress, "", "", SW_SHOW);
+    PostMessageA(Handle(), WM_CLOSE, 0, 0);
 }
 
 bool TfMain::PreTranslateMessage(MSG& Msg) {
-    if (!FHandle || !IsWindow(FHandle)) return false;
-    return IsDialogMessageA(FHandle, &Msg) != FALSE;
+    if (!Handle() || !IsWindow(Handle())) return false;
+    return IsDialogMessageA(Handle(), &Msg) != FALSE;
 }
 
 void TfMain::ProcessMessages() {
@@ -589,31 +669,30 @@ void TfMain::ProcessMessages() {
     }
 }
 
-void TfMain::OnCommand(HWND Control, int Code) {
-    if (!Control) return;
-    if (Control == cbAgree && Code == BN_CLICKED)
-        cbAgreeClick();
-    else if ((Control == Label10 || Control == Label12) && Code == STN_CLICKED)
-        lMainternanceLabelClick(Control);
-    else if ((Control == rbMainternance || Control == rbUninstall) && Code == BN_CLICKED)
-        rbMainternanceClick();
-    else if (Control == lFolders && Code == LBN_SELCHANGE)
-        lFoldersClick();
-    else if (Control == eFolder && Code == EN_CHANGE)
-        eFolderChange();
-    else if (Control == bFinishSaveLog && Code == BN_CLICKED)
-        bSaveBuildLogClick();
-}
-
-LRESULT CALLBACK TfMain::WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-    auto* Self = reinterpret_cast<TfMain*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
-    if (!Self) return DefWindowProcA(Wnd, Msg, WParam, LParam);
-    try {
-        return Self->HandleMessage(Msg, WParam, LParam);
-    } catch (...) {
-        // Errors outside the procedure: the general error report.
-        ReportCurrentException();
-        return 0;
+void TfMain::OnCommand(int Id, int Code) {
+    switch (Id) {
+    case IdAgree:
+        if (Code == BN_CLICKED) cbAgreeClick();
+        break;
+    case IdReinstallText:
+        if (Code == STN_CLICKED) lMainternanceLabelClick(Label10);
+        break;
+    case IdUninstallText:
+        if (Code == STN_CLICKED) lMainternanceLabelClick(Label12);
+        break;
+    case IdReinstall:
+    case IdUninstall:
+        if (Code == BN_CLICKED) rbMainternanceClick();
+        break;
+    case IdFolders:
+        if (Code == LBN_SELCHANGE) lFoldersClick();
+        break;
+    case IdFolder:
+        if (Code == EN_CHANGE) eFolderChange();
+        break;
+    case IdSaveLog:
+        if (Code == BN_CLICKED) bSaveBuildLogClick();
+        break;
     }
 }
 
@@ -624,7 +703,8 @@ LRESULT TfMain::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
     }
     switch (Msg) {
     case WM_COMMAND:
-        OnCommand(reinterpret_cast<HWND>(LParam), HIWORD(WParam));
+        // Menus and accelerators send no control handle; we have neither.
+        if (LParam) OnCommand(LOWORD(WParam), HIWORD(WParam));
         return 0;
     case WM_CLOSE:
         RequestClose();
@@ -632,12 +712,6 @@ LRESULT TfMain::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
-    case WM_NCDESTROY: {
-        HWND Wnd = FHandle;
-        SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
-        FHandle = nullptr;
-        return DefWindowProcA(Wnd, Msg, WParam, LParam);
     }
-    }
-    return DefWindowProcA(FHandle, Msg, WParam, LParam);
+    return Default(Msg, WParam, LParam);
 }

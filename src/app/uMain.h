@@ -3,7 +3,9 @@
 // copy the user's choices into the installation data, and the hand-over to
 // the engine on the progress page.
 
+#include "data/Owners.h"
 #include "ui/FrmDirEditBrowse.h"
+#include "ui/Window.h"
 #include "ui/Wizard.h"
 
 #include <windows.h>
@@ -17,19 +19,23 @@ class TCompiler;
 
 // The name the application goes by (message boxes, the taskbar), distinct
 // from the window's caption.
-inline constexpr const char* ApplicationTitle = "Morvane Installer";
-inline constexpr const char* MainWindowCaption = "Morvane ActiveX Installer";
+std::string ApplicationTitle();
+std::string MainWindowCaption();
 inline constexpr const char* MainWindowClass = "TfMain";
 
-class TfMain {
+class TfMain : public TWindow {
 public:
-    // Builds the window and its pages (hidden), then runs FormCreate.
+    // Builds the window and its pages (hidden), then runs FormCreate. When a
+    // step fails, the window is destroyed and everything made so far is
+    // released before the error travels on: nothing is left that the error
+    // report's message loop could reach.
     TfMain();
-    ~TfMain();
-    TfMain(const TfMain&) = delete;
-    TfMain& operator=(const TfMain&) = delete;
+    ~TfMain() override;
 
-    HWND Handle() const { return FHandle; }
+    // Called after each page is built with the number of pages built so far;
+    // empty in the program. Tests raise from it to fail a start.
+    static std::function<void(int Pages)> OnPageBuilt;
+
     void Show(int ShowCmd);
     // True while the install or uninstall procedure runs.
     bool ProcedureRunning() const { return FRunning; }
@@ -93,24 +99,35 @@ public:
     // Lets pending window events run (repainting, clicks, keys).
     void ProcessMessages();
 
+protected:
+    LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-    LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
-    void OnCommand(HWND Control, int Code);
+    void OnCommand(int Id, int Code);
     void BuildPages();
-    HWND AddControl(TWizardCustomPage& Page, const char* Class, const char* Text, DWORD Style,
-                    int Left, int Top, int Width, int Height, HFONT Font = nullptr);
+    void BuildWizard();
+    void BuildInstallPage();
+    void BuildUpdatePage();
+    void BuildMaintenancePage();
+    void BuildLicensePage();
+    void BuildDestinationPage();
+    void BuildFolderPage();
+    void BuildCompilePage();
+    void BuildFinishPage();
+    HWND AddControl(TWizardCustomPage& Page, int Id, const char* Class, const char* Text,
+                    DWORD Style, int Left, int Top, int Width, int Height, HFONT Font = nullptr);
+    // Everything the window holds, window first; safe to call twice.
+    void ReleaseAll();
     void RequestClose();
     // The progress bar: Done files of Total; full once the procedure ends.
     void ShowProgress(int Done, int Total);
     int ShowMessage(const std::string& Text, UINT Type);
 
-    HWND FHandle = nullptr;
-    HFONT FRadioFont = nullptr;
-    HFONT FBoldFont = nullptr;
+    TGdiObject<HFONT> FRadioFont;
+    TGdiObject<HFONT> FBoldFont;
     std::vector<std::string> FBuildLog;
     std::string FSaveInitialDir;
-    std::string FSaveFileName = "Morvane Build.log";
+    std::string FSaveFileName;
     bool FRunning = false;
     bool FCloseDeferred = false;
     int FOutputLines = 0;

@@ -1,19 +1,14 @@
 // The Windows side of the command-line options: the process's own
 // arguments, the directory test, and the help screen on a console.
 #include "data/CmdLineUtils.h"
+#include "data/Owners.h"
 #include "data/Utils.h"
 
 #include <windows.h>
 
 #include <cstdlib>
-#include <memory>
 
 namespace {
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
 
 bool Usable(HANDLE Handle) {
     return Handle != nullptr && Handle != INVALID_HANDLE_VALUE &&

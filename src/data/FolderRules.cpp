@@ -1,5 +1,7 @@
 #include "data/FolderRules.h"
 
+#include "data/Product.h"
+
 #include <cstddef>
 #include <unordered_set>
 
@@ -124,9 +126,16 @@ const char* const CharacterRule =
     "characters; a colon may only follow the drive letter.";
 const char* const NameRule = "A folder name cannot end with a blank or a period, and cannot be "
                              "a device name such as CON, PRN, AUX, NUL, COM1 or LPT1.";
-const char* const ProgramFolderExample =
-    "The program folder is a folder inside the Start menu: enter its name only, for example "
-    "\"Grenwick\\Morvane ActiveX Edition\".";
+std::string ProgramFolderExample() {
+    return std::string("The program folder is a folder inside the Start menu: enter its name "
+                       "only, for example \"") +
+           Product.DefaultStartFolder + "\".";
+}
+
+// "Setup cannot install <product> into " and what follows.
+std::string CannotInstallInto(const char* Place) {
+    return std::string("Setup cannot install ") + Product.Name + " into " + Place;
+}
 
 } // namespace
 
@@ -222,7 +231,7 @@ std::string DestinationRefusalText(TFolderVerdict Verdict, const std::string& Pa
     case TFolderVerdict::Ok:
         return {};
     case TFolderVerdict::Empty:
-        return "Please enter the folder to install Morvane ActiveX into.";
+        return std::string("Please enter the folder to install ") + Product.Name + " into.";
     case TFolderVerdict::Relative:
     case TFolderVerdict::Drive:
     case TFolderVerdict::LeadingSlash:
@@ -240,27 +249,26 @@ std::string DestinationRefusalText(TFolderVerdict Verdict, const std::string& Pa
         return Name + " contains two backslashes in a row.\r\n\r\nPlease enter the path with one "
                       "backslash between folder names.";
     case TFolderVerdict::Root:
-        return "Setup cannot install Morvane ActiveX into the root of a drive or network share (" +
-               Name + ").\r\n\r\nPlease choose a folder inside it.";
+        return CannotInstallInto("the root of a drive or network share (") + Name +
+               ").\r\n\r\nPlease choose a folder inside it.";
     case TFolderVerdict::WindowsFolder:
-        return "Setup cannot install Morvane ActiveX into the Windows folder or a folder inside "
-               "it (" +
-               Name + ").\r\n\r\nPlease choose another folder.";
+        return CannotInstallInto("the Windows folder or a folder inside it (") + Name +
+               ").\r\n\r\nPlease choose another folder.";
     case TFolderVerdict::ProgramFiles: {
         std::string Base = Path;
         while (!Base.empty() && IsSeparator(Base.back()))
             Base.pop_back();
-        return "Setup cannot install Morvane ActiveX into the Program Files folder itself (" +
-               Name + ").\r\n\r\nPlease choose a folder inside it, for example \"" + Base +
-               "\\Grenwick\\Morvane ActiveX\".";
+        return CannotInstallInto("the Program Files folder itself (") + Name +
+               ").\r\n\r\nPlease choose a folder inside it, for example \"" + Base + "\\" +
+               Product.DefaultInstallSubDir + "\".";
     }
     case TFolderVerdict::UserFolder:
-        return "Setup cannot install Morvane ActiveX directly into your user folder, your "
-               "Desktop or your Documents folder (" +
-               Name + ").\r\n\r\nPlease choose a folder inside it.";
+        return std::string("Setup cannot install ") + Product.Name +
+               " directly into your user folder, your Desktop or your Documents folder (" + Name +
+               ").\r\n\r\nPlease choose a folder inside it.";
     case TFolderVerdict::StartMenu:
-        return "Setup cannot install Morvane ActiveX into the Start menu or a folder inside it (" +
-               Name + ").\r\n\r\nPlease choose another folder.";
+        return CannotInstallInto("the Start menu or a folder inside it (") + Name +
+               ").\r\n\r\nPlease choose another folder.";
     case TFolderVerdict::NotAFolder:
         return Name + " is a file, not a folder.\r\n\r\nPlease choose another folder.";
     }
@@ -275,16 +283,16 @@ std::string ProgramFolderRefusalText(TFolderVerdict Verdict, const std::string& 
     case TFolderVerdict::Empty:
         return "Please enter a name for the program folder.";
     case TFolderVerdict::Drive:
-        return Name + " contains a drive.\r\n\r\n" + ProgramFolderExample;
+        return Name + " contains a drive.\r\n\r\n" + ProgramFolderExample();
     case TFolderVerdict::LeadingSlash:
     case TFolderVerdict::Relative:
     case TFolderVerdict::Root:
-        return Name + " starts with a backslash.\r\n\r\n" + ProgramFolderExample;
+        return Name + " starts with a backslash.\r\n\r\n" + ProgramFolderExample();
     case TFolderVerdict::EmptyLevel:
         return Name + " contains an empty folder name (two backslashes in a row, or a backslash "
                       "at either end).\r\n\r\nPlease remove the extra backslash.";
     case TFolderVerdict::DotLevel:
-        return Name + " contains a \".\" or \"..\" folder name.\r\n\r\n" + ProgramFolderExample;
+        return Name + " contains a \".\" or \"..\" folder name.\r\n\r\n" + ProgramFolderExample();
     case TFolderVerdict::BadCharacter:
         return Name + " contains characters that Windows does not allow in a folder name.\r\n\r\n" +
                CharacterRule;
@@ -334,7 +342,7 @@ std::string VerdictReason(TFolderVerdict Verdict) {
 std::vector<std::string> ParseFileList(const std::string& Text, TLeadBytePredicate IsLead) {
     std::vector<std::string> Entries;
     std::unordered_set<std::string> Seen;
-    const std::string OwnName = ComparablePath(InstalledFilesListName);
+    const std::string OwnName = ComparablePath(Product.InstalledFilesListName);
     std::size_t Start = 0;
     while (Start < Text.size()) {
         std::size_t End = Text.find('\n', Start);

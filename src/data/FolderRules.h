@@ -64,10 +64,9 @@ std::string ProgramFolderRefusalText(TFolderVerdict Verdict, const std::string& 
 // A few words for the setup log: why a folder is not cleaned.
 std::string VerdictReason(TFolderVerdict Verdict);
 
-// The list of installed files kept in the installation folder: relative
-// paths with backslashes, one a line, CR LF after each.
-inline constexpr const char* InstalledFilesListName = "Morvane ActiveX.files";
-// The entries of a list's text that are safe to act on below the folder,
+// The list of installed files kept in the installation folder
+// (Product.InstalledFilesListName): relative paths with backslashes, one a
+// line, CR LF after each. The entries of a list's text that are safe to act on below the folder,
 // in their order, each once (compared without regard to case), "/" turned
 // into "\". Skipped: empty lines, absolute paths, drives, "." and ".."
 // levels, empty levels, wildcards and other characters Windows does not

@@ -1,23 +1,13 @@
 #include "data/FolderSafety.h"
 
+#include "data/Product.h"
+#include "data/Owners.h"
 #include "data/Utils.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include <memory>
-
 namespace {
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
-
-struct TFindCloser {
-    void operator()(HANDLE Handle) const { FindClose(Handle); }
-};
-using TFindHandle = std::unique_ptr<void, TFindCloser>;
 
 std::string ShellFolder(int Csidl) {
     char Buffer[MAX_PATH] = {};
@@ -143,7 +133,8 @@ TFolderVerdict CheckStartFolder(const std::string& Folder) {
 bool FolderHoldsForeignFiles(const std::string& Path) {
     if (!DirectoryPresent(Path)) return false;
     const std::string Folder = AddTrailingBackslash(Path);
-    if (GetFileAttributesA((Folder + InstalledFilesListName).c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesA((Folder + Product.InstalledFilesListName).c_str()) !=
+        INVALID_FILE_ATTRIBUTES)
         return false;
     WIN32_FIND_DATAA Entry;
     HANDLE Raw = FindFirstFileA((Folder + "*").c_str(), &Entry);

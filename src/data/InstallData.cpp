@@ -2,22 +2,21 @@
 #include "data/Error.h"
 
 #include "data/OsError.h"
+#include "data/Product.h"
+#include "data/Owners.h"
 #include "data/ShellNames.h"
 #include "data/Utils.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include <memory>
+#include <utility>
 
 TInstallData* InstallData = nullptr;
 
 namespace {
 
 const char* const ProgramFilesFallback = "C:\\Program files";
-const char* const DefaultInstallSubDir = "Grenwick\\Morvane ActiveX";
-const char* const DefaultStartFolder = "Grenwick\\Morvane ActiveX Edition";
-const char* const OcxName = "MorvaneXControls.ocx";
 const char* const VersionFileName = "version";
 
 // The record lives in the 32-bit view, where every earlier (32-bit)
@@ -36,35 +35,6 @@ std::string Trimmed(const std::string& Text) {
 std::string UpToNul(const char* Text) {
     return std::string(Text);
 }
-
-// --- owners -----------------------------------------------------------------
-
-struct TKeyCloser {
-    void operator()(HKEY Key) const { RegCloseKey(Key); }
-};
-using TKey = std::unique_ptr<std::remove_pointer_t<HKEY>, TKeyCloser>;
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
-
-struct TComReleaser {
-    void operator()(IUnknown* Object) const { Object->Release(); }
-};
-template <class T> using TComPtr = std::unique_ptr<T, TComReleaser>;
-
-// Item-id lists belong to the shell's allocator.
-struct TItemIdFreer {
-    void operator()(ITEMIDLIST* List) const {
-        IMalloc* Malloc = nullptr;
-        if (SUCCEEDED(SHGetMalloc(&Malloc)) && Malloc) {
-            Malloc->Free(List);
-            Malloc->Release();
-        }
-    }
-};
-using TItemIdList = std::unique_ptr<ITEMIDLIST, TItemIdFreer>;
 
 TItemIdList ProgramsFolderIdList() {
     LPITEMIDLIST List = nullptr;
@@ -173,7 +143,7 @@ void WriteString(HKEY Key, const char* Name, const std::string& Value) {
 void DeleteKeyTree(HKEY Parent, const std::string& Name) {
     HKEY RawKey = nullptr;
     if (RegOpenKeyExA(Parent, Name.c_str(), 0, KEY_READ | RecordView, &RawKey) == ERROR_SUCCESS) {
-        TKey Key(RawKey);
+        TRegKey Key(RawKey);
         // Sub-keys first; collected before deleting so the indices stay valid.
         std::vector<std::string> SubKeys;
         char SubName[256];
@@ -195,22 +165,14 @@ void DeleteKeyTree(HKEY Parent, const std::string& Name) {
 std::string StrRetToText(STRRET& Value, PCUITEMID_CHILD Item) {
     switch (Value.uType) {
     case STRRET_WSTR: {
+        const TCoMem<WCHAR> Wide(std::exchange(Value.pOleStr, nullptr));
         std::string Text;
-        if (Value.pOleStr) {
-            int Size =
-                WideCharToMultiByte(CP_ACP, 0, Value.pOleStr, -1, nullptr, 0, nullptr, nullptr);
-            if (Size > 0) {
-                Text.resize(Size);
-                WideCharToMultiByte(CP_ACP, 0, Value.pOleStr, -1, Text.data(), Size, nullptr,
-                                    nullptr);
-                Text.resize(Size - 1);
-            }
-            IMalloc* Malloc = nullptr;
-            if (SUCCEEDED(SHGetMalloc(&Malloc)) && Malloc) {
-                Malloc->Free(Value.pOleStr);
-                Malloc->Release();
-            }
-            Value.pOleStr = nullptr;
+        if (!Wide) return Text;
+        int Size = WideCharToMultiByte(CP_ACP, 0, Wide.get(), -1, nullptr, 0, nullptr, nullptr);
+        if (Size > 0) {
+            Text.resize(Size);
+            WideCharToMultiByte(CP_ACP, 0, Wide.get(), -1, Text.data(), Size, nullptr, nullptr);
+            Text.resize(Size - 1);
         }
         return Text;
     }
@@ -228,9 +190,9 @@ std::string StrRetToText(STRRET& Value, PCUITEMID_CHILD Item) {
 TInstallData::TInstallData() : SetupVersion(std::string("-")) {
     ProgramsDir = ProgramsFolderPath();
     ProgramFolders = ProgramsFolderNames();
-    InstallDir = AddTrailingBackslash(ProgramFilesPath()) + DefaultInstallSubDir;
+    InstallDir = AddTrailingBackslash(ProgramFilesPath()) + Product.DefaultInstallSubDir;
     LoadFromRegistry();
-    if (StartFolder.empty()) StartFolder = DefaultStartFolder;
+    if (StartFolder.empty()) StartFolder = Product.DefaultStartFolder;
     SetupVersion = TVersion(Trimmed(ReadWholeFile(VersionFileName)));
     if (!Installed)
         Mode = imInstall;
@@ -239,20 +201,20 @@ TInstallData::TInstallData() : SetupVersion(std::string("-")) {
 }
 
 std::string TInstallData::OcxFileName() const {
-    return AddTrailingBackslash(InstallDir) + OcxName;
+    return AddTrailingBackslash(InstallDir) + Product.OcxFileName;
 }
 
 void TInstallData::LoadFromRegistry() {
     HKEY RawKey = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | RecordView, &RawKey) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | RecordView, &RawKey) !=
         ERROR_SUCCESS) {
         Installed = false;
         return;
     }
-    TKey Key(RawKey);
-    StartFolder = ReadString(RawKey, "StartFolder");
-    InstallDir = ReadString(RawKey, "InstallDir");
-    InstalledVersion.emplace(Trimmed(ReadString(RawKey, "InstalledVersion")));
+    TRegKey Key(RawKey);
+    StartFolder = ReadString(RawKey, Product.StartFolderValue);
+    InstallDir = ReadString(RawKey, Product.InstallDirValue);
+    InstalledVersion.emplace(Trimmed(ReadString(RawKey, Product.InstalledVersionValue)));
     Installed = !InstallDir.empty();
     if (!Installed) {
         InstallDir.clear();
@@ -262,15 +224,15 @@ void TInstallData::LoadFromRegistry() {
 
 void TInstallData::SaveToRegistry() {
     if (!Installed) {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, RecordKey);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, Product.RecordKey);
         return;
     }
     HKEY RawKey = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS | RecordView,
-                        nullptr, &RawKey, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, nullptr, 0,
+                        KEY_ALL_ACCESS | RecordView, nullptr, &RawKey, nullptr) != ERROR_SUCCESS)
         return;
-    TKey Key(RawKey);
-    WriteString(RawKey, "InstallDir", InstallDir);
-    WriteString(RawKey, "StartFolder", StartFolder);
-    WriteString(RawKey, "InstalledVersion", SetupVersion.FullText());
+    TRegKey Key(RawKey);
+    WriteString(RawKey, Product.InstallDirValue, InstallDir);
+    WriteString(RawKey, Product.StartFolderValue, StartFolder);
+    WriteString(RawKey, Product.InstalledVersionValue, SetupVersion.FullText());
 }

@@ -2,6 +2,7 @@
 // What the wizard and the engine share about one run of the installer, and
 // the registry record of an earlier installation.
 
+#include "data/Product.h"
 #include "data/Version.h"
 
 #include <cstdint>
@@ -33,9 +34,6 @@ public:
     std::vector<std::string> ProgramFolders;
     bool Succeeded = false;
 };
-
-// The registry record's key below HKEY_LOCAL_MACHINE (32-bit view).
-inline constexpr const char* RecordKey = "Software\\Pellinor\\Morvane ActiveX";
 
 // The one instance, owned by the program's start-up (tests set their own).
 extern TInstallData* InstallData;

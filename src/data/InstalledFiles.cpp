@@ -3,27 +3,18 @@
 #include "data/FolderRules.h"
 #include "data/FolderSafety.h"
 #include "data/OsError.h"
+#include "data/Product.h"
+#include "data/Owners.h"
 #include "data/Utils.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include <algorithm>
-#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace {
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
-
-struct TFindCloser {
-    void operator()(HANDLE Handle) const { FindClose(Handle); }
-};
-using TFindHandle = std::unique_ptr<void, TFindCloser>;
 
 std::string Key(const std::string& Entry) {
     return ComparablePath(Entry, IsAnsiLeadByte);
@@ -124,11 +115,7 @@ std::size_t CountUnlisted(const std::string& Base, const std::string& Relative,
 } // namespace
 
 std::string InstalledFilesListPath(const std::string& Folder) {
-    return AddTrailingBackslash(Folder) + InstalledFilesListName;
-}
-
-bool HasInstalledFilesList(const std::string& Folder) {
-    return IsPlainFile(InstalledFilesListPath(Folder));
+    return AddTrailingBackslash(Folder) + Product.InstalledFilesListName;
 }
 
 bool ReadInstalledFiles(const std::string& Folder, std::vector<std::string>& Entries) {
@@ -176,11 +163,6 @@ bool WriteInstalledFiles(const std::string& Folder, const std::vector<std::strin
     Error = SysErrorMessage(GetLastError());
     DeleteFileA(Temporary);
     return false;
-}
-
-bool EntryStaysInside(const std::string& Folder, const std::string& Entry) {
-    TInsideCheck Inside(StripTrailingBackslash(Folder));
-    return Inside.EntryOk(Entry);
 }
 
 std::size_t RecycleInstalledFiles(const std::string& Folder,
@@ -234,7 +216,7 @@ TRemovalReport DeleteInstalledFiles(const std::string& Folder,
     // The list goes after the files it names, so a run broken off midway
     // can still be finished by the next one.
     DeleteFileA(InstalledFilesListPath(Base).c_str());
-    Listed.insert(Key(InstalledFilesListName));
+    Listed.insert(Key(Product.InstalledFilesListName));
     RemoveEmptyFolders(Base, Entries, Inside);
     Report.FolderRemoved = RemoveDirectoryA(Base.c_str()) != FALSE;
     if (!Report.FolderRemoved) Report.Kept = CountUnlisted(Base, std::string(), Listed);

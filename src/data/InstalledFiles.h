@@ -9,8 +9,6 @@
 
 // The list's full path in Folder.
 std::string InstalledFilesListPath(const std::string& Folder);
-// True when Folder holds a list.
-bool HasInstalledFilesList(const std::string& Folder);
 // The safe entries of the list in Folder; false when there is no list or it
 // cannot be read (Entries is then empty).
 bool ReadInstalledFiles(const std::string& Folder, std::vector<std::string>& Entries);
@@ -18,10 +16,6 @@ bool ReadInstalledFiles(const std::string& Folder, std::vector<std::string>& Ent
 // then moved over the old one. False with the system's reason in Error.
 bool WriteInstalledFiles(const std::string& Folder, const std::vector<std::string>& Entries,
                          std::string& Error);
-
-// True when Entry names a path below Folder that no link or junction on the
-// way takes elsewhere.
-bool EntryStaysInside(const std::string& Folder, const std::string& Entry);
 
 // Moves the listed files that exist in Folder to the Recycle Bin in one
 // shell operation, then removes the folders on their way that this left

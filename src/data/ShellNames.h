@@ -7,6 +7,6 @@
 #include <string>
 
 // The text of a display name, whichever of its three kinds the shell chose
-// (wide string, offset into Item, inline text). A wide string is released
-// through the shell allocator, so Value must not be used again.
+// (wide string, offset into Item, inline text). A wide string is freed
+// (task allocator, which is the shell's) and its pointer cleared.
 std::string StrRetToText(STRRET& Value, PCUITEMID_CHILD Item);

@@ -1,9 +1,8 @@
 #include "data/Utils.h"
 
-#include <windows.h>
-#include <shellapi.h>
+#include "data/Owners.h"
 
-#include <memory>
+#include <windows.h>
 
 namespace {
 
@@ -19,19 +18,9 @@ bool EndsWithBackslash(const std::string& Path, UINT CodePage) {
     return !Path.empty() && Last == Path.size() - 1 && Path[Last] == '\\';
 }
 
-struct TFindCloser {
-    void operator()(HANDLE Handle) const { FindClose(Handle); }
-};
-using TFindHandle = std::unique_ptr<void, TFindCloser>;
-
 bool IsLink(DWORD Attributes) {
     return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
 
 // Where the system resolves Path to, asking for a link itself rather than
 // its target where the system can tell them apart; empty when unknown.
@@ -70,17 +59,6 @@ bool RemoveLink(const std::string& Path, DWORD Attributes, bool Elsewhere) {
     if (Elsewhere) return false;
     if (Attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryA(Path.c_str()) != FALSE;
     return DeleteFileA(Path.c_str()) != FALSE;
-}
-
-bool ShellDelete(const std::string& Path) {
-    std::string From = Path;
-    From.append(2, '\0'); // a list of names, ended by an empty one
-    SHFILEOPSTRUCTA Operation{};
-    Operation.wFunc = FO_DELETE;
-    Operation.pFrom = From.c_str();
-    Operation.fFlags =
-        FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    return SHFileOperationA(&Operation) == 0;
 }
 
 } // namespace
@@ -161,8 +139,4 @@ bool RemoveTree(const std::string& Path) {
     if (!AllRemoved) return false;
     return SetFileAttributesA(Base.c_str(), FILE_ATTRIBUTE_NORMAL) &&
            RemoveDirectoryA(Base.c_str());
-}
-
-void RecycleFolder(const std::string& Path) {
-    if (ShellDelete(AddTrailingBackslash(Path) + "*.*")) ShellDelete(Path);
 }

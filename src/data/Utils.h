@@ -34,5 +34,3 @@ bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
 // it, the directory included, is gone. Never follows a link out of the tree:
 // a link (reparse point) is removed as an entry, its target stays.
 bool RemoveTree(const std::string& Path);
-// Moves the folder's contents, then the folder, to the Recycle Bin.
-void RecycleFolder(const std::string& Path);

@@ -1,5 +1,6 @@
 #include "engine/CapExec.h"
 
+#include "data/Owners.h"
 #include "engine/LineSplitter.h"
 
 #include <windows.h>
@@ -7,21 +8,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <memory>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace {
 
-struct THandleCloser {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using TOwnedHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, THandleCloser>;
-
 struct TPipe {
-    TOwnedHandle Read;
-    TOwnedHandle Write;
+    THandle Read;
+    THandle Write;
 };
 
 constexpr DWORD PollMilliseconds = 30;
@@ -151,8 +145,8 @@ private:
 
     // The file goes away once its last handle is closed: ours, the
     // program's, and those of programs it started.
-    TOwnedHandle FProgramEnd;
-    TOwnedHandle FOurEnd;
+    THandle FProgramEnd;
+    THandle FOurEnd;
     bool FIsFile = false;
     std::vector<char> FBuffer;
     // Bytes of the file read so far.
@@ -178,10 +172,9 @@ bool TOutputChannel::OpenFile(SECURITY_ATTRIBUTES& Attributes) {
     for (int Attempt = 0; Attempt < 16; ++Attempt) {
         // Formatted without printf, which would bring the C99 printf into
         // the setup program.
-        const std::string Path = std::string(Temp) + "mvcap" +
-                                 std::to_string(GetCurrentProcessId()) + "_" +
-                                 std::to_string(GetTickCount()) + "_" + std::to_string(Serial++) +
-                                 ".tmp";
+        const std::string Path =
+            std::string(Temp) + "mvcap" + std::to_string(GetCurrentProcessId()) + "_" +
+            std::to_string(GetTickCount()) + "_" + std::to_string(Serial++) + ".tmp";
         HANDLE Write = CreateFileA(Path.c_str(), GENERIC_WRITE, Share, &Attributes, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (Write == INVALID_HANDLE_VALUE) {
@@ -361,7 +354,7 @@ std::int32_t RunCaptured(const std::string& Program, const std::string& Paramete
     // output channel.
     TOutputChannel Output;
     TPipe Input;
-    TOwnedHandle Process;
+    THandle Process;
 
     if (!Output.OpenFile(Security) && !Output.OpenPipe(Security)) return -2;
     if (UseInputPipe && !MakePipe(Security, Input, false)) return -2;
@@ -376,8 +369,9 @@ std::int32_t RunCaptured(const std::string& Program, const std::string& Paramete
                         CommandLine.data(), &Security, nullptr, TRUE, 0, nullptr,
                         WorkingFolder.empty() ? nullptr : WorkingFolder.c_str(), &Startup, &Info))
         return -1;
+    // Both handles are ours; only the process's is used.
     Process.reset(Info.hProcess);
-    CloseHandle(Info.hThread);
+    const THandle Thread(Info.hThread);
 
     TOemLineToAnsi OemLineToAnsi;
     TLineSplitter Splitter([&OnLine, &OemLineToAnsi](const std::string& Line, bool& LineAbort) {

@@ -4,19 +4,13 @@
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "data/OsError.h"
+#include "data/Owners.h"
 #include "data/Utils.h"
 #include "engine/CapExec.h"
 
 #include <windows.h>
 
-#include <memory>
-
 namespace {
-
-struct THandleClose {
-    void operator()(HANDLE Handle) const { CloseHandle(Handle); }
-};
-using TFileHandle = std::unique_ptr<void, THandleClose>;
 
 const char* const LogFileName = "install.log";
 
@@ -139,7 +133,7 @@ void TCompiler::SaveLog() {
         throw Exception("Cannot create file \"" + FullPathOf(LogFileName) + "\". " +
                         SysErrorMessage(Code));
     }
-    TFileHandle File(Raw);
+    THandle File(Raw);
     DWORD Written = 0;
     if (!WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) ||
         Written != Text.size())
@@ -171,7 +165,7 @@ bool TCompiler::ListArchive(std::vector<std::string>& Entries) {
 }
 
 bool TCompiler::CleanableInstallDir(const char* Step) {
-    const std::string& Folder = InstallData->InstallDir;
+    const std::string& Folder = FData.InstallDir;
     const TFolderVerdict Verdict = CheckInstallDir(Folder);
     if (Verdict == TFolderVerdict::Ok) return true;
     Output(std::string(Step) + ": \"" + Folder + "\" is not a folder setup may clean (" +
@@ -181,8 +175,8 @@ bool TCompiler::CleanableInstallDir(const char* Step) {
 }
 
 bool TCompiler::UsableProgramFolder(const char* Step, std::string& Folder) {
-    const std::string& Programs = InstallData->ProgramsDir;
-    const std::string& StartFolder = InstallData->StartFolder;
+    const std::string& Programs = FData.ProgramsDir;
+    const std::string& StartFolder = FData.StartFolder;
     // Without it the folder would be taken from the root of the current drive.
     if (CheckDestinationText(Programs, IsAnsiLeadByte) != TFolderVerdict::Ok) {
         Output(std::string(Step) + ": the Start menu's Programs folder is unknown.", Abort);

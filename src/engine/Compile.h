@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class TInstallData;
+
 // Receives one line and the engine's abort flag, which it may set.
 using TLogLineEvent = std::function<void(const std::string& Line, bool& Abort)>;
 
@@ -30,7 +32,9 @@ std::optional<std::string> SystemLine();
 
 class TCompiler {
 public:
-    TCompiler() = default;
+    // The run works on Data (which must outlive the engine): it reads the
+    // folders and the mode, and records the outcome there.
+    explicit TCompiler(TInstallData& Data) : FData(Data) {}
     // Writes install.log unless Release already did; errors are swallowed
     // here because a destructor must not raise. Call Release to see them.
     virtual ~TCompiler();
@@ -88,13 +92,14 @@ private:
     // The files of data.arc beside the installer, by its own extraction
     // program; false when it cannot tell. Nothing reaches the log.
     bool ListArchive(std::vector<std::string>& Entries);
-    // The program folder's path when InstallData's folders allow setup to
+    // The program folder's path when the data's folders allow setup to
     // touch it; otherwise a log line that Step was skipped, and false.
     bool UsableProgramFolder(const char* Step, std::string& Folder);
     // InstallDir when the folder rules let setup clean it; otherwise a log
     // line that Step was skipped, and false.
     bool CleanableInstallDir(const char* Step);
 
+    TInstallData& FData;
     std::vector<std::string> FLog;
     bool FReleased = false;
     // The archive's files as listed before the extraction, for the progress
@@ -102,13 +107,6 @@ private:
     std::vector<std::string> FArchiveFiles;
     bool FArchiveListed = false;
 };
-
-// The links of the program folder, in the order they are made.
-struct TShortcutEntry {
-    const char* Target; // relative to the installation folder
-    const char* LinkName;
-};
-extern const TShortcutEntry ShortcutTable[9];
 
 // The folder of the running executable, without a trailing backslash
 // (except for a drive root, "C:\").

@@ -6,6 +6,7 @@
 #include "data/InstallData.h"
 #include "data/InstalledFiles.h"
 #include "data/OsError.h"
+#include "data/Product.h"
 #include "data/Utils.h"
 #include "engine/CapExec.h"
 #include "engine/ShellOps.h"
@@ -19,18 +20,6 @@ namespace {
 const char* const ExtractSwitches = "x -c- -cfg- -dh -idp -o+ -r -y ";
 
 } // namespace
-
-const TShortcutEntry ShortcutTable[9] = {
-    {"Demos\\Compiled\\VCDemo.exe", "Morvane ActiveX VC++ 6 Compiled Demo.lnk"},
-    {"Demos\\Compiled\\VBDemo.exe", "Morvane ActiveX VB6 Compiled Demo.lnk"},
-    {"Demos\\Compiled\\CSDemo.exe", "Morvane ActiveX .NET Compiled Demo.lnk"},
-    {"Demos\\CSDemo\\CSDemo.sln", "Morvane ActiveX C# Demo.lnk"},
-    {"Demos\\VBNetDemo\\VBNetDemo.sln", "Morvane ActiveX VB.NET Demo.lnk"},
-    {"Demos\\VBDemo\\VBDemo.vbp", "Morvane ActiveX VB6 Demo.lnk"},
-    {"Demos\\VCDemo\\VCDemo.dsw", "Morvane ActiveX VC++ 6 Demo.lnk"},
-    {"Help\\ZelkX.HLP", "Morvane ActiveX Help.lnk"},
-    {"Morvane.url", "Morvane Web Site.lnk"},
-};
 
 bool TCompiler::Install() {
     Abort = false;
@@ -46,7 +35,7 @@ bool TCompiler::Install() {
     if (!ExtractFiles()) {
         WriteLine("Error extracting component files from archive.");
         WriteLine("Archive damaged.");
-        InstallData->Succeeded = false;
+        FData.Succeeded = false;
         return false;
     }
     RecordInstalledFiles();
@@ -60,12 +49,12 @@ bool TCompiler::Install() {
     CreateShortcuts();
     WriteLine("Completed");
 
-    InstallData->Installed = true;
-    InstallData->SaveToRegistry();
+    FData.Installed = true;
+    FData.SaveToRegistry();
 
     WriteLine("");
     WriteLine("All operations done. Press Next to complete installation.");
-    InstallData->Succeeded = true;
+    FData.Succeeded = true;
     return true;
 }
 
@@ -74,7 +63,7 @@ void TCompiler::RemoveOldFiles() {
     // files of the user's or of other programs. Without a record the
     // extraction simply overwrites the product's own files.
     if (!CleanableInstallDir("Skipped removing old files")) return;
-    const std::string& Folder = InstallData->InstallDir;
+    const std::string& Folder = FData.InstallDir;
     std::vector<std::string> Entries;
     if (!ReadInstalledFiles(Folder, Entries)) return;
     RecycleInstalledFiles(Folder, Entries);
@@ -90,14 +79,14 @@ void TCompiler::RecordInstalledFiles() {
         return;
     }
     std::string Error;
-    if (!WriteInstalledFiles(InstallData->InstallDir, Entries, Error))
+    if (!WriteInstalledFiles(FData.InstallDir, Entries, Error))
         Output("Could not write the list of installed files \"" +
-                   InstalledFilesListPath(InstallData->InstallDir) + "\": " + Error,
+                   InstalledFilesListPath(FData.InstallDir) + "\": " + Error,
                Abort);
 }
 
 bool TCompiler::ExtractFiles() {
-    const std::string Destination = AddTrailingBackslash(InstallData->InstallDir);
+    const std::string Destination = AddTrailingBackslash(FData.InstallDir);
     Output(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" + Destination + "\"",
            Abort);
 
@@ -131,13 +120,12 @@ bool TCompiler::IsExtractedFileLine(const std::string& Line) {
 }
 
 void TCompiler::RegisterControl() {
-    ShellExecuteAndWait(SystemRegSvr32(), " /s \"" + InstallData->OcxFileName() + "\"", "",
-                        SW_SHOWNORMAL);
+    ShellExecuteAndWait(SystemRegSvr32(), " /s \"" + FData.OcxFileName() + "\"", "", SW_SHOWNORMAL);
 }
 
 std::string TCompiler::CreateProgramFolder() {
-    std::string Path = InstallData->ProgramsDir;
-    std::string Rest = InstallData->StartFolder;
+    std::string Path = FData.ProgramsDir;
+    std::string Rest = FData.StartFolder;
     for (;;) {
         const std::string::size_type Slash = Rest.find('\\');
         const std::string Level = Rest.substr(0, Slash);
@@ -151,7 +139,7 @@ std::string TCompiler::CreateProgramFolder() {
 
 void TCompiler::RemoveOldLinks(const std::string& Folder) {
     // Only our own link names: the folder may be shared with other programs.
-    for (const TShortcutEntry& Shortcut : ShortcutTable)
+    for (const TProductShortcut& Shortcut : ProductShortcuts())
         DeleteFileA((Folder + Shortcut.LinkName).c_str());
 }
 
@@ -165,8 +153,8 @@ void TCompiler::CreateShortcuts() {
     Folder = AddTrailingBackslash(Folder);
     RemoveOldLinks(Folder);
 
-    const std::string Base = AddTrailingBackslash(InstallData->InstallDir);
-    for (const TShortcutEntry& Shortcut : ShortcutTable) {
+    const std::string Base = AddTrailingBackslash(FData.InstallDir);
+    for (const TProductShortcut& Shortcut : ProductShortcuts()) {
         Spec.Target = Base + Shortcut.Target;
         CreateShellLink(Spec, Folder + Shortcut.LinkName);
     }

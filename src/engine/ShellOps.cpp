@@ -8,30 +8,6 @@
 
 namespace {
 
-// Owns one reference of a COM interface.
-template <class T> class TComPtr {
-public:
-    TComPtr() = default;
-    ~TComPtr() {
-        if (FPtr) FPtr->Release();
-    }
-    TComPtr(const TComPtr&) = delete;
-    TComPtr& operator=(const TComPtr&) = delete;
-    T* operator->() const { return FPtr; }
-    T* Get() const { return FPtr; }
-    void** Receive() { return reinterpret_cast<void**>(&FPtr); }
-
-private:
-    T* FPtr = nullptr;
-};
-
-struct THandleClose {
-    void operator()(HANDLE Handle) const {
-        if (Handle) CloseHandle(Handle);
-    }
-};
-using TProcessHandle = std::unique_ptr<void, THandleClose>;
-
 const char* TextOrNull(const std::string& Text) {
     return Text.empty() ? nullptr : Text.c_str();
 }
@@ -47,10 +23,11 @@ void DispatchPendingMessages() {
 } // namespace
 
 HRESULT CreateShellLink(const TShortcutSpec& Spec, const std::string& LinkFileName) {
-    TComPtr<IShellLinkA> Link;
+    IShellLinkA* RawLink = nullptr;
     HRESULT Result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, Link.Receive());
+                                      IID_IShellLinkA, reinterpret_cast<void**>(&RawLink));
     if (FAILED(Result)) return Result;
+    const TComPtr<IShellLinkA> Link(RawLink);
 
     Link->SetArguments(Spec.Arguments.c_str());
     Link->SetShowCmd(Spec.ShowCmd);
@@ -60,9 +37,10 @@ HRESULT CreateShellLink(const TShortcutSpec& Spec, const std::string& LinkFileNa
     Link->SetHotkey(Spec.HotKey);
     Link->SetIconLocation(Spec.IconFile.c_str(), Spec.IconIndex);
 
-    TComPtr<IPersistFile> File;
-    if (FAILED(Link->QueryInterface(IID_IPersistFile, File.Receive())))
+    IPersistFile* RawFile = nullptr;
+    if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&RawFile))))
         throw Exception("Interface not supported");
+    const TComPtr<IPersistFile> File(RawFile);
 
     // A name longer than the buffer is refused by the conversion instead
     // of running past it.
@@ -85,7 +63,7 @@ bool ShellExecuteAndWait(const std::string& File, const std::string& Parameters,
     Info.nShow = ShowCmd;
     if (!ShellExecuteExA(&Info)) return false;
 
-    TProcessHandle Process(Info.hProcess);
+    const THandle Process(Info.hProcess);
     WaitForInputIdle(Process.get(), INFINITE);
     // Keep this thread's windows alive while the program runs.
     while (WaitForSingleObject(Process.get(), 10) == WAIT_TIMEOUT)

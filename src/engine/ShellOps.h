@@ -3,17 +3,13 @@
 // the shell and waiting for it, opening a folder window. All of them need
 // COM initialised for the apartment model on the calling thread.
 
+#include "data/Owners.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
-
-struct TItemIdListFree {
-    void operator()(ITEMIDLIST* List) const { CoTaskMemFree(List); }
-};
-using TItemIdList = std::unique_ptr<ITEMIDLIST, TItemIdListFree>;
 
 // One shell link. Empty texts and zero numbers leave a property unset.
 struct TShortcutSpec {

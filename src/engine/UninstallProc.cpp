@@ -3,6 +3,7 @@
 #include "engine/Compile.h"
 
 #include "data/InstallData.h"
+#include "data/Product.h"
 #include "data/InstalledFiles.h"
 #include "data/Utils.h"
 #include "engine/ShellOps.h"
@@ -56,9 +57,9 @@ bool TCompiler::Uninstall() {
     WriteLine("Completed");
 
     WriteLine("");
-    InstallData->Installed = false;
-    InstallData->SaveToRegistry();
-    InstallData->Succeeded = true;
+    FData.Installed = false;
+    FData.SaveToRegistry();
+    FData.Succeeded = true;
 
     SaveLog();
     WriteLine("Uninstall completed. Press Next to complete uninstall.");
@@ -66,13 +67,13 @@ bool TCompiler::Uninstall() {
 }
 
 void TCompiler::UnregisterControl() {
-    ShellExecuteAndWait(SystemRegSvr32(), " /u /s \"" + InstallData->OcxFileName() + "\"", "",
+    ShellExecuteAndWait(SystemRegSvr32(), " /u /s \"" + FData.OcxFileName() + "\"", "",
                         SW_SHOWNORMAL);
 }
 
 void TCompiler::DeleteComponentFiles() {
     if (!CleanableInstallDir("Skipped removing component files")) return;
-    const std::string& Folder = InstallData->InstallDir;
+    const std::string& Folder = FData.InstallDir;
     if (!DirectoryPresent(Folder)) return;
     // Only the files setup installed go. An installation made before setup
     // kept a list has the same files as the archive it carries (maintenance
@@ -100,7 +101,7 @@ void TCompiler::DeleteProgramFolder() {
     if (!UsableProgramFolder("Skipped removing the program folder", Folder)) return;
     if (!DirectoryPresent(Folder)) return;
     std::vector<std::string> Links;
-    for (const TShortcutEntry& Shortcut : ShortcutTable)
+    for (const TProductShortcut& Shortcut : ProductShortcuts())
         Links.push_back(Shortcut.LinkName);
     RecycleInstalledFiles(Folder, Links);
     RecycleEmptyFolder(Folder);

@@ -1,34 +1,15 @@
 #include "ui/BrowseFolderDialog.h"
 
 #include "data/OsError.h"
+#include "data/Owners.h"
 #include "data/Utils.h"
 #include "ui/Centring.h"
 
 #include <shlobj.h>
 
-#include <memory>
 #include <vector>
 
 namespace {
-
-struct TCoTaskMemDeleter {
-    void operator()(ITEMIDLIST* Item) const { CoTaskMemFree(Item); }
-};
-using TItemIdList = std::unique_ptr<ITEMIDLIST, TCoTaskMemDeleter>;
-
-// COM for the shell dialog, released again if this call started it.
-class TComScope {
-public:
-    TComScope() : FStarted(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~TComScope() {
-        if (FStarted) CoUninitialize();
-    }
-    TComScope(const TComScope&) = delete;
-    TComScope& operator=(const TComScope&) = delete;
-
-private:
-    bool FStarted;
-};
 
 // Makes the dialog modal to the whole thread: disables the visible, enabled
 // top-level windows and, on the way out, enables exactly those again and
@@ -89,6 +70,7 @@ bool TBrowseFolderDialog::Execute() {
     Info.lParam = reinterpret_cast<LPARAM>(this);
     Info.iImage = 0;
 
+    // The shell's dialog needs COM on this thread.
     TComScope Com;
     TItemIdList Item;
     {

@@ -54,66 +54,56 @@ RECT BoundsInParent(HWND Wnd) {
 } // namespace
 
 TFrameDirEditBrowse::TFrameDirEditBrowse(HWND Parent, int Left, int Top, int Id) {
-    static const bool Registered = [] {
-        LoadCommonControls();
-        WNDCLASSA Class{};
-        Class.hInstance = GetModuleHandleA(nullptr);
-        Class.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        Class.lpfnWndProc = DefWindowProcA;
-        Class.lpszClassName = FrameClass;
-        RegisterClassA(&Class);
-        return true;
-    }();
-    (void)Registered;
-
-    FHandle = CreateWindowExA(
-        WS_EX_CONTROLPARENT, FrameClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, UiScale(Left),
-        UiScale(Top), UiScale(Design::Width), UiScale(Design::Height), Parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleA(nullptr), nullptr);
-    if (!FHandle) throw Exception("The directory frame could not be created");
-    SetWindowLongPtrA(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+    static const bool CommonControls = (LoadCommonControls(), true);
+    (void)CommonControls;
+    // It paints its own background, in the colour of what it stands on.
+    RegisterWindowClass(FrameClass, nullptr);
+    CreateHandle(WS_EX_CONTROLPARENT, FrameClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                 RECT{UiScale(Left), UiScale(Top), UiScale(Left) + UiScale(Design::Width),
+                      UiScale(Top) + UiScale(Design::Height)},
+                 Parent, Id);
     RECT Client{};
-    GetClientRect(FHandle, &Client);
+    GetClientRect(Handle(), &Client);
     FWidth = Client.right;
     FHeight = Client.bottom;
 
     try {
         // Creation order is tab order: the caption's accelerator leads to the edit box.
-        FLblCaption = MakeChild(FHandle, "STATIC", "", SS_LEFT, 0, Design::Caption, IdCaption);
-        FBevel = MakeChild(FHandle, "STATIC", "", SS_OWNERDRAW, 0, Design::Bevel, IdBevel);
-        FEditDirectory = MakeChild(FHandle, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL,
+        FLblCaption = MakeChild(Handle(), "STATIC", "", SS_LEFT, 0, Design::Caption, IdCaption);
+        FBevel = MakeChild(Handle(), "STATIC", "", SS_OWNERDRAW, 0, Design::Bevel, IdBevel);
+        FEditDirectory = MakeChild(Handle(), "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL,
                                    WS_EX_CLIENTEDGE, Design::Edit, IdEdit);
-        FBtnDirBrowse = MakeChild(FHandle, "BUTTON", "...", WS_TABSTOP | BS_PUSHBUTTON, 0,
+        FBtnDirBrowse = MakeChild(Handle(), "BUTTON", "...", WS_TABSTOP | BS_PUSHBUTTON, 0,
                                   Design::Browse, IdBrowse);
         // The edit box's own procedure stays in its user data; ours runs first.
-        SetWindowLongPtrA(FEditDirectory, GWLP_USERDATA,
-                          SetWindowLongPtrA(FEditDirectory, GWLP_WNDPROC,
-                                            reinterpret_cast<LONG_PTR>(&EditProc)));
+        SetWindowLongPtrA(
+            FEditDirectory, GWLP_USERDATA,
+            SetWindowLongPtrA(FEditDirectory, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
         SetPropA(FEditDirectory, EditOwnerProp, reinterpret_cast<HANDLE>(this));
 
         FTooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                                    GetModuleHandleA(nullptr), nullptr);
         if (FTooltip) {
             TTTOOLINFOA Tool{};
             Tool.cbSize = TTTOOLINFOA_V1_SIZE;
             Tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-            Tool.hwnd = FHandle;
+            Tool.hwnd = Handle();
             Tool.uId = reinterpret_cast<UINT_PTR>(FBtnDirBrowse);
             Tool.lpszText = const_cast<char*>("Browse...");
             SendMessageA(FTooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&Tool));
         }
     } catch (...) {
-        DestroyWindow(FHandle);
+        DestroyHandle();
         throw;
     }
     SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
 
 TFrameDirEditBrowse::~TFrameDirEditBrowse() {
-    if (FHandle) DestroyWindow(FHandle);
+    // The tooltip is a popup owned by the top-level window, which outlives us.
+    if (FTooltip) DestroyWindow(FTooltip);
 }
 
 void TFrameDirEditBrowse::SetFont(HFONT Font) {
@@ -169,17 +159,6 @@ void TFrameDirEditBrowse::Resized(int Width, int Height) {
     MoveWindow(FBtnDirBrowse, R.left + Grow, R.top, R.right - R.left, R.bottom - R.top, TRUE);
 }
 
-LRESULT CALLBACK TFrameDirEditBrowse::WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-    auto* Self = reinterpret_cast<TFrameDirEditBrowse*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
-    if (!Self) return DefWindowProcA(Wnd, Msg, WParam, LParam);
-    try {
-        return Self->HandleMessage(Msg, WParam, LParam);
-    } catch (...) {
-        ReportCurrentException();
-        return 0;
-    }
-}
-
 LRESULT TFrameDirEditBrowse::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
     switch (Msg) {
     case WM_COMMAND:
@@ -199,7 +178,7 @@ LRESULT TFrameDirEditBrowse::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LPara
         RECT Line = Item->rcItem;
         Line.bottom = Line.top + 2;
         FillRect(Item->hDC, &Line,
-                 reinterpret_cast<HBRUSH>(SendMessageA(GetParent(FHandle), WM_CTLCOLORSTATIC,
+                 reinterpret_cast<HBRUSH>(SendMessageA(GetParent(Handle()), WM_CTLCOLORSTATIC,
                                                        reinterpret_cast<WPARAM>(Item->hDC),
                                                        reinterpret_cast<LPARAM>(FBevel))));
         DrawEdge(Item->hDC, &Line, EDGE_ETCHED, BF_TOP);
@@ -209,28 +188,22 @@ LRESULT TFrameDirEditBrowse::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LPara
         // The frame takes the colour of whatever it stands on.
         HDC DC = reinterpret_cast<HDC>(WParam);
         auto Brush = reinterpret_cast<HBRUSH>(SendMessageA(
-            GetParent(FHandle), WM_CTLCOLORSTATIC, WParam, reinterpret_cast<LPARAM>(FHandle)));
+            GetParent(Handle()), WM_CTLCOLORSTATIC, WParam, reinterpret_cast<LPARAM>(Handle())));
         RECT Client{};
-        GetClientRect(FHandle, &Client);
+        GetClientRect(Handle(), &Client);
         FillRect(DC, &Client, Brush ? Brush : GetSysColorBrush(COLOR_BTNFACE));
         return 1;
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-        return SendMessageA(GetParent(FHandle), Msg, WParam, LParam);
+        return SendMessageA(GetParent(Handle()), Msg, WParam, LParam);
     case WM_DESTROY:
         // The tooltip is a popup owned by the top-level window; it goes with the frame.
         if (FTooltip) DestroyWindow(FTooltip);
         FTooltip = nullptr;
         break;
-    case WM_NCDESTROY: {
-        HWND Wnd = FHandle;
-        SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
-        FHandle = nullptr;
-        return DefWindowProcA(Wnd, Msg, WParam, LParam);
     }
-    }
-    return DefWindowProcA(FHandle, Msg, WParam, LParam);
+    return Default(Msg, WParam, LParam);
 }
 
 LRESULT CALLBACK TFrameDirEditBrowse::EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {

@@ -4,20 +4,19 @@
 // and write the path as the text of EditDirectory; typed text is never
 // checked or changed.
 
+#include "ui/Window.h"
+
 #include <windows.h>
 
 #include <string>
 
-class TFrameDirEditBrowse {
+class TFrameDirEditBrowse : public TWindow {
 public:
     // Made with its own design layout (319 x 46 design pixels) at the given
     // place of the parent's client area (design pixels as well).
     TFrameDirEditBrowse(HWND Parent, int Left, int Top, int Id = 0);
-    ~TFrameDirEditBrowse();
-    TFrameDirEditBrowse(const TFrameDirEditBrowse&) = delete;
-    TFrameDirEditBrowse& operator=(const TFrameDirEditBrowse&) = delete;
+    ~TFrameDirEditBrowse() override;
 
-    HWND Handle() const { return FHandle; }
     HWND LblCaption() const { return FLblCaption; }
     HWND Bevel() const { return FBevel; }
     HWND EditDirectory() const { return FEditDirectory; }
@@ -42,13 +41,13 @@ public:
     // browse runs.
     bool Busy() const;
 
+protected:
+    LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+
 private:
-    static LRESULT CALLBACK WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
     static LRESULT CALLBACK EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-    LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
     void Resized(int Width, int Height);
 
-    HWND FHandle = nullptr;
     HWND FLblCaption = nullptr;
     HWND FBevel = nullptr;
     HWND FEditDirectory = nullptr;

@@ -1,14 +1,15 @@
 #include "ui/UiScale.h"
 
+#include "data/Owners.h"
+
 #include <windows.h>
 
 namespace {
 
 int ScreenDpi() {
     static const int Dpi = [] {
-        HDC Screen = GetDC(nullptr);
-        int Value = Screen ? GetDeviceCaps(Screen, LOGPIXELSY) : 96;
-        if (Screen) ReleaseDC(nullptr, Screen);
+        const TWindowDc Screen(GetDC(nullptr));
+        int Value = Screen ? GetDeviceCaps(Screen.get(), LOGPIXELSY) : 96;
         return Value > 0 ? Value : 96;
     }();
     return Dpi;

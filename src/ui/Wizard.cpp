@@ -56,21 +56,10 @@ int BarIndex(TWizardButtonKind Kind) {
 }
 
 void RegisterClasses() {
-    static const bool Registered = [] {
-        WNDCLASSA Class{};
-        Class.hInstance = GetModuleHandleA(nullptr);
-        Class.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        Class.style = CS_HREDRAW | CS_VREDRAW;
-        Class.lpfnWndProc = DefWindowProcA;
-        Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        Class.lpszClassName = WizardClass;
-        RegisterClassA(&Class);
-        Class.hbrBackground = nullptr; // pages paint their own background
-        Class.lpszClassName = PageClass;
-        RegisterClassA(&Class);
-        return true;
-    }();
-    (void)Registered;
+    TWindow::RegisterWindowClass(WizardClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                                 CS_HREDRAW | CS_VREDRAW);
+    // Pages paint their own background.
+    TWindow::RegisterWindowClass(PageClass, nullptr, CS_HREDRAW | CS_VREDRAW);
 }
 
 HFONT MakeFont(int Points, int Weight) {
@@ -98,24 +87,14 @@ void TWizardPageTitle::SetText(const std::string& Text) {
 // ---------------------------------------------------------------- pages
 
 TWizardCustomPage::TWizardCustomPage(TWizard& Wizard) : FWizard(Wizard) {
-    RECT Bounds = Wizard.PageBounds();
-    FHandle = CreateWindowExA(WS_EX_CONTROLPARENT, PageClass, "",
-                              WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, Bounds.left, Bounds.top,
-                              Bounds.right - Bounds.left, Bounds.bottom - Bounds.top,
-                              Wizard.Handle(), nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!FHandle) throw Exception("The wizard page window could not be created");
-    SetWindowLongPtrA(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+    CreateHandle(WS_EX_CONTROLPARENT, PageClass, "", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                 Wizard.PageBounds(), Wizard.Handle());
     // Pages come before the bar in tab order.
-    SetWindowPos(FHandle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 TWizardCustomPage::~TWizardCustomPage() {
-    if (FHandle) {
-        SetWindowLongPtrA(FHandle, GWLP_USERDATA, 0);
-        DestroyWindow(FHandle);
-    }
-    if (FPicture) DeleteObject(FPicture);
+    DestroyHandle();
 }
 
 int TWizardCustomPage::PageIndex() const {
@@ -153,33 +132,32 @@ void TWizardCustomPage::SetButtonEnabled(TWizardButtonKind Kind, bool Value) {
 }
 
 void TWizardCustomPage::SetPicture(HBITMAP Picture) {
-    if (FPicture) DeleteObject(FPicture);
-    FPicture = Picture;
-    if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
+    FPicture.reset(Picture);
+    if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void TWizardCustomPage::SetPictureWidth(int DesignPixels) {
     FPictureWidth = DesignPixels;
-    if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
+    if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 RECT TWizardCustomPage::PageRect() const {
     RECT Client{};
-    if (FHandle) GetClientRect(FHandle, &Client);
+    if (Handle()) GetClientRect(Handle(), &Client);
     return Client;
 }
 
 void TWizardCustomPage::HeaderChanged() {
-    if (!FHandle) return;
+    if (!Handle()) return;
     // The header is drawn, so the page window carries its texts as its name:
     // screen readers and UI automation read them there.
     std::string Name = Header.Title.Text();
     if (!Header.Subtitle.Text().empty())
         Name += (Name.empty() ? "" : "\r\n") + Header.Subtitle.Text();
-    SetWindowTextA(FHandle, Name.c_str());
+    SetWindowTextA(Handle(), Name.c_str());
     RECT Header = HeaderRect();
-    InvalidateRect(FHandle, &Header, TRUE);
-    UpdateWindow(FHandle);
+    InvalidateRect(Handle(), &Header, TRUE);
+    UpdateWindow(Handle());
 }
 
 void TWizardCustomPage::DrawPicture(HDC DC, const RECT& Strip, int FallbackColor) const {
@@ -188,14 +166,13 @@ void TWizardCustomPage::DrawPicture(HDC DC, const RECT& Strip, int FallbackColor
         return;
     }
     BITMAP Info{};
-    GetObjectA(FPicture, sizeof Info, &Info);
-    HDC Memory = CreateCompatibleDC(DC);
-    HGDIOBJ Old = SelectObject(Memory, FPicture);
+    GetObjectA(FPicture.get(), sizeof Info, &Info);
+    const TMemoryDc Memory(CreateCompatibleDC(DC));
+    HGDIOBJ Old = SelectObject(Memory.get(), FPicture.get());
     SetStretchBltMode(DC, HALFTONE);
     StretchBlt(DC, Strip.left, Strip.top, Strip.right - Strip.left, Strip.bottom - Strip.top,
-               Memory, 0, 0, Info.bmWidth, Info.bmHeight, SRCCOPY);
-    SelectObject(Memory, Old);
-    DeleteDC(Memory);
+               Memory.get(), 0, 0, Info.bmWidth, Info.bmHeight, SRCCOPY);
+    SelectObject(Memory.get(), Old);
 }
 
 TWizardPageClickEvent& TWizardCustomPage::ClickEvent(TWizardButtonKind Kind) {
@@ -215,26 +192,15 @@ HBRUSH TWizardCustomPage::BodyBrush() const {
     return GetSysColorBrush(BodyColor());
 }
 
-LRESULT CALLBACK TWizardCustomPage::WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-    auto* Self = reinterpret_cast<TWizardCustomPage*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
-    if (!Self) return DefWindowProcA(Wnd, Msg, WParam, LParam);
-    try {
-        return Self->HandleMessage(Msg, WParam, LParam);
-    } catch (...) {
-        ReportCurrentException();
-        return 0;
-    }
-}
-
 LRESULT TWizardCustomPage::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
     switch (Msg) {
     case WM_ERASEBKGND:
         return 1; // WM_PAINT fills everything
     case WM_PAINT: {
         PAINTSTRUCT Ps;
-        HDC DC = BeginPaint(FHandle, &Ps);
+        HDC DC = BeginPaint(Handle(), &Ps);
         Paint(DC, PageRect());
-        EndPaint(FHandle, &Ps);
+        EndPaint(Handle(), &Ps);
         return 0;
     }
     case WM_CTLCOLORSTATIC:
@@ -252,14 +218,8 @@ LRESULT TWizardCustomPage::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam)
     case WM_VSCROLL:
         // The page's controls belong to the wizard's owner.
         return SendMessageA(GetParent(FWizard.Handle()), Msg, WParam, LParam);
-    case WM_NCDESTROY: {
-        HWND Wnd = FHandle;
-        SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
-        FHandle = nullptr;
-        return DefWindowProcA(Wnd, Msg, WParam, LParam);
     }
-    }
-    return DefWindowProcA(FHandle, Msg, WParam, LParam);
+    return Default(Msg, WParam, LParam);
 }
 
 RECT TWizardWelcomePage::HeaderRect() const {
@@ -334,7 +294,7 @@ void TWizardInteriorPage::Paint(HDC DC, const RECT& Client) const {
 
 void TWizardButton::SetCaption(const std::string& Caption) {
     FCaption = Caption;
-    if (FHandle) SetWindowTextA(FHandle, FCaption.c_str());
+    if (Handle()) SetWindowTextA(Handle(), FCaption.c_str());
 }
 
 void TWizardButton::SetWidth(int Width) {
@@ -346,29 +306,20 @@ void TWizardButton::SetWidth(int Width) {
 
 TWizard::TWizard(HWND Parent, const RECT& Bounds, int Id) {
     RegisterClasses();
-    FBodyFont = MakeFont(Design::BodyFontPoints, FW_NORMAL);
-    FTitleFont = MakeFont(Design::TitleFontPoints, FW_BOLD);
-    FHandle = CreateWindowExA(
-        WS_EX_CONTROLPARENT, WizardClass, "",
-        WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, Bounds.left, Bounds.top,
-        Bounds.right - Bounds.left, Bounds.bottom - Bounds.top, Parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleA(nullptr), nullptr);
-    if (!FHandle) {
-        DeleteObject(FBodyFont);
-        DeleteObject(FTitleFont);
-        throw Exception("The wizard window could not be created");
-    }
-    SetWindowLongPtrA(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(FHandle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+    CreateHandle(WS_EX_CONTROLPARENT, WizardClass, "",
+                 WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, Bounds, Parent, Id);
+    FBodyFont.reset(MakeFont(Design::BodyFontPoints, FW_NORMAL));
+    FTitleFont.reset(MakeFont(Design::TitleFontPoints, FW_BOLD));
 
     const char* Captions[4] = {"< &Back", "&Next >", "&Finish", "Cancel"};
     for (int I = 0; I < 4; ++I) {
         FButtons[I].reset(new TWizardButton(*this, BarKinds[I], Captions[I]));
         FButtons[I]->FHandle = CreateWindowExA(
-            0, "BUTTON", Captions[I], WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, FHandle,
+            0, "BUTTON", Captions[I], WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, Handle(),
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(FirstButtonId + I)),
             GetModuleHandleA(nullptr), nullptr);
-        SendMessageA(FButtons[I]->FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FBodyFont), 0);
+        SendMessageA(FButtons[I]->FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FBodyFont.get()),
+                     0);
     }
     RefreshButtons();
 }
@@ -376,12 +327,7 @@ TWizard::TWizard(HWND Parent, const RECT& Bounds, int Id) {
 TWizard::~TWizard() {
     FActivePage = nullptr;
     FPages.clear();
-    if (FHandle) {
-        SetWindowLongPtrA(FHandle, GWLP_USERDATA, 0);
-        DestroyWindow(FHandle);
-    }
-    DeleteObject(FBodyFont);
-    DeleteObject(FTitleFont);
+    DestroyHandle();
 }
 
 template <class TPage> TPage& TWizard::AddPage() {
@@ -449,7 +395,7 @@ void TWizard::ActivatePage(TWizardCustomPage* To) {
     RefreshButtons();
     if (Focused) {
         // A long OnPage handler must run with the new page already on screen.
-        RedrawWindow(FHandle, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         if (To->OnPage) To->OnPage(To);
     }
 }
@@ -554,7 +500,7 @@ void TWizard::PressButton(TWizardButtonKind Kind) {
 
 RECT TWizard::PageBounds() const {
     RECT Client{};
-    GetClientRect(FHandle, &Client);
+    GetClientRect(Handle(), &Client);
     Client.bottom = (std::max)(0L, Client.bottom - UiScale(ButtonBarHeight));
     return Client;
 }
@@ -565,12 +511,14 @@ void TWizard::Layout() {
         MoveWindow(Page->Handle(), Bounds.left, Bounds.top, Bounds.right - Bounds.left,
                    Bounds.bottom - Bounds.top, TRUE);
     LayoutButtons();
-    InvalidateRect(FHandle, nullptr, TRUE);
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void TWizard::LayoutButtons() {
+    // Sized while it is being created, before the buttons exist.
+    if (!FButtons[3]) return;
     RECT Client{};
-    GetClientRect(FHandle, &Client);
+    GetClientRect(Handle(), &Client);
     int Top = Client.bottom - UiScale(ButtonBarHeight) + UiScale(Design::ButtonTop);
     int Right = Client.right - UiScale(Design::RightMargin);
     // Right to left; a hidden button takes no room.
@@ -596,12 +544,12 @@ bool TWizard::IsUsable(const TWizardButton& Button) const {
 }
 
 bool TWizard::IsPagePushButton(HWND Wnd) const {
-    if (!Wnd || !IsChild(FHandle, Wnd) || ButtonOf(Wnd)) return false;
+    if (!Wnd || !IsChild(Handle(), Wnd) || ButtonOf(Wnd)) return false;
     return (SendMessageA(Wnd, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON) != 0;
 }
 
 bool TWizard::HandleDialogMessage(UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) {
-    if (!FHandle) return false;
+    if (!Handle()) return false;
     HWND Focus = GetFocus();
     if (Msg == DM_GETDEFID) {
         // A focused bar button is what Enter presses; a focused push button
@@ -620,7 +568,7 @@ bool TWizard::HandleDialogMessage(UINT Msg, WPARAM WParam, LPARAM LParam, LRESUL
         if (IsUsable(*Button)) PressButton(Button->Kind());
         return true;
     }
-    if (Control && IsChild(FHandle, Control)) return false; // a page control's own click
+    if (Control && IsChild(Handle(), Control)) return false; // a page control's own click
     if (LOWORD(WParam) == IDOK) {
         if (IsPagePushButton(Focus))
             SendMessageA(Focus, BM_CLICK, 0, 0);
@@ -638,21 +586,10 @@ bool TWizard::HandleDialogMessage(UINT Msg, WPARAM WParam, LPARAM LParam, LRESUL
 
 void TWizard::Paint(HDC DC) {
     RECT Client{};
-    GetClientRect(FHandle, &Client);
+    GetClientRect(Handle(), &Client);
     RECT Divider{0, Client.bottom - UiScale(ButtonBarHeight), Client.right,
                  Client.bottom - UiScale(ButtonBarHeight) + UiScale(Design::DividerHeight)};
     DrawEdge(DC, &Divider, EDGE_ETCHED, BF_TOP);
-}
-
-LRESULT CALLBACK TWizard::WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-    auto* Self = reinterpret_cast<TWizard*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
-    if (!Self) return DefWindowProcA(Wnd, Msg, WParam, LParam);
-    try {
-        return Self->HandleMessage(Msg, WParam, LParam);
-    } catch (...) {
-        ReportCurrentException();
-        return 0;
-    }
 }
 
 LRESULT TWizard::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -662,9 +599,9 @@ LRESULT TWizard::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT Ps;
-        HDC DC = BeginPaint(FHandle, &Ps);
+        HDC DC = BeginPaint(Handle(), &Ps);
         Paint(DC);
-        EndPaint(FHandle, &Ps);
+        EndPaint(Handle(), &Ps);
         return 0;
     }
     case WM_COMMAND:
@@ -675,12 +612,6 @@ LRESULT TWizard::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
             }
         }
         break;
-    case WM_NCDESTROY: {
-        HWND Wnd = FHandle;
-        SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
-        FHandle = nullptr;
-        return DefWindowProcA(Wnd, Msg, WParam, LParam);
     }
-    }
-    return DefWindowProcA(FHandle, Msg, WParam, LParam);
+    return Default(Msg, WParam, LParam);
 }

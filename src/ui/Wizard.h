@@ -9,6 +9,9 @@
 // WM_COMMAND messages; its window procedure passes them to
 // TWizard::HandleDialogMessage first.
 
+#include "data/Owners.h"
+#include "ui/Window.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -73,17 +76,14 @@ using TWizardPageEvent = std::function<void(TWizardCustomPage* Sender)>;
 // Setting Stop cancels the rest of the button press.
 using TWizardPageClickEvent = std::function<void(TWizardCustomPage* Sender, bool& Stop)>;
 
-// Base of every page. Pages are made and owned by their wizard.
-class TWizardCustomPage {
+// Base of every page. Pages are made and owned by their wizard. The page's
+// window (Handle) is a container: the owner creates the page's controls as
+// its children. WM_COMMAND, WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM and
+// scroll messages of those controls go on to the wizard's parent window.
+class TWizardCustomPage : public TWindow {
 public:
-    virtual ~TWizardCustomPage();
-    TWizardCustomPage(const TWizardCustomPage&) = delete;
-    TWizardCustomPage& operator=(const TWizardCustomPage&) = delete;
+    ~TWizardCustomPage() override;
 
-    // The page's container window: the owner creates the page's controls as
-    // its children. WM_COMMAND, WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM and
-    // scroll messages of those controls go on to the wizard's parent window.
-    HWND Handle() const { return FHandle; }
     TWizard& Wizard() const { return FWizard; }
     int PageIndex() const;
     // The part of the page below (and beside) the header and picture, in the
@@ -128,21 +128,20 @@ protected:
     void DrawPicture(HDC DC, const RECT& Strip, int FallbackColor) const;
     RECT PageRect() const;
 
+    LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+
 private:
     friend class TWizard;
     friend class TWizardPageTitle;
-    static LRESULT CALLBACK WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-    LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
     HBRUSH BodyBrush() const;
     void HeaderChanged();
     TWizardPageClickEvent& ClickEvent(TWizardButtonKind Kind);
 
     TWizard& FWizard;
-    HWND FHandle = nullptr;
     bool FEnabled = true;
     TWizardButtonSet FEnabledButtons = TWizardButtonSet::All();
     TWizardButtonSet FVisibleButtons{bkBack, bkNext, bkCancel};
-    HBITMAP FPicture = nullptr;
+    TGdiObject<HBITMAP> FPicture;
     int FPictureWidth = 164;
 };
 
@@ -193,17 +192,14 @@ private:
 
 using TWizardButtonEvent = std::function<void(TWizardButton& Sender)>;
 
-class TWizard {
+class TWizard : public TWindow {
 public:
     // Bounds in device pixels of the parent's client area.
     TWizard(HWND Parent, const RECT& Bounds, int Id = 0);
-    ~TWizard();
-    TWizard(const TWizard&) = delete;
-    TWizard& operator=(const TWizard&) = delete;
+    ~TWizard() override;
 
-    HWND Handle() const { return FHandle; }
-    HFONT BodyFont() const { return FBodyFont; }
-    HFONT TitleFont() const { return FTitleFont; }
+    HFONT BodyFont() const { return FBodyFont.get(); }
+    HFONT TitleFont() const { return FTitleFont.get(); }
 
     // Pages are appended to the page order. Call MoveFirst once all are made.
     TWizardWelcomePage& AddWelcomePage();
@@ -246,11 +242,12 @@ public:
     // Design sizes of the bar, in design pixels.
     static constexpr int ButtonBarHeight = 42;
 
+protected:
+    LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+
 private:
     friend class TWizardCustomPage;
     friend class TWizardButton;
-    static LRESULT CALLBACK WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-    LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
     template <class TPage> TPage& AddPage();
     void Layout();
     void LayoutButtons();
@@ -263,9 +260,8 @@ private:
     bool IsPagePushButton(HWND Wnd) const;
     void Paint(HDC DC);
 
-    HWND FHandle = nullptr;
-    HFONT FBodyFont = nullptr;
-    HFONT FTitleFont = nullptr;
+    TGdiObject<HFONT> FBodyFont;
+    TGdiObject<HFONT> FTitleFont;
     std::vector<std::unique_ptr<TWizardCustomPage>> FPages;
     TWizardCustomPage* FActivePage = nullptr;
     std::unique_ptr<TWizardButton> FButtons[4];

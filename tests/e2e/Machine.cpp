@@ -1,6 +1,12 @@
 #include "e2e/Machine.h"
 
+#include "data/Product.h"
+
 #include "e2e/UiDriver.h"
+
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/System.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -14,27 +20,6 @@
 namespace e2e {
 
 namespace {
-struct TKeyCloser {
-    void operator()(HKEY Key) const { RegCloseKey(Key); }
-};
-using TUniqueKey = std::unique_ptr<HKEY__, TKeyCloser>;
-
-struct TFindCloser {
-    void operator()(HANDLE Find) const { FindClose(Find); }
-};
-
-struct TFileCloser {
-    void operator()(FILE* File) const { std::fclose(File); }
-};
-
-template <class T> struct TComReleaser {
-    void operator()(T* Object) const { Object->Release(); }
-};
-template <class T> using TComPtr = std::unique_ptr<T, TComReleaser<T>>;
-
-struct TLibraryFreer {
-    void operator()(HMODULE Module) const { FreeLibrary(Module); }
-};
 
 // The record lives in the 32-bit view whichever the installer's
 // architecture; the component is registered by the regsvr32 of the
@@ -60,100 +45,28 @@ std::string QueryString(HKEY Key, const char* Name, DWORD* Type) {
 }
 } // namespace
 
-std::string WindowsPath(const std::string& Path) {
-    if (Path.empty() || Path[0] != '/') return Path;
-    std::string Result = "Z:" + Path;
-    std::replace(Result.begin(), Result.end(), '/', '\\');
-    return Result;
+std::string ReadOrFail(const std::string& Path) {
+    const auto Content = ReadWholeFile(Path);
+    if (!Content) Fail("read " + Path, "the file cannot be opened");
+    return *Content;
 }
 
-std::string Join(const std::string& Dir, const std::string& Name) {
-    if (!Dir.empty() && Dir.back() == '\\') return Dir + Name;
-    return Dir + "\\" + Name;
+void WriteOrFail(const std::string& Path, const std::string& Content) {
+    if (!WriteWholeFile(Path, Content)) Fail("write " + Path, "the file cannot be written");
 }
 
-bool FilePresent(const std::string& Path) {
-    const DWORD Attributes = GetFileAttributesA(Path.c_str());
-    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderPresent(const std::string& Path) {
-    const DWORD Attributes = GetFileAttributesA(Path.c_str());
-    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string ReadWholeFile(const std::string& Path) {
-    std::unique_ptr<FILE, TFileCloser> File(std::fopen(Path.c_str(), "rb"));
-    if (!File) Fail("read " + Path, "the file cannot be opened");
-    std::string Content;
-    char Buffer[65536];
-    size_t Count;
-    while ((Count = std::fread(Buffer, 1, sizeof(Buffer), File.get())) > 0)
-        Content.append(Buffer, Count);
-    return Content;
-}
-
-void WriteWholeFile(const std::string& Path, const std::string& Content) {
-    std::unique_ptr<FILE, TFileCloser> File(std::fopen(Path.c_str(), "wb"));
-    if (!File) Fail("write " + Path, "the file cannot be created");
-    std::fwrite(Content.data(), 1, Content.size(), File.get());
-}
-
-void MakeFolders(const std::string& Path) {
-    if (Path.empty() || FolderPresent(Path)) return;
-    const size_t Slash = Path.find_last_of('\\');
-    if (Slash != std::string::npos && Slash > 2) MakeFolders(Path.substr(0, Slash));
-    if (!CreateDirectoryA(Path.c_str(), nullptr) && !FolderPresent(Path))
+void MakeFoldersOrFail(const std::string& Path) {
+    if (!MakeFolders(Path))
         Fail("create folder " + Path, "error " + std::to_string(GetLastError()));
 }
 
-namespace {
-template <class TVisit> void ForEachEntry(const std::string& Folder, TVisit Visit) {
-    WIN32_FIND_DATAA Data;
-    std::unique_ptr<void, TFindCloser> Find(FindFirstFileA(Join(Folder, "*").c_str(), &Data));
-    if (Find.get() == INVALID_HANDLE_VALUE) {
-        Find.release();
-        return;
-    }
-    do {
-        const std::string Name = Data.cFileName;
-        if (Name == "." || Name == "..") continue;
-        Visit(Name, (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    } while (FindNextFileA(Find.get(), &Data));
-}
-} // namespace
-
 void CopyTree(const std::string& From, const std::string& To) {
-    MakeFolders(To);
-    ForEachEntry(From, [&](const std::string& Name, bool Folder) {
-        if (Folder)
-            CopyTree(Join(From, Name), Join(To, Name));
-        else if (!CopyFileA(Join(From, Name).c_str(), Join(To, Name).c_str(), FALSE))
-            Fail("copy " + Join(From, Name), "error " + std::to_string(GetLastError()));
-    });
-}
-
-void DeleteTree(const std::string& Path) {
-    if (!FolderPresent(Path)) return;
-    ForEachEntry(Path, [&](const std::string& Name, bool Folder) {
-        const std::string Full = Join(Path, Name);
-        if (Folder) {
-            DeleteTree(Full);
-        } else {
-            SetFileAttributesA(Full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(Full.c_str());
-        }
-    });
-    RemoveDirectoryA(Path.c_str());
-}
-
-std::vector<std::string> ListFolder(const std::string& Path, bool Folders) {
-    std::vector<std::string> Names;
-    ForEachEntry(Path, [&](const std::string& Name, bool Folder) {
-        if (Folder == Folders) Names.push_back(Name);
-    });
-    std::sort(Names.begin(), Names.end());
-    return Names;
+    MakeFoldersOrFail(To);
+    for (const std::string& Name : FoldersIn(From))
+        CopyTree(JoinPath(From, Name), JoinPath(To, Name));
+    for (const std::string& Name : FilesIn(From))
+        if (!CopyFileA(JoinPath(From, Name).c_str(), JoinPath(To, Name).c_str(), FALSE))
+            Fail("copy " + JoinPath(From, Name), "error " + std::to_string(GetLastError()));
 }
 
 std::string ProgramsFolder() {
@@ -165,9 +78,10 @@ std::string ProgramsFolder() {
 
 std::optional<TRecord> ReadRecord() {
     HKEY Raw = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | View, &Raw) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | View, &Raw) !=
+        ERROR_SUCCESS)
         return std::nullopt;
-    TUniqueKey Key(Raw);
+    TRegKey Key(Raw);
     TRecord Record;
     for (DWORD Index = 0;; ++Index) {
         char Name[256];
@@ -180,23 +94,23 @@ std::optional<TRecord> ReadRecord() {
         if (Type != REG_SZ) Record.AllStrings = false;
     }
     DWORD Type;
-    Record.InstallDir = QueryString(Key.get(), "InstallDir", &Type);
-    Record.StartFolder = QueryString(Key.get(), "StartFolder", &Type);
-    Record.InstalledVersion = QueryString(Key.get(), "InstalledVersion", &Type);
+    Record.InstallDir = QueryString(Key.get(), Product.InstallDirValue, &Type);
+    Record.StartFolder = QueryString(Key.get(), Product.StartFolderValue, &Type);
+    Record.InstalledVersion = QueryString(Key.get(), Product.InstalledVersionValue, &Type);
     return Record;
 }
 
 void WriteRecord(const std::string& InstallDir, const std::string& StartFolder,
                  const std::string& InstalledVersion) {
     HKEY Raw = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS | View,
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS | View,
                         nullptr, &Raw, nullptr) != ERROR_SUCCESS)
         Fail("write the installation record", "the key cannot be created");
-    TUniqueKey Key(Raw);
+    TRegKey Key(Raw);
     const std::pair<const char*, const std::string*> Values[] = {
-        {"InstallDir", &InstallDir},
-        {"StartFolder", &StartFolder},
-        {"InstalledVersion", &InstalledVersion}};
+        {Product.InstallDirValue, &InstallDir},
+        {Product.StartFolderValue, &StartFolder},
+        {Product.InstalledVersionValue, &InstalledVersion}};
     for (const auto& [Name, Value] : Values)
         if (RegSetValueExA(Key.get(), Name, 0, REG_SZ,
                            reinterpret_cast<const BYTE*>(Value->c_str()),
@@ -205,19 +119,21 @@ void WriteRecord(const std::string& InstallDir, const std::string& StartFolder,
 }
 
 void DeleteRecord() {
+    const std::string Key = Product.RecordKey;
+    const std::string Vendor = Key.substr(0, Key.find_last_of('\\'));
     HKEY Raw = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Pellinor", 0, KEY_ALL_ACCESS | View, &Raw) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Vendor.c_str(), 0, KEY_ALL_ACCESS | View, &Raw) !=
         ERROR_SUCCESS)
         return;
-    TUniqueKey Parent(Raw);
-    RegDeleteTreeA(Parent.get(), "Morvane ActiveX");
+    TRegKey Parent(Raw);
+    RegDeleteTreeA(Parent.get(), Key.substr(Vendor.size() + 1).c_str());
     // The vendor key goes too once nothing else lives in it.
     DWORD SubKeys = 1, Values = 1;
     if (RegQueryInfoKeyA(Parent.get(), nullptr, nullptr, nullptr, &SubKeys, nullptr, nullptr,
                          &Values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
         SubKeys == 0 && Values == 0) {
         Parent.reset();
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "Software\\Pellinor", View, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Vendor.c_str(), View, 0);
     }
 }
 
@@ -227,7 +143,7 @@ std::optional<std::string> RegisteredServer(const std::string& ClassId) {
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, Path.c_str(), 0, KEY_READ | ComponentView, &Raw) !=
         ERROR_SUCCESS)
         return std::nullopt;
-    TUniqueKey Key(Raw);
+    TRegKey Key(Raw);
     DWORD Type;
     return QueryString(Key.get(), nullptr, &Type);
 }
@@ -238,7 +154,7 @@ std::vector<std::string> ServersOf(const std::string& Path) {
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ | ComponentView, &Raw) !=
         ERROR_SUCCESS)
         return Found;
-    TUniqueKey Root(Raw);
+    TRegKey Root(Raw);
     for (DWORD Index = 0;; ++Index) {
         char Name[128];
         DWORD Length = sizeof(Name);
@@ -253,32 +169,12 @@ std::vector<std::string> ServersOf(const std::string& Path) {
 
 bool UnregisterServer(const std::string& DllPath) {
     if (!FilePresent(DllPath)) return false;
-    std::unique_ptr<HINSTANCE__, TLibraryFreer> Module(LoadLibraryA(DllPath.c_str()));
+    const TModule Module(LoadLibraryA(DllPath.c_str()));
     if (!Module) return false;
     using TEntry = HRESULT(WINAPI*)();
     auto Entry = reinterpret_cast<TEntry>(
         reinterpret_cast<void*>(GetProcAddress(Module.get(), "DllUnregisterServer")));
     return Entry && SUCCEEDED(Entry());
-}
-
-std::string LinkTarget(const std::string& LinkPath) {
-    IShellLinkA* RawLink = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&RawLink))))
-        Fail("read link " + LinkPath, "no shell link object");
-    TComPtr<IShellLinkA> Link(RawLink);
-    IPersistFile* RawFile = nullptr;
-    if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&RawFile))))
-        Fail("read link " + LinkPath, "no IPersistFile");
-    TComPtr<IPersistFile> File(RawFile);
-    wchar_t Wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, LinkPath.c_str(), -1, Wide, MAX_PATH);
-    if (FAILED(File->Load(Wide, STGM_READ)))
-        Fail("read link " + LinkPath, "IPersistFile::Load failed");
-    char Target[MAX_PATH] = "";
-    if (FAILED(Link->GetPath(Target, MAX_PATH, nullptr, SLGP_RAWPATH)))
-        Fail("read link " + LinkPath, "IShellLinkA::GetPath failed");
-    return Target;
 }
 
 std::vector<std::string> CrLfLines(const std::string& Text, const std::string& Step) {

@@ -3,32 +3,27 @@
 // outside: files, the registry record, the component's registration and the
 // Start-menu shortcuts.
 
+#include "support/Files.h"
+#include "support/System.h"
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace e2e {
 
-// "/tmp/x" as the Windows program sees it ("Z:\tmp\x"); Windows paths pass unchanged.
-std::string WindowsPath(const std::string& Path);
-std::string Join(const std::string& Dir, const std::string& Name);
-
-bool FilePresent(const std::string& Path);
-bool FolderPresent(const std::string& Path);
-std::string ReadWholeFile(const std::string& Path);
-void WriteWholeFile(const std::string& Path, const std::string& Content);
-void MakeFolders(const std::string& Path);
+// The shared file helpers as a step of a flow: what cannot be read, written
+// or created fails the step.
+std::string ReadOrFail(const std::string& Path);
+void WriteOrFail(const std::string& Path, const std::string& Content);
+void MakeFoldersOrFail(const std::string& Path);
 void CopyTree(const std::string& From, const std::string& To);
-// Deletes a folder with everything in it; missing is fine, failures are ignored.
-void DeleteTree(const std::string& Path);
-// Names of the plain files (Folders = false) or sub-folders of a folder, sorted.
-std::vector<std::string> ListFolder(const std::string& Path, bool Folders);
 
 // The current user's Start-menu Programs folder.
 std::string ProgramsFolder();
 
-// The installation record under HKLM (32-bit view, as the installer sees it).
-inline constexpr const char* RecordKey = "Software\\Pellinor\\Morvane ActiveX";
+// The installation record is at Product.RecordKey under HKLM (32-bit view,
+// as the installer sees it).
 
 struct TRecord {
     std::string InstallDir;
@@ -49,9 +44,6 @@ std::optional<std::string> RegisteredServer(const std::string& ClassId);
 std::vector<std::string> ServersOf(const std::string& Path);
 // Unregisters a component the way regsvr32 /u does; false when it could not.
 bool UnregisterServer(const std::string& DllPath);
-
-// The target path stored in a shell link file.
-std::string LinkTarget(const std::string& LinkPath);
 
 // Splits text into lines that each end in CR LF; fails the step on a line
 // break of another kind or a last line without one.

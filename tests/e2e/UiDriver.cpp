@@ -28,7 +28,7 @@ TProcess::TProcess(const std::string& Exe, const std::string& Args, const std::s
     if (!CreateProcessA(Exe.c_str(), Buffer.data(), nullptr, nullptr, Redirect, 0, nullptr,
                         Dir.c_str(), &Startup, &Info))
         Fail("start " + Exe, "CreateProcess failed with error " + std::to_string(GetLastError()));
-    CloseHandle(Info.hThread);
+    const THandle Thread(Info.hThread);
     FProcess.reset(Info.hProcess);
     FId = Info.dwProcessId;
 }
@@ -80,35 +80,6 @@ const char* KindName(TKind Kind) {
     return "control";
 }
 
-std::string ClassName(HWND Window) {
-    char Name[256] = "";
-    GetClassNameA(Window, Name, sizeof(Name));
-    return Name;
-}
-
-static bool IsEditClass(const std::string& Class) {
-    return lstrcmpiA(Class.c_str(), "Edit") == 0 || _strnicmp(Class.c_str(), "RichEdit", 8) == 0;
-}
-
-std::string WindowText(HWND Window) {
-    // Captions of labels and buttons are kept by the window manager and read
-    // without a message, so a busy program never stalls the driver. An edit
-    // keeps its text itself and has to be asked.
-    if (!IsEditClass(ClassName(Window))) {
-        std::vector<char> Caption(GetWindowTextLengthA(Window) + 2, '\0');
-        GetWindowTextA(Window, Caption.data(), static_cast<int>(Caption.size()));
-        return Caption.data();
-    }
-    DWORD_PTR Length = 0;
-    if (!SendMessageTimeoutA(Window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &Length))
-        return "<no answer>";
-    std::vector<char> Buffer(Length + 2, '\0');
-    DWORD_PTR Copied = 0;
-    SendMessageTimeoutA(Window, WM_GETTEXT, Buffer.size(), reinterpret_cast<LPARAM>(Buffer.data()),
-                        SMTO_ABORTIFHUNG, 5000, &Copied);
-    return std::string(Buffer.data(), std::strlen(Buffer.data()));
-}
-
 static bool SameText(const std::string& A, const char* B) {
     return lstrcmpiA(A.c_str(), B) == 0;
 }
@@ -133,41 +104,10 @@ TKind KindOf(HWND Window) {
         }
     }
     if (SameText(Class, "Static")) return TKind::Label;
-    if (IsEditClass(Class)) return (Style & ES_MULTILINE) ? TKind::MultiLineEdit : TKind::Edit;
+    if (lstrcmpiA(Class.c_str(), "Edit") == 0 || _strnicmp(Class.c_str(), "RichEdit", 8) == 0)
+        return (Style & ES_MULTILINE) ? TKind::MultiLineEdit : TKind::Edit;
     if (SameText(Class, "ListBox")) return TKind::ListBox;
     return TKind::Any;
-}
-
-namespace {
-struct TTopSearch {
-    DWORD Pid;
-    std::vector<HWND> Found;
-};
-
-BOOL CALLBACK CollectTop(HWND Window, LPARAM Param) {
-    auto& Search = *reinterpret_cast<TTopSearch*>(Param);
-    DWORD Owner = 0;
-    GetWindowThreadProcessId(Window, &Owner);
-    if (Owner == Search.Pid && IsWindowVisible(Window)) Search.Found.push_back(Window);
-    return TRUE;
-}
-
-BOOL CALLBACK CollectChild(HWND Window, LPARAM Param) {
-    reinterpret_cast<std::vector<HWND>*>(Param)->push_back(Window);
-    return TRUE;
-}
-} // namespace
-
-std::vector<HWND> TopWindows(DWORD Pid) {
-    TTopSearch Search{Pid, {}};
-    EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&Search));
-    return Search.Found;
-}
-
-std::vector<HWND> Descendants(HWND Parent) {
-    std::vector<HWND> Found;
-    EnumChildWindows(Parent, CollectChild, reinterpret_cast<LPARAM>(&Found));
-    return Found;
 }
 
 static bool KindMatches(TKind Wanted, TKind Actual) {
@@ -290,57 +230,6 @@ bool IsChecked(HWND Control) {
     DWORD_PTR State = 0;
     SendMessageTimeoutA(Control, BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &State);
     return State == BST_CHECKED;
-}
-
-namespace {
-struct TDcReleaser {
-    void operator()(HDC Dc) const { ReleaseDC(nullptr, Dc); }
-};
-struct TDcDeleter {
-    void operator()(HDC Dc) const { DeleteDC(Dc); }
-};
-struct TObjectDeleter {
-    void operator()(HGDIOBJ Object) const { DeleteObject(Object); }
-};
-struct TFileCloser {
-    void operator()(FILE* File) const { std::fclose(File); }
-};
-} // namespace
-
-void SaveScreenshot(const std::string& FileName) {
-    const int Width = GetSystemMetrics(SM_CXSCREEN);
-    const int Height = GetSystemMetrics(SM_CYSCREEN);
-    std::unique_ptr<HDC__, TDcReleaser> Screen(GetDC(nullptr));
-    std::unique_ptr<HDC__, TDcDeleter> Memory(CreateCompatibleDC(Screen.get()));
-    std::unique_ptr<void, TObjectDeleter> Bitmap(
-        CreateCompatibleBitmap(Screen.get(), Width, Height));
-    if (!Screen || !Memory || !Bitmap) Fail("screenshot " + FileName, "no device context");
-    HGDIOBJ Old = SelectObject(Memory.get(), Bitmap.get());
-    BitBlt(Memory.get(), 0, 0, Width, Height, Screen.get(), 0, 0, SRCCOPY | CAPTUREBLT);
-    SelectObject(Memory.get(), Old);
-
-    BITMAPINFOHEADER Header{};
-    Header.biSize = sizeof(Header);
-    Header.biWidth = Width;
-    Header.biHeight = Height;
-    Header.biPlanes = 1;
-    Header.biBitCount = 24;
-    Header.biCompression = BI_RGB;
-    const DWORD Stride = (Width * 3 + 3) & ~3u;
-    Header.biSizeImage = Stride * Height;
-    std::vector<unsigned char> Pixels(Header.biSizeImage);
-    GetDIBits(Memory.get(), static_cast<HBITMAP>(Bitmap.get()), 0, Height, Pixels.data(),
-              reinterpret_cast<BITMAPINFO*>(&Header), DIB_RGB_COLORS);
-
-    BITMAPFILEHEADER File{};
-    File.bfType = 0x4D42;
-    File.bfOffBits = sizeof(File) + sizeof(Header);
-    File.bfSize = File.bfOffBits + Header.biSizeImage;
-    std::unique_ptr<FILE, TFileCloser> Out(std::fopen(FileName.c_str(), "wb"));
-    if (!Out) Fail("screenshot", "cannot create " + FileName);
-    std::fwrite(&File, sizeof(File), 1, Out.get());
-    std::fwrite(&Header, sizeof(Header), 1, Out.get());
-    std::fwrite(Pixels.data(), 1, Pixels.size(), Out.get());
 }
 
 std::string DialogText(HWND Dialog) {

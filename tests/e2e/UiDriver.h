@@ -3,6 +3,9 @@
 // controls by class and text, presses only what is visible and enabled,
 // types character by character, reads texts, and photographs the screen.
 
+#include "data/Owners.h"
+#include "support/Ui.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -19,13 +22,6 @@ public:
 };
 
 [[noreturn]] void Fail(const std::string& Step, const std::string& Seen);
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const {
-        if (Handle && Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
-    }
-};
-using TUniqueHandle = std::unique_ptr<void, THandleCloser>;
 
 // A child process we started; a process still running when its owner goes
 // away is terminated, so a failed flow never leaves an installer behind.
@@ -47,7 +43,7 @@ public:
     void Terminate();
 
 private:
-    TUniqueHandle FProcess;
+    THandle FProcess;
     DWORD FId = 0;
 };
 
@@ -56,15 +52,7 @@ enum class TKind { PushButton, CheckBox, RadioButton, Label, Edit, MultiLineEdit
 
 const char* KindName(TKind Kind);
 
-std::string ClassName(HWND Window);
-std::string WindowText(HWND Window);
 TKind KindOf(HWND Window);
-
-// Visible, enabled top-level windows of a process.
-std::vector<HWND> TopWindows(DWORD Pid);
-
-// Every descendant of Parent, in creation order.
-std::vector<HWND> Descendants(HWND Parent);
 
 // The visible descendant of Top of this kind whose text is Text; nullptr when
 // there is none. Two visible matches are a failure: a user could not tell
@@ -96,19 +84,6 @@ void MouseClick(HWND Control, const std::string& Step);
 void TypeText(HWND Edit, const std::string& Text, const std::string& Step);
 
 bool IsChecked(HWND Control);
-
-// Waits until Done() holds, polling every 50 ms; false on timeout.
-template <class TPredicate> bool WaitFor(DWORD Ms, TPredicate Done) {
-    const DWORD Start = GetTickCount();
-    for (;;) {
-        if (Done()) return true;
-        if (GetTickCount() - Start >= Ms) return false;
-        Sleep(50);
-    }
-}
-
-// Writes the whole screen as a 24-bit BMP file.
-void SaveScreenshot(const std::string& FileName);
 
 // The text of a message box (its static text control), or of any dialog.
 std::string DialogText(HWND Dialog);

@@ -3,6 +3,7 @@
 #include "e2e/Machine.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace e2e {
@@ -46,7 +47,8 @@ void TShots::Take(const std::string& Name, bool Settle) {
     std::string File = Number + Name;
     for (char& C : File)
         if (C == ' ') C = '-';
-    SaveScreenshot(Join(FFolder, File + ".bmp"));
+    if (!SaveScreenshot(JoinPath(FFolder, File + ".bmp")))
+        Fail("screenshot " + File, "not written");
     // The log of a flow tells when each picture was taken.
     std::printf("[%7.1f s] %s\n", (GetTickCount() - FStarted) / 1000.0, File.c_str());
     std::fflush(stdout);
@@ -140,9 +142,33 @@ TPage TInstaller::WaitPage(std::initializer_list<TPage> Pages, DWORD Ms, const s
     return Seen;
 }
 
+void ExpectNotNamed(std::string Text, const std::string& Work, const std::string& Step) {
+    const char* Word = std::getenv("MORVANE_E2E_FORBIDDEN");
+    if (!Word || !*Word) return;
+    for (std::size_t At;
+         !Work.empty() && (At = Lower(Text).find(Lower(Work))) != std::string::npos;)
+        Text.replace(At, Work.size(), "<work>");
+    if (Lower(Text).find(Lower(Word)) != std::string::npos)
+        Fail(Step, "'" + std::string(Word) + "' shows in: " + Text);
+}
+
+namespace {
+
+BOOL CALLBACK CollectText(HWND Wnd, LPARAM Param) {
+    if (IsWindowVisible(Wnd)) *reinterpret_cast<std::string*>(Param) += WindowText(Wnd) + "\n";
+    return TRUE;
+}
+
+} // namespace
+
 void TInstaller::Expect(TPage Page, const std::string& Step, DWORD Ms, bool Photograph) {
     WaitPage({Page}, Ms, Step, Photograph);
     CheckButtons(Page, Step);
+    // Every text of the page: the caption, the controls, and the header the
+    // page windows draw and carry as their own text.
+    std::string Texts = WindowText(Window()) + "\n";
+    EnumChildWindows(Window(), CollectText, reinterpret_cast<LPARAM>(&Texts));
+    ExpectNotNamed(Texts, "", Step + ", its texts");
 }
 
 void TInstaller::CheckButtons(TPage Page, const std::string& Step) {
@@ -215,7 +241,7 @@ HWND TInstaller::SingleEdit(const std::string& Step) {
 }
 
 std::string TInstaller::FinishText(const std::string& Step) {
-    HWND Label = LabelStartingWith("Morvane ActiveX Edition");
+    HWND Label = LabelStartingWith(Product.EditionName);
     if (!Label)
         Fail(Step, "no outcome sentence on the finish page; visible controls:\n" +
                        DescribeVisible(FWindow));

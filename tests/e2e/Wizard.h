@@ -4,47 +4,60 @@
 
 #include "e2e/UiDriver.h"
 
+#include "data/Product.h"
+
 #include <initializer_list>
 #include <string>
 
 namespace e2e {
 
-// Texts the wizard shows, exactly as the user reads them.
+// Texts the wizard shows, exactly as the user reads them; those that name
+// the product are made from its definition.
 namespace Texts {
-inline constexpr const char* Caption = "Morvane ActiveX Installer";
+inline std::string Named(const char* Before, const char* After) {
+    return Before + std::string(Product.Name) + After;
+}
+inline const std::string Caption = Named("", " Installer");
 inline constexpr const char* Back = "< &Back";
 inline constexpr const char* Next = "&Next >";
 inline constexpr const char* FinishButton = "&Finish";
 inline constexpr const char* Cancel = "Cancel";
 inline constexpr const char* SaveLog = "Save Setup Log...";
 inline constexpr const char* Agree = "Yes, I accept this agreement";
-inline constexpr const char* VisitWeb = "Visit Morvane web site";
-inline constexpr const char* Reinstall = "Reinstall Morvane ActiveX";
-inline constexpr const char* Uninstall = "Uninstall Morvane ActiveX";
-inline constexpr const char* RepairLabel = "Repare Morvane ActiveX installation.";
-inline constexpr const char* UninstallLabel = "Delete Morvane ActiveX from this computer.";
+inline const std::string VisitWeb = std::string("Visit ") + Product.ShortName + " web site";
+inline const std::string Reinstall = Named("Reinstall ", "");
+inline const std::string Uninstall = Named("Uninstall ", "");
+inline const std::string RepairLabel = Named("Repare ", " installation.");
+inline const std::string UninstallLabel = Named("Delete ", " from this computer.");
 inline constexpr const char* WelcomeLead =
     "Click Next to continue the installation or click Cancel to quit the setup program.";
 inline constexpr const char* LicenseHint = "Press PAGE DOWN key to see the rest of the agreement.";
-inline constexpr const char* DestinationLead =
-    "Setup will install Morvane ActiveX component in the following folder.";
+inline const std::string DestinationLead =
+    Named("Setup will install ", " component in the following folder.");
 inline constexpr const char* FolderLabel = "Program Folder:";
 inline constexpr const char* ExistingFolders = "Existing folders:";
 inline constexpr const char* Progress = "Installation progress:";
 inline constexpr const char* Browse = "Browse...";
-inline constexpr const char* InstallSubtitle =
-    "This wizard will install the Morvane ActiveX component on your computer.";
-inline constexpr const char* Installed = "Morvane ActiveX Edition Setup is installed successfully";
-inline constexpr const char* InstalledWithErrors =
-    "Morvane ActiveX Edition Setup completed with errors. You can save and view Setup Log for "
-    "additional information.";
-inline constexpr const char* Uninstalled =
-    "Morvane ActiveX Edition Setup is now completely uninstalled from your computer";
-inline constexpr const char* UninstalledWithErrors =
-    "Morvane ActiveX Edition uninstall completed with errors. You can save and view Setup Log "
-    "for additional information.";
-inline constexpr const char* DefaultLogName = "Morvane Build.log";
+inline const std::string InstallSubtitle =
+    Named("This wizard will install the ", " component on your computer.");
+inline const std::string Installed =
+    Product.EditionName + std::string(" Setup is installed successfully");
+inline const std::string InstalledWithErrors =
+    Product.EditionName + std::string(" Setup completed with errors. You can save and view Setup "
+                                      "Log for additional information.");
+inline const std::string Uninstalled =
+    Product.EditionName + std::string(" Setup is now completely uninstalled from your computer");
+inline const std::string UninstalledWithErrors =
+    Product.EditionName + std::string(" uninstall completed with errors. You can save and view "
+                                      "Setup Log for additional information.");
+inline const std::string DefaultLogName = Product.ShortName + std::string(" Build.log");
 } // namespace Texts
+
+// A word that must show nowhere: set (MORVANE_E2E_FORBIDDEN) when the setup
+// program of another product is walked, to the sample product's name. Text
+// fails Step when it holds the word; Work (the flow's folder, whose path is
+// the machine's) is left out of the search.
+void ExpectNotNamed(std::string Text, const std::string& Work, const std::string& Step);
 
 enum class TPage { None, Welcome, Maintenance, License, Destination, Folder, Compile, Finish };
 

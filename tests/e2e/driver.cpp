@@ -31,22 +31,8 @@ constexpr DWORD ProcedureMs = 180000;
 constexpr DWORD EndMs = 20000;
 // Cancel ends the program at once; the margin is for a slow machine only.
 constexpr DWORD CancelEndMs = 10000;
-constexpr const char* OcxName = "MorvaneXControls.ocx";
-constexpr const char* SetupExe = "MorvaneSetup.exe";
-
-// The shortcuts of the program folder: link file name and target below the
-// installation folder.
-const std::pair<const char*, const char*> Shortcuts[] = {
-    {"Morvane ActiveX VC++ 6 Compiled Demo.lnk", "Demos\\Compiled\\VCDemo.exe"},
-    {"Morvane ActiveX VB6 Compiled Demo.lnk", "Demos\\Compiled\\VBDemo.exe"},
-    {"Morvane ActiveX .NET Compiled Demo.lnk", "Demos\\Compiled\\CSDemo.exe"},
-    {"Morvane ActiveX C# Demo.lnk", "Demos\\CSDemo\\CSDemo.sln"},
-    {"Morvane ActiveX VB.NET Demo.lnk", "Demos\\VBNetDemo\\VBNetDemo.sln"},
-    {"Morvane ActiveX VB6 Demo.lnk", "Demos\\VBDemo\\VBDemo.vbp"},
-    {"Morvane ActiveX VC++ 6 Demo.lnk", "Demos\\VCDemo\\VCDemo.dsw"},
-    {"Morvane ActiveX Help.lnk", "Help\\ZelkX.HLP"},
-    {"Morvane Web Site.lnk", "Morvane.url"},
-};
+const char* const OcxName = Product.OcxFileName;
+const std::string SetupExe = Product.ShortName + std::string("Setup.exe");
 
 using TLines = std::vector<std::string>;
 
@@ -189,7 +175,7 @@ struct TFlow {
     std::string Work;
     std::string ClassId;
     TShots Shots;
-    std::string Version = FullVersionText(ReadWholeFile(Join(Dist, "version")));
+    std::string Version = FullVersionText(ReadOrFail(JoinPath(Dist, "version")));
     std::string Programs = ProgramsFolder();
 
     TFlow(std::string FlowName, std::string DistFolder, std::string WorkFolder,
@@ -199,12 +185,12 @@ struct TFlow {
 
     // A fresh copy of the distribution folder; the installer runs in it.
     std::string CopyOfDist(const std::string& Folder) {
-        const std::string Copy = Join(Work, Folder);
-        DeleteTree(Copy);
+        const std::string Copy = JoinPath(Work, Folder);
+        WipeTree(Copy);
         CopyTree(Dist, Copy);
         return Copy;
     }
-    std::string Exe(const std::string& Copy) const { return Join(Copy, SetupExe); }
+    std::string Exe(const std::string& Copy) const { return JoinPath(Copy, SetupExe); }
 };
 
 // The product places of one flow, never shared with another flow.
@@ -253,15 +239,15 @@ void CloseFolderWindows(const std::string& Folder, bool Appearing = false) {
 // Removes whatever the product may have left, so a failed flow does not
 // spoil the next one. Runs before and after every flow.
 void Clean(const TPlaces& Places, const std::string& Programs) {
-    const std::string Ocx = Join(Places.InstallDir, OcxName);
+    const std::string Ocx = JoinPath(Places.InstallDir, OcxName);
     UnregisterServer(Ocx);
     for (const std::string& Id : ServersOf(Ocx)) {
         const std::string Key = "CLSID\\" + Id;
         RegDeleteTreeA(HKEY_CLASSES_ROOT, Key.c_str());
     }
     CloseFolderWindows(Places.ProgramFolder);
-    DeleteTree(Places.InstallDir);
-    DeleteTree(Places.ProgramFolder);
+    WipeTree(Places.InstallDir);
+    WipeTree(Places.ProgramFolder);
     // Outer levels of the program folder go too, once empty.
     std::string Folder = Places.ProgramFolder;
     for (size_t Slash; (Slash = Folder.find_last_of('\\')) != std::string::npos &&
@@ -289,9 +275,9 @@ TPlaces PlacesOf(const TFlow& Flow, const std::string& Tag = "") {
     TPlaces Places;
     // A space in both names makes sure nothing splits them on the way.
     Places.InstallDir =
-        Join(Join(Flow.Work, "Program Files"), "Morvane ActiveX " + Flow.Name + Tag);
-    Places.StartFolder = "Morvane E2E\\" + Flow.Name + Tag + " Shortcuts";
-    Places.ProgramFolder = Join(Flow.Programs, Places.StartFolder);
+        JoinPath(JoinPath(Flow.Work, "Program Files"), Product.Name + (" " + Flow.Name) + Tag);
+    Places.StartFolder = Product.ShortName + (" E2E\\" + Flow.Name) + Tag + " Shortcuts";
+    Places.ProgramFolder = JoinPath(Flow.Programs, Places.StartFolder);
     return Places;
 }
 
@@ -380,7 +366,7 @@ void WalkFirstInstallation(TInstaller& App, const TPlaces& Places, TPage Stop, b
     if (Thorough) {
         App.Control(TKind::PushButton, Texts::Browse, "destination page");
         const std::string Default = WindowText(Destination);
-        const std::string Tail = "\\Grenwick\\Morvane ActiveX";
+        const std::string Tail = std::string("\\") + Product.DefaultInstallSubDir;
         if (Default.size() < Tail.size() + 3 ||
             Default.compare(Default.size() - Tail.size(), Tail.size(), Tail) != 0)
             Fail("destination page", "the offered folder is '" + Default +
@@ -395,9 +381,9 @@ void WalkFirstInstallation(TInstaller& App, const TPlaces& Places, TPage Stop, b
     HWND Folder = App.SingleEdit("program folder page");
     HWND FolderNext = App.Control(TKind::PushButton, Texts::Next, "program folder page");
     if (Thorough) {
-        if (WindowText(Folder) != "Grenwick\\Morvane ActiveX Edition")
+        if (WindowText(Folder) != Product.DefaultStartFolder)
             Fail("program folder page", "the offered program folder is '" + WindowText(Folder) +
-                                            "', expected 'Grenwick\\Morvane ActiveX Edition'");
+                                            "', expected '" + Product.DefaultStartFolder + "'");
         App.Control(TKind::Label, Texts::ExistingFolders, "program folder page");
         if (AllVisible(App.Window(), TKind::ListBox).size() != 1)
             Fail("program folder page", "the list of existing folders is not shown");
@@ -451,11 +437,11 @@ void FinishWithoutWebSite(TInstaller& App) {
 
 // The installation on the machine: files, registration, links, record.
 void CheckInstalled(const TFlow& Flow, const TPlaces& Places) {
-    const std::string Ocx = Join(Places.InstallDir, OcxName);
+    const std::string Ocx = JoinPath(Places.InstallDir, OcxName);
     if (!FilePresent(Ocx)) Fail("installed files", Ocx + " is missing");
-    for (const auto& [Link, Target] : Shortcuts)
-        if (!FilePresent(Join(Places.InstallDir, Target)))
-            Fail("installed files", Join(Places.InstallDir, Target) + " is missing");
+    for (const auto& [Target, Link] : ProductShortcuts())
+        if (!FilePresent(JoinPath(Places.InstallDir, Target)))
+            Fail("installed files", JoinPath(Places.InstallDir, Target) + " is missing");
 
     const auto Servers = ServersOf(Ocx);
     if (Servers.empty()) Fail("component registration", "no class under HKCR\\CLSID names " + Ocx);
@@ -467,30 +453,39 @@ void CheckInstalled(const TFlow& Flow, const TPlaces& Places) {
                                                "', expected '" + Ocx + "'");
     }
 
-    const auto Links = ListFolder(Places.ProgramFolder, false);
+    const auto Links = FilesIn(Places.ProgramFolder);
     std::vector<std::string> Wanted;
-    for (const auto& [Link, Target] : Shortcuts)
+    for (const auto& [Target, Link] : ProductShortcuts())
         Wanted.push_back(Link);
     std::sort(Wanted.begin(), Wanted.end());
     ExpectLines(Links, Wanted, "files of the program folder " + Places.ProgramFolder);
-    for (const auto& [Link, Target] : Shortcuts) {
-        const std::string Seen = LinkTarget(Join(Places.ProgramFolder, Link));
-        const std::string Expected = Join(Places.InstallDir, Target);
+    for (const auto& [Target, Link] : ProductShortcuts()) {
+        const std::string Seen = LinkTarget(JoinPath(Places.ProgramFolder, Link));
+        const std::string Expected = JoinPath(Places.InstallDir, Target);
         if (Lower(Seen) != Lower(Expected))
             Fail("shortcut '" + std::string(Link) + "'",
                  "points at '" + Seen + "', expected '" + Expected + "'");
     }
 
     const auto Record = ReadRecord();
-    if (!Record) Fail("installation record", "HKLM\\" + std::string(RecordKey) + " is missing");
+    if (!Record)
+        Fail("installation record", "HKLM\\" + std::string(Product.RecordKey) + " is missing");
     TLines Names = Record->ValueNames;
     std::sort(Names.begin(), Names.end());
-    ExpectLines(Names, {"InstallDir", "InstalledVersion", "StartFolder"},
-                "values of the installation record");
+    TLines Values = {Product.InstallDirValue, Product.InstalledVersionValue,
+                     Product.StartFolderValue};
+    std::sort(Values.begin(), Values.end());
+    ExpectLines(Names, Values, "values of the installation record");
     if (!Record->AllStrings) Fail("installation record", "a value is not of type REG_SZ");
     ExpectText(Record->InstallDir, Places.InstallDir, "recorded InstallDir");
     ExpectText(Record->StartFolder, Places.StartFolder, "recorded StartFolder");
     ExpectText(Record->InstalledVersion, Flow.Version, "recorded InstalledVersion");
+
+    std::string Named = Record->InstallDir + "\n" + Record->StartFolder + "\n" + Product.RecordKey;
+    for (const auto& [Target, Link] : ProductShortcuts())
+        Named +=
+            std::string("\n") + Link + " -> " + LinkTarget(JoinPath(Places.ProgramFolder, Link));
+    ExpectNotNamed(Named, Flow.Work, "the record and the links");
 }
 
 // install.log of a successful installation, line by line.
@@ -518,9 +513,9 @@ void FirstInstallation(TFlow& Flow) {
     const TPlaces Places = PlacesOf(Flow);
     TCleanup Cleanup(Places, Flow.Programs);
     const std::string Setup = Flow.CopyOfDist("setup");
-    const std::string SavedFolder = Join(Flow.Work, "saved logs");
-    MakeFolders(SavedFolder);
-    const std::string Saved = Join(SavedFolder, Texts::DefaultLogName);
+    const std::string SavedFolder = JoinPath(Flow.Work, "saved logs");
+    MakeFoldersOrFail(SavedFolder);
+    const std::string Saved = JoinPath(SavedFolder, Texts::DefaultLogName);
     {
         TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
         WalkFirstInstallation(App, Places, TPage::Finish, true);
@@ -530,17 +525,18 @@ void FirstInstallation(TFlow& Flow) {
         ExpectLines(EditLines(App.OutputText("progress output")), SystemLines() + InstallSteps,
                     "lines of the progress page");
 
-        const std::string Log = ReadWholeFile(Join(Setup, "install.log"));
+        const std::string Log = ReadOrFail(JoinPath(Setup, "install.log"));
         CheckInstallLog(Log, Places, "install.log");
+        ExpectNotNamed(Log, Flow.Work, "install.log");
 
         // A file that cannot be written is reported, and the page stays for another try.
-        const std::string Locked = Join(SavedFolder, "in use.log");
-        WriteWholeFile(Locked, "keep\r\n");
+        const std::string Locked = JoinPath(SavedFolder, "in use.log");
+        WriteOrFail(Locked, "keep\r\n");
         {
             // Held open without sharing, as another program might.
-            TUniqueHandle Holder(
+            const THandle Holder(
                 CreateFileA(Locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-            if (Holder.get() == INVALID_HANDLE_VALUE) Fail("hold a file open", Locked);
+            if (!Holder) Fail("hold a file open", Locked);
             const std::string Offered =
                 App.SaveLog(Locked, "save the setup log into a file in use");
             ExpectText(Offered, Texts::DefaultLogName, "file name the save dialog offers");
@@ -549,22 +545,22 @@ void FirstInstallation(TFlow& Flow) {
                 Fail("error message of a failed save", "'" + Message + "' does not name " + Locked);
             App.Expect(TPage::Finish, "finish page after a failed save");
         }
-        if (ReadWholeFile(Locked) != "keep\r\n") Fail("failed save", "the file in use was changed");
+        if (ReadOrFail(Locked) != "keep\r\n") Fail("failed save", "the file in use was changed");
 
         App.SaveLog(Saved, "save the setup log");
         // The program writes the file once its dialog has returned.
-        WaitFor(10000, [&] { return FilePresent(Saved) && ReadWholeFile(Saved) == Log; });
+        WaitFor(10000, [&] { return ReadWholeFile(Saved) == Log; });
         if (!FilePresent(Saved)) Fail("saved setup log", Saved + " was not written");
-        if (ReadWholeFile(Saved) != Log)
-            Fail("saved setup log", "differs from install.log:\n" + ReadWholeFile(Saved));
+        if (ReadOrFail(Saved) != Log)
+            Fail("saved setup log", "differs from install.log:\n" + ReadOrFail(Saved));
         // The second save replaces the file without a question.
-        WriteWholeFile(Saved, "stale\r\n");
+        WriteOrFail(Saved, "stale\r\n");
         const std::string OfferedAgain = App.SaveLog(Saved, "save the setup log again");
         if (OfferedAgain.find(Texts::DefaultLogName) == std::string::npos)
             Fail("save dialog, third time", "offers '" + OfferedAgain + "'");
         WaitFor(10000, [&] { return ReadWholeFile(Saved) == Log; });
-        if (ReadWholeFile(Saved) != Log)
-            Fail("setup log saved again", "the file was not replaced:\n" + ReadWholeFile(Saved));
+        if (ReadOrFail(Saved) != Log)
+            Fail("setup log saved again", "the file was not replaced:\n" + ReadOrFail(Saved));
         App.Shot("finish-after-saving");
         FinishWithoutWebSite(App);
     }
@@ -577,15 +573,15 @@ void Update(TFlow& Flow) {
     const TPlaces Places = PlacesOf(Flow);
     TCleanup Cleanup(Places, Flow.Programs);
     const std::string Setup = Flow.CopyOfDist("setup");
-    MakeFolders(Places.InstallDir);
-    WriteWholeFile(Join(Places.InstallDir, "Morvane.url"), "old version\r\n");
+    MakeFoldersOrFail(Places.InstallDir);
+    WriteOrFail(JoinPath(Places.InstallDir, "Morvane.url"), "old version\r\n");
     // Files of the user's and another program's shortcut are not the product's.
-    const std::string Mine = Join(Join(Places.InstallDir, "My Projects"), "panel.txt");
-    MakeFolders(Join(Places.InstallDir, "My Projects"));
-    WriteWholeFile(Mine, "mine\r\n");
-    const std::string OtherLink = Join(Places.ProgramFolder, "Other Program.lnk");
-    MakeFolders(Places.ProgramFolder);
-    WriteWholeFile(OtherLink, "not a link of ours");
+    const std::string Mine = JoinPath(JoinPath(Places.InstallDir, "My Projects"), "panel.txt");
+    MakeFoldersOrFail(JoinPath(Places.InstallDir, "My Projects"));
+    WriteOrFail(Mine, "mine\r\n");
+    const std::string OtherLink = JoinPath(Places.ProgramFolder, "Other Program.lnk");
+    MakeFoldersOrFail(Places.ProgramFolder);
+    WriteOrFail(OtherLink, "not a link of ours");
     const std::string Older = "2.5.0 Standard Edition";
     if (Older == Flow.Version) Fail("prepare the update", "the carried version is " + Older);
     WriteRecord(Places.InstallDir, Places.StartFolder, Older);
@@ -600,17 +596,17 @@ void Update(TFlow& Flow) {
         ExpectText(AwaitFinish(App, Places), Texts::Installed, "outcome sentence of the update");
         ExpectLines(EditLines(App.OutputText("progress output")), SystemLines() + InstallSteps,
                     "lines of the progress page");
-        CheckInstallLog(ReadWholeFile(Join(Setup, "install.log")), Places, "install.log");
+        CheckInstallLog(ReadOrFail(JoinPath(Setup, "install.log")), Places, "install.log");
         FinishWithoutWebSite(App);
     }
     CloseFolderWindows(Places.ProgramFolder);
-    if (!FilePresent(Mine) || ReadWholeFile(Mine) != "mine\r\n")
+    if (!FilePresent(Mine) || ReadOrFail(Mine) != "mine\r\n")
         Fail("after the update", "the user's file " + Mine + " is gone or changed");
-    if (!FilePresent(OtherLink) || ReadWholeFile(OtherLink) != "not a link of ours")
+    if (!FilePresent(OtherLink) || ReadOrFail(OtherLink) != "not a link of ours")
         Fail("after the update", "another program's shortcut " + OtherLink + " is gone or changed");
     DeleteFileA(OtherLink.c_str());
     CheckInstalled(Flow, Places);
-    if (ReadWholeFile(Join(Places.InstallDir, "Morvane.url")) == "old version\r\n")
+    if (ReadOrFail(JoinPath(Places.InstallDir, "Morvane.url")) == "old version\r\n")
         Fail("updated files", "Morvane.url still holds the old version's content");
 }
 
@@ -619,8 +615,8 @@ void Repair(TFlow& Flow) {
     const TPlaces Places = PlacesOf(Flow);
     TCleanup Cleanup(Places, Flow.Programs);
     const std::string Setup = Flow.CopyOfDist("setup");
-    MakeFolders(Places.InstallDir);
-    WriteWholeFile(Join(Places.InstallDir, "Morvane.url"), "damaged\r\n");
+    MakeFoldersOrFail(Places.InstallDir);
+    WriteOrFail(JoinPath(Places.InstallDir, "Morvane.url"), "damaged\r\n");
     WriteRecord(Places.InstallDir, Places.StartFolder, Flow.Version);
     {
         TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
@@ -636,12 +632,12 @@ void Repair(TFlow& Flow) {
                       "Visit Morvane web site after a repair");
         ExpectLines(EditLines(App.OutputText("progress output")), SystemLines() + InstallSteps,
                     "lines of the progress page");
-        CheckInstallLog(ReadWholeFile(Join(Setup, "install.log")), Places, "install.log");
+        CheckInstallLog(ReadOrFail(JoinPath(Setup, "install.log")), Places, "install.log");
         FinishWithoutWebSite(App);
     }
     CloseFolderWindows(Places.ProgramFolder);
     CheckInstalled(Flow, Places);
-    if (ReadWholeFile(Join(Places.InstallDir, "Morvane.url")) == "damaged\r\n")
+    if (ReadOrFail(JoinPath(Places.InstallDir, "Morvane.url")) == "damaged\r\n")
         Fail("repaired files", "Morvane.url was not restored");
 }
 
@@ -661,13 +657,13 @@ void RunUninstall(TFlow& Flow, bool Foreign) {
     }
     CloseFolderWindows(Places.ProgramFolder);
     CheckInstalled(Flow, Places);
-    const std::string MyFolder = Join(Places.InstallDir, "My Projects");
-    const std::string Mine = Join(MyFolder, "panel.txt");
-    const std::string OtherLink = Join(Places.ProgramFolder, "Other Program.lnk");
+    const std::string MyFolder = JoinPath(Places.InstallDir, "My Projects");
+    const std::string Mine = JoinPath(MyFolder, "panel.txt");
+    const std::string OtherLink = JoinPath(Places.ProgramFolder, "Other Program.lnk");
     if (Foreign) {
-        MakeFolders(MyFolder);
-        WriteWholeFile(Mine, "mine\r\n");
-        WriteWholeFile(OtherLink, "not a link of ours");
+        MakeFoldersOrFail(MyFolder);
+        WriteOrFail(Mine, "mine\r\n");
+        WriteOrFail(OtherLink, "not a link of ours");
     }
     {
         TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
@@ -695,7 +691,7 @@ void RunUninstall(TFlow& Flow, bool Foreign) {
         ExpectLines(EditLines(App.OutputText("progress output")), UninstallSteps,
                     "lines of the progress page");
         // The log (not the page) says how many files were left, and where.
-        TLines Log = CrLfLines(ReadWholeFile(Join(Setup, "install.log")), "install.log");
+        TLines Log = CrLfLines(ReadOrFail(JoinPath(Setup, "install.log")), "install.log");
         const TLines Wanted = SystemLines("\x01") + UninstallSteps;
         const size_t KeptAt = Wanted.size() - UninstallSteps.size() + 3;
         if (Foreign) {
@@ -711,15 +707,14 @@ void RunUninstall(TFlow& Flow, bool Foreign) {
         ExpectLines(Log, Wanted, "install.log of the uninstall");
         FinishWithoutWebSite(App);
     }
-    const std::string Ocx = Join(Places.InstallDir, OcxName);
+    const std::string Ocx = JoinPath(Places.InstallDir, OcxName);
     if (Foreign) {
-        ExpectLines(ListFolder(Places.InstallDir, true), {"My Projects"},
+        ExpectLines(FoldersIn(Places.InstallDir), {"My Projects"},
                     "folders left in the installation folder");
-        ExpectLines(ListFolder(Places.InstallDir, false), {},
-                    "files left in the installation folder");
-        ExpectLines(ListFolder(MyFolder, false), {"panel.txt"}, "files left in the user's folder");
-        if (ReadWholeFile(Mine) != "mine\r\n") Fail("after the uninstall", Mine + " was changed");
-        ExpectLines(ListFolder(Places.ProgramFolder, false), {"Other Program.lnk"},
+        ExpectLines(FilesIn(Places.InstallDir), {}, "files left in the installation folder");
+        ExpectLines(FilesIn(MyFolder), {"panel.txt"}, "files left in the user's folder");
+        if (ReadOrFail(Mine) != "mine\r\n") Fail("after the uninstall", Mine + " was changed");
+        ExpectLines(FilesIn(Places.ProgramFolder), {"Other Program.lnk"},
                     "files left in the program folder");
     } else {
         if (FolderPresent(Places.InstallDir))
@@ -739,16 +734,16 @@ void DamagedArchive(TFlow& Flow) {
     const TPlaces Places = PlacesOf(Flow);
     TCleanup Cleanup(Places, Flow.Programs);
     const std::string Setup = Flow.CopyOfDist("setup");
-    const std::string Archive = Join(Setup, "data.arc");
-    const std::string Content = ReadWholeFile(Archive);
-    WriteWholeFile(Archive, Content.substr(0, Content.size() / 2));
+    const std::string Archive = JoinPath(Setup, "data.arc");
+    const std::string Content = ReadOrFail(Archive);
+    WriteOrFail(Archive, Content.substr(0, Content.size() / 2));
     {
         TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
         WalkFirstInstallation(App, Places, TPage::Finish, false);
         ExpectText(AwaitFinish(App, Places), Texts::InstalledWithErrors, "outcome sentence");
         ExpectLines(EditLines(App.OutputText("progress output")), SystemLines() + FailedExtraction,
                     "lines of the progress page");
-        const TLines Log = CrLfLines(ReadWholeFile(Join(Setup, "install.log")), "install.log");
+        const TLines Log = CrLfLines(ReadOrFail(JoinPath(Setup, "install.log")), "install.log");
         const TLines Head = SystemLines() + TLines{FailedExtraction[0], FailedExtraction[1],
                                                    ExtractionEcho(Places.InstallDir)};
         if (Log.size() < Head.size() + 2 || !std::equal(Head.begin(), Head.end(), Log.begin()) ||
@@ -783,10 +778,10 @@ void CancelEverywhere(TFlow& Flow) {
         const TPlaces Places = PlacesOf(Flow, std::string(" ") + Case.Name);
         TCleanup Cleanup(Places, Flow.Programs);
         const std::string Setup = Flow.CopyOfDist(std::string("setup ") + Case.Name);
-        const std::string Marker = Join(Places.InstallDir, "Morvane.url");
+        const std::string Marker = JoinPath(Places.InstallDir, "Morvane.url");
         if (Case.Recorded) {
-            MakeFolders(Places.InstallDir);
-            WriteWholeFile(Marker, "installed\r\n");
+            MakeFoldersOrFail(Places.InstallDir);
+            WriteOrFail(Marker, "installed\r\n");
             WriteRecord(Places.InstallDir, Places.StartFolder, Case.Recorded);
         }
         const std::string Step = std::string("Cancel on the ") + Case.Name + " page";
@@ -804,7 +799,7 @@ void CancelEverywhere(TFlow& Flow) {
             App.Press(Texts::Cancel, Step);
             App.ExpectEnd(0, CancelEndMs, Step);
         }
-        if (FilePresent(Join(Setup, "install.log")))
+        if (FilePresent(JoinPath(Setup, "install.log")))
             Fail(Step, "install.log was written, so a procedure ran");
         if (FolderPresent(Places.ProgramFolder)) Fail(Step, Places.ProgramFolder + " was created");
         const auto Record = ReadRecord();
@@ -828,9 +823,9 @@ void Refusals(TFlow& Flow) {
     const std::string Setup = Flow.CopyOfDist("setup");
     char ProgramFiles[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, ProgramFiles);
-    const std::string Foreign = Join(Flow.Work, "Shared Folder");
-    MakeFolders(Foreign);
-    WriteWholeFile(Join(Foreign, "notes.txt"), "mine\r\n");
+    const std::string Foreign = JoinPath(Flow.Work, "Shared Folder");
+    MakeFoldersOrFail(Foreign);
+    WriteOrFail(JoinPath(Foreign, "notes.txt"), "mine\r\n");
 
     TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
     WalkFirstInstallation(App, Places, TPage::Destination, false);
@@ -847,7 +842,7 @@ void Refusals(TFlow& Flow) {
     for (const std::string& Typed :
          {std::string(), std::string("Morvane ActiveX"), std::string("C:\\"),
           std::string("C:\\windows\\Fonts"), std::string(ProgramFiles),
-          Join(Flow.Programs, "Tools"), Join(Flow.Work, "a|b")})
+          JoinPath(Flow.Programs, "Tools"), JoinPath(Flow.Work, "a|b")})
         Refused(Destination, TPage::Destination, Typed);
 
     TypeText(Destination, Foreign, "type a folder holding other files");
@@ -863,8 +858,8 @@ void Refusals(TFlow& Flow) {
         Refused(Folder, TPage::Folder, Typed);
     App.Press(Texts::Cancel, "Cancel after the refusals");
     App.ExpectEnd(0, CancelEndMs, "Cancel after the refusals");
-    if (ReadWholeFile(Join(Foreign, "notes.txt")) != "mine\r\n" ||
-        ListFolder(Foreign, false) != std::vector<std::string>{"notes.txt"})
+    if (ReadOrFail(JoinPath(Foreign, "notes.txt")) != "mine\r\n" ||
+        FilesIn(Foreign) != std::vector<std::string>{"notes.txt"})
         Fail("after the refusals", "the folder holding other files was changed");
     if (ReadRecord()) Fail("after the refusals", "an installation record was written");
 }
@@ -901,7 +896,7 @@ void Help(TFlow& Flow) {
         if (!CreatePipe(&OutRead, &OutWrite, &Inherit, 0) ||
             !CreatePipe(&InRead, &InWrite, &Inherit, 0))
             Fail(Step, "no pipes");
-        TUniqueHandle Reader(OutRead), Writer(OutWrite), Input(InRead), Feeder(InWrite);
+        THandle Reader(OutRead), Writer(OutWrite), Input(InRead), Feeder(InWrite);
         SetHandleInformation(OutRead, HANDLE_FLAG_INHERIT, 0);
         SetHandleInformation(InWrite, HANDLE_FLAG_INHERIT, 0);
         // The help screen waits for Enter.
@@ -909,7 +904,7 @@ void Help(TFlow& Flow) {
         WriteFile(InWrite, "\r\n", 2, &Written, nullptr);
         Feeder.reset();
 
-        TProcess Program(Join(Setup, SetupExe), Switch, Setup, InRead, OutWrite);
+        TProcess Program(JoinPath(Setup, SetupExe), Switch, Setup, InRead, OutWrite);
         Writer.reset();
         Input.reset();
         std::string Output;
@@ -962,14 +957,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "\n");
         return 2;
     }
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const TComScope Com;
     const std::string Name = argv[1];
     int Result = 0;
     try {
         const std::string Work = WindowsPath(argv[3]);
         const std::string Shots = WindowsPath(argv[4]);
-        MakeFolders(Work);
-        MakeFolders(Shots);
+        MakeFoldersOrFail(Work);
+        MakeFoldersOrFail(Shots);
         TFlow Flow(Name, WindowsPath(argv[2]), Work, Shots, MORVANE_XCONTROLS_CLSID);
         Flows.at(Name)(Flow);
         std::printf("e2e flow '%s' passed\n", Name.c_str());
@@ -977,6 +972,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "e2e flow '%s' FAILED at %s\n", Name.c_str(), Error.what());
         Result = 1;
     }
-    CoUninitialize();
     return Result;
 }

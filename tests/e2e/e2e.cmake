@@ -6,21 +6,22 @@ if(NOT WIN32 OR MORVANE_FUZZ)
     return()
 endif()
 
-add_executable(e2e_driver
-    ${CMAKE_CURRENT_LIST_DIR}/driver.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/Machine.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/UiDriver.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/Wizard.cpp)
-target_include_directories(e2e_driver PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-# The component's class id comes from the product's own header.
-target_link_libraries(e2e_driver PRIVATE morvane_product_ids ole32 shell32 user32 gdi32 advapi32
-                      uuid)
-
-# Until the setup program and the distribution folder exist there is nothing
-# to drive; the tree stays green meanwhile.
-if(NOT TARGET MorvaneSetup OR NOT TARGET morvane_dist)
-    return()
-endif()
+# The driver knows the product from the same definition the setup program
+# is built with; Definition names another one's source.
+function(morvane_e2e_driver name)
+    cmake_parse_arguments(D "" "" "DEFINITION" ${ARGN})
+    add_executable(${name}
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/driver.cpp
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/Machine.cpp
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/UiDriver.cpp
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/Wizard.cpp
+        ${D_DEFINITION})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    # The component's class id comes from the product's own header.
+    target_link_libraries(${name} PRIVATE morvane_product morvane_product_ids morvane_test_support ole32 shell32 user32
+                          gdi32 advapi32 uuid)
+endfunction()
+morvane_e2e_driver(e2e_driver)
 add_dependencies(e2e_driver morvane_dist)
 
 foreach(flow first update repair uninstall keep-foreign damaged cancel refusals help)
@@ -34,3 +35,40 @@ foreach(flow first update repair uninstall keep-foreign damaged cancel refusals 
     # the shared display meanwhile (the "screen" lock).
     set_tests_properties(e2e_${flow} PROPERTIES RESOURCE_LOCK "morvane_machine;screen" LABELS e2e)
 endforeach()
+
+# A second product, named nothing like the sample: the setup program built
+# from its own definition walks a first installation, and its name is all
+# that shows on the pages, in the log, the record and the links.
+set(other ${CMAKE_CURRENT_LIST_DIR}/other-product)
+set(other_dist ${CMAKE_BINARY_DIR}/dist-other)
+set(other_stage ${CMAKE_CURRENT_BINARY_DIR}/other-stage)
+add_executable(other_setup WIN32 ${PROJECT_SOURCE_DIR}/src/app/main.cpp ${other}/Product.cpp)
+set_target_properties(other_setup PROPERTIES OUTPUT_NAME QuillonSetup)
+target_link_libraries(other_setup PRIVATE morvane_app)
+morvane_e2e_driver(e2e_driver_other DEFINITION ${other}/Product.cpp)
+file(GLOB_RECURSE other_files CONFIGURE_DEPENDS ${other}/files/*)
+add_custom_command(
+    OUTPUT ${other_dist}/data.arc
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${other_stage}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${other}/files ${other_stage}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${other_stage}/Bin ${other_dist}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:VCDemo> ${other_stage}/Bin/QuillonViewer.exe
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:MorvaneXControls> ${other_stage}/QuillonGrid.ocx
+    COMMAND ${CMAKE_COMMAND} -E chdir ${other_stage} ${CMAKE_COMMAND} -E tar czf
+            ${other_dist}/data.arc --format=gnutar -- Bin Docs Quillon.url QuillonGrid.ocx
+    DEPENDS ${other_files} VCDemo MorvaneXControls
+    VERBATIM)
+add_custom_target(other_dist
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:other_setup> $<TARGET_FILE:unrar>
+            ${other}/version ${other_dist}/
+    DEPENDS ${other_dist}/data.arc other_setup unrar
+    VERBATIM)
+add_dependencies(e2e_driver_other other_dist)
+add_test(NAME e2e_other-product
+         COMMAND ${CMAKE_COMMAND} -E env MORVANE_E2E_FORBIDDEN=Morvane
+                 sh ${CMAKE_CURRENT_LIST_DIR}/run-flow.sh ${MORVANE_WINE_RUN}
+                 $<TARGET_FILE:e2e_driver_other> first ${other_dist}
+                 ${CMAKE_BINARY_DIR}/e2e-work/other-product
+                 ${CMAKE_BINARY_DIR}/artifacts/e2e/other-product)
+morvane_wine_test_properties(e2e_other-product)
+set_tests_properties(e2e_other-product PROPERTIES RESOURCE_LOCK "morvane_machine;screen" LABELS e2e)

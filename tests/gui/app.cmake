@@ -1,6 +1,6 @@
 # The main window in process. It runs in a folder of its own: the engine
 # looks for unrar.exe beside the running program, and none must be found.
-if(NOT WIN32 OR MORVANE_FUZZ OR NOT TARGET morvane_app)
+if(NOT WIN32 OR MORVANE_FUZZ)
     return()
 endif()
 morvane_add_win_test(app_window_test

@@ -5,7 +5,9 @@
 #include "app/uMain.h"
 #include "data/InstallData.h"
 #include "engine/Compile.h"
-#include "win/data_test_support.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/Ui.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -34,20 +36,12 @@ void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) {
     ++Ticks;
 }
 
-void Pump() {
-    MSG Msg;
-    while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&Msg);
-        DispatchMessageA(&Msg);
-    }
-}
-
 TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
-    TScratchDir Dir("gui-progress");
+    TTempFolder Dir("gui-progress");
     char Old[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, Old);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
-    ASSERT_TRUE(WriteTextFile(Dir / "version", "2.5.1\r\n"));
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
+    ASSERT_TRUE(WriteWholeFile(Dir / "version", "2.5.1\r\n"));
     ASSERT_TRUE(SetCurrentDirectoryA(Dir.Path().c_str()));
     {
         TInstallData Data;
@@ -58,7 +52,7 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
         Data.StartFolder = "..\\refused";
         TfMain Main;
         Main.Show(SW_SHOWNORMAL);
-        Pump();
+        PumpMessages();
         BarProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
             Main.pbProgress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingBarProc)));
         UINT_PTR Timer = SetTimer(nullptr, 0, 5, &CountTick);
@@ -88,11 +82,11 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
         // Leave the machine as it was: the control unregistered, the
         // files and the record gone.
         Data.Mode = imUninstall;
-        TCompiler().Uninstall();
+        TCompiler(Data).Uninstall();
         InstallData = nullptr;
     }
     SetCurrentDirectoryA(Old);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
 }
 
 } // namespace

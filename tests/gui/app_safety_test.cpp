@@ -6,7 +6,10 @@
 #include "app/uMain.h"
 #include "data/FolderRules.h"
 #include "data/InstallData.h"
-#include "win/data_test_support.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/System.h"
+#include "support/Ui.h"
 
 #include <shlobj.h>
 
@@ -22,17 +25,7 @@ namespace {
 
 using V = TFolderVerdict;
 
-std::string ShellFolder(int Csidl) {
-    char Buffer[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Buffer);
-    return Buffer;
-}
-
-std::string WindowsFolder() {
-    char Buffer[MAX_PATH];
-    GetWindowsDirectoryA(Buffer, sizeof Buffer);
-    return Buffer;
-}
+const std::string BoxCaption = std::string(Product.ShortName) + " Installer";
 
 struct TShown {
     std::string Text, Caption;
@@ -44,11 +37,11 @@ struct TShown {
 class PageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
         char Old[MAX_PATH];
         GetCurrentDirectoryA(MAX_PATH, Old);
         OldDir = Old;
-        ASSERT_TRUE(WriteTextFile(Dir / "version", "2.5.1\r\n"));
+        ASSERT_TRUE(WriteWholeFile(Dir / "version", "2.5.1\r\n"));
         ASSERT_TRUE(SetCurrentDirectoryA(Dir.Path().c_str()));
         Data = std::make_unique<TInstallData>();
         InstallData = Data.get();
@@ -70,14 +63,14 @@ protected:
         InstallData = nullptr;
         Data.reset();
         SetCurrentDirectoryA(OldDir.c_str());
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     }
 
     void TypeDestination(const std::string& Text) {
         SetWindowTextA(Main->deDestination->EditDirectory(), Text.c_str());
     }
 
-    TScratchDir Dir{"gui-safety"};
+    TTempFolder Dir{"gui-safety"};
     std::string OldDir, DefaultDir;
     std::unique_ptr<TInstallData> Data;
     std::unique_ptr<TfMain> Main;
@@ -100,7 +93,7 @@ TEST_P(RefusedDestination, SaysWhyAndKeepsThePage) {
     Main->Wizard->PressButton(bkNext);
     ASSERT_EQ(Shown.size(), 1u) << Path;
     EXPECT_EQ(Shown[0].Text, DestinationRefusalText(GetParam().Verdict, Path));
-    EXPECT_EQ(Shown[0].Caption, "Morvane Installer");
+    EXPECT_EQ(Shown[0].Caption, BoxCaption);
     EXPECT_EQ(Shown[0].Type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
     EXPECT_EQ(Main->Wizard->ActivePage(), Main->wDestinationPage);
     EXPECT_EQ(Data->InstallDir, DefaultDir) << "a refused folder is not stored";
@@ -181,7 +174,7 @@ TEST_F(PageTest, AcceptedDestinationsAreStoredAsTyped) {
 TEST_F(PageTest, AFolderWithOtherFilesNeedsAYes) {
     const std::string Folder = Dir / "Full";
     ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
-    ASSERT_TRUE(WriteTextFile(Folder + "\\theirs.txt", "x"));
+    ASSERT_TRUE(WriteWholeFile(Folder + "\\theirs.txt", "x"));
     TypeDestination(Folder);
 
     Answer = IDNO;
@@ -193,7 +186,7 @@ TEST_F(PageTest, AFolderWithOtherFilesNeedsAYes) {
                   "Setup will leave them where they are: it adds its own files and removes only "
                   "those again when Morvane ActiveX is uninstalled.\r\n\r\n"
                   "Do you want to install Morvane ActiveX into this folder?");
-    EXPECT_EQ(Shown[0].Caption, "Morvane Installer");
+    EXPECT_EQ(Shown[0].Caption, BoxCaption);
     EXPECT_EQ(Shown[0].Type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
     EXPECT_EQ(Main->Wizard->ActivePage(), Main->wDestinationPage);
     EXPECT_EQ(Data->InstallDir, DefaultDir);
@@ -206,7 +199,7 @@ TEST_F(PageTest, AFolderWithOtherFilesNeedsAYes) {
 
     // An earlier installation of ours in it: no question.
     Main->Wizard->PressButton(bkBack);
-    ASSERT_TRUE(WriteTextFile(Folder + "\\" + InstalledFilesListName, "Morvane.url\r\n"));
+    ASSERT_TRUE(WriteWholeFile(Folder + "\\" + Product.InstalledFilesListName, "Morvane.url\r\n"));
     Main->Wizard->PressButton(bkNext);
     EXPECT_EQ(Shown.size(), 2u);
     EXPECT_EQ(Main->Wizard->ActivePage(), Main->wFolder);
@@ -228,7 +221,7 @@ TEST_P(RefusedProgramFolder, SaysWhyAndKeepsThePage) {
     Main->Wizard->PressButton(bkNext);
     ASSERT_EQ(Shown.size(), 1u);
     EXPECT_EQ(Shown[0].Text, ProgramFolderRefusalText(GetParam().Verdict, GetParam().Folder));
-    EXPECT_EQ(Shown[0].Caption, "Morvane Installer");
+    EXPECT_EQ(Shown[0].Caption, BoxCaption);
     EXPECT_EQ(Shown[0].Type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
     EXPECT_EQ(Main->Wizard->ActivePage(), Main->wFolder);
     EXPECT_EQ(Data->StartFolder, Default);
@@ -267,35 +260,6 @@ struct TDialogSeen {
     bool Found = false;
 };
 
-BOOL CALLBACK CollectText(HWND Child, LPARAM Data) {
-    char Class[32], Text[2048];
-    GetClassNameA(Child, Class, sizeof Class);
-    GetWindowTextA(Child, Text, sizeof Text);
-    auto* Seen = reinterpret_cast<TDialogSeen*>(Data);
-    // The message is the longest static text (an icon is a static too).
-    if (lstrcmpiA(Class, "Static") == 0 && std::string(Text).size() > Seen->Text.size())
-        Seen->Text = Text;
-    return TRUE;
-}
-
-struct TDialogSearch {
-    DWORD Process;
-    HWND Found = nullptr;
-};
-
-BOOL CALLBACK FindDialog(HWND Window, LPARAM Data) {
-    auto* Search = reinterpret_cast<TDialogSearch*>(Data);
-    DWORD Process = 0;
-    GetWindowThreadProcessId(Window, &Process);
-    char Class[32];
-    GetClassNameA(Window, Class, sizeof Class);
-    if (Process == Search->Process && std::string(Class) == "#32770" && IsWindowVisible(Window)) {
-        Search->Found = Window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Waits on another thread for this process's message box, reads it and
 // presses Button, as a user would.
 class TMessageBoxAnswerer {
@@ -303,17 +267,20 @@ public:
     explicit TMessageBoxAnswerer(int Button)
         : FThread([this, Button] {
               for (int Tries = 0; Tries < 300 && !FStop; ++Tries, Sleep(50)) {
-                  TDialogSearch Search{GetCurrentProcessId()};
-                  EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&Search));
-                  if (!Search.Found) continue;
-                  char Caption[256] = {};
-                  GetWindowTextA(Search.Found, Caption, sizeof Caption);
-                  Seen.Caption = Caption;
-                  EnumChildWindows(Search.Found, CollectText, reinterpret_cast<LPARAM>(&Seen));
-                  Seen.HasButton = GetDlgItem(Search.Found, Button) != nullptr;
+                  HWND Box = nullptr;
+                  for (HWND Window : TopWindows(GetCurrentProcessId()))
+                      if (!Box && ClassName(Window) == "#32770") Box = Window;
+                  if (!Box) continue;
+                  Seen.Caption = WindowText(Box);
+                  // The message is the longest static text (an icon is a static too).
+                  for (HWND Child : Descendants(Box))
+                      if (lstrcmpiA(ClassName(Child).c_str(), "Static") == 0 &&
+                          WindowText(Child).size() > Seen.Text.size())
+                          Seen.Text = WindowText(Child);
+                  Seen.HasButton = GetDlgItem(Box, Button) != nullptr;
                   Seen.Found = true;
-                  PostMessageA(Search.Found, WM_COMMAND, MAKEWPARAM(Button, BN_CLICKED),
-                               reinterpret_cast<LPARAM>(GetDlgItem(Search.Found, Button)));
+                  PostMessageA(Box, WM_COMMAND, MAKEWPARAM(Button, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(GetDlgItem(Box, Button)));
                   return;
               }
           }) {}
@@ -341,7 +308,7 @@ TEST_F(PageTest, TheSystemsMessageBoxShowsTheRefusal) {
     Main->Wizard->PressButton(bkNext); // returns once the box is answered
     User.Wait();
     ASSERT_TRUE(User.Seen.Found) << "no message box appeared";
-    EXPECT_EQ(User.Seen.Caption, "Morvane Installer");
+    EXPECT_EQ(User.Seen.Caption, BoxCaption);
     EXPECT_EQ(User.Seen.Text, DestinationRefusalText(V::WindowsFolder, WindowsFolder()));
     EXPECT_TRUE(User.Seen.HasButton);
     EXPECT_EQ(Main->Wizard->ActivePage(), Main->wDestinationPage);
@@ -351,7 +318,7 @@ TEST_F(PageTest, TheSystemsQuestionAnsweredNoThenYes) {
     Main->MessageBoxHook = nullptr;
     const std::string Folder = Dir / "Full";
     ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
-    ASSERT_TRUE(WriteTextFile(Folder + "\\theirs.txt", "x"));
+    ASSERT_TRUE(WriteWholeFile(Folder + "\\theirs.txt", "x"));
     TypeDestination(Folder);
     {
         TMessageBoxAnswerer User(IDNO);

@@ -5,39 +5,21 @@
 #include "app/uMain.h"
 #include "data/Error.h"
 #include "data/InstallData.h"
-#include "win/data_test_support.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/Checked.h"
+#include "support/Ui.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
 
-std::string TextOf(HWND Wnd) {
-    char Buffer[4096] = {};
-    GetWindowTextA(Wnd, Buffer, sizeof Buffer);
-    return Buffer;
-}
-
-bool IsTicked(HWND Button) { return SendMessageA(Button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-void Pump() {
-    MSG Msg;
-    while (PeekMessageA(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&Msg);
-        DispatchMessageA(&Msg);
-    }
-}
-
-std::string ReadFile(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    std::ostringstream Text;
-    Text << In.rdbuf();
-    return Text.str();
+bool IsTicked(HWND Button) {
+    return SendMessageA(Button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 // A current folder with a "version" file, installation data read from it
@@ -48,8 +30,8 @@ protected:
         char Old[MAX_PATH];
         GetCurrentDirectoryA(MAX_PATH, Old);
         FOldDir = Old;
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
-        ASSERT_TRUE(WriteTextFile(FDir / "version", "2.5.1\r\n"));
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
+        ASSERT_TRUE(WriteWholeFile(FDir / "version", "2.5.1\r\n"));
         ASSERT_TRUE(SetCurrentDirectoryA(FDir.Path().c_str()));
         Data = std::make_unique<TInstallData>();
         InstallData = Data.get();
@@ -59,7 +41,7 @@ protected:
         InstallData = nullptr;
         Data.reset();
         SetCurrentDirectoryA(FOldDir.c_str());
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     }
     TfMain& Open(TInstallMode Mode) {
         Data->Mode = Mode;
@@ -77,7 +59,7 @@ protected:
     }
     bool NextEnabled(TWizardCustomPage* Page) { return Page->EnabledButtons().Contains(bkNext); }
 
-    TScratchDir FDir{"gui-app"};
+    TTempFolder FDir{"gui-app"};
     std::string FOldDir;
     std::unique_ptr<TInstallData> Data;
     std::unique_ptr<TfMain> Main;
@@ -102,8 +84,8 @@ TEST_P(InitPagesTest, ChoosesFirstPageAndDisablesTheOthers) {
         EXPECT_EQ(W.Wizard->Page(i).Enabled(), !ShouldBeDisabled) << "page " << i;
     }
     // Stage 2 holds in every mode.
-    EXPECT_EQ(TextOf(W.deDestination->EditDirectory()), Data->InstallDir);
-    EXPECT_EQ(TextOf(W.eFolder), Data->StartFolder);
+    EXPECT_EQ(WindowText(W.deDestination->EditDirectory()), Data->InstallDir);
+    EXPECT_EQ(WindowText(W.eFolder), Data->StartFolder);
     EXPECT_TRUE(NextEnabled(W.wFolder)) << "the default program folder is not empty";
     EXPECT_EQ(SendMessageA(W.lFolders, LB_GETCOUNT, 0, 0),
               static_cast<LRESULT>(Data->ProgramFolders.size()));
@@ -121,7 +103,7 @@ TEST_F(MainWindowTest, UpdateSubtitleNamesInstalledVersionFirst) {
               "Edition currently installed on your computer with newer version 2.5.1 Standard "
               "Edition.");
     // The drawn header is also the page window's name, for screen readers.
-    EXPECT_EQ(TextOf(W.wUpdatePage->Handle()),
+    EXPECT_EQ(WindowText(W.wUpdatePage->Handle()),
               W.wUpdatePage->Header.Title.Text() + "\r\n" + W.wUpdatePage->Header.Subtitle.Text());
 }
 
@@ -149,11 +131,11 @@ TEST_F(MainWindowTest, FolderListClickCopiesOnlyASelectedEntry) {
     SetWindowTextA(W.eFolder, "Mine");
     SendMessageA(W.lFolders, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     W.lFoldersClick();
-    EXPECT_EQ(TextOf(W.eFolder), "Mine");
+    EXPECT_EQ(WindowText(W.eFolder), "Mine");
     LRESULT Last = SendMessageA(W.lFolders, LB_GETCOUNT, 0, 0) - 1;
     SendMessageA(W.lFolders, LB_SETCURSEL, static_cast<WPARAM>(Last), 0);
     W.lFoldersClick();
-    EXPECT_EQ(TextOf(W.eFolder), "Other Tools");
+    EXPECT_EQ(WindowText(W.eFolder), "Other Tools");
 }
 
 TEST_F(MainWindowTest, MaintenanceLabelsChooseModeAndWebSite) {
@@ -190,7 +172,7 @@ TEST_F(MainWindowTest, ValuesReachInstallDataOnlyThroughNext) {
     W.Wizard->PressButton(bkBack);
     EXPECT_EQ(Data->InstallDir, DefaultDir);
     W.Wizard->PressButton(bkNext);
-    EXPECT_EQ(TextOf(W.deDestination->EditDirectory()), "D:\\Typed") << "kept for the visit";
+    EXPECT_EQ(WindowText(W.deDestination->EditDirectory()), "D:\\Typed") << "kept for the visit";
     W.Wizard->PressButton(bkNext); // -> program folder
     EXPECT_EQ(Data->InstallDir, "D:\\Typed") << "stored as typed";
     ASSERT_EQ(W.Wizard->ActivePage(), W.wFolder);
@@ -217,7 +199,7 @@ TEST_P(FinishTextTest, NamesTheOutcome) {
     Data->Mode = GetParam().Mode;
     Data->Succeeded = GetParam().Succeeded;
     W.wFinishEnterPage(W.wFinish, W.wCompile);
-    EXPECT_EQ(TextOf(W.lFinishResult), GetParam().Text);
+    EXPECT_EQ(WindowText(W.lFinishResult), GetParam().Text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -233,15 +215,14 @@ INSTANTIATE_TEST_SUITE_P(
         TFinishCase{imUpdate, false,
                     "Morvane ActiveX Edition Setup completed with errors. You can save and view "
                     "Setup Log for additional information."},
-        TFinishCase{imReinstall, true,
-                    "Morvane ActiveX Edition Setup is installed successfully"}));
+        TFinishCase{imReinstall, true, "Morvane ActiveX Edition Setup is installed successfully"}));
 
 TEST_F(MainWindowTest, OutputViewKeepsEmptyLines) {
     TfMain& W = Open(imInstall);
     bool Stop = false;
     for (const char* Line : {"", "Delete old files...", "", "Completed"})
         W.AddOutputLine(Line, Stop);
-    EXPECT_EQ(TextOf(W.mOutput), "\r\nDelete old files...\r\n\r\nCompleted");
+    EXPECT_EQ(WindowText(W.mOutput), "\r\nDelete old files...\r\n\r\nCompleted");
     DWORD Start = 0, End = 0;
     SendMessageA(W.mOutput, EM_GETSEL, reinterpret_cast<WPARAM>(&Start),
                  reinterpret_cast<LPARAM>(&End));
@@ -256,7 +237,7 @@ TEST_F(MainWindowTest, NoCloseRequestEndsTheWindowWhileTheProcedureRuns) {
     Data->StartFolder = "Morvane GUI Test " + std::to_string(GetCurrentProcessId());
     TfMain& W = Open(imInstall);
     W.Show(SW_SHOWNORMAL);
-    Pump();
+    PumpMessages();
     W.Wizard->PressButton(bkNext);
     SendMessageA(W.cbAgree, BM_CLICK, 0, 0);
     W.Wizard->PressButton(bkNext);
@@ -269,7 +250,7 @@ TEST_F(MainWindowTest, NoCloseRequestEndsTheWindowWhileTheProcedureRuns) {
     PostMessageA(W.Wizard->Button(bkCancel).Handle(), BM_CLICK, 0, 0);
     PostMessageA(Window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     W.Wizard->PressButton(bkNext); // runs the procedure inside the progress page
-    Pump();
+    PumpMessages();
     ASSERT_TRUE(IsWindow(Window));
     EXPECT_FALSE(W.ProcedureRunning());
     EXPECT_TRUE(W.CloseDeferred());
@@ -278,14 +259,14 @@ TEST_F(MainWindowTest, NoCloseRequestEndsTheWindowWhileTheProcedureRuns) {
     // of the run still reached the log.
     ASSERT_GE(W.BuildLog().size(), 3u);
     EXPECT_EQ(W.BuildLog().back(), "Archive damaged.");
-    EXPECT_EQ(TextOf(W.lFinishResult),
+    EXPECT_EQ(WindowText(W.lFinishResult),
               "Morvane ActiveX Edition Setup completed with errors. You can save and view Setup "
               "Log for additional information.");
     // install.log was written when the engine was released.
-    EXPECT_NE(ReadFile(FDir / "install.log").find("Archive damaged.\r\n"), std::string::npos);
+    EXPECT_NE(ReadOrFail(FDir / "install.log").find("Archive damaged.\r\n"), std::string::npos);
     // Now that the procedure is over, closing ends the window.
     PostMessageA(Window, WM_CLOSE, 0, 0);
-    Pump();
+    PumpMessages();
     EXPECT_FALSE(IsWindow(Window));
 }
 
@@ -295,16 +276,17 @@ TEST_F(MainWindowTest, SavedLogEndsEveryLineWithCrLfAndIsReplaced) {
     Data->InstallDir = FDir / "Dest";
     W.Show(SW_SHOWNORMAL);
     W.Wizard->ActivatePage(W.wCompile);
-    Pump();
+    PumpMessages();
     ASSERT_FALSE(W.BuildLog().empty());
     std::string Expected;
-    for (const std::string& Line : W.BuildLog()) Expected += Line + "\r\n";
+    for (const std::string& Line : W.BuildLog())
+        Expected += Line + "\r\n";
     const std::string Target = FDir / "Morvane Build.log";
-    ASSERT_TRUE(WriteTextFile(Target, std::string(50000, 'x')));
+    ASSERT_TRUE(WriteWholeFile(Target, std::string(50000, 'x')));
     W.SaveBuildLog(Target);
-    EXPECT_EQ(ReadFile(Target), Expected);
+    EXPECT_EQ(ReadWholeFile(Target), Expected);
     W.SaveBuildLog(Target);
-    EXPECT_EQ(ReadFile(Target), Expected);
+    EXPECT_EQ(ReadWholeFile(Target), Expected);
     EXPECT_THROW(W.SaveBuildLog(FDir / "missing\\folder\\x.log"), Exception);
 }
 

@@ -2,11 +2,14 @@
 // helper thread finds the shell's dialog, looks at it and presses its
 // buttons while the test thread waits inside Execute.
 #include "data/OsError.h"
+#include "data/Owners.h"
 #include "ui/AppError.h"
 #include "ui/BrowseFolderDialog.h"
 #include "ui/Centring.h"
 #include "ui/FrmDirEditBrowse.h"
 #include "ui/UiScale.h"
+#include "support/Files.h"
+#include "support/Ui.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -18,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,12 +31,6 @@ namespace {
 std::string Lower(std::string Text) {
     for (char& C : Text)
         C = static_cast<char>(tolower(static_cast<unsigned char>(C)));
-    return Text;
-}
-
-std::string WindowText(HWND Wnd) {
-    char Text[1024] = {};
-    GetWindowTextA(Wnd, Text, sizeof Text);
     return Text;
 }
 
@@ -92,21 +90,10 @@ bool OkEnabled(HWND Dialog) {
     return IsWindowEnabled(GetDlgItem(Dialog, IDOK)) != FALSE;
 }
 
-struct TTextSearch {
-    std::string Text;
-    bool Found;
-};
-
-BOOL CALLBACK MatchText(HWND Wnd, LPARAM Data) {
-    auto* Search = reinterpret_cast<TTextSearch*>(Data);
-    if (WindowText(Wnd) == Search->Text) Search->Found = true;
-    return TRUE;
-}
-
 bool HasChildText(HWND Dialog, const std::string& Text) {
-    TTextSearch Search{Text, false};
-    EnumChildWindows(Dialog, MatchText, reinterpret_cast<LPARAM>(&Search));
-    return Search.Found;
+    for (HWND Child : Descendants(Dialog))
+        if (WindowText(Child) == Text) return true;
+    return false;
 }
 
 bool IsCentred(HWND Dialog) {
@@ -131,8 +118,8 @@ void SelectPath(HWND Dialog, const char* Path) {
 void SelectComputer(HWND Dialog) {
     LPITEMIDLIST Computer = nullptr;
     if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &Computer))) {
+        const TItemIdList Owned(Computer);
         SendMessageA(Dialog, BFFM_SETSELECTIONA, FALSE, reinterpret_cast<LPARAM>(Computer));
-        CoTaskMemFree(Computer);
     }
 }
 
@@ -142,10 +129,10 @@ void WithDialog(const std::function<void()>& Action, const std::function<void(HW
     DWORD Thread = GetCurrentThreadId();
     std::atomic<bool> Done{false};
     std::thread Helper([&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        HWND Dialog = WaitForDialog(Thread);
-        Driver(Dialog);
-        CoUninitialize();
+        {
+            const TComScope Com;
+            Driver(WaitForDialog(Thread));
+        }
         // A dialog that never closes would hang the run: end it loudly instead.
         for (int I = 0; I < 600 && !Done; ++I)
             Sleep(50);
@@ -157,14 +144,6 @@ void WithDialog(const std::function<void()>& Action, const std::function<void(HW
     Action();
     Done = true;
     Helper.join();
-}
-
-std::string TempFolder(const char* Name) {
-    char Temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, Temp);
-    std::string Path = std::string(Temp) + Name + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(Path.c_str(), nullptr);
-    return Path;
 }
 
 LRESULT CALLBACK PlainProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -194,17 +173,12 @@ HWND MakeWindow(const char* Caption, bool Visible) {
 // the first dialog: Wine's dialog rebuilds its tree (losing the selection)
 // when it hears late of changes in the folders it shows.
 struct TFixtureFiles {
-    std::string Folder = TempFolder("ui_browse_");
-    std::string File = Folder + "\\file.txt";
+    TTempFolder Dir{"ui-browse"};
+    std::string Folder = Dir.Path();
+    std::string File = Dir / "file.txt";
     TFixtureFiles() {
-        HANDLE Handle =
-            CreateFileA(File.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        CloseHandle(Handle);
+        WriteWholeFile(File, "");
         Sleep(1500);
-    }
-    ~TFixtureFiles() {
-        DeleteFileA(File.c_str());
-        RemoveDirectoryA(Folder.c_str());
     }
 };
 
@@ -305,25 +279,26 @@ TEST_F(FolderTest, OkFollowsTheSelection) {
 // callback applies is checked on its own.
 TEST_F(FolderTest, OkRuleAcceptsOnlyExistingDirectories) {
     const std::string& File = Files().File;
-    std::string Gone = TempFolder("ui_gone_");
+    auto GoneFolder = std::make_unique<TTempFolder>("ui-gone");
+    const std::string Gone = GoneFolder->Path();
+    LPITEMIDLIST Computer = nullptr;
+    SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &Computer);
     struct TItem {
         const char* Name;
-        LPITEMIDLIST Item;
+        TItemIdList Item;
         bool Expected;
-    } Items[] = {{"folder", ILCreateFromPathA(Folder.c_str()), true},
-                 {"drive root", ILCreateFromPathA("C:\\"), true},
-                 {"file", ILCreateFromPathA(File.c_str()), false},
-                 {"vanished folder", ILCreateFromPathA(Gone.c_str()), false},
-                 {"computer", nullptr, false},
+    } Items[] = {{"folder", TItemIdList(ILCreateFromPathA(Folder.c_str())), true},
+                 {"drive root", TItemIdList(ILCreateFromPathA("C:\\")), true},
+                 {"file", TItemIdList(ILCreateFromPathA(File.c_str())), false},
+                 {"vanished folder", TItemIdList(ILCreateFromPathA(Gone.c_str())), false},
+                 {"computer", TItemIdList(Computer), false},
                  {"none", nullptr, false}};
-    SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &Items[4].Item);
-    RemoveDirectoryA(Gone.c_str());
+    GoneFolder.reset();
     for (const TItem& I : Items) {
         if (std::string(I.Name) != "none") {
             ASSERT_NE(I.Item, nullptr) << I.Name;
         }
-        EXPECT_EQ(IsExistingFolderItem(I.Item), I.Expected) << I.Name;
-        CoTaskMemFree(I.Item);
+        EXPECT_EQ(IsExistingFolderItem(I.Item.get()), I.Expected) << I.Name;
     }
     Sleep(1500); // see TFixtureFiles
 }

@@ -13,11 +13,9 @@ morvane_add_win_test(app_late_binding_test
     LIBS morvane_data)
 add_dependencies(app_late_binding_test planted_dll)
 
-if(NOT TARGET morvane_dist)
-    return()
-endif()
 add_executable(planted_test ${CMAKE_CURRENT_LIST_DIR}/planted_test.cpp)
-target_link_libraries(planted_test PRIVATE GTest::gtest advapi32)
+target_link_libraries(planted_test PRIVATE morvane_product morvane_test_support GTest::gtest advapi32)
+target_include_directories(planted_test PRIVATE ${PROJECT_SOURCE_DIR}/src)
 add_dependencies(planted_test planted_dll morvane_dist)
 set(planted_work ${CMAKE_BINARY_DIR}/planted-work)
 file(MAKE_DIRECTORY ${planted_work})

@@ -2,38 +2,36 @@
 // running it: the manifest (rights, visual styles, DPI awareness, supported
 // systems), the version resource and the icon.
 
+#include "data/Owners.h"
+#include "data/Product.h"
+#include "support/Files.h"
+#include "support/System.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 
 namespace {
 
-std::string SetupExe;     // Windows path of MorvaneSetup.exe
-std::string VersionFile;  // Windows path of product/version
+std::string SetupExe;    // Windows path of MorvaneSetup.exe
+std::string VersionFile; // Windows path of product/version
 
 std::string Trimmed(std::string Text) {
-    while (!Text.empty() && static_cast<unsigned char>(Text.back()) <= ' ') Text.pop_back();
+    while (!Text.empty() && static_cast<unsigned char>(Text.back()) <= ' ')
+        Text.pop_back();
     size_t Start = 0;
-    while (Start < Text.size() && static_cast<unsigned char>(Text[Start]) <= ' ') ++Start;
+    while (Start < Text.size() && static_cast<unsigned char>(Text[Start]) <= ' ')
+        ++Start;
     return Text.substr(Start);
 }
 
-class TModule {
-public:
-    explicit TModule(const std::string& Path)
-        : FHandle(LoadLibraryExA(Path.c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)) {}
-    ~TModule() {
-        if (FHandle) FreeLibrary(FHandle);
-    }
-    HMODULE Handle() const { return FHandle; }
-
-private:
-    HMODULE FHandle;
-};
+// The program's resources, without running any of its code.
+TModule LoadAsData(const std::string& Path) {
+    return TModule(LoadLibraryExA(Path.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+}
 
 std::string Resource(HMODULE Module, LPCSTR Type, LPCSTR Name) {
     HRSRC Info = FindResourceA(Module, Name, Type);
@@ -58,9 +56,9 @@ std::string VersionString(const std::string& Exe, const std::string& Name) {
 }
 
 TEST(SetupProgramResources, ManifestAsksForWhatTheProgramNeeds) {
-    TModule Exe(SetupExe);
-    ASSERT_NE(Exe.Handle(), nullptr) << SetupExe;
-    const std::string Manifest = Resource(Exe.Handle(), MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));
+    const TModule Exe = LoadAsData(SetupExe);
+    ASSERT_NE(Exe, nullptr) << SetupExe;
+    const std::string Manifest = Resource(Exe.get(), MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));
     ASSERT_FALSE(Manifest.empty());
     struct {
         const char* What;
@@ -88,24 +86,22 @@ TEST(SetupProgramResources, ManifestAsksForWhatTheProgramNeeds) {
 }
 
 TEST(SetupProgramResources, VersionResourceNamesTheProduct) {
-    std::ifstream In(VersionFile, std::ios::binary);
-    ASSERT_TRUE(In) << VersionFile;
-    std::stringstream Text;
-    Text << In.rdbuf();
-    const std::string Version = Trimmed(Text.str());
+    const std::optional<std::string> Text = ReadWholeFile(VersionFile);
+    ASSERT_TRUE(Text) << VersionFile;
+    const std::string Version = Trimmed(*Text);
     ASSERT_FALSE(Version.empty());
-    EXPECT_EQ(VersionString(SetupExe, "ProductName"), "Morvane ActiveX");
-    EXPECT_EQ(VersionString(SetupExe, "FileDescription"), "Morvane ActiveX Installer");
+    EXPECT_EQ(VersionString(SetupExe, "ProductName"), Product.Name);
+    EXPECT_EQ(VersionString(SetupExe, "FileDescription"), std::string(Product.Name) + " Installer");
     EXPECT_EQ(VersionString(SetupExe, "ProductVersion"), Version);
     EXPECT_EQ(VersionString(SetupExe, "OriginalFilename"), "MorvaneSetup.exe");
 }
 
 TEST(SetupProgramResources, CarriesItsIcon) {
-    TModule Exe(SetupExe);
-    ASSERT_NE(Exe.Handle(), nullptr);
-    EXPECT_NE(FindResourceA(Exe.Handle(), MAKEINTRESOURCEA(1), RT_GROUP_ICON), nullptr);
-    HICON Icon = static_cast<HICON>(
-        LoadImageA(Exe.Handle(), MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
+    const TModule Exe = LoadAsData(SetupExe);
+    ASSERT_NE(Exe, nullptr);
+    EXPECT_NE(FindResourceA(Exe.get(), MAKEINTRESOURCEA(1), RT_GROUP_ICON), nullptr);
+    HICON Icon =
+        static_cast<HICON>(LoadImageA(Exe.get(), MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
     EXPECT_NE(Icon, nullptr);
     if (Icon) DestroyIcon(Icon);
 }
@@ -115,16 +111,11 @@ TEST(SetupProgramResources, CarriesItsIcon) {
 // Arguments: the setup program and the version file, as Unix paths.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    auto Windows = [](std::string Unix) {
-        for (char& C : Unix)
-            if (C == '/') C = '\\';
-        return "Z:" + Unix;
-    };
     if (argc < 3) {
         std::fprintf(stderr, "usage: app_resources_test <MorvaneSetup.exe> <version file>\n");
         return 2;
     }
-    SetupExe = Windows(argv[1]);
-    VersionFile = Windows(argv[2]);
+    SetupExe = WindowsPath(argv[1]);
+    VersionFile = WindowsPath(argv[2]);
     return RUN_ALL_TESTS();
 }

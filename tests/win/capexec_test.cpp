@@ -2,6 +2,10 @@
 // test) under the system's own process and pipe implementation.
 
 #include "engine/CapExec.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/System.h"
+#include "support/Ui.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -15,13 +19,6 @@
 #include <vector>
 
 namespace {
-
-std::string OwnFolder() {
-    char Path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, Path, MAX_PATH);
-    std::string Folder(Path);
-    return Folder.substr(0, Folder.find_last_of('\\'));
-}
 
 const std::string& Child() {
     static const std::string Path = OwnFolder() + "\\capexec_child.exe";
@@ -39,16 +36,8 @@ std::set<std::uintptr_t> OpenHandles() {
     return Open;
 }
 
-bool FileExists(const std::string& Path) {
-    return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool AwaitFile(const std::string& Path, DWORD Milliseconds) {
-    for (DWORD Waited = 0; Waited < Milliseconds; Waited += 50) {
-        if (FileExists(Path)) return true;
-        Sleep(50);
-    }
-    return FileExists(Path);
+    return WaitFor(Milliseconds, [&] { return FilePresent(Path); });
 }
 
 // The system's temp folder, as it was when the tests started.
@@ -61,32 +50,15 @@ const std::string& SystemTemp() {
     return Path;
 }
 
-// The files Folder holds whose names match Pattern.
-std::set<std::string> FilesIn(const std::string& Folder, const std::string& Pattern = "*") {
-    std::set<std::string> Names;
-    WIN32_FIND_DATAA Found;
-    HANDLE Find = FindFirstFileA((Folder + "\\" + Pattern).c_str(), &Found);
-    if (Find == INVALID_HANDLE_VALUE) return Names;
-    do
-        if (!(Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Names.insert(Found.cFileName);
-    while (FindNextFileA(Find, &Found));
-    FindClose(Find);
-    return Names;
-}
-
 // The temporary files that captured output goes to.
 // Ours only: other tests running beside this one capture output too.
-std::set<std::string> OutputFiles() {
+std::vector<std::string> OutputFiles() {
     return FilesIn(SystemTemp(), "mvcap" + std::to_string(GetCurrentProcessId()) + "_*.tmp");
 }
 
 // Output files go away once the programs writing them have ended.
 bool AwaitNoOutputFiles(DWORD Milliseconds) {
-    for (DWORD Waited = 0; Waited < Milliseconds; Waited += 50) {
-        if (OutputFiles().empty()) return true;
-        Sleep(50);
-    }
-    return OutputFiles().empty();
+    return WaitFor(Milliseconds, [] { return OutputFiles().empty(); });
 }
 
 // While it lives, the temp folder cannot take a file, so output can only
@@ -115,33 +87,6 @@ private:
         bool Set;
     };
     std::vector<TSaved> FSaved;
-};
-
-// A fresh empty folder under the temp folder, removed with what it holds.
-class TTempFolder {
-public:
-    explicit TTempFolder(const std::string& Name) {
-        char Temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, Temp);
-        FPath = std::string(Temp) + "capexec_" + Name + "_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(FPath.c_str(), nullptr);
-    }
-    ~TTempFolder() {
-        WIN32_FIND_DATAA Found;
-        HANDLE Find = FindFirstFileA((FPath + "\\*").c_str(), &Found);
-        if (Find != INVALID_HANDLE_VALUE) {
-            do
-                DeleteFileA((FPath + "\\" + Found.cFileName).c_str());
-            while (FindNextFileA(Find, &Found));
-            FindClose(Find);
-        }
-        RemoveDirectoryA(FPath.c_str());
-    }
-    const std::string& Path() const { return FPath; }
-    std::string operator/(const std::string& Name) const { return FPath + "\\" + Name; }
-
-private:
-    std::string FPath;
 };
 
 struct TRun {
@@ -580,7 +525,7 @@ TEST_F(CapExec, NoLineHookRunsNothing) {
     TTempFolder Folder("nohook");
     EXPECT_EQ(RunCaptured(Child(), "touch " + (Folder / "ran"), "", nullptr, nullptr, false), -2);
     Sleep(300);
-    EXPECT_FALSE(FileExists(Folder / "ran"));
+    EXPECT_FALSE(FilePresent(Folder / "ran"));
 }
 
 // An error in a hook leaves the call with every handle closed; the program

@@ -1,8 +1,8 @@
-#include "win/data_test_support.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/System.h"
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 namespace {
 
@@ -22,20 +22,6 @@ const std::string HelpScreen =
     "--lang=X              Sets the Installer's language to X.\r\n"
     "--help                Show this screen.\r\n"
     "\r\n";
-
-struct THandleCloser {
-    void operator()(HANDLE Handle) const {
-        if (Handle && Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
-    }
-};
-using THandle = std::unique_ptr<void, THandleCloser>;
-
-std::string ProbePath() {
-    char Path[MAX_PATH];
-    DWORD Length = GetModuleFileNameA(nullptr, Path, MAX_PATH);
-    std::string Own(Path, Length);
-    return Own.substr(0, Own.find_last_of('\\') + 1) + "cmdline_probe.exe";
-}
 
 struct TRun {
     std::string Output;
@@ -62,7 +48,7 @@ TRun RunProbe(const std::string& Args, const std::string& Input = "", HANDLE Out
     Startup.hStdOutput = OutFile ? OutFile : OutWrite;
     Startup.hStdError = OutWrite;
     std::string CommandLine(1, '"');
-    CommandLine.append(ProbePath()).append("\" ").append(Args);
+    CommandLine.append(OwnFolder()).append("\\cmdline_probe.exe\" ").append(Args);
     PROCESS_INFORMATION Process{};
     TRun Run;
     if (!CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
@@ -122,25 +108,18 @@ TEST(HelpScreen, WaitsForALineFromTheInput) {
 }
 
 TEST(HelpScreen, GoesToAFileOutput) {
-    TScratchDir Dir("helpfile");
+    TTempFolder Dir("helpfile");
     std::string Name = Dir / "help.txt";
     SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
-    HANDLE File = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS,
-                              0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, File);
-    TRun Run = RunProbe("/?", "", File);
-    CloseHandle(File);
+    THandle File(CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &Inherit, CREATE_ALWAYS,
+                             0, nullptr));
+    ASSERT_TRUE(File);
+    TRun Run = RunProbe("/?", "", File.get());
+    File.reset();
     EXPECT_EQ(1u, Run.ExitCode);
     EXPECT_EQ("", Run.Output);
 
-    HANDLE In = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, In);
-    char Buffer[4096];
-    DWORD Read = 0;
-    ReadFile(In, Buffer, sizeof Buffer, &Read, nullptr);
-    CloseHandle(In);
-    EXPECT_EQ(HelpScreen, std::string(Buffer, Read));
+    EXPECT_EQ(ReadWholeFile(Name), HelpScreen);
 }
 
 } // namespace

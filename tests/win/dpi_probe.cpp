@@ -4,6 +4,10 @@
 //
 //   dpi_probe <MorvaneSetup.exe> <expected client width> <height> <shots folder>
 
+#include "data/Owners.h"
+#include "data/Product.h"
+#include "support/Ui.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -20,61 +24,30 @@ void Fail(const std::string& What) {
     ++Failures;
 }
 
-std::string TextOf(HWND Wnd) {
-    char Buffer[4096] = {};
-    GetWindowTextA(Wnd, Buffer, sizeof Buffer);
-    return Buffer;
-}
-
-std::string ClassOf(HWND Wnd) {
-    char Buffer[64] = {};
-    GetClassNameA(Wnd, Buffer, sizeof Buffer);
-    return Buffer;
-}
-
-struct TFind {
-    DWORD Pid;
-    HWND Found;
-};
-
-BOOL CALLBACK MatchTop(HWND Wnd, LPARAM Param) {
-    auto* Find = reinterpret_cast<TFind*>(Param);
-    DWORD Pid = 0;
-    GetWindowThreadProcessId(Wnd, &Pid);
-    if (Pid == Find->Pid && TextOf(Wnd) == "Morvane ActiveX Installer") {
-        Find->Found = Wnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK CollectVisible(HWND Wnd, LPARAM Param) {
-    if (IsWindowVisible(Wnd)) reinterpret_cast<std::vector<HWND>*>(Param)->push_back(Wnd);
-    return TRUE;
-}
-
 std::vector<HWND> VisibleChildren(HWND Parent) {
-    std::vector<HWND> All;
-    EnumChildWindows(Parent, &CollectVisible, reinterpret_cast<LPARAM>(&All));
-    return All;
+    std::vector<HWND> Visible;
+    for (HWND Wnd : Descendants(Parent))
+        if (IsWindowVisible(Wnd)) Visible.push_back(Wnd);
+    return Visible;
 }
 
 HWND ChildByText(HWND Parent, const std::string& Text) {
     for (HWND Wnd : VisibleChildren(Parent))
-        if (TextOf(Wnd) == Text) return Wnd;
+        if (WindowText(Wnd) == Text) return Wnd;
     return nullptr;
 }
 
 // The room a control's text needs in its own font, against the room it has.
 void CheckNotClipped(HWND Wnd, const std::string& Page) {
-    const std::string Class = ClassOf(Wnd), Text = TextOf(Wnd);
+    const std::string Class = ClassName(Wnd), Text = WindowText(Wnd);
     if (Text.empty()) return;
     bool IsStatic = _stricmp(Class.c_str(), "Static") == 0;
     bool IsButton = _stricmp(Class.c_str(), "Button") == 0;
     if (!IsStatic && !IsButton) return;
     RECT Client{};
     GetClientRect(Wnd, &Client);
-    HDC Dc = GetDC(Wnd);
+    const TWindowDc Owned(GetDC(Wnd), TReleaseDc{Wnd});
+    const HDC Dc = Owned.get();
     HGDIOBJ Old = SelectObject(Dc, reinterpret_cast<HFONT>(SendMessageA(Wnd, WM_GETFONT, 0, 0)));
     LONG Style = GetWindowLongA(Wnd, GWL_STYLE);
     LONG Kind = Style & BS_TYPEMASK;
@@ -87,38 +60,10 @@ void CheckNotClipped(HWND Wnd, const std::string& Page) {
     UINT Flags = DT_CALCRECT | (IsStatic ? DT_WORDBREAK : DT_SINGLELINE);
     DrawTextA(Dc, Text.c_str(), -1, &Need, Flags);
     SelectObject(Dc, Old);
-    ReleaseDC(Wnd, Dc);
     if (Need.bottom > Client.bottom || Need.right + Box + Padding > Client.right)
         Fail(Page + ": \"" + Text.substr(0, 40) + "\" needs " + std::to_string(Need.right) + "x" +
              std::to_string(Need.bottom) + " but has " + std::to_string(Client.right) + "x" +
              std::to_string(Client.bottom));
-}
-
-void SaveScreen(const std::string& File) {
-    HDC Screen = GetDC(nullptr);
-    int Width = GetSystemMetrics(SM_CXSCREEN), Height = GetSystemMetrics(SM_CYSCREEN);
-    HDC Mem = CreateCompatibleDC(Screen);
-    BITMAPINFO Info{};
-    Info.bmiHeader = {sizeof(BITMAPINFOHEADER), Width, Height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* Bits = nullptr;
-    HBITMAP Bitmap = CreateDIBSection(Screen, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
-    HGDIOBJ Old = SelectObject(Mem, Bitmap);
-    BitBlt(Mem, 0, 0, Width, Height, Screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    DWORD Row = ((Width * 3 + 3) & ~3), Size = Row * Height;
-    BITMAPFILEHEADER Head{
-        0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + Size), 0,
-        0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    if (FILE* Out = std::fopen(File.c_str(), "wb")) {
-        std::fwrite(&Head, sizeof Head, 1, Out);
-        std::fwrite(&Info.bmiHeader, sizeof Info.bmiHeader, 1, Out);
-        std::fwrite(Bits, 1, Size, Out);
-        std::fclose(Out);
-    }
-    SelectObject(Mem, Old);
-    DeleteObject(Bitmap);
-    DeleteDC(Mem);
-    ReleaseDC(nullptr, Screen);
 }
 
 void Settle() {
@@ -129,7 +74,8 @@ void CheckPage(HWND Main, const std::string& Page, const std::string& Shots, int
     Settle();
     for (HWND Wnd : VisibleChildren(Main))
         CheckNotClipped(Wnd, Page);
-    SaveScreen(Shots + "\\" + std::to_string(Index) + "-" + Page + ".bmp");
+    const std::string Shot = Shots + "\\" + std::to_string(Index) + "-" + Page + ".bmp";
+    if (!SaveScreenshot(Shot)) Fail("no screenshot " + Shot);
 }
 
 bool Click(HWND Main, const std::string& Text) {
@@ -161,22 +107,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot start %s\n", Exe.c_str());
         return 1;
     }
-    CloseHandle(Process.hThread);
-    TFind Find{Process.dwProcessId, nullptr};
-    for (int i = 0; i < 300 && !Find.Found; ++i) {
-        Sleep(100);
-        EnumWindows(&MatchTop, reinterpret_cast<LPARAM>(&Find));
-    }
-    HWND Main = Find.Found;
+    const THandle Thread(Process.hThread), Child(Process.hProcess);
+    HWND Main = nullptr;
+    WaitFor(30000, [&] {
+        return (Main =
+                    FindTopWindow(Process.dwProcessId, std::string(Product.Name) + " Installer"));
+    });
     if (!Main) {
         Fail("the window did not come up");
-        TerminateProcess(Process.hProcess, 1);
+        TerminateProcess(Child.get(), 1);
         return 1;
     }
     RECT Client{};
     GetClientRect(Main, &Client);
-    std::printf("DPI %d: client area %ldx%ld\n", GetDeviceCaps(GetDC(nullptr), LOGPIXELSX),
-                Client.right, Client.bottom);
+    std::printf("DPI %d: client area %ldx%ld\n",
+                GetDeviceCaps(TWindowDc(GetDC(nullptr)).get(), LOGPIXELSX), Client.right,
+                Client.bottom);
     if (Client.right != Width || Client.bottom != Height)
         Fail("client area " + std::to_string(Client.right) + "x" + std::to_string(Client.bottom) +
              ", expected " + std::to_string(Width) + "x" + std::to_string(Height));
@@ -190,11 +136,10 @@ int main(int argc, char** argv) {
         }
     }
     Click(Main, "Cancel");
-    if (WaitForSingleObject(Process.hProcess, 20000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(Child.get(), 20000) != WAIT_OBJECT_0) {
         Fail("Cancel did not end the program");
-        TerminateProcess(Process.hProcess, 1);
+        TerminateProcess(Child.get(), 1);
     }
-    CloseHandle(Process.hProcess);
     std::printf("%d problem(s)\n", Failures);
     return Failures == 0 ? 0 : 1;
 }

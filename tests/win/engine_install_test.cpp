@@ -25,24 +25,6 @@ using namespace enginetest;
 
 namespace {
 
-struct TLink {
-    const char* Target;
-    const char* Name;
-};
-
-// Where each link of the program folder must point, below the destination.
-const TLink ExpectedLinks[] = {
-    {"Demos\\Compiled\\VCDemo.exe", "Morvane ActiveX VC++ 6 Compiled Demo.lnk"},
-    {"Demos\\Compiled\\VBDemo.exe", "Morvane ActiveX VB6 Compiled Demo.lnk"},
-    {"Demos\\Compiled\\CSDemo.exe", "Morvane ActiveX .NET Compiled Demo.lnk"},
-    {"Demos\\CSDemo\\CSDemo.sln", "Morvane ActiveX C# Demo.lnk"},
-    {"Demos\\VBNetDemo\\VBNetDemo.sln", "Morvane ActiveX VB.NET Demo.lnk"},
-    {"Demos\\VBDemo\\VBDemo.vbp", "Morvane ActiveX VB6 Demo.lnk"},
-    {"Demos\\VCDemo\\VCDemo.dsw", "Morvane ActiveX VC++ 6 Demo.lnk"},
-    {"Help\\ZelkX.HLP", "Morvane ActiveX Help.lnk"},
-    {"Morvane.url", "Morvane Web Site.lnk"},
-};
-
 // Marks everything this process creates outside its temp folders.
 std::string Token() {
     static const std::string Value = "MorvaneEngineTest-" + std::to_string(GetCurrentProcessId());
@@ -107,14 +89,14 @@ TRecord ReadRecord() {
     TRecord Record;
     HKEY Key;
     // The record is in the 32-bit view whichever the installer's architecture.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_READ | KEY_WOW64_32KEY, &Key) !=
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | KEY_WOW64_32KEY, &Key) !=
         ERROR_SUCCESS)
         return Record;
+    const TRegKey Opened(Key);
     Record.Exists = true;
-    Record.InstallDir = ReadString(Key, "", "InstallDir");
-    Record.StartFolder = ReadString(Key, "", "StartFolder");
-    Record.InstalledVersion = ReadString(Key, "", "InstalledVersion");
-    RegCloseKey(Key);
+    Record.InstallDir = ReadString(Key, "", Product.InstallDirValue);
+    Record.StartFolder = ReadString(Key, "", Product.StartFolderValue);
+    Record.InstalledVersion = ReadString(Key, "", Product.InstalledVersionValue);
     return Record;
 }
 
@@ -126,20 +108,6 @@ std::string RegisteredServer() {
 bool SamePath(const std::string& A, const std::string& B) {
     return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, A.c_str(), -1, B.c_str(), -1) ==
            CSTR_EQUAL;
-}
-
-// Plain files of a folder (no sub-folders), sorted.
-TLines FilesIn(const std::string& Folder) {
-    TLines Names;
-    WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
-    if (Find == INVALID_HANDLE_VALUE) return Names;
-    do {
-        if (!(Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Names.push_back(Entry.cFileName);
-    } while (FindNextFileA(Find, &Entry));
-    FindClose(Find);
-    std::sort(Names.begin(), Names.end());
-    return Names;
 }
 
 // --- fixture --------------------------------------------------------------
@@ -180,7 +148,8 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     const std::string Programs = AddTrailingBackslash(Data->ProgramsDir);
     ASSERT_TRUE(CreateDirectoryA((Programs + Outer).c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(ProgramFolder().c_str(), nullptr));
-    WriteFileBytes(ProgramFolder() + "\\Morvane ActiveX Help.lnk", "old");
+    ASSERT_TRUE(
+        WriteWholeFile(ProgramFolder() + "\\" + ProductShortcuts().front().LinkName, "old"));
 
     auto Engine = NewEngine();
     InstallNow(*Engine);
@@ -192,7 +161,7 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     const TLines Output = Captured(Log, Head.size());
     EXPECT_EQ(Log, Head + Output + InstallTail);
     EXPECT_FALSE(Output.empty());
-    for (const TLink& Link : ExpectedLinks) {
+    for (const TProductShortcut& Link : ProductShortcuts()) {
         std::string Name =
             std::string(Link.Target).substr(std::string(Link.Target).rfind('\\') + 1);
         EXPECT_TRUE(std::any_of(Output.begin(), Output.end(),
@@ -204,15 +173,15 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     EXPECT_EQ(Page, PageExpected);
 
     // Files, registration, links, record.
-    for (const TLink& Link : ExpectedLinks)
-        EXPECT_TRUE(FileExists(Dest + "\\" + Link.Target)) << Link.Target;
-    EXPECT_TRUE(FileExists(Data->OcxFileName()));
+    for (const TProductShortcut& Link : ProductShortcuts())
+        EXPECT_TRUE(FilePresent(Dest + "\\" + Link.Target)) << Link.Target;
+    EXPECT_TRUE(FilePresent(Data->OcxFileName()));
     EXPECT_TRUE(SamePath(RegisteredServer(), Data->OcxFileName())) << RegisteredServer();
 
     TLines LinkNames;
-    for (const TLink& Link : ExpectedLinks) {
-        LinkNames.push_back(Link.Name);
-        EXPECT_EQ(LinkTarget(ProgramFolder() + "\\" + Link.Name), Dest + "\\" + Link.Target);
+    for (const TProductShortcut& Link : ProductShortcuts()) {
+        LinkNames.push_back(Link.LinkName);
+        EXPECT_EQ(LinkTarget(ProgramFolder() + "\\" + Link.LinkName), Dest + "\\" + Link.Target);
     }
     std::sort(LinkNames.begin(), LinkNames.end());
     EXPECT_EQ(FilesIn(ProgramFolder()), LinkNames) << "a link missing";
@@ -226,7 +195,7 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     EXPECT_TRUE(Data->Succeeded);
 
     Engine->Release();
-    EXPECT_EQ(ReadFileBytes(LogFile()), CrLfText(Log));
+    EXPECT_EQ(ReadOrFail(LogFile()), CrLfText(Log));
     Engine.reset();
 
     // Uninstall.
@@ -238,17 +207,17 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     EXPECT_EQ(Remover->Log(), SystemPart + UninstallSteps);
     EXPECT_EQ(Page, UninstallSteps);
     // Written inside the procedure, before its closing line ...
-    EXPECT_EQ(ReadFileBytes(LogFile()),
+    EXPECT_EQ(ReadOrFail(LogFile()),
               CrLfText(SystemPart + TLines(UninstallSteps.begin(), UninstallSteps.end() - 1)));
     Remover->Release();
     // ... and again on release, with it.
-    EXPECT_EQ(ReadFileBytes(LogFile()), CrLfText(SystemPart + UninstallSteps));
+    EXPECT_EQ(ReadOrFail(LogFile()), CrLfText(SystemPart + UninstallSteps));
     Remover.reset();
 
     EXPECT_TRUE(RegisteredServer().empty()) << "the control is still registered";
-    EXPECT_FALSE(FolderExists(Dest));
-    EXPECT_FALSE(FolderExists(ProgramFolder()));
-    EXPECT_TRUE(FolderExists(Programs + Outer)) << "the outer level goes too";
+    EXPECT_FALSE(FolderPresent(Dest));
+    EXPECT_FALSE(FolderPresent(ProgramFolder()));
+    EXPECT_TRUE(FolderPresent(Programs + Outer)) << "the outer level goes too";
     TLines Trashed = TrashEntriesWith(Outer); // (the blank of Inner is escaped there)
     EXPECT_NE(std::find(Trashed.begin(), Trashed.end(), Inner), Trashed.end())
         << "the program folder is not in the trash";
@@ -273,34 +242,34 @@ TEST_F(ProcedureTest, TrailingBackslashAndAFileHeldOpen) {
     const TLines& Log = Engine->Log();
     EXPECT_NE(std::find(Log.begin(), Log.end(), EchoFor(Dest)), Log.end());
     EXPECT_EQ(EchoFor(Dest).find("\\\\"), std::string::npos);
-    EXPECT_TRUE(SamePath(RegisteredServer(), Dest + "\\MorvaneXControls.ocx"))
+    EXPECT_TRUE(SamePath(RegisteredServer(), Dest + "\\" + Product.OcxFileName))
         << RegisteredServer();
-    for (const TLink& Link : ExpectedLinks)
-        EXPECT_EQ(LinkTarget(ProgramFolder() + "\\" + Link.Name), Dest + "\\" + Link.Target);
+    for (const TProductShortcut& Link : ProductShortcuts())
+        EXPECT_EQ(LinkTarget(ProgramFolder() + "\\" + Link.LinkName), Dest + "\\" + Link.Target);
     Engine->Release();
 
     // Another program holds one file open while the uninstall runs.
     const std::string Held = Dest + "\\Help\\ZelkX.HLP";
-    HANDLE File = CreateFileA(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(File, INVALID_HANDLE_VALUE);
+    THandle File(CreateFileA(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(File);
     auto Remover = NewEngine();
     EXPECT_TRUE(Remover->Uninstall());
     Remover->Release();
-    CloseHandle(File);
+    File.reset();
 
     EXPECT_EQ(Page, UninstallSteps);
-    EXPECT_TRUE(FileExists(Held));
-    EXPECT_TRUE(FolderExists(Dest + "\\Help"));
-    EXPECT_FALSE(FolderExists(Dest + "\\Demos"));
-    EXPECT_FALSE(FileExists(Dest + "\\MorvaneXControls.ocx"));
-    EXPECT_FALSE(FileExists(Dest + "\\Morvane.url"));
+    EXPECT_TRUE(FilePresent(Held));
+    EXPECT_TRUE(FolderPresent(Dest + "\\Help"));
+    EXPECT_FALSE(FolderPresent(Dest + "\\Demos"));
+    EXPECT_FALSE(FilePresent(Dest + "\\" + Product.OcxFileName));
+    EXPECT_FALSE(FilePresent(Dest + "\\Morvane.url"));
     EXPECT_TRUE(RegisteredServer().empty());
 }
 
 TEST_F(ProcedureTest, ProgramFolderThatCannotBeCreatedEndsInstallWithSystemError) {
     // A file where the outer level of the program folder should go.
-    WriteFileBytes(AddTrailingBackslash(Data->ProgramsDir) + Outer, "in the way");
+    ASSERT_TRUE(WriteWholeFile(AddTrailingBackslash(Data->ProgramsDir) + Outer, "in the way"));
     auto Engine = NewEngine();
     try {
         Engine->Install();
@@ -323,8 +292,8 @@ TEST_F(ProcedureTest, UninstallWithoutFolderNamesLeavesOtherProgramsAlone) {
     const std::string Programs = Work / "Programs";
     ASSERT_TRUE(CreateDirectoryA(Programs.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA((Programs + "\\Other Program").c_str(), nullptr));
-    WriteFileBytes(Programs + "\\Other.lnk", "other");
-    WriteFileBytes(Programs + "\\Other Program\\Other.lnk", "other");
+    ASSERT_TRUE(WriteWholeFile(Programs + "\\Other.lnk", "other"));
+    ASSERT_TRUE(WriteWholeFile(Programs + "\\Other Program\\Other.lnk", "other"));
     Data->ProgramsDir = Programs;
     Data->InstallDir.clear();
     for (const char* StartFolder : {"", "\\"}) {
@@ -333,9 +302,10 @@ TEST_F(ProcedureTest, UninstallWithoutFolderNamesLeavesOtherProgramsAlone) {
         EXPECT_TRUE(Engine->Uninstall());
         EXPECT_EQ(Page, UninstallSteps);
         Engine->Release();
-        EXPECT_TRUE(FileExists(Programs + "\\Other.lnk")) << "StartFolder \"" << StartFolder << '"';
-        EXPECT_TRUE(FileExists(Programs + "\\Other Program\\Other.lnk"));
-        EXPECT_TRUE(FileExists(Work / "version"));
+        EXPECT_TRUE(FilePresent(Programs + "\\Other.lnk"))
+            << "StartFolder \"" << StartFolder << '"';
+        EXPECT_TRUE(FilePresent(Programs + "\\Other Program\\Other.lnk"));
+        EXPECT_TRUE(FilePresent(Work / "version"));
     }
 }
 
@@ -349,7 +319,7 @@ struct TProbeResult {
 
 TProbeResult ReadProbe(const std::string& Path) {
     TProbeResult Probe;
-    std::string Bytes = ReadFileBytes(Path);
+    std::string Bytes = ReadOrFail(Path);
     size_t Start = 0;
     for (size_t End; (End = Bytes.find('\n', Start)) != std::string::npos; Start = End + 1) {
         std::string Text = Bytes.substr(Start + 1, End - Start - 1);
@@ -390,7 +360,7 @@ protected:
     void SetUp() override {
         EnsureTrashHome();
         DeleteRecord();
-        WriteFileBytes(Work / "version", "2.5.1\r\n");
+        ASSERT_TRUE(WriteWholeFile(Work / "version", "2.5.1\r\n"));
         static int Run = 0;
         Outer = Token() + "-probe-" + std::to_string(++Run);
         WipeTree(ProgramsOuter());
@@ -452,13 +422,13 @@ TEST_P(ExtractionFailureTest, TwoFailureLinesAfterTheEchoAndNothingElseHappens) 
         ASSERT_TRUE(CopyBeside("unrar.exe", Work.Path()));
     }
     if (Case.Archive != arMissing) {
-        std::string Archive = ReadFileBytes(InstallerFolder() + "\\data.arc");
+        std::string Archive = ReadOrFail(InstallerFolder() + "\\data.arc");
         ASSERT_GT(Archive.size(), 1000u);
         if (Case.Archive == arTruncated) Archive.resize(Archive.size() / 2);
         if (Case.Archive == arCorrupted)
             for (size_t I = Archive.size() / 2; I < Archive.size() / 2 + 64; ++I)
                 Archive[I] ^= 0x55;
-        WriteFileBytes(Setup / "data.arc", Archive);
+        ASSERT_TRUE(WriteWholeFile(Setup / "data.arc", Archive));
     }
 
     TProbeResult Probe = Run("install");
@@ -474,11 +444,11 @@ TEST_P(ExtractionFailureTest, TwoFailureLinesAfterTheEchoAndNothingElseHappens) 
     EXPECT_FALSE(Probe.Succeeded);
 
     EXPECT_TRUE(RegisteredServer().empty()) << "registered after a failed extraction";
-    EXPECT_FALSE(FolderExists(ProgramsOuter())) << "program folder made after a failed extraction";
+    EXPECT_FALSE(FolderPresent(ProgramsOuter())) << "program folder made after a failed extraction";
     EXPECT_FALSE(ReadRecord().Exists);
     if (Case.StandIn) {
         // Started in the installer's folder with the echo as its command line.
-        EXPECT_EQ(ReadFileBytes(Setup / "cmdline.txt"), EchoFor(Dest()));
+        EXPECT_EQ(ReadOrFail(Setup / "cmdline.txt"), EchoFor(Dest()));
     }
 }
 
@@ -533,7 +503,7 @@ TEST_P(SystemLineProbeTest, InstallAndUninstallLogs) {
     if (Expected) SystemPart = {std::string("\x01") + Expected, ""};
     EXPECT_EQ(Uninstall.Log, SystemPart + UninstallSteps);
     EXPECT_EQ(Uninstall.Page, UninstallSteps);
-    EXPECT_EQ(ReadFileBytes(Work / "install.log"), CrLfText(SystemPart + UninstallSteps));
+    EXPECT_EQ(ReadOrFail(Work / "install.log"), CrLfText(SystemPart + UninstallSteps));
 }
 
 INSTANTIATE_TEST_SUITE_P(

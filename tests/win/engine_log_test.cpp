@@ -3,7 +3,9 @@
 
 #include "engine/Compile.h"
 #include "data/Error.h"
+#include "data/InstallData.h"
 #include "data/OsError.h"
+#include "data/Owners.h"
 
 #include "win/engine_support.h"
 
@@ -17,10 +19,18 @@ using namespace enginetest;
 
 namespace {
 
+// The engine's data as start-up reads it, from a "version" file in the
+// folder; the log never looks at it.
+TInstallData DataIn(const TTempFolder& Folder) {
+    EXPECT_TRUE(WriteWholeFile(Folder / "version", "2.5.1\r\n"));
+    return TInstallData();
+}
+
 class LogTest : public ::testing::Test {
 protected:
     TTempFolder Folder{"log"};
     TCurrentFolder Current{Folder.Path()};
+    TInstallData Data = DataIn(Folder);
     std::string LogPath() const { return Folder / "install.log"; }
 };
 
@@ -31,7 +41,7 @@ struct TRecorder {
 };
 
 TEST_F(LogTest, StepLinesReachBothHooksLogLinesOnlyTheLogHook) {
-    TCompiler Engine;
+    TCompiler Engine(Data);
     TRecorder Seen;
     Engine.OnLogLine = [&](const std::string& Line, bool&) {
         Seen.Calls.push_back("log:" + Line);
@@ -57,7 +67,7 @@ TEST_F(LogTest, StepLinesReachBothHooksLogLinesOnlyTheLogHook) {
 }
 
 TEST_F(LogTest, AbortSetByAHookComesBackThroughOutput) {
-    TCompiler Engine;
+    TCompiler Engine(Data);
     Engine.OnLogLine = [](const std::string& Line, bool& Abort) {
         if (Line == "stop") Abort = true;
     };
@@ -68,7 +78,7 @@ TEST_F(LogTest, AbortSetByAHookComesBackThroughOutput) {
     EXPECT_TRUE(Flag);
     EXPECT_TRUE(Engine.Abort);
 
-    TCompiler Other;
+    TCompiler Other(Data);
     Other.OnOutputLine = [](const std::string&, bool& Abort) { Abort = true; };
     Other.WriteLine("x");
     EXPECT_TRUE(Other.Abort);
@@ -80,6 +90,7 @@ TEST_F(LogTest, AbortSetByAHookComesBackThroughOutput) {
 // step lines too.
 class TCountingCompiler : public TCompiler {
 public:
+    using TCompiler::TCompiler;
     void Output(const std::string& Line, bool& AbortFlag) override {
         Seen.push_back(Line);
         TCompiler::Output(Line, AbortFlag);
@@ -88,7 +99,7 @@ public:
 };
 
 TEST_F(LogTest, WriteLineDispatchesThroughOverriddenOutput) {
-    TCountingCompiler Engine;
+    TCountingCompiler Engine(Data);
     Engine.WriteLine("one");
     Engine.WriteLine("two");
     EXPECT_EQ(Engine.Seen, (std::vector<std::string>{"one", "two"}));
@@ -97,7 +108,7 @@ TEST_F(LogTest, WriteLineDispatchesThroughOverriddenOutput) {
 }
 
 TEST_F(LogTest, HookErrorTravelsOutOfWriteLineAfterTheLineIsLogged) {
-    TCompiler Engine;
+    TCompiler Engine(Data);
     Engine.OnOutputLine = [](const std::string&, bool&) { throw std::runtime_error("page gone"); };
     EXPECT_THROW(Engine.WriteLine("x"), std::runtime_error);
     EXPECT_EQ(Engine.Log(), (std::vector<std::string>{"x"}));
@@ -114,13 +125,13 @@ class LogFileTest : public LogTest, public ::testing::WithParamInterface<FileCas
 
 TEST_P(LogFileTest, ReleaseWritesEveryLineWithCrLf) {
     {
-        TCompiler Engine;
+        TCompiler Engine(Data);
         for (const auto& Line : GetParam().Lines)
             Engine.WriteLine(Line);
         Engine.Release();
     }
-    ASSERT_TRUE(FileExists(LogPath()));
-    EXPECT_EQ(ReadFileBytes(LogPath()), GetParam().Bytes);
+    ASSERT_TRUE(FilePresent(LogPath()));
+    EXPECT_EQ(ReadOrFail(LogPath()), GetParam().Bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Contents, LogFileTest,
@@ -135,33 +146,33 @@ INSTANTIATE_TEST_SUITE_P(Contents, LogFileTest,
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST_F(LogTest, WritingReplacesAnEarlierFile) {
-    WriteFileBytes(LogPath(), std::string(10000, 'z'));
-    TCompiler Engine;
+    ASSERT_TRUE(WriteWholeFile(LogPath(), std::string(10000, 'z')));
+    TCompiler Engine(Data);
     Engine.WriteLine("new");
     Engine.SaveLog();
-    EXPECT_EQ(ReadFileBytes(LogPath()), "new\r\n");
+    EXPECT_EQ(ReadOrFail(LogPath()), "new\r\n");
     Engine.WriteLine("more");
     Engine.Release();
-    EXPECT_EQ(ReadFileBytes(LogPath()), "new\r\nmore\r\n");
+    EXPECT_EQ(ReadOrFail(LogPath()), "new\r\nmore\r\n");
 }
 
 TEST_F(LogTest, DestructorWritesTheLogWhenNotReleased) {
     {
-        TCompiler Engine;
+        TCompiler Engine(Data);
         Engine.WriteLine("kept");
     }
-    EXPECT_EQ(ReadFileBytes(LogPath()), "kept\r\n");
+    EXPECT_EQ(ReadOrFail(LogPath()), "kept\r\n");
 }
 
 TEST_F(LogTest, DestructorWritesNothingAfterRelease) {
     {
-        TCompiler Engine;
+        TCompiler Engine(Data);
         Engine.WriteLine("once");
         Engine.Release();
         ASSERT_TRUE(DeleteFileA(LogPath().c_str()));
         Engine.WriteLine("late");
     }
-    EXPECT_FALSE(FileExists(LogPath()));
+    EXPECT_FALSE(FilePresent(LogPath()));
 }
 
 // What stands in the way of install.log, and the system's reason for it.
@@ -174,17 +185,17 @@ struct BlockCase {
 
 class LogBlockedTest : public LogTest, public ::testing::WithParamInterface<BlockCase> {
 protected:
-    void SetUp() override { FHold = GetParam().Block(LogPath()); }
+    void SetUp() override { FHold.reset(GetParam().Block(LogPath())); }
     void TearDown() override {
-        if (FHold != INVALID_HANDLE_VALUE) CloseHandle(FHold);
+        FHold.reset();
         RemoveDirectoryA(LogPath().c_str());
         DeleteFileA(LogPath().c_str());
     }
-    HANDLE FHold = INVALID_HANDLE_VALUE;
+    THandle FHold;
 };
 
 TEST_P(LogBlockedTest, ReleaseRaisesCannotCreateWithFullPathAndSystemText) {
-    TCompiler Engine;
+    TCompiler Engine(Data);
     Engine.WriteLine("line");
     std::string Expected =
         "Cannot create file \"" + LogPath() + "\". " + SysErrorMessage(GetParam().Code);
@@ -200,7 +211,7 @@ TEST_P(LogBlockedTest, ReleaseRaisesCannotCreateWithFullPathAndSystemText) {
 
 TEST_P(LogBlockedTest, DestructorSwallowsTheFailure) {
     EXPECT_NO_THROW({
-        TCompiler Engine;
+        TCompiler Engine(Data);
         Engine.WriteLine("line");
     });
 }

@@ -11,9 +11,8 @@
 // The installation data is read from the current folder, as at start-up.
 
 #include "data/InstallData.h"
+#include "data/Owners.h"
 #include "engine/Compile.h"
-
-#include <objbase.h>
 
 #include <cstdio>
 #include <exception>
@@ -26,7 +25,7 @@ int main(int argc, char** argv) {
     const std::string Mode = argv[2];
     FILE* Out = std::fopen(argv[1], "wb");
     if (!Out) return 3;
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const TComScope Com;
 
     auto Record = [Out](char Kind, const std::string& Text) {
         std::fputc(Kind, Out);
@@ -36,13 +35,12 @@ int main(int argc, char** argv) {
     Record('Y', SystemLine().value_or("-"));
     try {
         auto Data = std::make_unique<TInstallData>();
-        InstallData = Data.get();
         Data->InstallDir = argv[3];
         Data->StartFolder = argv[4];
         std::vector<std::string> Page;
         bool Result = false;
         {
-            TCompiler Engine;
+            TCompiler Engine(*Data);
             Engine.OnOutputLine = [&Page](const std::string& Line, bool&) { Page.push_back(Line); };
             try {
                 Result = Mode == "install" ? Engine.Install() : Engine.Uninstall();
@@ -57,11 +55,9 @@ int main(int argc, char** argv) {
             Record('P', Line);
         Record('R', Result ? "1" : "0");
         Record('S', Data->Succeeded ? "1" : "0");
-        InstallData = nullptr;
     } catch (const std::exception& Error) {
         Record('E', Error.what());
     }
     std::fclose(Out);
-    CoUninitialize();
     return 0;
 }

@@ -22,12 +22,11 @@ namespace enginetest {
 // The record is in the 32-bit view whichever the installer's architecture.
 inline void DeleteRecord() {
     HKEY Key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &Key) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                      &Key) != ERROR_SUCCESS)
         return;
-    RegDeleteTreeA(Key, nullptr);
-    RegCloseKey(Key);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteTreeA(TRegKey(Key).get(), nullptr);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
 }
 
 inline const std::string ControlClsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;
@@ -46,10 +45,10 @@ protected:
     void SetUp() override {
         EnsureTrashHome();
         DeleteRecord();
-        WriteFileBytes(Work / "version", "2.5.1\r\n");
+        ASSERT_TRUE(WriteWholeFile(Work / "version", "2.5.1\r\n"));
         Current = std::make_unique<TCurrentFolder>(Work.Path());
+        // The engine is handed its data; the program's global stays unset.
         Data = std::make_unique<TInstallData>();
-        InstallData = Data.get();
         ASSERT_FALSE(Data->ProgramsDir.empty());
         static int Run = 0;
         Outer = FToken + "-" + std::to_string(++Run);
@@ -64,7 +63,6 @@ protected:
         DeleteRecord();
         if (Data) WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer);
         CleanTrash(FToken);
-        InstallData = nullptr;
         Data.reset();
         Current.reset();
     }
@@ -72,7 +70,7 @@ protected:
     // A new engine whose step lines land in Page, as the page's hook does.
     std::unique_ptr<TCompiler> NewEngine() {
         Page.clear();
-        auto Engine = std::make_unique<TCompiler>();
+        auto Engine = std::make_unique<TCompiler>(*Data);
         Engine->OnOutputLine = [this](const std::string& Line, bool&) { Page.push_back(Line); };
         return Engine;
     }
@@ -81,7 +79,7 @@ protected:
         return AddTrailingBackslash(Data->ProgramsDir) + Data->StartFolder;
     }
 
-    TComApartment Com;
+    TComScope Com; // apartment COM, as the program's UI thread has
     TTempFolder Work;
     std::unique_ptr<TCurrentFolder> Current;
     std::unique_ptr<TInstallData> Data;

@@ -53,21 +53,14 @@ const TLines InstallSteps = {"Delete old files...",
                              "",
                              "All operations done. Press Next to complete installation."};
 
-const char* const LinkNames[] = {"Morvane ActiveX VC++ 6 Compiled Demo.lnk",
-                                 "Morvane ActiveX VB6 Compiled Demo.lnk",
-                                 "Morvane ActiveX .NET Compiled Demo.lnk",
-                                 "Morvane ActiveX C# Demo.lnk",
-                                 "Morvane ActiveX VB.NET Demo.lnk",
-                                 "Morvane ActiveX VB6 Demo.lnk",
-                                 "Morvane ActiveX VC++ 6 Demo.lnk",
-                                 "Morvane ActiveX Help.lnk",
-                                 "Morvane Web Site.lnk"};
+// One of the product's links, as setup would name it.
+const std::string OurLink = ProductShortcuts().back().LinkName;
 
 // Files the archive delivers, a few of each level.
-const char* const ProductFiles[] = {"MorvaneXControls.ocx", "Morvane.url", "Help\\ZelkX.HLP",
+const char* const ProductFiles[] = {Product.OcxFileName, "Morvane.url", "Help\\ZelkX.HLP",
                                     "Demos\\Compiled\\VCDemo.exe", "Demos\\VBDemo\\VBDemo.vbp"};
 
-const std::string ListName = InstalledFilesListName;
+const std::string ListName = Product.InstalledFilesListName;
 
 // The page's view without the operating-system lines of an install.
 TLines StepsOnly(const TLines& Page) {
@@ -87,8 +80,8 @@ using TSnapshot = std::map<std::string, std::string>;
 
 void Snap(const std::string& Folder, const std::string& Relative, TSnapshot& Into) {
     WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
-    if (Find == INVALID_HANDLE_VALUE) return;
+    const TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Entry));
+    if (!Find) return;
     do {
         const std::string Name = Entry.cFileName;
         if (Name == "." || Name == "..") continue;
@@ -99,10 +92,9 @@ void Snap(const std::string& Folder, const std::string& Relative, TSnapshot& Int
             Into[Path + "\\"] = "<dir>" + Attributes;
             Snap(Folder + "\\" + Name, Path, Into);
         } else {
-            Into[Path] = ReadFileBytes(Folder + "\\" + Name) + Attributes;
+            Into[Path] = ReadOrFail(Folder + "\\" + Name) + Attributes;
         }
-    } while (FindNextFileA(Find, &Entry));
-    FindClose(Find);
+    } while (FindNextFileA(Find.get(), &Entry));
 }
 
 TSnapshot Snapshot(const std::string& Folder) {
@@ -127,17 +119,11 @@ TLines FilesOf(const TSnapshot& Snapshot) {
 }
 
 TLines ListLines(const std::string& Folder) {
-    TLines Entries = ParseFileList(ReadFileBytes(Folder + "\\" + ListName));
+    TLines Entries = ParseFileList(ReadOrFail(Folder + "\\" + ListName));
     for (std::string& Entry : Entries)
         Entry = Lower(Entry);
     std::sort(Entries.begin(), Entries.end());
     return Entries;
-}
-
-std::string ShellFolder(int Csidl) {
-    char Buffer[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Buffer);
-    return Buffer;
 }
 
 class SafetyTest : public TEngineRunTest {
@@ -162,7 +148,6 @@ protected:
         Engine->Release();
         return Engine->Log();
     }
-
 };
 
 TEST_F(SafetyTest, UsersFilesSurviveAnUpdateAndAnUninstallWithTheirFolders) {
@@ -177,15 +162,15 @@ TEST_F(SafetyTest, UsersFilesSurviveAnUpdateAndAnUninstallWithTheirFolders) {
 
     // The user's files, at the top and in the product's own folders, and a
     // file of an earlier version that the new archive no longer has.
-    WriteFileBytes(Dest + "\\mine.txt", "mine");
-    WriteFileBytes(Dest + "\\Help\\my notes.txt", "notes");
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\mine.txt", "mine"));
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\Help\\my notes.txt", "notes"));
     ASSERT_TRUE(CreateDirectoryA((Dest + "\\Mine").c_str(), nullptr));
-    WriteFileBytes(Dest + "\\Mine\\deep.txt", "deep");
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\Mine\\deep.txt", "deep"));
     ASSERT_TRUE(CreateDirectoryA((Dest + "\\Old").c_str(), nullptr));
     const std::string Gone = "Gone-" + Outer + ".dll";
-    WriteFileBytes(Dest + "\\Old\\" + Gone, "old version");
-    WriteFileBytes(Dest + "\\" + ListName,
-                   ReadFileBytes(Dest + "\\" + ListName) + "Old\\" + Gone + "\r\n");
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\Old\\" + Gone, "old version"));
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\" + ListName,
+                               ReadOrFail(Dest + "\\" + ListName) + "Old\\" + Gone + "\r\n"));
     const TSnapshot Users = {{"Help\\", ""},
                              {"Help\\my notes.txt", "notes"},
                              {"Mine\\", ""},
@@ -194,16 +179,16 @@ TEST_F(SafetyTest, UsersFilesSurviveAnUpdateAndAnUninstallWithTheirFolders) {
 
     // Update: the earlier version's file goes to the trash, the user's stay.
     InstallNow();
-    EXPECT_FALSE(FileExists(Dest + "\\Old\\" + Gone));
-    EXPECT_FALSE(FolderExists(Dest + "\\Old")) << "left empty by the old file";
+    EXPECT_FALSE(FilePresent(Dest + "\\Old\\" + Gone));
+    EXPECT_FALSE(FolderPresent(Dest + "\\Old")) << "left empty by the old file";
     EXPECT_FALSE(TrashEntriesWith(Gone).empty()) << "the old file is not in the trash";
     for (const auto& [Path, Content] : Users) {
         if (Path.back() != '\\') {
-            EXPECT_EQ(ReadFileBytes(Dest + "\\" + Path), Content) << Path;
+            EXPECT_EQ(ReadOrFail(Dest + "\\" + Path), Content) << Path;
         }
     }
     for (const char* File : ProductFiles)
-        EXPECT_TRUE(FileExists(Dest + "\\" + File)) << File;
+        EXPECT_TRUE(FilePresent(Dest + "\\" + File)) << File;
     EXPECT_EQ(ListLines(Dest), FilesOf(Installed)) << "the new list names the archive's files";
 
     // Uninstall: the product's files and the list go; the user's files and
@@ -217,7 +202,7 @@ TEST_F(SafetyTest, UsersFilesSurviveAnUpdateAndAnUninstallWithTheirFolders) {
         LeftNames.push_back(Path);
     EXPECT_EQ(LeftNames,
               (TLines{"Help\\", "Help\\my notes.txt", "Mine\\", "Mine\\deep.txt", "mine.txt"}));
-    EXPECT_FALSE(FolderExists(ProgramFolder()));
+    EXPECT_FALSE(FolderPresent(ProgramFolder()));
 }
 
 TEST_F(SafetyTest, AFolderFullOfOtherFilesIsLeftExactlyAsItWas) {
@@ -225,12 +210,13 @@ TEST_F(SafetyTest, AFolderFullOfOtherFilesIsLeftExactlyAsItWas) {
     for (const char* Folder :
          {"", "\\Sub", "\\Sub\\Deeper", "\\Empty", "\\Demos", "\\Demos\\Other"})
         ASSERT_TRUE(CreateDirectoryA((Dest + Folder).c_str(), nullptr)) << Folder;
-    WriteFileBytes(Dest + "\\a.txt", "a");
-    WriteFileBytes(Dest + "\\Help.txt", "not the product's help");
-    WriteFileBytes(Dest + "\\Sub\\b.dat", std::string(5000, 'b'));
-    WriteFileBytes(Dest + "\\Sub\\Deeper\\c.bin", "c");
-    WriteFileBytes(Dest + "\\Demos\\Other\\x.txt", "in a folder of the product's name");
-    WriteFileBytes(Dest + "\\secret.ini", "hidden, read-only");
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\a.txt", "a"));
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\Help.txt", "not the product's help"));
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\Sub\\b.dat", std::string(5000, 'b')));
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\Sub\\Deeper\\c.bin", "c"));
+    ASSERT_TRUE(
+        WriteWholeFile(Dest + "\\Demos\\Other\\x.txt", "in a folder of the product's name"));
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\secret.ini", "hidden, read-only"));
     SetFileAttributesA((Dest + "\\secret.ini").c_str(),
                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
     const TSnapshot Before = Snapshot(Dest);
@@ -251,15 +237,15 @@ TEST_F(SafetyTest, OtherProgramsLinksInTheProgramFolderStay) {
         CreateDirectoryA((AddTrailingBackslash(Data->ProgramsDir) + Outer).c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA((Folder + "\\Tools").c_str(), nullptr));
-    WriteFileBytes(Folder + "\\Other Program.lnk", "other");
-    WriteFileBytes(Folder + "\\Tools\\Tool.lnk", "tool");
-    WriteFileBytes(Folder + "\\desktop.ini", "[.ShellClassInfo]");
+    ASSERT_TRUE(WriteWholeFile(Folder + "\\Other Program.lnk", "other"));
+    ASSERT_TRUE(WriteWholeFile(Folder + "\\Tools\\Tool.lnk", "tool"));
+    ASSERT_TRUE(WriteWholeFile(Folder + "\\desktop.ini", "[.ShellClassInfo]"));
     SetFileAttributesA((Folder + "\\desktop.ini").c_str(), FILE_ATTRIBUTE_HIDDEN);
     const TSnapshot Before = Snapshot(Folder);
 
     InstallNow();
     TSnapshot Now = Snapshot(Folder);
-    for (const char* Link : LinkNames) {
+    for (const auto& [Target, Link] : ProductShortcuts()) {
         EXPECT_TRUE(Now.count(Link)) << Link;
         Now.erase(Link);
     }
@@ -270,7 +256,7 @@ TEST_F(SafetyTest, OtherProgramsLinksInTheProgramFolderStay) {
     // (The blank of the folder's name is escaped in the trash's records.)
     const TLines Trashed = TrashEntriesWith(Outer);
     // (A name already in the trash gets a suffix there.)
-    for (const char* Link : LinkNames)
+    for (const auto& [Target, Link] : ProductShortcuts())
         EXPECT_TRUE(std::any_of(Trashed.begin(), Trashed.end(),
                                 [&](const std::string& Name) { return Name.rfind(Link, 0) == 0; }))
             << Link << " is not in the trash: " << testing::PrintToString(Trashed);
@@ -282,11 +268,11 @@ TEST_F(SafetyTest, WithoutAListUninstallRemovesTheArchivesFilesOnly) {
     InstallNow();
     // As an older setup left it: no list.
     ASSERT_TRUE(DeleteFileA((Dest + "\\" + ListName).c_str()));
-    WriteFileBytes(Dest + "\\Help\\mine.txt", "mine");
+    ASSERT_TRUE(WriteWholeFile(Dest + "\\Help\\mine.txt", "mine"));
     const TLines Log = UninstallNow();
     for (const char* File : ProductFiles)
-        EXPECT_FALSE(FileExists(Dest + "\\" + File)) << File;
-    EXPECT_EQ(ReadFileBytes(Dest + "\\Help\\mine.txt"), "mine");
+        EXPECT_FALSE(FilePresent(Dest + "\\" + File)) << File;
+    EXPECT_EQ(ReadOrFail(Dest + "\\Help\\mine.txt"), "mine");
     TSnapshot Left = Snapshot(Dest);
     EXPECT_EQ(Left.size(), 2u) << "Help\\ and Help\\mine.txt only";
     EXPECT_TRUE(Contains(Log, "Kept 1 file that setup did not install in \"" + Dest + "\"."))
@@ -294,7 +280,7 @@ TEST_F(SafetyTest, WithoutAListUninstallRemovesTheArchivesFilesOnly) {
 
     // Without a list the update recycles nothing: the extraction overwrites.
     InstallNow();
-    EXPECT_EQ(ReadFileBytes(Dest + "\\Help\\mine.txt"), "mine");
+    EXPECT_EQ(ReadOrFail(Dest + "\\Help\\mine.txt"), "mine");
 }
 
 // --- records tampered with --------------------------------------------------
@@ -320,15 +306,15 @@ protected:
 
     // A file that must survive, and a list of ours that names it.
     void PlantVictim(const std::string& Folder) {
-        if (!FolderExists(Folder)) {
+        if (!FolderPresent(Folder)) {
             ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr)) << Folder;
             MadeFolders.push_back(Folder);
         }
         Victim = AddTrailingBackslash(Folder) + "victim-" + Outer + ".txt";
         const std::string List = AddTrailingBackslash(Folder) + ListName;
-        ASSERT_FALSE(FileExists(List)) << "a list is in " << Folder << " already";
-        WriteFileBytes(Victim, "victim");
-        WriteFileBytes(List, "victim-" + Outer + ".txt\r\nMorvane.url\r\n");
+        ASSERT_FALSE(FilePresent(List)) << "a list is in " << Folder << " already";
+        ASSERT_TRUE(WriteWholeFile(Victim, "victim"));
+        ASSERT_TRUE(WriteWholeFile(List, "victim-" + Outer + ".txt\r\nMorvane.url\r\n"));
         Planted = {Victim, List};
     }
 
@@ -349,50 +335,44 @@ TEST_P(TamperedInstallDir, NothingIsCleaned) {
     EXPECT_TRUE(Contains(Log, "Skipped removing component files: " + Why))
         << testing::PrintToString(Log);
     if (GetParam().Plant) {
-        EXPECT_EQ(ReadFileBytes(Victim), "victim");
-        EXPECT_TRUE(FileExists(Planted[1])) << "the list itself";
+        EXPECT_EQ(ReadOrFail(Victim), "victim");
+        EXPECT_TRUE(FilePresent(Planted[1])) << "the list itself";
     }
 
     // The installation's first step: old files are not recycled from there.
     // (The extraction is not reached: no extraction program beside the
     // installer copied for the purpose.)
     TTempFolder Setup("safety-setup");
-    ASSERT_TRUE(CopyFileA((InstallerFolder() + "\\engine_probe.exe").c_str(),
-                          (Setup / "morvane_probe.exe").c_str(), FALSE));
+    const std::string Probe = Setup / "morvane_probe.exe";
+    ASSERT_TRUE(
+        CopyFileA((InstallerFolder() + "\\engine_probe.exe").c_str(), Probe.c_str(), FALSE));
     const std::string Result = Work / "probe.out";
     // A backslash before the closing quote would escape it.
     const std::string Argument = Folder.empty() || Folder.back() != '\\' ? Folder : Folder + "\\";
-    EXPECT_EQ(RunProgram("\"" + Setup / "morvane_probe.exe" + "\" \"" + Result + "\" install \"" +
+    EXPECT_EQ(RunProgram(std::string(1, '"').append(Probe) + "\" \"" + Result + "\" install \"" +
                              Argument + "\" \"" + Data->StartFolder + "\"",
                          Work.Path()),
               0);
-    EXPECT_NE(ReadFileBytes(Result).find("\nLSkipped removing old files: " + Why + "\n"),
+    EXPECT_NE(ReadOrFail(Result).find("\nLSkipped removing old files: " + Why + "\n"),
               std::string::npos)
-        << ReadFileBytes(Result);
+        << ReadOrFail(Result);
     if (GetParam().Plant) {
-        EXPECT_EQ(ReadFileBytes(Victim), "victim");
+        EXPECT_EQ(ReadOrFail(Victim), "victim");
     }
     EXPECT_TRUE(TrashEntriesWith("victim-" + Outer).empty());
 }
 
 using TF = TFolderVerdict;
 
-std::string WindowsFolder(const std::string&) {
-    char Buffer[MAX_PATH];
-    GetWindowsDirectoryA(Buffer, sizeof Buffer);
-    return Buffer;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Records, TamperedInstallDir,
     ::testing::Values(
-        TamperedCase{"Windows", WindowsFolder, TF::WindowsFolder, true},
-        TamperedCase{"System32",
-                     [](const std::string& W) { return WindowsFolder(W) + "\\system32"; },
+        TamperedCase{"Windows", [](const std::string&) { return WindowsFolder(); },
                      TF::WindowsFolder, true},
-        TamperedCase{"DriveRoot",
-                     [](const std::string& W) { return WindowsFolder(W).substr(0, 3); }, TF::Root,
-                     true},
+        TamperedCase{"System32", [](const std::string&) { return WindowsFolder() + "\\system32"; },
+                     TF::WindowsFolder, true},
+        TamperedCase{"DriveRoot", [](const std::string&) { return WindowsFolder().substr(0, 3); },
+                     TF::Root, true},
         TamperedCase{"ProgramFiles",
                      [](const std::string&) { return ShellFolder(CSIDL_PROGRAM_FILES); },
                      TF::ProgramFiles, true},
@@ -427,12 +407,12 @@ TEST_F(SafetyTest, DotDotRecordLeavesTheFolderItLeadsTo) {
     // "..\" in the record would lead the removal to a sibling folder.
     const std::string Victim = Work / "Victim";
     ASSERT_TRUE(CreateDirectoryA(Victim.c_str(), nullptr));
-    WriteFileBytes(Victim + "\\Morvane.url", "not ours");
-    WriteFileBytes(Victim + "\\" + ListName, "Morvane.url\r\n");
+    ASSERT_TRUE(WriteWholeFile(Victim + "\\Morvane.url", "not ours"));
+    ASSERT_TRUE(WriteWholeFile(Victim + "\\" + ListName, "Morvane.url\r\n"));
     ASSERT_TRUE(CreateDirectoryA((Work / "Dest").c_str(), nullptr));
     Data->InstallDir = Work / "Dest\\..\\Victim";
     UninstallNow();
-    EXPECT_EQ(ReadFileBytes(Victim + "\\Morvane.url"), "not ours");
+    EXPECT_EQ(ReadOrFail(Victim + "\\Morvane.url"), "not ours");
 }
 
 struct TamperedFolderCase {
@@ -453,8 +433,8 @@ protected:
         for (const std::string& Folder : {Work / "Start", Programs, Victim})
             ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
         for (const std::string& Folder : {Programs, Victim}) {
-            WriteFileBytes(Folder + "\\Morvane Web Site.lnk", "not ours");
-            WriteFileBytes(Folder + "\\Other.lnk", "other");
+            ASSERT_TRUE(WriteWholeFile(Folder + "\\" + OurLink, "not ours"));
+            ASSERT_TRUE(WriteWholeFile(Folder + "\\Other.lnk", "other"));
         }
         Data->ProgramsDir = Programs;
         std::string Folder = GetParam().StartFolder;
@@ -465,8 +445,8 @@ protected:
 
     void ExpectUntouched() {
         for (const std::string& Folder : {Programs, Victim}) {
-            EXPECT_EQ(FilesIn(Folder), (TLines{"Morvane Web Site.lnk", "Other.lnk"})) << Folder;
-            EXPECT_EQ(ReadFileBytes(Folder + "\\Morvane Web Site.lnk"), "not ours");
+            EXPECT_EQ(FilesIn(Folder), (TLines{OurLink, "Other.lnk"})) << Folder;
+            EXPECT_EQ(ReadOrFail(Folder + "\\" + OurLink), "not ours");
         }
     }
 

@@ -22,44 +22,9 @@ std::string ChildExe() {
     return InstallerFolder() + "\\engine_child.exe";
 }
 
-// A link file as the shell reads it back.
-struct TLinkContents {
-    std::string Path, Arguments, WorkingFolder, Description, IconFile;
-    int IconIndex = -1;
-    WORD HotKey = 0xFFFF;
-};
-
-bool ReadLink(const std::string& LinkFile, TLinkContents& Out) {
-    IShellLinkA* Link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&Link))))
-        return false;
-    IPersistFile* File = nullptr;
-    bool Ok = SUCCEEDED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&File)));
-    if (Ok) {
-        WCHAR Wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, LinkFile.c_str(), -1, Wide, MAX_PATH);
-        Ok = SUCCEEDED(File->Load(Wide, STGM_READ));
-        File->Release();
-    }
-    if (Ok) {
-        char Buffer[1024];
-        WIN32_FIND_DATAA Find;
-        if (SUCCEEDED(Link->GetPath(Buffer, sizeof Buffer, &Find, SLGP_RAWPATH))) Out.Path = Buffer;
-        if (SUCCEEDED(Link->GetArguments(Buffer, sizeof Buffer))) Out.Arguments = Buffer;
-        if (SUCCEEDED(Link->GetWorkingDirectory(Buffer, sizeof Buffer))) Out.WorkingFolder = Buffer;
-        if (SUCCEEDED(Link->GetDescription(Buffer, sizeof Buffer))) Out.Description = Buffer;
-        if (SUCCEEDED(Link->GetIconLocation(Buffer, sizeof Buffer, &Out.IconIndex)))
-            Out.IconFile = Buffer;
-        Link->GetHotkey(&Out.HotKey);
-    }
-    Link->Release();
-    return Ok;
-}
-
 class ShellTest : public ::testing::Test {
 protected:
-    TComApartment Com;
+    TComScope Com; // apartment COM, as the program's UI thread has
     TTempFolder Folder{"shell"};
 };
 
@@ -100,7 +65,7 @@ TEST_P(ShellLinkTest, WrittenLinkReadsBackAsSpecified) {
     EXPECT_EQ(Read.HotKey, Case.HotKey);
     // Wine's link reader drops the show command, so look at the file's
     // header (ShowCommand is the 32-bit field at offset 0x3C).
-    std::string Bytes = ReadFileBytes(LinkFile);
+    std::string Bytes = ReadOrFail(LinkFile);
     ASSERT_GE(Bytes.size(), 0x4Cu);
     EXPECT_EQ(*reinterpret_cast<const std::int32_t*>(Bytes.data() + 0x3C), Case.ShowCmd);
 }
@@ -115,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Specs, ShellLinkTest,
 
 TEST_F(ShellTest, LinkReplacesAnExistingFile) {
     std::string LinkFile = Folder / "x.lnk";
-    WriteFileBytes(LinkFile, std::string(5000, 'j'));
+    ASSERT_TRUE(WriteWholeFile(LinkFile, std::string(5000, 'j')));
     TShortcutSpec Spec;
     Spec.Target = "C:\\new\\target.exe";
     ASSERT_EQ(CreateShellLink(Spec, LinkFile), S_OK);
@@ -129,7 +94,7 @@ TEST_F(ShellTest, LinkIntoMissingFolderFails) {
     Spec.Target = "C:\\x.exe";
     std::string LinkFile = Folder / "missing\\x.lnk";
     EXPECT_TRUE(FAILED(CreateShellLink(Spec, LinkFile)));
-    EXPECT_FALSE(FileExists(LinkFile));
+    EXPECT_FALSE(FilePresent(LinkFile));
 }
 
 TEST_F(ShellTest, LinkNameTooLongFailsWithoutWriting) {
@@ -167,9 +132,9 @@ TEST_F(ShellTest, ExecuteWaitsForTheProgramAndKeepsWindowsAlive) {
     DestroyWindow(Window);
 
     // The marker is written after the child's pause, just before it ends.
-    ASSERT_TRUE(FileExists(Marker));
+    ASSERT_TRUE(FilePresent(Marker));
     EXPECT_GE(Elapsed, 700u);
-    std::string CommandLine = ReadFileBytes(Marker);
+    std::string CommandLine = ReadOrFail(Marker);
     EXPECT_NE(CommandLine.find(Parameters), std::string::npos) << CommandLine;
     EXPECT_GE(Ticks, 5) << "messages were not dispatched while waiting";
 }
@@ -177,7 +142,7 @@ TEST_F(ShellTest, ExecuteWaitsForTheProgramAndKeepsWindowsAlive) {
 TEST_F(ShellTest, ExecuteWithOpenVerbRunsTheProgram) {
     std::string Marker = Folder / "verb.txt";
     EXPECT_TRUE(ShellExecuteAndWait(ChildExe(), "0 \"" + Marker + "\"", "open", SW_HIDE));
-    EXPECT_TRUE(FileExists(Marker));
+    EXPECT_TRUE(FilePresent(Marker));
 }
 
 TEST_F(ShellTest, ExecuteOfMissingFileReturnsFalse) {
@@ -188,12 +153,12 @@ TEST_F(ShellTest, RegSvr32IsTheSystemsOwnCopy) {
     char System[MAX_PATH];
     GetSystemDirectoryA(System, sizeof System);
     EXPECT_EQ(SystemRegSvr32(), std::string(System) + "\\regsvr32.exe");
-    EXPECT_TRUE(FileExists(SystemRegSvr32()));
+    EXPECT_TRUE(FilePresent(SystemRegSvr32()));
 }
 
 TEST_F(ShellTest, OpenFolderWindowRefusesWhatIsNoFolder) {
     std::string File = Folder / "file.txt";
-    WriteFileBytes(File, "x");
+    ASSERT_TRUE(WriteWholeFile(File, "x"));
     EXPECT_FALSE(OpenFolderWindow(Folder / "missing", nullptr));
     EXPECT_FALSE(OpenFolderWindow(File, nullptr));
 }

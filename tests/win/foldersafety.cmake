@@ -2,7 +2,7 @@
 # on real files.
 if(WIN32 AND NOT MORVANE_FUZZ)
     add_executable(foldersafety_test ${CMAKE_CURRENT_LIST_DIR}/foldersafety_test.cpp)
-    target_link_libraries(foldersafety_test PRIVATE morvane_data GTest::gtest_main)
+    target_link_libraries(foldersafety_test PRIVATE morvane_data morvane_test_support GTest::gtest_main)
     target_include_directories(foldersafety_test PRIVATE ${PROJECT_SOURCE_DIR}/src
                                                          ${PROJECT_SOURCE_DIR}/tests)
     # The wrapper makes a Unix link and a private trash for the test.

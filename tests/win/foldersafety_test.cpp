@@ -4,8 +4,11 @@
 
 #include "data/FolderSafety.h"
 #include "data/InstalledFiles.h"
+#include "data/Product.h"
 #include "data/Utils.h"
-#include "win/data_test_support.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/System.h"
 
 #include <shlobj.h>
 
@@ -20,18 +23,6 @@ namespace {
 
 using V = TFolderVerdict;
 
-std::string ShellFolder(int Csidl) {
-    char Buffer[MAX_PATH] = {};
-    if (SHGetFolderPathA(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Buffer) != S_OK) return {};
-    return Buffer;
-}
-
-std::string WindowsFolder() {
-    char Buffer[MAX_PATH];
-    GetWindowsDirectoryA(Buffer, sizeof Buffer);
-    return Buffer;
-}
-
 std::string ShortName(const std::string& Path) {
     char Buffer[MAX_PATH] = {};
     GetShortPathNameA(Path.c_str(), Buffer, sizeof Buffer);
@@ -43,25 +34,12 @@ std::string Upper(std::string Text) {
     return Text;
 }
 
-std::string ReadText(const std::string& Path) {
-    std::string Text;
-    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (File == INVALID_HANDLE_VALUE) return Text;
-    char Buffer[4096];
-    DWORD Read = 0;
-    while (ReadFile(File, Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
-        Text.append(Buffer, Read);
-    CloseHandle(File);
-    return Text;
-}
-
 // Every file below Folder as a relative path, sorted.
 void ListTree(const std::string& Folder, const std::string& Relative,
               std::vector<std::string>& Names) {
     WIN32_FIND_DATAA Entry;
-    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
-    if (Find == INVALID_HANDLE_VALUE) return;
+    const TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Entry));
+    if (!Find) return;
     do {
         const std::string Name = Entry.cFileName;
         if (Name == "." || Name == "..") continue;
@@ -72,8 +50,7 @@ void ListTree(const std::string& Folder, const std::string& Relative,
         } else {
             Names.push_back(Path);
         }
-    } while (FindNextFileA(Find, &Entry));
-    FindClose(Find);
+    } while (FindNextFileA(Find.get(), &Entry));
 }
 
 std::vector<std::string> Tree(const std::string& Folder) {
@@ -137,8 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(InstallDirRules, FormAndFiles) {
-    TScratchDir Dir("safety-form");
-    ASSERT_TRUE(WriteTextFile(Dir / "a file", "x"));
+    TTempFolder Dir("safety-form");
+    ASSERT_TRUE(WriteWholeFile(Dir / "a file", "x"));
     EXPECT_EQ(CheckInstallDir(Dir / "a file"), V::NotAFolder);
     EXPECT_EQ(CheckInstallDir(Dir / "a file\\"), V::NotAFolder);
     EXPECT_EQ(CheckInstallDir(Dir / "New\\Deeper"), V::Ok);
@@ -150,33 +127,33 @@ TEST(InstallDirRules, FormAndFiles) {
 }
 
 TEST(ForeignFiles, OnlyAFolderWithEntriesAndNoListOfOurs) {
-    TScratchDir Dir("safety-foreign");
+    TTempFolder Dir("safety-foreign");
     EXPECT_FALSE(FolderHoldsForeignFiles(Dir / "missing"));
     EXPECT_FALSE(FolderHoldsForeignFiles(Dir.Path())) << "empty";
     ASSERT_TRUE(CreateDirectoryA((Dir / "Sub").c_str(), nullptr));
     EXPECT_TRUE(FolderHoldsForeignFiles(Dir.Path())) << "a folder is something too";
-    ASSERT_TRUE(WriteTextFile(Dir / InstalledFilesListName, "Sub\\x\r\n"));
+    ASSERT_TRUE(WriteWholeFile(Dir / Product.InstalledFilesListName, "Sub\\x\r\n"));
     EXPECT_FALSE(FolderHoldsForeignFiles(Dir.Path())) << "an installation of ours";
 }
 
 TEST(FileList, WrittenWholeReplacedAndReadBack) {
-    TScratchDir Dir("safety-list");
+    TTempFolder Dir("safety-list");
     std::string Error;
     const std::vector<std::string> First = {"Morvane.url", "Help\\ZelkX.HLP"};
     ASSERT_TRUE(WriteInstalledFiles(Dir.Path(), First, Error)) << Error;
-    EXPECT_EQ(ReadText(Dir / InstalledFilesListName), "Morvane.url\r\nHelp\\ZelkX.HLP\r\n");
+    EXPECT_EQ(ReadWholeFile(Dir / Product.InstalledFilesListName),
+              "Morvane.url\r\nHelp\\ZelkX.HLP\r\n");
     const std::vector<std::string> Second = {"MorvaneXControls.ocx"};
     ASSERT_TRUE(WriteInstalledFiles(Dir.Path() + "\\", Second, Error)) << Error;
     // Replaced, and no temporary file left beside it.
-    EXPECT_EQ(Tree(Dir.Path()), std::vector<std::string>{InstalledFilesListName});
+    EXPECT_EQ(Tree(Dir.Path()), std::vector<std::string>{Product.InstalledFilesListName});
     std::vector<std::string> Read;
     ASSERT_TRUE(ReadInstalledFiles(Dir.Path(), Read));
     EXPECT_EQ(Read, Second);
-    EXPECT_TRUE(HasInstalledFilesList(Dir.Path()));
 
     // A tampered list: only what stays below the folder is read.
-    ASSERT_TRUE(WriteTextFile(Dir / InstalledFilesListName,
-                              "..\\victim.txt\r\nC:\\boot.ini\r\n\\x\r\n*\r\nok.txt\r\n"));
+    ASSERT_TRUE(WriteWholeFile(Dir / Product.InstalledFilesListName,
+                               "..\\victim.txt\r\nC:\\boot.ini\r\n\\x\r\n*\r\nok.txt\r\n"));
     ASSERT_TRUE(ReadInstalledFiles(Dir.Path(), Read));
     EXPECT_EQ(Read, std::vector<std::string>{"ok.txt"});
 
@@ -195,10 +172,10 @@ protected:
         // One listed file is gone already.
         for (const std::string& File : Listed)
             if (File != "Demos\\Readme.txt") {
-                ASSERT_TRUE(WriteTextFile(Dir / File, "product"));
+                ASSERT_TRUE(WriteWholeFile(Dir / File, "product"));
             }
         for (const std::string& File : Users)
-            ASSERT_TRUE(WriteTextFile(Dir / File, "user"));
+            ASSERT_TRUE(WriteWholeFile(Dir / File, "user"));
         // Our own files may be read-only or hidden by now.
         SetFileAttributesA((Dir / "Help\\ZelkX.HLP").c_str(),
                            FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
@@ -206,7 +183,7 @@ protected:
         ASSERT_TRUE(WriteInstalledFiles(Dir.Path(), Listed, Error));
     }
 
-    TScratchDir Dir{"safety-removal"};
+    TTempFolder Dir{"safety-removal"};
     const std::vector<std::string> Listed = {"Morvane.url", "Help\\ZelkX.HLP",
                                              "Demos\\Compiled\\VCDemo.exe", "MorvaneXControls.ocx",
                                              "Demos\\Readme.txt"};
@@ -242,11 +219,11 @@ TEST_F(Removal, DeleteWithOnlyProductFilesRemovesTheFolder) {
 }
 
 TEST_F(Removal, AFileHeldOpenIsReportedAndStays) {
-    HANDLE Held = CreateFileA((Dir / "Morvane.url").c_str(), GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(Held, INVALID_HANDLE_VALUE);
+    THandle Held(CreateFileA((Dir / "Morvane.url").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             0, nullptr));
+    ASSERT_TRUE(Held);
     TRemovalReport Report = DeleteInstalledFiles(Dir.Path(), Listed);
-    CloseHandle(Held);
+    Held.reset();
     ASSERT_EQ(Report.Failed.size(), 1u);
     const std::string HeldPath = Dir / "Morvane.url";
     EXPECT_EQ(Report.Failed[0].substr(0, HeldPath.size() + 4), "\"" + HeldPath + "\": ");
@@ -258,10 +235,10 @@ TEST_F(Removal, RecycleTakesListedFilesToTheTrashAndKeepsTheFolder) {
     EXPECT_EQ(RecycleInstalledFiles(Dir.Path(), Listed), 4u);
     EXPECT_EQ(Tree(Dir.Path()),
               (std::vector<std::string>{"Help\\", "Help\\my notes.txt", "Mine\\", "Mine\\a.txt",
-                                        InstalledFilesListName, "notes.txt"}));
+                                        Product.InstalledFilesListName, "notes.txt"}));
     // With nothing else in it, the folder still stays: it is not ours alone.
-    TScratchDir Only("safety-recycle");
-    ASSERT_TRUE(WriteTextFile(Only / "Morvane.url", "x"));
+    TTempFolder Only("safety-recycle");
+    ASSERT_TRUE(WriteWholeFile(Only / "Morvane.url", "x"));
     EXPECT_EQ(RecycleInstalledFiles(Only.Path(), {"Morvane.url"}), 1u);
     EXPECT_TRUE(PathExists(Only.Path()));
 }
@@ -271,17 +248,14 @@ TEST_F(Removal, RecycleTakesListedFilesToTheTrashAndKeepsTheFolder) {
 TEST(RemovalThroughLinks, NeverDeletesOrRecyclesOutsideTheFolder) {
     const char* Fixture = std::getenv("MORVANE_LINK_FIXTURE");
     if (!Fixture) GTEST_SKIP() << "run through foldersafety_links.sh";
-    const std::string Base = WindowsNameOfUnixPath(Fixture);
+    const std::string Base = WindowsPath(Fixture);
     const std::string Tree = Base + "\\tree", Outside = Base + "\\outside";
     const std::vector<std::string> Listed = {"Demos\\VCDemo.exe", "own.txt"};
-    EXPECT_FALSE(EntryStaysInside(Tree, "Demos\\VCDemo.exe"));
-    EXPECT_TRUE(EntryStaysInside(Tree, "own.txt"));
-
     EXPECT_EQ(RecycleInstalledFiles(Tree, Listed), 1u);
     EXPECT_TRUE(PathExists(Outside + "\\VCDemo.exe"));
     EXPECT_FALSE(PathExists(Tree + "\\own.txt"));
 
-    ASSERT_TRUE(WriteTextFile(Tree + "\\own.txt", "x"));
+    ASSERT_TRUE(WriteWholeFile(Tree + "\\own.txt", "x"));
     TRemovalReport Report = DeleteInstalledFiles(Tree, Listed);
     EXPECT_TRUE(PathExists(Outside + "\\VCDemo.exe"));
     EXPECT_TRUE(PathExists(Tree + "\\Demos")) << "the link itself stays too";

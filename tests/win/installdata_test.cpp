@@ -1,9 +1,12 @@
 #include "data/InstallData.h"
 #include "data/Error.h"
 #include "data/OsError.h"
+#include "data/Owners.h"
 #include "data/ShellNames.h"
 #include "data/Utils.h"
-#include "win/data_test_support.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/System.h"
 
 #include <gtest/gtest.h>
 
@@ -17,29 +20,27 @@ namespace {
 
 const char* const ParentKey = "Software\\Pellinor";
 
-HKEY OpenRecord(REGSAM Access) {
+TRegKey OpenKey(const char* Path, REGSAM Access) {
     HKEY Key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, Access | KEY_WOW64_32KEY, &Key) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path, 0, Access | KEY_WOW64_32KEY, &Key) != ERROR_SUCCESS)
         return nullptr;
-    return Key;
+    return TRegKey(Key);
+}
+
+TRegKey OpenRecord(REGSAM Access) {
+    return OpenKey(Product.RecordKey, Access);
 }
 
 bool KeyExists(const char* Path) {
-    HKEY Key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path, 0, KEY_READ | KEY_WOW64_32KEY, &Key) !=
-        ERROR_SUCCESS)
-        return false;
-    RegCloseKey(Key);
-    return true;
+    return OpenKey(Path, KEY_READ) != nullptr;
 }
 
 void DeleteRecordKey() {
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(RecordKey) + "\\Sub\\Deeper").c_str(),
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(Product.RecordKey) + "\\Sub\\Deeper").c_str(),
                     KEY_WOW64_32KEY, 0);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(RecordKey) + "\\Sub").c_str(), KEY_WOW64_32KEY,
-                    0);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, RecordKey, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(Product.RecordKey) + "\\Sub").c_str(),
+                    KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
 }
 
 struct TValue {
@@ -65,29 +66,29 @@ protected:
     }
 
     void WriteRecord(const std::vector<TValue>& Values) {
-        HKEY Key = nullptr;
+        HKEY RawKey = nullptr;
         ASSERT_EQ(ERROR_SUCCESS,
-                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0,
-                                  KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Key, nullptr));
+                  RegCreateKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, nullptr, 0,
+                                  KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &RawKey, nullptr));
+        const TRegKey Key(RawKey);
         for (const TValue& V : Values) {
             if (V.Type == REG_DWORD) {
                 DWORD Number = 7;
-                RegSetValueExA(Key, V.Name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&Number),
+                RegSetValueExA(Key.get(), V.Name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&Number),
                                sizeof Number);
             } else {
-                RegSetValueExA(Key, V.Name, 0, V.Type,
+                RegSetValueExA(Key.get(), V.Name, 0, V.Type,
                                reinterpret_cast<const BYTE*>(V.Data.c_str()),
                                static_cast<DWORD>(V.Data.size() + 1));
             }
         }
-        RegCloseKey(Key);
     }
 
     void WriteVersionFile(const std::string& Text) {
-        ASSERT_TRUE(WriteTextFile(FDir / "version", Text));
+        ASSERT_TRUE(WriteWholeFile(FDir / "version", Text));
     }
 
-    TScratchDir FDir{"installdata"};
+    TTempFolder FDir{"installdata"};
 
 private:
     bool FParentExisted = false;
@@ -95,15 +96,14 @@ private:
 };
 
 std::string DefaultInstallDir() {
-    char Buffer[MAX_PATH] = {};
-    if (SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, Buffer) != S_OK)
-        return "C:\\Program files\\Grenwick\\Morvane ActiveX";
-    return AddTrailingBackslash(Buffer) + "Grenwick\\Morvane ActiveX";
+    const std::string ProgramFiles = ShellFolder(CSIDL_PROGRAM_FILES);
+    return AddTrailingBackslash(ProgramFiles.empty() ? "C:\\Program files" : ProgramFiles) +
+           Product.DefaultInstallSubDir;
 }
 
 const char* const Default = "(default)";
 const char* const Absent = "(absent)";
-const char* const DefaultFolder = "Grenwick\\Morvane ActiveX Edition";
+const char* const DefaultFolder = Product.DefaultStartFolder;
 
 struct RecordCase {
     const char* Name;
@@ -282,7 +282,7 @@ TEST_F(TInstallDataTest, SaveWritesTheCarriedVersion) {
     Data.StartFolder = "New\\Folder";
     Data.SaveToRegistry();
 
-    HKEY Key = OpenRecord(KEY_READ);
+    const TRegKey Key = OpenRecord(KEY_READ);
     ASSERT_NE(nullptr, Key);
     for (const auto& [Name, Expected] :
          {std::pair<const char*, const char*>{"InstallDir", "E:\\New"},
@@ -290,12 +290,11 @@ TEST_F(TInstallDataTest, SaveWritesTheCarriedVersion) {
           {"InstalledVersion", CarriedFull}}) {
         char Buffer[256] = {};
         DWORD Type = 0, Size = sizeof Buffer;
-        EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(Key, Name, nullptr, &Type,
+        EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(Key.get(), Name, nullptr, &Type,
                                                   reinterpret_cast<BYTE*>(Buffer), &Size));
         EXPECT_EQ(static_cast<DWORD>(REG_SZ), Type) << Name;
         EXPECT_STREQ(Expected, Buffer) << Name;
     }
-    RegCloseKey(Key);
 
     // What was saved reads back as an installation of the carried version.
     TInstallData Again;
@@ -307,7 +306,7 @@ TEST_F(TInstallDataTest, SaveWritesTheCarriedVersion) {
 TEST_F(TInstallDataTest, SaveCreatesAMissingKey) {
     WriteVersionFile("2.5.1 Free");
     TInstallData Data;
-    ASSERT_FALSE(KeyExists(RecordKey));
+    ASSERT_FALSE(KeyExists(Product.RecordKey));
     Data.Installed = true;
     Data.SaveToRegistry();
     TInstallData Again;
@@ -318,28 +317,31 @@ TEST_F(TInstallDataTest, SaveCreatesAMissingKey) {
 
 TEST_F(TInstallDataTest, SaveDeletesTheKeyAndItsSubKeysButNotTheParent) {
     WriteRecord(Record("D:\\Q", "F", CarriedFull));
-    HKEY Sub = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                              (std::string(RecordKey) + "\\Sub\\Deeper").c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Sub, nullptr));
-    RegCloseKey(Sub);
+    {
+        HKEY Sub = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                                  (std::string(Product.RecordKey) + "\\Sub\\Deeper").c_str(), 0,
+                                  nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &Sub,
+                                  nullptr));
+        const TRegKey Made(Sub);
+    }
     WriteVersionFile("2.5.1");
     TInstallData Data;
     Data.Installed = false;
     Data.SaveToRegistry();
-    EXPECT_FALSE(KeyExists(RecordKey));
+    EXPECT_FALSE(KeyExists(Product.RecordKey));
     EXPECT_TRUE(KeyExists(ParentKey));
 
     // Nothing to delete: nothing happens.
     EXPECT_NO_THROW(Data.SaveToRegistry());
-    EXPECT_FALSE(KeyExists(RecordKey));
+    EXPECT_FALSE(KeyExists(Product.RecordKey));
 }
 
 // Gives the record key a DACL that allows Everyone only Access (and the
 // rights needed to undo it), or allows everything again.
 void RestrictRecordKey(REGSAM Access) {
-    HKEY Key = OpenRecord(WRITE_DAC);
+    const TRegKey Key = OpenRecord(WRITE_DAC);
     ASSERT_NE(nullptr, Key);
     SECURITY_DESCRIPTOR Descriptor;
     InitializeSecurityDescriptor(&Descriptor, SECURITY_DESCRIPTOR_REVISION);
@@ -356,8 +358,7 @@ void RestrictRecordKey(REGSAM Access) {
             AddAccessAllowedAce(Acl, ACL_REVISION, Access | WRITE_DAC | READ_CONTROL, SidBuffer));
         SetSecurityDescriptorDacl(&Descriptor, TRUE, Acl, FALSE);
     }
-    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(Key, DACL_SECURITY_INFORMATION, &Descriptor));
-    RegCloseKey(Key);
+    EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(Key.get(), DACL_SECURITY_INFORMATION, &Descriptor));
 }
 
 TEST_F(TInstallDataTest, KeyClosedForWritingIsLeftAloneSilently) {
@@ -380,7 +381,7 @@ TEST_F(TInstallDataTest, OcxFileName) {
     TInstallData Data;
     for (const char* Dir : {"C:\\P", "C:\\P\\"}) {
         Data.InstallDir = Dir;
-        EXPECT_EQ("C:\\P\\MorvaneXControls.ocx", Data.OcxFileName()) << Dir;
+        EXPECT_EQ(std::string("C:\\P\\") + Product.OcxFileName, Data.OcxFileName()) << Dir;
     }
 }
 
@@ -395,7 +396,7 @@ TEST_F(TInstallDataTest, ProgramsFolderListsVisibleFoldersOnly) {
     ASSERT_TRUE(CreateDirectoryA(Shown.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(Hidden.c_str(), nullptr));
     SetFileAttributesA(Hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_TRUE(WriteTextFile(File, "x"));
+    ASSERT_TRUE(WriteWholeFile(File, "x"));
 
     TInstallData Data;
     auto Listed = [&](const char* Name) {
@@ -431,12 +432,12 @@ TEST(StrRetToText, AllThreeKinds) {
     EXPECT_EQ("My Folder", StrRetToText(Offset, reinterpret_cast<PCUITEMID_CHILD>(Item)));
 
     // A wide string from the shell allocator, released by the conversion.
-    IMalloc* Malloc = nullptr;
-    ASSERT_TRUE(SUCCEEDED(SHGetMalloc(&Malloc)));
+    IMalloc* RawMalloc = nullptr;
+    ASSERT_TRUE(SUCCEEDED(SHGetMalloc(&RawMalloc)));
+    const TComPtr<IMalloc> Malloc(RawMalloc);
     const wchar_t Name[] = L"Wide \x00e9 name";
     auto* Copy = static_cast<wchar_t*>(Malloc->Alloc(sizeof Name));
     std::wmemcpy(Copy, Name, sizeof Name / sizeof Name[0]);
-    Malloc->Release();
     STRRET Wide{};
     Wide.uType = STRRET_WSTR;
     Wide.pOleStr = Copy;

@@ -5,6 +5,8 @@
 
 #include "app/LateBinding.h"
 #include "data/OsError.h"
+#include "support/Files.h"
+#include "support/System.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -40,14 +42,6 @@ constexpr TLateProc Planted{"planted_dll.dll", "DllMain"};
 constexpr TLateProc MissingLibrary{"morvane-no-such-library.dll", "Anything"};
 constexpr TLateProc MissingFunction{"kernel32.dll", "MorvaneNoSuchFunction"};
 
-// Where the default search would look first: beside this program.
-std::string BesideProgram(const char* Name) {
-    char Path[MAX_PATH];
-    DWORD Length = GetModuleFileNameA(nullptr, Path, MAX_PATH);
-    std::string Folder(Path, Length);
-    return Folder.substr(0, Folder.rfind('\\') + 1) + Name;
-}
-
 // One slot of each kind of function per case.
 THresult PlantedHresult = &TLateBound<THresult>::First<PlantedHresult, Planted>;
 TRelease PlantedRelease = &TLateBound<TRelease>::First<PlantedRelease, Planted>;
@@ -76,7 +70,7 @@ class LateBindingMissing : public ::testing::TestWithParam<TMissingCase> {};
 TEST_P(LateBindingMissing, FailsAsTheCallerExpects) {
     const TMissingCase& Case = GetParam();
     const THresult HresultFirst = Case.Hresult;
-    const std::string Marker = BesideProgram(Planted.Library) + ".loaded";
+    const std::string Marker = OwnFolder() + "\\" + Planted.Library + ".loaded";
     DeleteFileA(Marker.c_str());
 
     SetLastError(0);
@@ -94,8 +88,7 @@ TEST_P(LateBindingMissing, FailsAsTheCallerExpects) {
     } catch (const EOSError& E) {
         EXPECT_EQ(E.ErrorCode(), Case.Error);
     }
-    EXPECT_EQ(GetFileAttributesA(Marker.c_str()), INVALID_FILE_ATTRIBUTES)
-        << "the library beside the program was loaded";
+    EXPECT_FALSE(PathExists(Marker)) << "the library beside the program was loaded";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,8 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LateBinding, TheLibraryBesideTheProgramIsReallyThere) {
     // Without it the first of the cases above would prove nothing.
-    const std::string Beside = BesideProgram(Planted.Library);
-    EXPECT_NE(GetFileAttributesA(Beside.c_str()), INVALID_FILE_ATTRIBUTES) << Beside;
+    const std::string Beside = OwnFolder() + "\\" + Planted.Library;
+    EXPECT_TRUE(PathExists(Beside)) << Beside;
 }
 
 } // namespace

@@ -6,14 +6,18 @@
 // The program's import table is checked as well: a library imported is
 // loaded before the program's first line can restrict the search.
 
+#include "data/Owners.h"
+#include "data/Product.h"
+#include "support/Files.h"
+#include "support/System.h"
+#include "support/Ui.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,80 +50,30 @@ bool Copy(const std::string& From, const std::string& To) {
     return CopyFileA(From.c_str(), To.c_str(), FALSE) != FALSE;
 }
 
-bool Exists(const std::string& Path) {
-    return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A scratch folder left by an earlier run (Wine reuses process ids) would
-// hold its markers.
-void RemoveTree(const std::string& Folder) {
-    WIN32_FIND_DATAA Found;
-    HANDLE Find = FindFirstFileA((Folder + "\\*").c_str(), &Found);
-    if (Find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string Name = Found.cFileName;
-            if (Name == "." || Name == "..") continue;
-            const std::string Path = Folder + "\\" + Name;
-            if (Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(Path);
-            else
-                DeleteFileA(Path.c_str());
-        } while (FindNextFileA(Find, &Found));
-        FindClose(Find);
-    }
-    RemoveDirectoryA(Folder.c_str());
-}
-
 // Wine's per-program override: native (a DLL file found on the search
 // path) before its built-in copy, for each planted name.
 class TNativeFirst {
 public:
     TNativeFirst() {
+        HKEY Key = nullptr;
         RegCreateKeyExA(HKEY_CURRENT_USER,
                         "Software\\Wine\\AppDefaults\\MorvaneSetup.exe\\DllOverrides", 0, nullptr,
-                        0, KEY_ALL_ACCESS, nullptr, &FKey, nullptr);
+                        0, KEY_ALL_ACCESS, nullptr, &Key, nullptr);
+        const TRegKey Overrides(Key);
         for (const char* Name : Names)
-            RegSetValueExA(FKey, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
+            RegSetValueExA(Key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>("native,builtin"),
                            15);
     }
     ~TNativeFirst() {
-        RegCloseKey(FKey);
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\MorvaneSetup.exe");
     }
     TNativeFirst(const TNativeFirst&) = delete;
     TNativeFirst& operator=(const TNativeFirst&) = delete;
-
-private:
-    HKEY FKey = nullptr;
 };
-
-struct TSearch {
-    DWORD Pid;
-    HWND Found;
-};
-
-BOOL CALLBACK MatchMainWindow(HWND Wnd, LPARAM Param) {
-    auto* Search = reinterpret_cast<TSearch*>(Param);
-    DWORD Pid = 0;
-    GetWindowThreadProcessId(Wnd, &Pid);
-    char Caption[64] = {};
-    GetWindowTextA(Wnd, Caption, sizeof Caption);
-    if (Pid == Search->Pid && lstrcmpA(Caption, "Morvane ActiveX Installer") == 0) {
-        Search->Found = Wnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindMainWindow(DWORD ProcessId) {
-    TSearch Search{ProcessId, nullptr};
-    EnumWindows(&MatchMainWindow, reinterpret_cast<LPARAM>(&Search));
-    return Search.Found;
-}
 
 TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
     const std::string App = WorkDir + "\\app", Cwd = WorkDir + "\\cwd";
-    RemoveTree(WorkDir);
+    WipeTree(WorkDir);
     ASSERT_TRUE(CreateDirectoryA(WorkDir.c_str(), nullptr)) << WorkDir;
     CreateDirectoryA(App.c_str(), nullptr);
     CreateDirectoryA(Cwd.c_str(), nullptr);
@@ -140,36 +94,32 @@ TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
     PROCESS_INFORMATION Process{};
     ASSERT_TRUE(CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                Cwd.c_str(), &Startup, &Process));
-    CloseHandle(Process.hThread);
+    const THandle Thread(Process.hThread), Child(Process.hProcess);
     // The window comes up only after start-up has loaded what it needs, and
     // is painted (themed) before it answers the close request.
     HWND Main = nullptr;
     for (int i = 0; i < 300 && !Main; ++i) {
-        if (WaitForSingleObject(Process.hProcess, 100) == WAIT_OBJECT_0) break;
-        Main = FindMainWindow(Process.dwProcessId);
+        if (WaitForSingleObject(Child.get(), 100) == WAIT_OBJECT_0) break;
+        Main = FindTopWindow(Process.dwProcessId, std::string(Product.Name) + " Installer");
     }
     EXPECT_NE(Main, nullptr) << "the setup program did not come up";
     if (Main) {
         Sleep(1000);
         PostMessageA(Main, WM_CLOSE, 0, 0);
     }
-    if (WaitForSingleObject(Process.hProcess, 30000) != WAIT_OBJECT_0)
-        TerminateProcess(Process.hProcess, 1);
+    if (WaitForSingleObject(Child.get(), 30000) != WAIT_OBJECT_0) TerminateProcess(Child.get(), 1);
     DWORD ExitCode = 1;
-    GetExitCodeProcess(Process.hProcess, &ExitCode);
-    CloseHandle(Process.hProcess);
+    GetExitCodeProcess(Child.get(), &ExitCode);
     EXPECT_EQ(ExitCode, 0u);
 
     for (const std::string& Dll : Planted)
-        EXPECT_FALSE(Exists(Dll + ".loaded")) << "loaded: " << Dll;
+        EXPECT_FALSE(PathExists(Dll + ".loaded")) << "loaded: " << Dll;
     // Proof that the planted library does leave a marker when it is loaded.
     const std::string Probe = WorkDir + "\\probe.dll";
     ASSERT_TRUE(Copy(PlantDll, Probe));
-    HMODULE Loaded = LoadLibraryA(Probe.c_str());
-    ASSERT_NE(Loaded, nullptr);
-    FreeLibrary(Loaded);
-    EXPECT_TRUE(Exists(Probe + ".loaded"));
-    if (!HasFailure()) RemoveTree(WorkDir);
+    ASSERT_NE(TModule(LoadLibraryA(Probe.c_str())), nullptr);
+    EXPECT_TRUE(PathExists(Probe + ".loaded"));
+    if (!HasFailure()) WipeTree(WorkDir);
 }
 
 // The libraries named in the import table of an executable built for the
@@ -182,8 +132,7 @@ constexpr WORD ThisMachine = IMAGE_FILE_MACHINE_I386;
 #endif
 
 bool ReadImports(const std::string& Path, std::set<std::string>& Imports, bool& DelayImports) {
-    std::ifstream File(Path, std::ios::binary);
-    const std::vector<char> Image{std::istreambuf_iterator<char>(File), {}};
+    const std::string Image = ReadWholeFile(Path).value_or(std::string());
     auto At = [&](size_t Offset, size_t Size) -> const void* {
         return Offset <= Image.size() && Size <= Image.size() - Offset ? &Image[Offset] : nullptr;
     };
@@ -249,13 +198,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: planted_test <dist> <planted.dll> <scratch>\n");
         return 2;
     }
-    auto Windows = [](std::string Unix) {
-        for (char& C : Unix)
-            if (C == '/') C = '\\';
-        return "Z:" + Unix;
-    };
-    DistDir = Windows(argv[1]);
-    PlantDll = Windows(argv[2]);
-    WorkDir = Windows(argv[3]) + "\\run-" + std::to_string(GetCurrentProcessId());
+    DistDir = WindowsPath(argv[1]);
+    PlantDll = WindowsPath(argv[2]);
+    WorkDir = WindowsPath(argv[3]) + "\\run-" + std::to_string(GetCurrentProcessId());
     return RUN_ALL_TESTS();
 }

@@ -1,14 +1,18 @@
 // The distribution folder as the setup program uses it: unrar.exe unpacks
 // data.arc into a destination, and the system's regsvr32 registers and
 // unregisters the extracted control.
+#include "data/Owners.h"
+#include "data/Product.h"
+#include "support/Files.h"
+#include "support/System.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <objbase.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
 
 #include "MorvaneXControls.h"
 
@@ -16,44 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string WinPath(std::string path) {
-    // The build hands over Linux paths; Wine shows / as Z:.
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (auto& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
-
-const std::string DistDir = WinPath(MORVANE_DIST_DIR);
-
-class THandle {
-public:
-    explicit THandle(HANDLE h = nullptr) : FHandle(h) {}
-    ~THandle() {
-        if (FHandle && FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
-    }
-    THandle(const THandle&) = delete;
-    THandle& operator=(const THandle&) = delete;
-    HANDLE Get() const { return FHandle; }
-
-private:
-    HANDLE FHandle;
-};
-
-// Starts program with a raw command line in folder and waits; -1 if it cannot start.
-int RunAndWait(const std::string& program, std::string commandLine, const std::string& folder) {
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &si, &pi))
-        return -1;
-    THandle process(pi.hProcess), thread(pi.hThread);
-    WaitForSingleObject(process.Get(), INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.Get(), &code);
-    return int(code);
-}
+const std::string DistDir = WindowsPath(MORVANE_DIST_DIR);
 
 std::string Regsvr32() {
     char system[MAX_PATH];
@@ -75,56 +42,43 @@ bool ClassesKeyExists(const std::string& key) {
     HKEY handle = nullptr;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
         return false;
-    RegCloseKey(handle);
+    const TRegKey opened(handle);
     return true;
 }
 
-class Product : public testing::Test {
+class Distribution : public testing::Test {
 protected:
-    void SetUp() override {
-        Dest = (fs::temp_directory_path() /
-                ("Morvane product " + std::to_string(GetCurrentProcessId())))
-                   .string();
-        fs::remove_all(Dest);
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    }
+    void SetUp() override { Com.emplace(); }
     void TearDown() override {
-        std::string ocx = Dest + "\\" MORVANE_XCONTROLS_FILE;
-        if (fs::exists(ocx)) RunAndWait(Regsvr32(), "regsvr32.exe /u /s \"" + ocx + "\"", "");
-        CoUninitialize();
-        std::error_code ignored;
-        fs::remove_all(Dest, ignored);
+        std::string ocx = Dest + "\\" + Product.OcxFileName;
+        if (FilePresent(ocx)) RegSvr32("/u /s \"" + ocx + "\"");
+        // Unloads the control before its folder goes.
+        Com.reset();
     }
 
     // The setup program's own command line, run from the distribution folder.
-    int Extract() {
-        return RunAndWait(
-            DistDir + "\\unrar.exe",
-            "unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" + Dest + "\\\"", DistDir);
+    long Extract() {
+        return RunProgram("unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" + Dest +
+                              "\\\"",
+                          DistDir, INFINITE, DistDir + "\\unrar.exe");
+    }
+    static long RegSvr32(const std::string& Arguments) {
+        return RunProgram("regsvr32.exe " + Arguments, {}, INFINITE, Regsvr32());
     }
 
-    std::string Dest;
+    TTempFolder Work{"product"};
+    std::string Dest = Work / "Morvane product"; // a blank to quote
+    std::optional<TComScope> Com;
 };
 
-TEST_F(Product, ArchiveDeliversEveryShortcutTargetAndTheControl) {
+TEST_F(Distribution, ArchiveDeliversEveryShortcutTargetAndTheControl) {
     ASSERT_EQ(Extract(), 0);
-    const char* targets[] = {
-        "Demos\\Compiled\\VCDemo.exe",
-        "Demos\\Compiled\\VBDemo.exe",
-        "Demos\\Compiled\\CSDemo.exe",
-        "Demos\\CSDemo\\CSDemo.sln",
-        "Demos\\VBNetDemo\\VBNetDemo.sln",
-        "Demos\\VBDemo\\VBDemo.vbp",
-        "Demos\\VCDemo\\VCDemo.dsw",
-        "Help\\ZelkX.HLP",
-        "Morvane.url",
-        MORVANE_XCONTROLS_FILE,
-    };
-    for (const char* target : targets)
-        EXPECT_TRUE(fs::is_regular_file(Dest + "\\" + target)) << target;
+    for (const auto& [Target, Link] : ProductShortcuts())
+        EXPECT_TRUE(FilePresent(Dest + "\\" + Target)) << Target;
+    EXPECT_TRUE(FilePresent(Dest + "\\" + Product.OcxFileName));
 
-        // The demos are Windows GUI programs of the product's architecture; the
-        // shortcut file names the web site.
+    // The demos are Windows GUI programs of the product's architecture; the
+    // shortcut file names the web site.
 #ifdef _WIN64
     const DWORD ProductBinary = SCS_64BIT_BINARY;
 #else
@@ -141,19 +95,17 @@ TEST_F(Product, ArchiveDeliversEveryShortcutTargetAndTheControl) {
                              (Dest + "\\Morvane.url").c_str());
     EXPECT_STREQ(url, "https://morvane.example/");
 
-    std::ifstream version(DistDir + "\\version");
-    std::string line;
-    std::getline(version, line);
-    EXPECT_EQ(line, "2.5.1");
+    const std::string Version = ReadWholeFile(DistDir + "\\version").value_or("");
+    EXPECT_EQ(Version.substr(0, Version.find_first_of("\r\n")), "2.5.1");
 }
 
-TEST_F(Product, Regsvr32RegistersAndUnregistersTheControl) {
+TEST_F(Distribution, Regsvr32RegistersAndUnregistersTheControl) {
     ASSERT_EQ(Extract(), 0);
-    const std::string ocx = Dest + "\\" MORVANE_XCONTROLS_FILE;
+    const std::string ocx = Dest + "\\" + Product.OcxFileName;
     const std::string clsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;
     ASSERT_FALSE(ClassesKeyExists(clsidKey)) << "left over by an earlier run";
 
-    EXPECT_EQ(RunAndWait(Regsvr32(), "regsvr32.exe /s \"" + ocx + "\"", ""), 0);
+    EXPECT_EQ(RegSvr32("/s \"" + ocx + "\""), 0);
     EXPECT_TRUE(fs::equivalent(ClassesValue(clsidKey + "\\InprocServer32"), ocx));
     EXPECT_EQ(ClassesValue(clsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
     EXPECT_EQ(ClassesValue(clsidKey + "\\ProgID"), MORVANE_XCONTROLS_PROGID);
@@ -165,14 +117,16 @@ TEST_F(Product, Regsvr32RegistersAndUnregistersTheControl) {
     ASSERT_EQ(CLSIDFromProgID(L"" MORVANE_XCONTROLS_VI_PROGID, &clsid), S_OK);
     const CLSID expected = MORVANE_XCONTROLS_CLSID_INIT;
     EXPECT_TRUE(IsEqualCLSID(clsid, expected));
-    IUnknown* control = nullptr;
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               reinterpret_cast<void**>(&control)),
-              S_OK);
-    control->Release();
+    {
+        IUnknown* control = nullptr;
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   reinterpret_cast<void**>(&control)),
+                  S_OK);
+        const TComPtr<IUnknown> created(control);
+    }
     CoFreeUnusedLibraries();
 
-    EXPECT_EQ(RunAndWait(Regsvr32(), "regsvr32.exe /u /s \"" + ocx + "\"", ""), 0);
+    EXPECT_EQ(RegSvr32("/u /s \"" + ocx + "\""), 0);
     EXPECT_FALSE(ClassesKeyExists(clsidKey));
     EXPECT_FALSE(ClassesKeyExists(MORVANE_XCONTROLS_PROGID));
     EXPECT_FALSE(ClassesKeyExists(MORVANE_XCONTROLS_VI_PROGID));

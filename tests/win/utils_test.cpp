@@ -1,5 +1,8 @@
+#include "data/InstalledFiles.h"
 #include "data/Utils.h"
-#include "win/data_test_support.h"
+#include "data/Owners.h"
+#include "support/Files.h"
+#include "support/System.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +12,11 @@
 namespace {
 
 using TNames = std::vector<std::string>;
+
+// A file with the given attributes.
+bool MakeFile(const std::string& Path, const std::string& Text, DWORD Attributes) {
+    return WriteWholeFile(Path, Text) && SetFileAttributesA(Path.c_str(), Attributes);
+}
 
 TNames Sorted(TNames Names) {
     std::sort(Names.begin(), Names.end());
@@ -52,8 +60,8 @@ TEST(TrailingBackslash, ProcessCodePageVariants) {
 }
 
 TEST(DirectoryPresent, OnlyExistingDirectories) {
-    TScratchDir Dir("present");
-    ASSERT_TRUE(WriteTextFile(Dir / "file.txt", "x"));
+    TTempFolder Dir("present");
+    ASSERT_TRUE(WriteWholeFile(Dir / "file.txt", "x"));
     EXPECT_TRUE(DirectoryPresent(Dir.Path()));
     EXPECT_TRUE(DirectoryPresent(Dir.Path() + "\\"));
     EXPECT_FALSE(DirectoryPresent(Dir / "file.txt"));
@@ -65,13 +73,13 @@ TEST(DirectoryPresent, OnlyExistingDirectories) {
 class CollectFileNamesTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(WriteTextFile(Dir / "plain.txt", "p"));
-        ASSERT_TRUE(WriteTextFile(Dir / "readonly.txt", "r", FILE_ATTRIBUTE_READONLY));
-        ASSERT_TRUE(WriteTextFile(Dir / "hidden.txt", "h", FILE_ATTRIBUTE_HIDDEN));
-        ASSERT_TRUE(WriteTextFile(Dir / "system.txt", "s", FILE_ATTRIBUTE_SYSTEM));
+        ASSERT_TRUE(WriteWholeFile(Dir / "plain.txt", "p"));
+        ASSERT_TRUE(MakeFile(Dir / "readonly.txt", "r", FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(MakeFile(Dir / "hidden.txt", "h", FILE_ATTRIBUTE_HIDDEN));
+        ASSERT_TRUE(MakeFile(Dir / "system.txt", "s", FILE_ATTRIBUTE_SYSTEM));
         ASSERT_TRUE(CreateDirectoryA((Dir / "sub").c_str(), nullptr));
     }
-    TScratchDir Dir{"collect"};
+    TTempFolder Dir{"collect"};
 };
 
 TEST_F(CollectFileNamesTest, FilterByAttributeSet) {
@@ -109,21 +117,21 @@ TEST_F(CollectFileNamesTest, NoFirstEntryLeavesTheListAlone) {
 }
 
 // Builds root\a\b\c with files of every attribute kind and a read-only folder.
-void BuildTree(const TScratchDir& Dir, const std::string& Root) {
+void BuildTree(const TTempFolder& Dir, const std::string& Root) {
     std::string A = Dir / Root, B = A + "\\b", C = B + "\\c", X = A + "\\x";
     for (const std::string& D : {A, B, C, X})
         ASSERT_TRUE(CreateDirectoryA(D.c_str(), nullptr));
-    ASSERT_TRUE(WriteTextFile(A + "\\top.txt", "t"));
-    ASSERT_TRUE(WriteTextFile(B + "\\ro.txt", "r", FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(WriteTextFile(C + "\\hidden.txt", "h", FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(WriteTextFile(C + "\\sys.txt", "s", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(WriteTextFile(X + "\\x.txt", "x"));
+    ASSERT_TRUE(WriteWholeFile(A + "\\top.txt", "t"));
+    ASSERT_TRUE(MakeFile(B + "\\ro.txt", "r", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(MakeFile(C + "\\hidden.txt", "h", FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(MakeFile(C + "\\sys.txt", "s", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(WriteWholeFile(X + "\\x.txt", "x"));
     ASSERT_TRUE(SetFileAttributesA(X.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
 }
 
 TEST(RemoveTree, RemovesProtectedEntries) {
     for (const char* Suffix : {"", "\\"}) {
-        TScratchDir Dir("tree");
+        TTempFolder Dir("tree");
         BuildTree(Dir, "root");
         EXPECT_TRUE(RemoveTree(Dir / "root" + Suffix)) << Suffix;
         EXPECT_FALSE(PathExists(Dir / "root")) << Suffix;
@@ -132,23 +140,23 @@ TEST(RemoveTree, RemovesProtectedEntries) {
 }
 
 TEST(RemoveTree, EmptyOrMissingPath) {
-    TScratchDir Dir("missing");
+    TTempFolder Dir("missing");
     EXPECT_FALSE(RemoveTree(""));
     EXPECT_FALSE(RemoveTree(Dir / "missing"));
     EXPECT_TRUE(DirectoryPresent(Dir.Path()));
 }
 
 TEST(RemoveTree, FileHeldOpenKeepsItsAncestors) {
-    TScratchDir Dir("held");
+    TTempFolder Dir("held");
     BuildTree(Dir, "root");
     std::string Held = Dir / "root\\b\\c\\held.txt";
-    ASSERT_TRUE(WriteTextFile(Held, "held"));
+    ASSERT_TRUE(WriteWholeFile(Held, "held"));
     // Opened without FILE_SHARE_DELETE, so the file cannot be deleted.
-    HANDLE File = CreateFileA(Held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, File);
+    THandle File(CreateFileA(Held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(File);
     bool Result = RemoveTree(Dir / "root");
-    CloseHandle(File);
+    File.reset();
 
     EXPECT_FALSE(Result);
     EXPECT_TRUE(PathExists(Held));
@@ -172,23 +180,9 @@ TEST(RemoveTree, FileHeldOpenKeepsItsAncestors) {
 //   tree/filelink  -> outside/keep.txt        a link to a file
 //   tree/dangling  -> a missing path
 //   toplink        -> outside                 a link given as the tree itself
-std::string ReadUnixFile(const std::string& Path) {
-    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (File == INVALID_HANDLE_VALUE) return "(missing)";
-    char Buffer[64];
-    DWORD Read = 0;
-    ReadFile(File, Buffer, sizeof Buffer, &Read, nullptr);
-    CloseHandle(File);
-    std::string Text(Buffer, Read);
-    while (!Text.empty() && Text.back() == '\n')
-        Text.pop_back();
-    return Text;
-}
-
 std::string LinkFixture() {
     const char* Unix = std::getenv("MORVANE_LINK_FIXTURE");
-    return Unix ? WindowsNameOfUnixPath(Unix) : std::string();
+    return Unix ? WindowsPath(Unix) : std::string();
 }
 
 TEST(RemoveTree, NeverDeletesThroughALink) {
@@ -207,8 +201,8 @@ TEST(RemoveTree, NeverDeletesThroughALink) {
         // Wine deletes a link's target whichever way the link is deleted, so
         // the links stay, and with them the folders that hold them.
         EXPECT_FALSE(Result) << Given;
-        EXPECT_EQ("keep", ReadUnixFile(Fixture + "\\outside\\keep.txt")) << Given;
-        EXPECT_EQ("deep", ReadUnixFile(Fixture + "\\outside\\sub\\deep.txt")) << Given;
+        EXPECT_EQ("keep\n", ReadWholeFile(Fixture + "\\outside\\keep.txt")) << Given;
+        EXPECT_EQ("deep\n", ReadWholeFile(Fixture + "\\outside\\sub\\deep.txt")) << Given;
         EXPECT_TRUE(DirectoryPresent(Fixture + "\\outside\\sub")) << Given;
     }
     EXPECT_FALSE(PathExists(Tree + "\\file.txt"));
@@ -218,67 +212,51 @@ TEST(RemoveTree, NeverDeletesThroughALink) {
     EXPECT_EQ((TNames{"dirlink", "filelink", "sub"}), Sorted(Left));
 }
 
-// Windows links, where the system can make them (Wine 8 cannot: its
-// CreateSymbolicLinkA makes nothing, and junctions are not supported).
-TEST(RemoveTree, WindowsLinksAreRemovedAsEntries) {
-    TScratchDir Dir("winlink");
-    std::string Target = Dir / "target", Tree = Dir / "tree";
-    ASSERT_TRUE(CreateDirectoryA(Target.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA(Tree.c_str(), nullptr));
-    ASSERT_TRUE(WriteTextFile(Target + "\\keep.txt", "keep"));
-    CreateSymbolicLinkA((Tree + "\\dirlink").c_str(), Target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
-    CreateSymbolicLinkA((Tree + "\\filelink").c_str(), (Target + "\\keep.txt").c_str(), 0);
-    bool Made = PathExists(Tree + "\\dirlink") || PathExists(Tree + "\\filelink");
-    if (!Made) GTEST_SKIP() << "this system makes no symbolic links";
-
-    EXPECT_TRUE(RemoveTree(Tree));
-    EXPECT_FALSE(PathExists(Tree));
-    EXPECT_TRUE(PathExists(Target + "\\keep.txt"));
-}
-
 // The freedesktop trash, where Wine recycles to.
 std::string TrashFiles() {
     const char* Data = std::getenv("XDG_DATA_HOME");
-    return Data ? WindowsNameOfUnixPath(Data) + "\\Trash\\files" : std::string();
+    return Data ? WindowsPath(Data) + "\\Trash\\files" : std::string();
 }
 
-TEST(RecycleFolder, ContentsThenFolderGoToTheTrash) {
+// The uninstall's recycling: the listed files go to the trash, read-only
+// ones too, and the folders this leaves empty go after them.
+TEST(RecycleInstalledFiles, FilesGoToTheTrashAndTheirEmptiedFoldersGo) {
     ASSERT_FALSE(TrashFiles().empty());
-    TScratchDir Dir("recycle");
-    std::string Folder = Dir / "RecycledFolder";
-    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
-    ASSERT_TRUE(WriteTextFile(Folder + "\\recycled-file.txt", "r"));
-    ASSERT_TRUE(WriteTextFile(Folder + "\\recycled-ro.txt", "r", FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(CreateDirectoryA((Folder + "\\recycled-sub").c_str(), nullptr));
-
-    RecycleFolder(Folder);
-    EXPECT_FALSE(PathExists(Folder));
-    for (const char* Name :
-         {"recycled-file.txt", "recycled-ro.txt", "recycled-sub", "RecycledFolder"})
+    TTempFolder Dir("recycle");
+    ASSERT_TRUE(CreateDirectoryA((Dir / "recycled-sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteWholeFile(Dir / "recycled-file.txt", "r"));
+    ASSERT_TRUE(MakeFile(Dir / "recycled-ro.txt", "r", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(WriteWholeFile(Dir / "recycled-sub\\recycled-deep.txt", "r"));
+    EXPECT_EQ(RecycleInstalledFiles(Dir.Path(), {"recycled-file.txt", "recycled-ro.txt",
+                                                 "recycled-sub\\recycled-deep.txt"}),
+              3u);
+    EXPECT_FALSE(PathExists(Dir / "recycled-sub"));
+    EXPECT_TRUE(DirectoryPresent(Dir.Path()));
+    for (const char* Name : {"recycled-file.txt", "recycled-ro.txt", "recycled-deep.txt"})
         EXPECT_TRUE(PathExists(TrashFiles() + "\\" + Name)) << Name;
 }
 
-TEST(RecycleFolder, FailedContentsStepKeepsTheFolder) {
-    TScratchDir Dir("norecycle");
-    std::string Folder = Dir / "KeptFolder";
-    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
-    ASSERT_TRUE(WriteTextFile(Folder + "\\held.txt", "held"));
-    HANDLE File = CreateFileA((Folder + "\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, File);
-    RecycleFolder(Folder);
-    CloseHandle(File);
-    EXPECT_TRUE(DirectoryPresent(Folder));
-    EXPECT_TRUE(PathExists(Folder + "\\held.txt"));
+TEST(RecycleInstalledFiles, FileHeldOpenStaysWithItsFolder) {
+    TTempFolder Dir("norecycle");
+    ASSERT_TRUE(CreateDirectoryA((Dir / "Kept").c_str(), nullptr));
+    const std::string Held = Dir / "Kept\\held.txt";
+    ASSERT_TRUE(WriteWholeFile(Held, "held"));
+    THandle File(CreateFileA(Held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr));
+    ASSERT_TRUE(File);
+    EXPECT_EQ(RecycleInstalledFiles(Dir.Path(), {"Kept\\held.txt"}), 0u);
+    File.reset();
+    EXPECT_TRUE(DirectoryPresent(Dir / "Kept"));
+    EXPECT_TRUE(PathExists(Held));
 }
 
-TEST(RecycleFolder, EmptyFolderGoesToo) {
-    TScratchDir Dir("emptyrecycle");
-    std::string Folder = Dir / "EmptyRecycled";
-    ASSERT_TRUE(CreateDirectoryA(Folder.c_str(), nullptr));
-    RecycleFolder(Folder);
-    EXPECT_FALSE(PathExists(Folder));
-    EXPECT_TRUE(PathExists(TrashFiles() + "\\EmptyRecycled"));
+TEST(RecycleInstalledFiles, OnlyListedFilesThatExistGo) {
+    TTempFolder Dir("partrecycle");
+    ASSERT_TRUE(WriteWholeFile(Dir / "listed.txt", "l"));
+    ASSERT_TRUE(WriteWholeFile(Dir / "theirs.txt", "t"));
+    EXPECT_EQ(RecycleInstalledFiles(Dir.Path(), {"listed.txt", "missing.txt"}), 1u);
+    EXPECT_FALSE(PathExists(Dir / "listed.txt"));
+    EXPECT_TRUE(PathExists(Dir / "theirs.txt"));
 }
 
 } // namespace

@@ -1,0 +1,70 @@
+#include "ui/Window.h"
+
+#include "data/OsError.h"
+#include "ui/AppError.h"
+
+TWindow::~TWindow() {
+    DestroyHandle();
+}
+
+void TWindow::RegisterWindowClass(const char* Name, HBRUSH Background, UINT Style, HICON Icon,
+                                  HICON SmallIcon) {
+    WNDCLASSEXA Existing{};
+    Existing.cbSize = sizeof Existing;
+    if (GetClassInfoExA(GetModuleHandleA(nullptr), Name, &Existing)) return;
+    WNDCLASSEXA Class{};
+    Class.cbSize = sizeof Class;
+    Class.style = Style;
+    Class.lpfnWndProc = &WindowProc;
+    Class.hInstance = GetModuleHandleA(nullptr);
+    Class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    Class.hbrBackground = Background;
+    Class.hIcon = Icon;
+    Class.hIconSm = SmallIcon;
+    Class.lpszClassName = Name;
+    if (!RegisterClassExA(&Class)) RaiseLastOSError();
+}
+
+void TWindow::CreateHandle(DWORD ExStyle, const char* Class, const char* Text, DWORD Style,
+                           const RECT& Bounds, HWND Parent, int Id) {
+    HWND Wnd = CreateWindowExA(ExStyle, Class, Text, Style, Bounds.left, Bounds.top,
+                               Bounds.right - Bounds.left, Bounds.bottom - Bounds.top, Parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)),
+                               GetModuleHandleA(nullptr), this);
+    if (!Wnd) RaiseLastOSError();
+}
+
+void TWindow::DestroyHandle() {
+    if (!FHandle) return;
+    HWND Wnd = FHandle;
+    SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
+    FHandle = nullptr;
+    DestroyWindow(Wnd);
+}
+
+LRESULT TWindow::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
+    return Default(Msg, WParam, LParam);
+}
+
+LRESULT CALLBACK TWindow::WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    if (Msg == WM_NCCREATE) {
+        auto* Self =
+            static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTA*>(LParam)->lpCreateParams);
+        Self->FHandle = Wnd;
+        SetWindowLongPtrA(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Self));
+    }
+    auto* Self = reinterpret_cast<TWindow*>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
+    if (!Self) return DefWindowProcA(Wnd, Msg, WParam, LParam);
+    if (Msg == WM_NCDESTROY) {
+        // The last message: from here on the object may go at any time.
+        SetWindowLongPtrA(Wnd, GWLP_USERDATA, 0);
+        Self->FHandle = nullptr;
+        return DefWindowProcA(Wnd, Msg, WParam, LParam);
+    }
+    try {
+        return Self->HandleMessage(Msg, WParam, LParam);
+    } catch (...) {
+        ReportCurrentException();
+        return 0;
+    }
+}

@@ -1,0 +1,122 @@
+#include "support/System.h"
+
+#include "data/Owners.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+
+std::string OwnFolder() {
+    char Path[MAX_PATH] = {};
+    const std::string Own(Path, GetModuleFileNameA(nullptr, Path, MAX_PATH));
+    return Own.substr(0, Own.find_last_of('\\'));
+}
+
+std::string WindowsPath(const std::string& Path) {
+    if (Path.empty() || Path[0] != '/') return Path;
+    std::string Result = "Z:" + Path;
+    std::replace(Result.begin(), Result.end(), '/', '\\');
+    return Result;
+}
+
+std::string ShellFolder(int Csidl) {
+    char Buffer[MAX_PATH] = {};
+    if (SHGetFolderPathA(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, Buffer) != S_OK) return {};
+    return Buffer;
+}
+
+std::string WindowsFolder() {
+    char Buffer[MAX_PATH] = {};
+    GetWindowsDirectoryA(Buffer, sizeof Buffer);
+    return Buffer;
+}
+
+namespace {
+
+std::vector<std::string> Entries(const std::string& Folder, const std::string& Pattern,
+                                 bool Folders) {
+    std::vector<std::string> Names;
+    WIN32_FIND_DATAA Entry;
+    const TFindHandle Find(FindFirstFileA((Folder + "\\" + Pattern).c_str(), &Entry));
+    if (!Find) return Names;
+    do {
+        const std::string Name = Entry.cFileName;
+        if (Name != "." && Name != ".." &&
+            ((Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == Folders)
+            Names.push_back(Name);
+    } while (FindNextFileA(Find.get(), &Entry));
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
+
+} // namespace
+
+std::vector<std::string> FilesIn(const std::string& Folder, const std::string& Pattern) {
+    return Entries(Folder, Pattern, false);
+}
+
+std::vector<std::string> FoldersIn(const std::string& Folder) {
+    return Entries(Folder, "*", true);
+}
+
+TCurrentFolder::TCurrentFolder(const std::string& Folder) {
+    char Buffer[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof Buffer, Buffer);
+    FPrevious = Buffer;
+    SetCurrentDirectoryA(Folder.c_str());
+}
+
+TCurrentFolder::~TCurrentFolder() {
+    SetCurrentDirectoryA(FPrevious.c_str());
+}
+
+long RunProgram(const std::string& CommandLine, const std::string& Folder, DWORD TimeoutMs,
+                const std::string& Application) {
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Process{};
+    std::string Line = CommandLine;
+    if (!CreateProcessA(Application.empty() ? nullptr : Application.c_str(), Line.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr, Folder.empty() ? nullptr : Folder.c_str(),
+                        &Startup, &Process))
+        return -1;
+    const THandle Thread(Process.hThread), Child(Process.hProcess);
+    DWORD Code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(Child.get(), TimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(Child.get(), &Code);
+    else
+        TerminateProcess(Child.get(), 1);
+    return static_cast<long>(Code);
+}
+
+bool ReadLink(const std::string& LinkFile, TLinkContents& Out) {
+    IShellLinkA* RawLink = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&RawLink))))
+        return false;
+    const TComPtr<IShellLinkA> Link(RawLink);
+    IPersistFile* RawFile = nullptr;
+    if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&RawFile))))
+        return false;
+    const TComPtr<IPersistFile> File(RawFile);
+    WCHAR Wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, LinkFile.c_str(), -1, Wide, MAX_PATH);
+    if (FAILED(File->Load(Wide, STGM_READ))) return false;
+    char Buffer[1024];
+    WIN32_FIND_DATAA Find;
+    if (SUCCEEDED(Link->GetPath(Buffer, sizeof Buffer, &Find, SLGP_RAWPATH))) Out.Path = Buffer;
+    if (SUCCEEDED(Link->GetArguments(Buffer, sizeof Buffer))) Out.Arguments = Buffer;
+    if (SUCCEEDED(Link->GetWorkingDirectory(Buffer, sizeof Buffer))) Out.WorkingFolder = Buffer;
+    if (SUCCEEDED(Link->GetDescription(Buffer, sizeof Buffer))) Out.Description = Buffer;
+    if (SUCCEEDED(Link->GetIconLocation(Buffer, sizeof Buffer, &Out.IconIndex)))
+        Out.IconFile = Buffer;
+    Link->GetHotkey(&Out.HotKey);
+    return true;
+}
+
+std::string LinkTarget(const std::string& LinkFile) {
+    TLinkContents Contents;
+    return ReadLink(LinkFile, Contents) ? Contents.Path : std::string();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The Windows side of the tests: this program's folder, Unix paths as Wine
+// shows them, the shell's folders, the current folder and child programs.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The folder this program was started from, without a trailing backslash.
+std::string OwnFolder();
+// "/tmp/x" as a Windows program sees it under Wine ("Z:\tmp\x"); Windows
+// paths pass unchanged.
+std::string WindowsPath(const std::string& Path);
+// A folder of the shell (CSIDL_...); empty when the shell has none.
+std::string ShellFolder(int Csidl);
+std::string WindowsFolder();
+
+// Names of the plain files, or of the sub-folders, of Folder that match
+// Pattern, sorted.
+std::vector<std::string> FilesIn(const std::string& Folder, const std::string& Pattern = "*");
+std::vector<std::string> FoldersIn(const std::string& Folder);
+
+// Makes Folder the current folder for the lifetime of the object.
+class TCurrentFolder {
+public:
+    explicit TCurrentFolder(const std::string& Folder);
+    ~TCurrentFolder();
+    TCurrentFolder(const TCurrentFolder&) = delete;
+    TCurrentFolder& operator=(const TCurrentFolder&) = delete;
+
+private:
+    std::string FPrevious;
+};
+
+// Runs CommandLine in Folder (empty: this one) and returns its exit code;
+// -1 when it did not start or end within TimeoutMs (it is stopped then).
+// Application, when given, is the file started, whatever the command line names.
+long RunProgram(const std::string& CommandLine, const std::string& Folder = {},
+                DWORD TimeoutMs = 120000, const std::string& Application = {});
+
+// A shell link file as the shell reads it back (COM set up by the caller).
+struct TLinkContents {
+    std::string Path, Arguments, WorkingFolder, Description, IconFile;
+    int IconIndex = -1;
+    WORD HotKey = 0xFFFF;
+};
+// False when the file cannot be loaded as a link.
+bool ReadLink(const std::string& LinkFile, TLinkContents& Out);
+// The link's target path; empty when the file cannot be loaded as a link.
+std::string LinkTarget(const std::string& LinkFile);
