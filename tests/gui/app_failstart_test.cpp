@@ -49,7 +49,7 @@ TEST_P(AppFailedStart, WindowGoneBeforeTheErrorBoxAndExitCodeThree) {
     PROCESS_INFORMATION Process{};
     ASSERT_TRUE(CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                Work.c_str(), &Startup, &Process));
-    const THandle Thread(Process.hThread), Program(Program.get());
+    const THandle Thread(Process.hThread), Program(Process.hProcess);
 
     TFound Found{Process.dwProcessId};
     for (int Waited = 0; !Found.Box && Waited < 60000; Waited += 100) {
