@@ -274,14 +274,17 @@ void TfMain::BuildMaintenancePage() {
     wMainternance->Header.Title.SetText(Named("", " maintenance"));
     wMainternance->Header.Subtitle.SetText("Select the maintanance operation to perform");
     wMainternance->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
+    // The two radio buttons form one group on their own, so that the arrow
+    // keys move between them (and select them); the labels come after them
+    // and start a group of their own.
     rbMainternance =
         AddControl(*wMainternance, IdReinstall, "BUTTON", Named("Reinstall ", "").c_str(),
                    BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, FRadioFont.get());
-    Label10 = AddControl(*wMainternance, IdReinstallText, "STATIC",
-                         Named("Repare ", " installation.").c_str(), LabelStyle | SS_NOTIFY, 58, 48,
-                         420, 16);
     rbUninstall = AddControl(*wMainternance, IdUninstall, "BUTTON", Named("Uninstall ", "").c_str(),
                              BS_AUTORADIOBUTTON, 40, 88, 440, 22, FRadioFont.get());
+    Label10 = AddControl(*wMainternance, IdReinstallText, "STATIC",
+                         Named("Repare ", " installation.").c_str(),
+                         LabelStyle | SS_NOTIFY | WS_GROUP, 58, 48, 420, 16);
     Label12 = AddControl(*wMainternance, IdUninstallText, "STATIC",
                          Named("Delete ", " from this computer.").c_str(), LabelStyle | SS_NOTIFY,
                          58, 112, 420, 16);
@@ -301,6 +304,7 @@ void TfMain::BuildLicensePage() {
                           WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
                               ES_AUTOVSCROLL,
                           20, 28, 500, 244);
+    PassDialogKeys(mLicense);
     cbAgree = AddControl(*wLicensePage, IdAgree, "BUTTON", "Yes, I accept this agreement",
                          BS_AUTOCHECKBOX | WS_TABSTOP, 20, 282, 400, 20, FBoldFont.get());
 }
@@ -708,6 +712,13 @@ LRESULT TfMain::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
         return 0;
     case WM_CLOSE:
         RequestClose();
+        return 0;
+    case WM_NEXTDLGCTL:
+        // As a dialog does: the dialog keys send it to move the focus.
+        if (LOWORD(LParam))
+            SetFocus(reinterpret_cast<HWND>(WParam));
+        else if (HWND Next = GetNextDlgTabItem(Handle(), GetFocus(), WParam != 0))
+            SetFocus(Next);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

@@ -3,6 +3,31 @@
 #include "data/OsError.h"
 #include "ui/AppError.h"
 
+namespace {
+
+const char* const OriginalProcProp = "MorvaneOriginalProc";
+
+LRESULT CALLBACK PassingDialogKeysProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    auto Original = reinterpret_cast<WNDPROC>(GetPropA(Wnd, OriginalProcProp));
+    if (Msg == WM_NCDESTROY) {
+        RemovePropA(Wnd, OriginalProcProp);
+        SetWindowLongPtrA(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Original));
+    }
+    LRESULT Result = CallWindowProcA(Original, Wnd, Msg, WParam, LParam);
+    if (Msg == WM_GETDLGCODE)
+        Result &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE |
+                                        DLGC_HASSETSEL);
+    return Result;
+}
+
+} // namespace
+
+void PassDialogKeys(HWND Edit) {
+    SetPropA(Edit, OriginalProcProp,
+             reinterpret_cast<HANDLE>(SetWindowLongPtrA(
+                 Edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PassingDialogKeysProc))));
+}
+
 TWindow::~TWindow() {
     DestroyHandle();
 }

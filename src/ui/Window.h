@@ -8,6 +8,13 @@
 
 #include <windows.h>
 
+// Makes a read-only multi-line text box behave as in a dialog: Tab,
+// Shift+Tab, Enter and Escape go on to the dialog keys (the next control,
+// the default button, Cancel) instead of into the box, which otherwise takes
+// every key; arrows and Page Up/Down still scroll it. Tabbing into it no
+// longer selects all its text.
+void PassDialogKeys(HWND Edit);
+
 class TWindow {
 public:
     TWindow(const TWindow&) = delete;

@@ -386,14 +386,13 @@ void TWizard::ActivatePage(TWizardCustomPage* To) {
         if (To->OnEnterPage) To->OnEnterPage(To, From);
         SetWindowPos(To->Handle(), HWND_TOP, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        if (CanFocus(To->Handle())) {
-            FocusPage(*To);
-            Focused = true;
-        }
+        Focused = CanFocus(To->Handle());
     }
     FActivePage = To;
     RefreshButtons();
     if (Focused) {
+        // After the buttons: the page may start on its default button.
+        FocusPage(*To);
         // A long OnPage handler must run with the new page already on screen.
         RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         if (To->OnPage) To->OnPage(To);
@@ -421,8 +420,14 @@ bool TWizard::CanFocus(HWND Wnd) const {
 void TWizard::FocusPage(TWizardCustomPage& Page) {
     // The first control of the page in tab order, so keys work at once;
     // a page without one takes the focus itself.
+    // A page that starts with a push button of its own (the finish page's
+    // "Save Setup Log...") starts on the default button instead: Enter is
+    // to go on, not to press the page's button.
     HWND First = GetNextDlgTabItem(Page.Handle(), nullptr, FALSE);
-    if (First && IsChild(Page.Handle(), First))
+    if (First && IsChild(Page.Handle(), First) && IsPagePushButton(First) && FDefaultButton &&
+        IsUsable(*FDefaultButton))
+        SetFocus(FDefaultButton->Handle());
+    else if (First && IsChild(Page.Handle(), First))
         SetFocus(First);
     else
         SetFocus(Page.Handle());

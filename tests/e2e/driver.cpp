@@ -644,6 +644,15 @@ void Repair(TFlow& Flow) {
 // A first installation, then a second run that uninstalls it. With Foreign,
 // a file of the user's waits in the installation folder and another
 // program's shortcut in the program folder; both must stay.
+// Nothing of the component left registered, and no record.
+void CheckUninstalled(const TFlow& Flow, const std::string& Ocx) {
+    if (!ServersOf(Ocx).empty())
+        Fail("after the uninstall", "a class under HKCR\\CLSID still names " + Ocx);
+    if (!Flow.ClassId.empty() && RegisteredServer(Flow.ClassId))
+        Fail("after the uninstall", "HKCR\\CLSID\\" + Flow.ClassId + " is still registered");
+    if (ReadRecord()) Fail("after the uninstall", "the installation record still exists");
+}
+
 void RunUninstall(TFlow& Flow, bool Foreign) {
     const TPlaces Places = PlacesOf(Flow);
     TCleanup Cleanup(Places, Flow.Programs);
@@ -722,11 +731,142 @@ void RunUninstall(TFlow& Flow, bool Foreign) {
         if (FolderPresent(Places.ProgramFolder))
             Fail("after the uninstall", Places.ProgramFolder + " still exists");
     }
-    if (!ServersOf(Ocx).empty())
-        Fail("after the uninstall", "a class under HKCR\\CLSID still names " + Ocx);
-    if (!Flow.ClassId.empty() && RegisteredServer(Flow.ClassId))
-        Fail("after the uninstall", "HKCR\\CLSID\\" + Flow.ClassId + " is still registered");
-    if (ReadRecord()) Fail("after the uninstall", "the installation record still exists");
+    CheckUninstalled(Flow, Ocx);
+}
+
+// Keys pressed for real, as a keyboard does, into the installer's window.
+void Key(TInstaller& App, WORD Vk, const std::string& Step, bool Shift = false) {
+    SetForegroundWindow(App.Window());
+    std::vector<INPUT> Inputs;
+    auto Add = [&](WORD Code, bool Up) {
+        INPUT In{};
+        In.type = INPUT_KEYBOARD;
+        In.ki.wVk = Code;
+        In.ki.dwFlags = Up ? KEYEVENTF_KEYUP : 0;
+        Inputs.push_back(In);
+    };
+    if (Shift) Add(VK_SHIFT, false);
+    Add(Vk, false);
+    Add(Vk, true);
+    if (Shift) Add(VK_SHIFT, true);
+    if (SendInput(static_cast<UINT>(Inputs.size()), Inputs.data(), sizeof(INPUT)) != Inputs.size())
+        Fail(Step, "the key press was not taken");
+    Sleep(200);
+}
+
+// Replaces the text of the focused edit by typing, as a user does.
+void TypeKeys(TInstaller& App, HWND Edit, const std::string& Text, const std::string& Step) {
+    Key(App, VK_HOME, Step);
+    Key(App, VK_END, Step, true);
+    for (char C : Text) {
+        const SHORT Scan = VkKeyScanA(C);
+        if (Scan == -1) Fail(Step, std::string("no key types '") + C + "'");
+        Key(App, LOBYTE(Scan), Step, (Scan & 0x100) != 0);
+    }
+    if (!WaitFor(5000, [&] { return WindowText(Edit) == Text; }))
+        Fail(Step, "the edit holds '" + WindowText(Edit) + "', typed was '" + Text + "'");
+}
+
+HWND Focused(TInstaller& App) {
+    GUITHREADINFO Info{};
+    Info.cbSize = sizeof Info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(App.Window(), nullptr), &Info);
+    return Info.hwndFocus;
+}
+
+void ExpectFocus(TInstaller& App, HWND Control, const std::string& Step) {
+    if (!WaitFor(5000, [&] { return Focused(App) == Control; }))
+        Fail(Step, "the focus is on '" + WindowText(Focused(App)) + "', expected on '" +
+                       WindowText(Control) + "'");
+}
+
+// Tab until Control has the focus, as a user would; fails after a round.
+void TabTo(TInstaller& App, HWND Control, const std::string& Step) {
+    for (int Presses = 0; Focused(App) != Control; ++Presses) {
+        if (Presses == 8) Fail(Step, "Tab never reaches '" + WindowText(Control) + "'");
+        Key(App, VK_TAB, Step);
+    }
+}
+
+// The installation and the uninstall of the mouse flows, with the keyboard
+// only: real key presses, no clicks and no button messages.
+void KeyboardOnly(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    {
+        // Escape is Cancel, also inside the licence text.
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        App.Expect(TPage::Welcome, "welcome page");
+        Key(App, VK_RETURN, "Enter on the welcome page");
+        App.Expect(TPage::License, "licence page");
+        const auto Texts = AllVisible(App.Window(), TKind::MultiLineEdit);
+        if (Texts.size() != 1) Fail("licence page", "no licence text");
+        ExpectFocus(App, Texts[0], "licence page");
+        Key(App, VK_ESCAPE, "Escape in the licence text");
+        App.ExpectEnd(0, CancelEndMs, "end after Escape");
+    }
+    {
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        App.Expect(TPage::Welcome, "welcome page");
+        Key(App, VK_RETURN, "Enter on the welcome page");
+        App.Expect(TPage::License, "licence page");
+        HWND Agree = App.Control(TKind::CheckBox, Texts::Agree, "licence page");
+        Key(App, VK_TAB, "Tab out of the licence text");
+        ExpectFocus(App, Agree, "Tab out of the licence text");
+        Key(App, VK_SPACE, "Space on the check box");
+        ExpectChecked(Agree, true, "after Space on the check box");
+        Key(App, VK_TAB, "Shift+Tab back to the licence text", true);
+        ExpectFocus(App, AllVisible(App.Window(), TKind::MultiLineEdit).at(0),
+                    "Shift+Tab back to the licence text");
+        Key(App, VK_RETURN, "Enter on the licence page");
+        App.Expect(TPage::Destination, "destination page");
+        HWND Destination = App.SingleEdit("destination page");
+        ExpectFocus(App, Destination, "destination page");
+        TypeKeys(App, Destination, Places.InstallDir, "type the destination folder");
+        Key(App, VK_RETURN, "Enter on the destination page");
+        App.Expect(TPage::Folder, "program folder page");
+        HWND Folder = App.SingleEdit("program folder page");
+        ExpectFocus(App, Folder, "program folder page");
+        TypeKeys(App, Folder, Places.StartFolder, "type the program folder");
+        Key(App, VK_RETURN, "Enter on the program folder page");
+        ExpectText(AwaitFinish(App, Places), Texts::Installed, "outcome sentence");
+        HWND Visit = App.Control(TKind::CheckBox, Texts::VisitWeb, "finish page");
+        TabTo(App, Visit, "finish page");
+        Key(App, VK_SPACE, "Space on Visit web site");
+        ExpectChecked(Visit, false, "after Space on Visit web site");
+        Key(App, VK_RETURN, "Enter on the finish page");
+        App.ExpectEnd(0, EndMs, "end after Enter on the finish page");
+    }
+    CloseFolderWindows(Places.ProgramFolder);
+    CheckInstalled(Flow, Places);
+    {
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        const std::string Step = "maintenance page";
+        App.Expect(TPage::Maintenance, Step);
+        HWND Reinstall = App.Control(TKind::RadioButton, Texts::Reinstall, Step);
+        HWND Remove = App.Control(TKind::RadioButton, Texts::Uninstall, Step);
+        // The first page starts with the focus on Next; Tab leads into the group.
+        TabTo(App, Reinstall, Step);
+        Key(App, VK_DOWN, "Down arrow on the maintenance page");
+        ExpectFocus(App, Remove, "Down arrow on the maintenance page");
+        ExpectChecked(Remove, true, "after the Down arrow");
+        Key(App, VK_UP, "Up arrow on the maintenance page");
+        ExpectChecked(Reinstall, true, "after the Up arrow");
+        Key(App, VK_DOWN, "Down arrow again");
+        ExpectChecked(Remove, true, "after the Down arrow again");
+        Key(App, VK_RETURN, "Enter on the maintenance page");
+        ExpectText(AwaitFinish(App, Places), Texts::Uninstalled, "outcome of the uninstall");
+        ExpectChecked(App.Control(TKind::CheckBox, Texts::VisitWeb, "finish page"), false,
+                      "Visit web site after choosing to uninstall");
+        Key(App, VK_RETURN, "Enter on the finish page of the uninstall");
+        App.ExpectEnd(0, EndMs, "end after the uninstall");
+    }
+    if (FolderPresent(Places.InstallDir))
+        Fail("after the uninstall", Places.InstallDir + " still exists");
+    if (FolderPresent(Places.ProgramFolder))
+        Fail("after the uninstall", Places.ProgramFolder + " still exists");
+    CheckUninstalled(Flow, Join(Places.InstallDir, OcxName));
 }
 
 // A truncated archive: the installation ends with errors and records nothing.
@@ -944,6 +1084,7 @@ const std::map<std::string, std::function<void(TFlow&)>> Flows = {
     {"cancel", CancelEverywhere},
     {"refusals", Refusals},
     {"help", Help},
+    {"keys", KeyboardOnly},
 };
 
 } // namespace
