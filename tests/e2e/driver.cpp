@@ -866,7 +866,7 @@ void KeyboardOnly(TFlow& Flow) {
         Fail("after the uninstall", Places.InstallDir + " still exists");
     if (FolderPresent(Places.ProgramFolder))
         Fail("after the uninstall", Places.ProgramFolder + " still exists");
-    CheckUninstalled(Flow, Join(Places.InstallDir, OcxName));
+    CheckUninstalled(Flow, JoinPath(Places.InstallDir, OcxName));
 }
 
 // A truncated archive: the installation ends with errors and records nothing.
