@@ -285,14 +285,18 @@ TEST_F(ProcedureTest, TrailingBackslashAndAFileHeldOpen) {
     const std::string Held = Dest + "\\Help\\ZelkX.HLP";
     const std::string ReadOnly = Dest + "\\Morvane.url";
     ASSERT_TRUE(SetFileAttributesA(ReadOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string HeldLink = ProgramFolder() + "\\Morvane ActiveX Help.lnk";
     THandle File(CreateFileA(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(File);
+    THandle Link(CreateFileA(HeldLink.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(File && Link);
     Data->Succeeded = true;
     auto Remover = NewEngine();
     EXPECT_TRUE(Remover->Uninstall());
     Remover->Release();
     File.reset();
+    Link.reset();
 
     EXPECT_EQ(Page, UninstallSteps);
     const TLines& Left = Remover->Log();
@@ -304,6 +308,11 @@ TEST_F(ProcedureTest, TrailingBackslashAndAFileHeldOpen) {
                                return L.rfind("Could not delete \"" + Held + "\": ", 0) == 0;
                            }),
               Left.end());
+    EXPECT_NE(std::find(Left.begin(), Left.end(),
+                        "Could not delete \"" + HeldLink +
+                            "\": it could not be moved to the Recycle Bin."),
+              Left.end());
+    EXPECT_TRUE(FileExists(HeldLink));
     EXPECT_FALSE(Data->Succeeded);
     EXPECT_TRUE(ReadRecord().Exists) << "the record goes while a file of ours is left";
     EXPECT_TRUE(FileExists(Held));
@@ -320,6 +329,7 @@ TEST_F(ProcedureTest, TrailingBackslashAndAFileHeldOpen) {
     EXPECT_EQ(Page, UninstallSteps);
     EXPECT_TRUE(Data->Succeeded);
     EXPECT_FALSE(FolderExists(Dest));
+    EXPECT_FALSE(FolderExists(ProgramFolder()));
     EXPECT_FALSE(ReadRecord().Exists);
 }
 
