@@ -57,8 +57,8 @@ public:
     // Succeeded is false as well when the control could not be registered.
     bool Install();
     // Removes the installation. Always true. Succeeded is false when the
-    // control could not be unregistered or a file of ours is left; the
-    // record then stays only while files of ours are left.
+    // control could not be unregistered or a file or link of ours is left;
+    // the record goes only when none is left.
     bool Uninstall();
 
     const std::vector<std::string>& Log() const { return FLog; }
