@@ -166,7 +166,8 @@ bool WriteInstalledFiles(const std::string& Folder, const std::vector<std::strin
 }
 
 std::size_t RecycleInstalledFiles(const std::string& Folder,
-                                  const std::vector<std::string>& Entries) {
+                                  const std::vector<std::string>& Entries,
+                                  std::vector<std::string>* Left) {
     const std::string Base = StripTrailingBackslash(Folder);
     TInsideCheck Inside(Base);
     std::string From;
@@ -187,9 +188,14 @@ std::size_t RecycleInstalledFiles(const std::string& Folder,
         FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     SHFileOperationA(&Operation);
     RemoveEmptyFolders(Base, Entries, Inside);
-    return static_cast<std::size_t>(
-        std::count_if(Present.begin(), Present.end(),
-                      [](const std::string& Path) { return !IsPlainFile(Path); }));
+    std::size_t Recycled = 0;
+    for (const std::string& Path : Present) {
+        if (!IsPlainFile(Path))
+            ++Recycled;
+        else if (Left)
+            Left->push_back(Path);
+    }
+    return Recycled;
 }
 
 TRemovalReport DeleteInstalledFiles(const std::string& Folder,
@@ -214,8 +220,9 @@ TRemovalReport DeleteInstalledFiles(const std::string& Folder,
         Report.Failed.push_back("\"" + Path + "\": " + SysErrorMessage(Code));
     }
     // The list goes after the files it names, so a run broken off midway
-    // can still be finished by the next one.
-    DeleteFileA(InstalledFilesListPath(Base).c_str());
+    // can still be finished by the next one; while any of them is left it
+    // stays, for the run that finishes the job.
+    if (Report.Failed.empty()) DeleteFileA(InstalledFilesListPath(Base).c_str());
     Listed.insert(Key(Product.InstalledFilesListName));
     RemoveEmptyFolders(Base, Entries, Inside);
     Report.FolderRemoved = RemoveDirectoryA(Base.c_str()) != FALSE;

@@ -19,16 +19,19 @@ bool WriteInstalledFiles(const std::string& Folder, const std::vector<std::strin
 
 // Moves the listed files that exist in Folder to the Recycle Bin in one
 // shell operation, then removes the folders on their way that this left
-// empty, deepest first. Folder itself stays. Returns how many were recycled.
+// empty, deepest first. Folder itself stays. Returns how many were recycled;
+// Left, when given, receives the full paths of those still there.
 std::size_t RecycleInstalledFiles(const std::string& Folder,
-                                  const std::vector<std::string>& Entries);
+                                  const std::vector<std::string>& Entries,
+                                  std::vector<std::string>* Left = nullptr);
 
 struct TRemovalReport {
     std::vector<std::string> Failed; // "full path": the reason, one entry each
     std::size_t Kept = 0;            // files left that the list does not name
     bool FolderRemoved = false;
 };
-// Deletes the listed files for good, then the list itself, then the folders
+// Deletes the listed files for good, then the list itself (kept when a file
+// could not be deleted, for the next run to finish with), then the folders
 // on their way that became empty (deepest first), then Folder if empty.
 TRemovalReport DeleteInstalledFiles(const std::string& Folder,
                                     const std::vector<std::string>& Entries);

@@ -168,15 +168,20 @@ bool TOutputChannel::OpenFile(SECURITY_ATTRIBUTES& Attributes) {
     // then never exists without its delete-on-close flag, not even for a
     // moment, and nothing is left behind by a crash.
     static unsigned Serial = 0;
-    constexpr DWORD Share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    // The program's end is the file's only writer: no other process can
+    // open it to add lines to what we log and record as installed. Our
+    // read end must share writing with it, and deletion for the flag.
+    constexpr DWORD ProgramShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
+    constexpr DWORD OurShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     for (int Attempt = 0; Attempt < 16; ++Attempt) {
         // Formatted without printf, which would bring the C99 printf into
         // the setup program.
         const std::string Path =
             std::string(Temp) + "mvcap" + std::to_string(GetCurrentProcessId()) + "_" +
             std::to_string(GetTickCount()) + "_" + std::to_string(Serial++) + ".tmp";
-        HANDLE Write = CreateFileA(Path.c_str(), GENERIC_WRITE, Share, &Attributes, CREATE_NEW,
-                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        HANDLE Write =
+            CreateFileA(Path.c_str(), GENERIC_WRITE, ProgramShare, &Attributes, CREATE_NEW,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (Write == INVALID_HANDLE_VALUE) {
             const DWORD Error = GetLastError();
             if (Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS) continue;
@@ -184,7 +189,7 @@ bool TOutputChannel::OpenFile(SECURITY_ATTRIBUTES& Attributes) {
         }
         FProgramEnd.reset(Write);
         // Not inheritable: only the program's end goes to the program.
-        HANDLE Read = CreateFileA(Path.c_str(), GENERIC_READ, Share, nullptr, OPEN_EXISTING,
+        HANDLE Read = CreateFileA(Path.c_str(), GENERIC_READ, OurShare, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (Read == INVALID_HANDLE_VALUE) {
             FProgramEnd.reset();

@@ -7,6 +7,7 @@
 #include "data/Owners.h"
 #include "data/Utils.h"
 #include "engine/CapExec.h"
+#include "engine/ShellOps.h"
 
 #include <windows.h>
 
@@ -98,6 +99,20 @@ std::string SystemRegSvr32() {
     std::string Path(Folder, Length);
     if (Path.back() != '\\') Path += '\\';
     return Path + "regsvr32.exe";
+}
+
+std::string RunRegSvr32(const std::string& Switches, const std::string& Ocx,
+                        const std::string& Failure) {
+    std::optional<DWORD> ExitCode;
+    if (!ShellExecuteAndWait(SystemRegSvr32(), " " + Switches + " \"" + Ocx + "\"", "",
+                             SW_SHOWNORMAL, &ExitCode)) {
+        const std::string Reason = SysErrorMessage(GetLastError());
+        return Failure + ": regsvr32.exe could not be started." +
+               (Reason.empty() ? "" : " " + Reason);
+    }
+    if (!ExitCode) return Failure + ": regsvr32.exe did not report how it ended.";
+    if (*ExitCode == 0) return {};
+    return Failure + ". Code: " + std::to_string(static_cast<std::int32_t>(*ExitCode)) + ".";
 }
 
 TCompiler::~TCompiler() {

@@ -54,8 +54,11 @@ public:
     void Release();
 
     // First installation, update or repair. False when the extraction failed.
+    // Succeeded is false as well when the control could not be registered.
     bool Install();
-    // Removes the installation. Always true.
+    // Removes the installation. Always true. Succeeded is false when the
+    // control could not be unregistered or a file or link of ours is left;
+    // the record goes only when none is left.
     bool Uninstall();
 
     const std::vector<std::string>& Log() const { return FLog; }
@@ -80,14 +83,16 @@ private:
     void RemoveOldFiles();
     bool ExtractFiles();
     void RecordInstalledFiles();
-    void RegisterControl();
+    // Empty when regsvr32 did its work, otherwise the line that says why not.
+    std::string RegisterControl();
     void CreateShortcuts();
     std::string CreateProgramFolder();
     void RemoveOldLinks(const std::string& Folder);
     // Uninstall steps.
-    void UnregisterControl();
-    void DeleteComponentFiles();
-    void DeleteProgramFolder();
+    std::string UnregisterControl();
+    // Both true when nothing of ours is left where they looked.
+    bool DeleteComponentFiles();
+    bool DeleteProgramFolder();
     // Shared by both.
     // The files of data.arc beside the installer, by its own extraction
     // program; false when it cannot tell. Nothing reaches the log.
@@ -113,3 +118,7 @@ private:
 std::string InstallerFolder();
 // The system's own regsvr32.exe, by full path.
 std::string SystemRegSvr32();
+// Runs it silently with Switches on Ocx and waits for it. Empty when it
+// ended with 0; otherwise Failure, then ". Code: N." or why it could not run.
+std::string RunRegSvr32(const std::string& Switches, const std::string& Ocx,
+                        const std::string& Failure);

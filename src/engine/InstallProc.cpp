@@ -41,9 +41,11 @@ bool TCompiler::Install() {
     RecordInstalledFiles();
     WriteLine("Completed");
 
+    // A failed registration does not stop the run: with the links and the
+    // record in place the user can repair later.
     WriteLine("Registering component in registry...");
-    RegisterControl();
-    WriteLine("Completed");
+    const std::string RegisterError = RegisterControl();
+    WriteLine(RegisterError.empty() ? "Completed" : RegisterError);
 
     WriteLine("Create Shortcuts in Start menu folder...");
     CreateShortcuts();
@@ -54,7 +56,7 @@ bool TCompiler::Install() {
 
     WriteLine("");
     WriteLine("All operations done. Press Next to complete installation.");
-    FData.Succeeded = true;
+    FData.Succeeded = RegisterError.empty();
     return true;
 }
 
@@ -119,8 +121,8 @@ bool TCompiler::IsExtractedFileLine(const std::string& Line) {
     return Line.rfind("Extracting  ", 0) == 0;
 }
 
-void TCompiler::RegisterControl() {
-    ShellExecuteAndWait(SystemRegSvr32(), " /s \"" + FData.OcxFileName() + "\"", "", SW_SHOWNORMAL);
+std::string TCompiler::RegisterControl() {
+    return RunRegSvr32("/s", FData.OcxFileName(), "Error registering component");
 }
 
 std::string TCompiler::CreateProgramFolder() {

@@ -52,7 +52,8 @@ HRESULT CreateShellLink(const TShortcutSpec& Spec, const std::string& LinkFileNa
 }
 
 bool ShellExecuteAndWait(const std::string& File, const std::string& Parameters,
-                         const std::string& Verb, int ShowCmd) {
+                         const std::string& Verb, int ShowCmd, std::optional<DWORD>* ExitCode) {
+    if (ExitCode) ExitCode->reset();
     SHELLEXECUTEINFOA Info{};
     Info.cbSize = sizeof Info;
     Info.fMask =
@@ -66,8 +67,12 @@ bool ShellExecuteAndWait(const std::string& File, const std::string& Parameters,
     const THandle Process(Info.hProcess);
     WaitForInputIdle(Process.get(), INFINITE);
     // Keep this thread's windows alive while the program runs.
-    while (WaitForSingleObject(Process.get(), 10) == WAIT_TIMEOUT)
+    DWORD Waited;
+    while ((Waited = WaitForSingleObject(Process.get(), 10)) == WAIT_TIMEOUT)
         DispatchPendingMessages();
+    DWORD Code = 0;
+    if (ExitCode && Waited == WAIT_OBJECT_0 && GetExitCodeProcess(Process.get(), &Code))
+        *ExitCode = Code;
     return true;
 }
 

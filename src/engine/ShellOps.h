@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // One shell link. Empty texts and zero numbers leave a property unset.
@@ -31,9 +32,12 @@ HRESULT CreateShellLink(const TShortcutSpec& Spec, const std::string& LinkFileNa
 
 // Starts File through the shell and returns once it has ended, dispatching
 // this thread's window messages every 10 ms meanwhile. Empty Parameters or
-// Verb are passed as none. False when the shell could not start the file.
+// Verb are passed as none. False when the shell could not start the file
+// (GetLastError tells why). ExitCode, when given, receives the program's
+// exit code, or none when the shell handed back no process to wait for.
 bool ShellExecuteAndWait(const std::string& File, const std::string& Parameters,
-                         const std::string& Verb, int ShowCmd);
+                         const std::string& Verb, int ShowCmd,
+                         std::optional<DWORD>* ExitCode = nullptr);
 
 // Asks the shell for an Explorer window on Folder, without waiting for it.
 // False for a path that is not an existing folder.

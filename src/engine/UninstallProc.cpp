@@ -45,36 +45,43 @@ bool TCompiler::Uninstall() {
     }
 
     WriteLine("Unregistering component in registry...");
-    UnregisterControl();
-    WriteLine("Completed");
+    const std::string UnregisterError = UnregisterControl();
+    WriteLine(UnregisterError.empty() ? "Completed" : UnregisterError);
 
     WriteLine("Delete component files...");
-    DeleteComponentFiles();
+    const bool FilesGone = DeleteComponentFiles();
     WriteLine("Completed");
 
     WriteLine("Delete Start menu Program Folder...");
-    DeleteProgramFolder();
+    const bool LinksGone = DeleteProgramFolder();
     WriteLine("Completed");
 
     WriteLine("");
-    FData.Installed = false;
-    FData.SaveToRegistry();
-    FData.Succeeded = true;
+    // While anything of ours is left, the record keeps the maintenance page
+    // within reach to finish the job.
+    if (FilesGone && LinksGone) {
+        FData.Installed = false;
+        FData.SaveToRegistry();
+    }
+    FData.Succeeded = UnregisterError.empty() && FilesGone && LinksGone;
 
     SaveLog();
     WriteLine("Uninstall completed. Press Next to complete uninstall.");
     return true;
 }
 
-void TCompiler::UnregisterControl() {
-    ShellExecuteAndWait(SystemRegSvr32(), " /u /s \"" + FData.OcxFileName() + "\"", "",
-                        SW_SHOWNORMAL);
+std::string TCompiler::UnregisterControl() {
+    // Without the file there is nothing to unregister (a second uninstall).
+    const std::string Ocx = FData.OcxFileName();
+    const DWORD Attributes = GetFileAttributesA(Ocx.c_str());
+    if (Attributes == INVALID_FILE_ATTRIBUTES || (Attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+    return RunRegSvr32("/u /s", Ocx, "Error unregistering component");
 }
 
-void TCompiler::DeleteComponentFiles() {
-    if (!CleanableInstallDir("Skipped removing component files")) return;
+bool TCompiler::DeleteComponentFiles() {
+    if (!CleanableInstallDir("Skipped removing component files")) return true;
     const std::string& Folder = FData.InstallDir;
-    if (!DirectoryPresent(Folder)) return;
+    if (!DirectoryPresent(Folder)) return true;
     // Only the files setup installed go. An installation made before setup
     // kept a list has the same files as the archive it carries (maintenance
     // runs only for the version recorded).
@@ -83,7 +90,7 @@ void TCompiler::DeleteComponentFiles() {
         Output("Kept every file in \"" + Folder +
                    "\": there is no list of installed files and data.arc could not be listed.",
                Abort);
-        return;
+        return false;
     }
     const TRemovalReport Report = DeleteInstalledFiles(Folder, Entries);
     for (const std::string& Failure : Report.Failed)
@@ -92,17 +99,23 @@ void TCompiler::DeleteComponentFiles() {
         Output("Kept " + FilesText(Report.Kept) + " that setup did not install in \"" + Folder +
                    "\".",
                Abort);
+    return Report.Failed.empty();
 }
 
-void TCompiler::DeleteProgramFolder() {
+bool TCompiler::DeleteProgramFolder() {
     // Only our own links go; the folder goes only when nothing else is in it
     // (it may be shared with other programs).
     std::string Folder;
-    if (!UsableProgramFolder("Skipped removing the program folder", Folder)) return;
-    if (!DirectoryPresent(Folder)) return;
+    if (!UsableProgramFolder("Skipped removing the program folder", Folder)) return true;
+    if (!DirectoryPresent(Folder)) return true;
     std::vector<std::string> Links;
     for (const TProductShortcut& Shortcut : ProductShortcuts())
         Links.push_back(Shortcut.LinkName);
-    RecycleInstalledFiles(Folder, Links);
+    std::vector<std::string> Left;
+    RecycleInstalledFiles(Folder, Links, &Left);
+    for (const std::string& Link : Left)
+        Output("Could not delete \"" + Link + "\": it could not be moved to the Recycle Bin.",
+               Abort);
     RecycleEmptyFolder(Folder);
+    return Left.empty();
 }

@@ -61,7 +61,15 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
         SetWindowLongPtrA(Main.pbProgress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BarProc));
 
         ASSERT_EQ(Main.Wizard->ActivePage(), Main.wFinish);
+#ifdef SLOW_EXTRACTION
+        // The stand-in extracts no control, so registering it fails; the run
+        // still goes to its end.
+        ASSERT_EQ(Main.BuildLog().back(),
+                  "All operations done. Press Next to complete installation.");
+        EXPECT_FALSE(Data.Succeeded);
+#else
         ASSERT_EQ(Data.Succeeded, true) << Main.BuildLog().back();
+#endif
         int Files = 0;
         for (const std::string& Line : Main.BuildLog())
             if (Line.rfind("Extracting  ", 0) == 0) ++Files;

@@ -16,6 +16,9 @@
 //   eof MARKER            read standard input to its end, then create the
 //                         file MARKER
 //   touch MARKER          create the file MARKER
+//   openwrite PATH        open the existing file PATH for writing, sharing
+//                         everything; end with 0 if that worked, 2 on a
+//                         sharing violation, 3 on any other error
 //   stdtype               write the kinds of its standard output and error
 //                         ("disk", "pipe", ...), blank between, and a line end
 //   long LENGTH           write, in one go, a line of LENGTH x characters,
@@ -182,6 +185,14 @@ int main(int argc, char** argv) {
             Touch(Arg);
         } else if (Command == "touch") {
             Touch(Arg);
+        } else if (Command == "openwrite") {
+            HANDLE File = CreateFileA(Arg, GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+            if (File == INVALID_HANDLE_VALUE)
+                return GetLastError() == ERROR_SHARING_VIOLATION ? 2 : 3;
+            CloseHandle(File);
+            return 0;
         } else {
             return 90;
         }

@@ -252,6 +252,26 @@ INSTANTIATE_TEST_SUITE_P(Table, CapExecChannel,
                                                       0}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
+// What lands in the log and the record of installed files comes from the
+// program alone: while it runs, no other process can open its output file
+// for writing (2: a sharing violation, so the file was found).
+TEST_F(CapExec, NoOtherProcessCanWriteTheOutputFile) {
+    std::int32_t Other = -1;
+    RunCaptured(
+        Child(), "out ready%0A sleep 5000", "",
+        [&](const std::string& Line, bool& Abort) {
+            if (Line != "ready") return;
+            Abort = true;
+            const std::vector<std::string> Files = OutputFiles();
+            ASSERT_EQ(Files.size(), 1u);
+            Other = RunCaptured(
+                Child(), "openwrite \"" + SystemTemp() + *Files.begin() + "\"", "",
+                [](const std::string&, bool&) {}, nullptr, false);
+        },
+        nullptr, false);
+    EXPECT_EQ(Other, 2);
+}
+
 class CapExecLaterOutput : public CapExec, public testing::WithParamInterface<bool> {};
 
 // A program that leaves behind a program of its own writing on its output:

@@ -46,3 +46,14 @@ set_target_properties(engine_probe engine_install_test
 set_tests_properties(engine_install_test PROPERTIES
     RESOURCE_LOCK morvane_machine
     ENVIRONMENT "XDG_DATA_HOME=${ENGINE_TEST_DIR}/xdg-data")
+
+# A product whose control is no library, which regsvr32 refuses.
+set(notalib_stage ${CMAKE_CURRENT_BINARY_DIR}/notalibrary)
+file(WRITE ${notalib_stage}/MorvaneXControls.ocx "not a library\r\n")
+add_custom_command(
+    OUTPUT ${ENGINE_TEST_DIR}/notalibrary.arc
+    COMMAND ${CMAKE_COMMAND} -E chdir ${notalib_stage} ${CMAKE_COMMAND} -E tar czf
+            ${ENGINE_TEST_DIR}/notalibrary.arc --format=gnutar -- MorvaneXControls.ocx
+    VERBATIM)
+add_custom_target(engine_notalibrary_arc DEPENDS ${ENGINE_TEST_DIR}/notalibrary.arc)
+add_dependencies(engine_install_test engine_notalibrary_arc)

@@ -226,9 +226,11 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     EXPECT_TRUE(Data->Succeeded);
 
     // Nothing left to remove: the same steps, each one quietly.
+    Data->Succeeded = false;
     auto Again = NewEngine();
     EXPECT_TRUE(Again->Uninstall());
     EXPECT_EQ(Page, UninstallSteps);
+    EXPECT_TRUE(Data->Succeeded);
     Again->Release();
 }
 
@@ -248,23 +250,57 @@ TEST_F(ProcedureTest, TrailingBackslashAndAFileHeldOpen) {
         EXPECT_EQ(LinkTarget(ProgramFolder() + "\\" + Link.LinkName), Dest + "\\" + Link.Target);
     Engine->Release();
 
-    // Another program holds one file open while the uninstall runs.
+    // Another program holds one file open while the uninstall runs; a
+    // read-only file is no obstacle.
     const std::string Held = Dest + "\\Help\\ZelkX.HLP";
+    const std::string ReadOnly = Dest + "\\Morvane.url";
+    ASSERT_TRUE(SetFileAttributesA(ReadOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::string HeldLink = ProgramFolder() + "\\Morvane ActiveX Help.lnk";
     THandle File(CreateFileA(Held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(File);
+    THandle Link(CreateFileA(HeldLink.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(File && Link);
+    Data->Succeeded = true;
     auto Remover = NewEngine();
     EXPECT_TRUE(Remover->Uninstall());
     Remover->Release();
     File.reset();
+    Link.reset();
 
     EXPECT_EQ(Page, UninstallSteps);
+    const TLines& Left = Remover->Log();
+    EXPECT_EQ(std::count_if(Left.begin(), Left.end(),
+                            [&](const std::string& L) { return L.find(Held) != L.npos; }),
+              1);
+    EXPECT_NE(std::find_if(Left.begin(), Left.end(),
+                           [&](const std::string& L) {
+                               return L.rfind("Could not delete \"" + Held + "\": ", 0) == 0;
+                           }),
+              Left.end());
+    EXPECT_NE(std::find(Left.begin(), Left.end(),
+                        "Could not delete \"" + HeldLink +
+                            "\": it could not be moved to the Recycle Bin."),
+              Left.end());
+    EXPECT_TRUE(FilePresent(HeldLink));
+    EXPECT_FALSE(Data->Succeeded);
+    EXPECT_TRUE(ReadRecord().Exists) << "the record goes while a file of ours is left";
     EXPECT_TRUE(FilePresent(Held));
     EXPECT_TRUE(FolderPresent(Dest + "\\Help"));
     EXPECT_FALSE(FolderPresent(Dest + "\\Demos"));
     EXPECT_FALSE(FilePresent(Dest + "\\" + Product.OcxFileName));
-    EXPECT_FALSE(FilePresent(Dest + "\\Morvane.url"));
+    EXPECT_FALSE(FilePresent(ReadOnly));
     EXPECT_TRUE(RegisteredServer().empty());
+
+    // Once it is free, the next uninstall finishes the job.
+    auto Finisher = NewEngine();
+    EXPECT_TRUE(Finisher->Uninstall());
+    Finisher->Release();
+    EXPECT_EQ(Page, UninstallSteps);
+    EXPECT_TRUE(Data->Succeeded);
+    EXPECT_FALSE(FolderPresent(Dest));
+    EXPECT_FALSE(FolderPresent(ProgramFolder()));
+    EXPECT_FALSE(ReadRecord().Exists);
 }
 
 TEST_F(ProcedureTest, ProgramFolderThatCannotBeCreatedEndsInstallWithSystemError) {
@@ -462,6 +498,50 @@ INSTANTIATE_TEST_SUITE_P(
         ExtractCase{"CorruptedArchive", true, false, false, arCorrupted, true},
         ExtractCase{"CommandLineAndFolder", false, true, false, arWhole, true}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+
+// "<Head> Code: N." with N a non-zero number.
+bool IsCodeLine(const std::string& Line, const std::string& Head) {
+    const std::string Prefix = Head + " Code: ";
+    if (Line.rfind(Prefix, 0) != 0 || Line.back() != '.') return false;
+    const std::string Number = Line.substr(Prefix.size(), Line.size() - Prefix.size() - 1);
+    return !Number.empty() && Number != "0" &&
+           Number.find_first_not_of("-0123456789") == std::string::npos;
+}
+
+// A control that is no library: both procedures run to their end and say
+// that regsvr32 failed; once the file is gone there is nothing to
+// unregister, and an uninstall ends clean.
+TEST_F(ProbeTest, RefusedRegistrationIsAnError) {
+    ASSERT_TRUE(CopyBeside("unrar.exe", Setup.Path()));
+    ASSERT_TRUE(CopyBeside("notalibrary.arc", Setup.Path(), "data.arc"));
+
+    TProbeResult Install = Run("install");
+    EXPECT_TRUE(Install.Errors.empty());
+    TLines Expected = InstallHead() + TLines{"Completed", "Registering component in registry..."};
+    ASSERT_EQ(Install.Page.size(), Expected.size() + InstallTail.size() - 2);
+    EXPECT_EQ(TLines(Install.Page.begin(), Install.Page.begin() + Expected.size()), Expected);
+    EXPECT_PRED2(IsCodeLine, Install.Page[Expected.size()], "Error registering component.");
+    EXPECT_EQ(TLines(Install.Page.begin() + Expected.size() + 1, Install.Page.end()),
+              TLines(InstallTail.begin() + 3, InstallTail.end()));
+    EXPECT_FALSE(Install.Succeeded);
+    EXPECT_TRUE(ReadRecord().Exists) << "no record to repair from";
+    EXPECT_TRUE(FolderPresent(ProgramsOuter() + "\\Edition"));
+    EXPECT_TRUE(CloseFolderWindow("Edition", 20000)) << "no Explorer window on the program folder";
+
+    TProbeResult Uninstall = Run("uninstall");
+    ASSERT_EQ(Uninstall.Page.size(), UninstallSteps.size());
+    EXPECT_EQ(Uninstall.Page[0], UninstallSteps[0]);
+    EXPECT_PRED2(IsCodeLine, Uninstall.Page[1], "Error unregistering component.");
+    EXPECT_EQ(TLines(Uninstall.Page.begin() + 2, Uninstall.Page.end()),
+              TLines(UninstallSteps.begin() + 2, UninstallSteps.end()));
+    EXPECT_FALSE(Uninstall.Succeeded);
+    EXPECT_FALSE(FolderPresent(Dest()));
+    EXPECT_FALSE(ReadRecord().Exists);
+
+    TProbeResult Again = Run("uninstall");
+    EXPECT_EQ(Again.Page, UninstallSteps);
+    EXPECT_TRUE(Again.Succeeded);
+}
 
 // The operating-system line as Wine reports each Windows version; Wine
 // reads the per-program setting when a process starts.

@@ -229,6 +229,7 @@ TEST_F(Removal, AFileHeldOpenIsReportedAndStays) {
     EXPECT_EQ(Report.Failed[0].substr(0, HeldPath.size() + 4), "\"" + HeldPath + "\": ");
     EXPECT_EQ(Report.Kept, 3u) << "the held file is ours, not kept as someone else's";
     EXPECT_TRUE(PathExists(Dir / "Morvane.url"));
+    EXPECT_TRUE(PathExists(Dir / Product.InstalledFilesListName)) << "the next run needs it";
 }
 
 TEST_F(Removal, RecycleTakesListedFilesToTheTrashAndKeepsTheFolder) {
