@@ -2,6 +2,7 @@
 // a command line, files on disk, an exit code and its two output streams.
 #include <gtest/gtest.h>
 
+#include "support/Files.h"
 #include "unit/unrar_tar_builder.h"
 
 #include <atomic>
@@ -33,18 +34,6 @@ struct TRunResult {
     std::string Out, Err;
     long MaxRssKb = 0; // peak resident memory of the child, sampled (POSIX only)
 };
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(data.data(), std::streamsize(data.size()));
-}
 
 #ifdef _WIN32
 
@@ -85,8 +74,8 @@ TRunResult RunCommandLine(const std::string& commandLine, const fs::path& folder
     }
     CloseHandle(out);
     CloseHandle(err);
-    result.Out = ReadFile(outPath);
-    result.Err = ReadFile(errPath);
+    result.Out = ReadWholeFile(fs::path(outPath).string()).value_or("");
+    result.Err = ReadWholeFile(fs::path(errPath).string()).value_or("");
     fs::remove(outPath);
     fs::remove(errPath);
     return result;
@@ -186,8 +175,8 @@ TRunResult RunUnrar(const std::vector<std::string>& args, const fs::path& folder
         result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     posix_spawn_file_actions_destroy(&actions);
-    result.Out = ReadFile(outPath);
-    result.Err = ReadFile(errPath);
+    result.Out = ReadWholeFile(fs::path(outPath).string()).value_or("");
+    result.Err = ReadWholeFile(fs::path(errPath).string()).value_or("");
     fs::remove(outPath);
     fs::remove(errPath);
     return result;
@@ -235,7 +224,7 @@ protected:
     }
 
     fs::path Archive(const std::string& bytes, const std::string& name = "data.arc") {
-        WriteFile(Root / name, bytes);
+        WriteWholeFile(fs::path(Root / name).string(), bytes);
         return Root / name;
     }
 
@@ -268,14 +257,14 @@ TEST_F(UnrarProgram, ExtractsATreeWithLongNamesEmptyAndLargeFiles) {
 
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(result.Err, "");
-    EXPECT_EQ(ReadFile(Dest / "top.txt"), "top level");
-    EXPECT_EQ(ReadFile(Dest / "deep/er/est/leaf.txt"), "leaf");
-    EXPECT_EQ(ReadFile(Dest / gnuName), "gnu");
-    EXPECT_EQ(ReadFile(Dest / paxName), "pax");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "top.txt").string()).value_or(""), "top level");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "deep/er/est/leaf.txt").string()).value_or(""), "leaf");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / gnuName).string()).value_or(""), "gnu");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / paxName).string()).value_or(""), "pax");
     EXPECT_TRUE(fs::is_regular_file(Dest / "deep/zero"));
     EXPECT_EQ(fs::file_size(Dest / "deep/zero"), 0u);
     EXPECT_TRUE(fs::is_directory(Dest / "empty dir"));
-    EXPECT_EQ(ReadFile(Dest / "big.bin"), big);
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "big.bin").string()).value_or(""), big);
     // One line per file, named with this system's separators, then the summary.
     EXPECT_EQ(CountLines(result.Out, "Extracting  "), 6);
     EXPECT_NE(result.Out.find("Extracting  deep" + Sep + "er" + Sep + "est" + Sep + "leaf.txt"),
@@ -452,7 +441,7 @@ TEST_P(UnrarStreaming, WritesEveryFileWholeAndListsItInOrder) {
     std::vector<std::string> expected;
     for (const auto& [name, content] : image.Files) {
         expected.push_back(Shown(name));
-        ASSERT_EQ(ReadFile(Dest / name), content) << name;
+        ASSERT_EQ(ReadWholeFile(fs::path(Dest / name).string()).value_or(""), content) << name;
     }
     EXPECT_EQ(ListedFiles(result.Out), expected);
 }
@@ -546,7 +535,7 @@ TEST_P(UnrarDamagedStream, KeepsOnlyTheFilesItListed) {
         const auto& [name, content] = image.Files[i];
         if (i < listed.size()) {
             ASSERT_EQ(listed[i], Shown(name));
-            ASSERT_EQ(ReadFile(Dest / name), content) << name;
+            ASSERT_EQ(ReadWholeFile(fs::path(Dest / name).string()).value_or(""), content) << name;
         } else {
             ASSERT_FALSE(fs::exists(Dest / name)) << name << " left behind";
         }
@@ -571,13 +560,13 @@ const TFolderCase FolderCases[] = {
     {"FileWhereAFolderGoes",
      [](const fs::path&, const fs::path& dest) {
          fs::create_directories(dest);
-         WriteFile(dest / "a", "a file");
+         WriteWholeFile(fs::path(dest / "a").string(), "a file");
      },
      9, "a file of that name exists"},
     {"FileWhereAnInnerFolderGoes",
      [](const fs::path&, const fs::path& dest) {
          fs::create_directories(dest / "a");
-         WriteFile(dest / "a" / "b", "a file");
+         WriteWholeFile(fs::path(dest / "a" / "b").string(), "a file");
      },
      9, "a file of that name exists"},
 #ifndef _WIN32
@@ -605,10 +594,10 @@ TEST_P(UnrarFolders, ExtractsIntoThemOrRefusesThatEntryOnly) {
     tar.End();
     auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
     EXPECT_EQ(result.ExitCode, GetParam().ExitCode) << result.Err;
-    EXPECT_EQ(ReadFile(Dest / "ok.txt"), "ok");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "ok.txt").string()).value_or(""), "ok");
     if (GetParam().ExitCode == 0) {
         EXPECT_EQ(result.Err, "");
-        EXPECT_EQ(ReadFile(Dest / "a/b/c/deep.txt"), "deep");
+        EXPECT_EQ(ReadWholeFile(fs::path(Dest / "a/b/c/deep.txt").string()).value_or(""), "deep");
         EXPECT_NE(result.Out.find("Creating    a" + Eol), std::string::npos) << result.Out;
     } else {
         EXPECT_NE(result.Err.find(GetParam().Message), std::string::npos) << result.Err;
@@ -650,7 +639,8 @@ TEST_P(UnrarWriteError, RemovesThePartialFileAndStops) {
     auto listed = ListedFiles(result.Out);
     ASSERT_EQ(listed.size(), GetParam().Listed);
     for (size_t i = 0; i < listed.size(); ++i)
-        EXPECT_EQ(ReadFile(Dest / image.Files[i].first), image.Files[i].second);
+        EXPECT_EQ(ReadWholeFile(fs::path(Dest / image.Files[i].first).string()).value_or(""),
+                  image.Files[i].second);
     EXPECT_FALSE(fs::exists(Dest / "large.bin"));
     EXPECT_FALSE(fs::exists(Dest / "after.txt"));
     EXPECT_NE(result.Out.find("Finished with errors: " + std::to_string(listed.size()) + " files"),
@@ -674,19 +664,19 @@ TEST_F(UnrarProgram, KeepsModificationTimes) {
 
 TEST_F(UnrarProgram, OverwritesExistingReadOnlyFiles) {
     fs::create_directories(Dest / "sub");
-    WriteFile(Dest / "sub/file.txt", "old contents, longer than the new");
+    WriteWholeFile(fs::path(Dest / "sub/file.txt").string(), "old contents, longer than the new");
     fs::permissions(Dest / "sub/file.txt", fs::perms::owner_read | fs::perms::group_read);
     TTarBuilder tar;
     tar.File("sub/file.txt", "new");
     tar.End();
     auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
-    EXPECT_EQ(ReadFile(Dest / "sub/file.txt"), "new");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "sub/file.txt").string()).value_or(""), "new");
 }
 
 TEST_F(UnrarProgram, KeepsExistingFilesWhenAsked) {
     fs::create_directories(Dest);
-    WriteFile(Dest / "keep.txt", "mine");
+    WriteWholeFile(fs::path(Dest / "keep.txt").string(), "mine");
     TTarBuilder tar;
     tar.File("keep.txt", "theirs");
     tar.File("new.txt", "new");
@@ -695,8 +685,8 @@ TEST_F(UnrarProgram, KeepsExistingFilesWhenAsked) {
         {"x", "-o-", "-y", Archive(TTarBuilder::Gzip(tar.Data)).string(), Dest.string() + Sep},
         Root);
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
-    EXPECT_EQ(ReadFile(Dest / "keep.txt"), "mine");
-    EXPECT_EQ(ReadFile(Dest / "new.txt"), "new");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "keep.txt").string()).value_or(""), "mine");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "new.txt").string()).value_or(""), "new");
     EXPECT_NE(result.Out.find("Skipping    keep.txt"), std::string::npos);
 }
 
@@ -726,7 +716,7 @@ TEST_F(UnrarProgram, TakesTheSetupProgramsCommandLine) {
     auto result = RunCommandLine(
         "unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" + dest.string() + "\\\"", Root);
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
-    EXPECT_EQ(ReadFile(dest / "MorvaneXControls.ocx"), "MZ");
+    EXPECT_EQ(ReadWholeFile(fs::path(dest / "MorvaneXControls.ocx").string()).value_or(""), "MZ");
 }
 #else
 TEST_F(UnrarProgram, TakesTheSetupProgramsCommandLine) {
@@ -741,7 +731,7 @@ TEST_F(UnrarProgram, TakesTheSetupProgramsCommandLine) {
                             "*.*", dest.string() + "\""},
                            Root);
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
-    EXPECT_EQ(ReadFile(dest / "MorvaneXControls.ocx"), "MZ");
+    EXPECT_EQ(ReadWholeFile(fs::path(dest / "MorvaneXControls.ocx").string()).value_or(""), "MZ");
 }
 #endif
 
@@ -897,13 +887,13 @@ TEST_P(UnrarRefusal, SkipsTheEntryAndWarns) {
     GetParam().Add(tar, Root);
     tar.File("after.txt", "after");
     tar.End();
-    WriteFile(Root / "escaped_hard.txt", "target of the hard link");
+    WriteWholeFile(fs::path(Root / "escaped_hard.txt").string(), "target of the hard link");
     auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
     EXPECT_EQ(result.ExitCode, 1);
     EXPECT_NE(result.Err.find("unrar: refused "), std::string::npos) << result.Err;
     EXPECT_NE(result.Err.find(GetParam().Message), std::string::npos) << result.Err;
-    EXPECT_EQ(ReadFile(Dest / "ok.txt"), "ok");
-    EXPECT_EQ(ReadFile(Dest / "after.txt"), "after");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "ok.txt").string()).value_or(""), "ok");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "after.txt").string()).value_or(""), "after");
     for (const auto& entry : fs::directory_iterator(Root)) {
         std::string name = entry.path().filename().string();
         if (name != "escaped_hard.txt") {
@@ -1084,16 +1074,17 @@ TEST_F(UnrarProgram, NeverFollowsALinkAlreadyInTheDestination) {
 
 TEST_F(UnrarProgram, ReplacesALinkAtAFilesPlaceInsteadOfWritingThroughIt) {
     fs::create_directories(Dest);
-    WriteFile(Root / "outside.txt", "untouched");
+    WriteWholeFile(fs::path(Root / "outside.txt").string(), "untouched");
     fs::create_symlink(Root / "outside.txt", Dest / "planted.txt");
     TTarBuilder tar;
     tar.File("planted.txt", "from the archive");
     tar.End();
     auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
-    EXPECT_EQ(ReadFile(Root / "outside.txt"), "untouched");
+    EXPECT_EQ(ReadWholeFile(fs::path(Root / "outside.txt").string()).value_or(""), "untouched");
     EXPECT_FALSE(fs::is_symlink(Dest / "planted.txt"));
-    EXPECT_EQ(ReadFile(Dest / "planted.txt"), "from the archive");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "planted.txt").string()).value_or(""),
+              "from the archive");
 }
 #endif
 
