@@ -67,36 +67,33 @@ TFrameDirEditBrowse::TFrameDirEditBrowse(HWND Parent, int Left, int Top, int Id)
     FWidth = Client.right;
     FHeight = Client.bottom;
 
-    try {
-        // Creation order is tab order: the caption's accelerator leads to the edit box.
-        FLblCaption = MakeChild(Handle(), "STATIC", "", SS_LEFT, 0, Design::Caption, IdCaption);
-        FBevel = MakeChild(Handle(), "STATIC", "", SS_OWNERDRAW, 0, Design::Bevel, IdBevel);
-        FEditDirectory = MakeChild(Handle(), "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL,
-                                   WS_EX_CLIENTEDGE, Design::Edit, IdEdit);
-        FBtnDirBrowse = MakeChild(Handle(), "BUTTON", "...", WS_TABSTOP | BS_PUSHBUTTON, 0,
-                                  Design::Browse, IdBrowse);
-        // The edit box's own procedure stays in its user data; ours runs first.
-        SetWindowLongPtrA(
-            FEditDirectory, GWLP_USERDATA,
-            SetWindowLongPtrA(FEditDirectory, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
-        SetPropA(FEditDirectory, EditOwnerProp, reinterpret_cast<HANDLE>(this));
+    // Creation order is tab order: the caption's accelerator leads to the edit
+    // box. A control that cannot be made ends the constructor, and the window
+    // base destroys the frame.
+    FLblCaption = MakeChild(Handle(), "STATIC", "", SS_LEFT, 0, Design::Caption, IdCaption);
+    FBevel = MakeChild(Handle(), "STATIC", "", SS_OWNERDRAW, 0, Design::Bevel, IdBevel);
+    FEditDirectory = MakeChild(Handle(), "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE,
+                               Design::Edit, IdEdit);
+    FBtnDirBrowse = MakeChild(Handle(), "BUTTON", "...", WS_TABSTOP | BS_PUSHBUTTON, 0,
+                              Design::Browse, IdBrowse);
+    // The edit box's own procedure stays in its user data; ours runs first.
+    SetWindowLongPtrA(
+        FEditDirectory, GWLP_USERDATA,
+        SetWindowLongPtrA(FEditDirectory, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
+    SetPropA(FEditDirectory, EditOwnerProp, reinterpret_cast<HANDLE>(this));
 
-        FTooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
-                                   GetModuleHandleA(nullptr), nullptr);
-        if (FTooltip) {
-            TTTOOLINFOA Tool{};
-            Tool.cbSize = TTTOOLINFOA_V1_SIZE;
-            Tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-            Tool.hwnd = Handle();
-            Tool.uId = reinterpret_cast<UINT_PTR>(FBtnDirBrowse);
-            Tool.lpszText = const_cast<char*>("Browse...");
-            SendMessageA(FTooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&Tool));
-        }
-    } catch (...) {
-        DestroyHandle();
-        throw;
+    FTooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    if (FTooltip) {
+        TTTOOLINFOA Tool{};
+        Tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        Tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        Tool.hwnd = Handle();
+        Tool.uId = reinterpret_cast<UINT_PTR>(FBtnDirBrowse);
+        Tool.lpszText = const_cast<char*>("Browse...");
+        SendMessageA(FTooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&Tool));
     }
     SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
 }
