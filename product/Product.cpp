@@ -59,6 +59,7 @@ const TProductDefinition Product = {
     .Name = "Morvane ActiveX",
     .ShortName = "Morvane",
     .EditionName = "Morvane ActiveX Edition",
+    .Publisher = "Pellinor",
     .RecordKey = "Software\\Pellinor\\Morvane ActiveX",
     .InstallDirValue = "InstallDir",
     .StartFolderValue = "StartFolder",

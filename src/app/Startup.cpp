@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/Deploy.h"
 #include "app/uMain.h"
 #include "data/CmdLineUtils.h"
 #include "data/InstallData.h"
@@ -35,23 +36,54 @@ int RunMessageLoop(TfMain& Main) {
 // The option set lives for the whole run.
 TCmdOptions* CmdOptions = nullptr;
 
-int RunSetup(int ShowCmd) {
-    // A help request shows the help screen and ends the program here, with
-    // exit code 1, before any window exists.
-    TCmdOptions Options;
-    CmdOptions = &Options;
-    // COM for the user-interface thread (apartment model), for the whole run.
-    TComScope Com;
-    LoadCommonControls();
+namespace {
 
-    std::unique_ptr<TInstallData> Data;
+// Everything after the options, with the installation data in Data.
+int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallData>& Data) {
+    const bool Silent = Options.Silent;
+    // Reported in a box, or only in the log file in a run without a window.
+    auto StartError = [&](const std::string& Message, int Code) {
+        if (!Options.LogFile.empty()) {
+            try {
+                WriteLogFile(Options.LogFile, {Message});
+            } catch (const std::exception&) {
+            }
+        }
+        if (!Silent) ShowStartError(Message.c_str());
+        return Code;
+    };
+
+    // Nothing is touched while another setup of the product runs, not even
+    // its log file.
+    const TSetupLock Lock;
+    if (!Lock.Held()) {
+        if (!Silent) ShowStartError(AnotherSetupText().c_str());
+        return ExitAnotherSetup;
+    }
+    // Made now, so that a log file that cannot be written stops the run
+    // before anything is changed.
+    if (!Options.LogFile.empty()) {
+        try {
+            WriteLogFile(Options.LogFile, {});
+        } catch (const std::exception& E) {
+            if (!Silent) ShowStartError(E.what());
+            return ExitStartError;
+        }
+    }
     try {
         Data = std::make_unique<TInstallData>();
     } catch (const std::exception& E) {
-        ShowStartError(E.what());
-        return 2;
+        return StartError(E.what(), ExitStartError);
     }
     InstallData = Data.get();
+    // The maintenance copy that handed over to this one removes nothing of
+    // its own while it waits; this one removes it afterwards.
+    Data->MaintenanceDeferred = !Options.Handover.empty();
+    if (Options.Uninstall && !Data->Installed) return StartError(NotInstalledText(), ExitNotInstalled);
+    ApplyFolderOptions(Options, *Data);
+    if (Silent) return RunSilent(Options, *Data);
+    // The maintenance page, with Uninstall chosen, also for another version.
+    if (Options.Uninstall) Data->Mode = imReinstall;
 
     SetErrorReport([](const std::string& Message) {
         MessageBoxA(GetActiveWindow(), Message.c_str(), ApplicationTitle().c_str(),
@@ -68,6 +100,33 @@ int RunSetup(int ShowCmd) {
         // of it.
         ShowStartError(E.what());
         ExitCode = 3;
+    }
+    return ExitCode;
+}
+
+} // namespace
+
+int RunSetup(int ShowCmd) {
+    // A help request shows the help screen and ends the program here, with
+    // exit code 1, before any window exists.
+    TCmdOptions Options;
+    CmdOptions = &Options;
+    // COM for the user-interface thread (apartment model), for the whole run.
+    TComScope Com;
+    LoadCommonControls();
+
+    int ExitCode;
+    if (Options.Handover.empty() && RunsAsMaintenanceCopy()) {
+        try {
+            ExitCode = HandOver(ShowCmd);
+        } catch (const std::exception& E) {
+            if (!Options.Silent) ShowStartError(E.what());
+            ExitCode = ExitStartError;
+        }
+    } else {
+        std::unique_ptr<TInstallData> Data;
+        ExitCode = RunLocked(Options, ShowCmd, Data);
+        if (!Options.Handover.empty()) FinishHandOver(Options.Handover, ExitCode, Data.get());
     }
     InstallData = nullptr;
     CmdOptions = nullptr;

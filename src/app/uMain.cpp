@@ -2,6 +2,9 @@
 #include "data/Error.h"
 
 #include "app/Art.h"
+#include "app/Deploy.h"
+#include "app/Startup.h"
+#include "data/CmdLineUtils.h"
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "data/OsError.h"
@@ -451,6 +454,17 @@ void TfMain::InitPages() {
     SetWindowTextA(eFolder, InstallData->StartFolder.c_str());
     for (const std::string& Folder : InstallData->ProgramFolders)
         SendMessageA(lFolders, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Folder.c_str()));
+    if (!CmdOptions) return;
+    if (CmdOptions->Uninstall) {
+        SetChecked(rbUninstall, true);
+        rbMainternanceClick();
+    }
+    // The copy an installation keeps can only uninstall: repairing needs the
+    // archive of the downloaded setup.
+    if (!CmdOptions->Handover.empty()) {
+        EnableWindow(rbMainternance, FALSE);
+        EnableWindow(Label10, FALSE);
+    }
 }
 
 void TfMain::cbAgreeClick() {
@@ -559,6 +573,9 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
         // answering; Cancel and the close box still only ask (RequestClose).
         Engine->OnIdle = [this] { ProcessMessages(); };
         Engine->OnProgress = [this](int Done, int Total) { ShowProgress(Done, Total); };
+        if (CmdOptions)
+            for (const std::string& Note : UnusedOptionNotes(*CmdOptions, *InstallData))
+                Engine->Output(Note, Engine->Abort);
         try {
             if (InstallData->Mode == imUninstall)
                 Engine->Uninstall();
@@ -573,6 +590,13 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
         Engine->Release();
         Engine.reset();
         SendMessageA(pbProgress, PBM_SETPOS, 1000, 0);
+    }
+    if (CmdOptions && !CmdOptions->LogFile.empty()) {
+        try {
+            SaveBuildLog(CmdOptions->LogFile);
+        } catch (const std::exception& E) {
+            ShowMessage(E.what(), MB_OK | MB_ICONERROR);
+        }
     }
     wCompile->SetButtonEnabled(bkCancel, false);
     wCompile->SetButtonEnabled(bkNext, true);

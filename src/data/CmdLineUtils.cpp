@@ -89,6 +89,13 @@ void TCmdOptions::AddOptions() {
     Bool("--help", "Show this screen.", HelpRequested);
     Bool("/?", "", HelpRequested);
     Bool("-h", "", HelpRequested);
+    Separator();
+    Bool("--silent", "Install, update or repair without a window.", Silent);
+    Bool("--uninstall", "Uninstall; with --silent, without a window.", Uninstall);
+    String("--dir=", "Install into folder X (first installation).", Dir);
+    String("--group=", "Put the shortcuts into program folder X.", Group);
+    String("--log=", "Also write the setup log to file X.", LogFile);
+    String("--handover=", "", Handover);
 }
 
 std::string TCmdOptions::HelpScreen() const {

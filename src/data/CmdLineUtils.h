@@ -1,6 +1,7 @@
 #pragma once
-// The installer's command-line options. Only the help switches change what
-// the installer does; the other options are recognised and recorded.
+// The installer's command-line options. The help switches and the
+// unattended-deployment options (--silent and after it) change what the
+// installer does; the others are recognised and recorded.
 
 #include <functional>
 #include <memory>
@@ -92,6 +93,14 @@ public:
     std::string RegDelphi;      // -rDelphi=
     std::string RegBCB;         // -rBCB=
     std::string RegBDS;         // -rBDS=
+    bool Silent = false;        // --silent: no window at all
+    bool Uninstall = false;     // --uninstall
+    std::string Dir;            // --dir=: destination of a first installation
+    std::string Group;          // --group=: program folder of a first installation
+    std::string LogFile;        // --log=: the setup log also goes to this file
+    // --handover=: not on the help screen. Given by an uninstall started
+    // from the installation folder to the copy of itself that does the work.
+    std::string Handover;
 
 protected:
     // Appends the option rows in matching and help-screen order. Called by

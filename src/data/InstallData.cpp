@@ -1,6 +1,8 @@
 #include "data/InstallData.h"
 #include "data/Error.h"
 
+#include "data/InstalledFiles.h"
+
 #include "data/OsError.h"
 #include "data/Product.h"
 #include "data/Owners.h"
@@ -204,6 +206,39 @@ std::string TInstallData::OcxFileName() const {
     return AddTrailingBackslash(InstallDir) + Product.OcxFileName;
 }
 
+std::string TInstallData::MaintenanceFolder() const {
+    return AddTrailingBackslash(InstallDir) + MaintenanceFolderName;
+}
+
+std::string TInstallData::MaintenanceProgram() const {
+    return MaintenanceFolder() + "\\" + OwnProgramName();
+}
+
+std::string UninstallEntryKey() {
+    return std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + Product.Name;
+}
+
+std::string OwnProgramName() {
+    char Path[MAX_PATH] = {};
+    const DWORD Length = GetModuleFileNameA(nullptr, Path, MAX_PATH);
+    if (Length == 0 || Length >= MAX_PATH) return {};
+    const char* Name = strrchr(Path, '\\');
+    return Name ? Name + 1 : Path;
+}
+
+std::string TInstallData::RecordedInstallDir() {
+    HKEY RawKey = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | RecordView, &RawKey) !=
+        ERROR_SUCCESS)
+        return {};
+    TRegKey Key(RawKey);
+    try {
+        return ReadString(RawKey, Product.InstallDirValue);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 void TInstallData::LoadFromRegistry() {
     HKEY RawKey = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | RecordView, &RawKey) !=
@@ -222,9 +257,59 @@ void TInstallData::LoadFromRegistry() {
     }
 }
 
+namespace {
+
+// The size of the installed files in KB, as the list of installed apps
+// shows it; 0 while there is no list to tell.
+DWORD InstalledKilobytes(const std::string& Folder) {
+    std::vector<std::string> Entries;
+    if (!ReadInstalledFiles(Folder, Entries)) return 0;
+    unsigned long long Bytes = 0;
+    for (const std::string& Entry : Entries) {
+        WIN32_FILE_ATTRIBUTE_DATA Data;
+        if (GetFileAttributesExA((AddTrailingBackslash(Folder) + Entry).c_str(),
+                                 GetFileExInfoStandard, &Data))
+            Bytes += (static_cast<unsigned long long>(Data.nFileSizeHigh) << 32) |
+                     Data.nFileSizeLow;
+    }
+    return static_cast<DWORD>((Bytes + 1023) / 1024);
+}
+
+void WriteNumber(HKEY Key, const char* Name, DWORD Value) {
+    if (RegSetValueExA(Key, Name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Value),
+                       sizeof Value) != ERROR_SUCCESS)
+        throw Exception(std::string("Failed to set data for '") + Name + "'");
+}
+
+// The entry of the list of installed apps: what it shows and the commands
+// that uninstall, which start the maintenance copy.
+void WriteUninstallEntry(const TInstallData& Data) {
+    HKEY RawKey = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallEntryKey().c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS | RecordView, nullptr, &RawKey, nullptr) != ERROR_SUCCESS)
+        return;
+    TRegKey Key(RawKey);
+    const std::string Program = "\"" + Data.MaintenanceProgram() + "\"";
+    WriteString(RawKey, "DisplayName", Product.Name);
+    WriteString(RawKey, "DisplayVersion", Data.SetupVersion.NumberText());
+    WriteString(RawKey, "Publisher", Product.Publisher);
+    WriteString(RawKey, "InstallLocation", Data.InstallDir);
+    WriteString(RawKey, "DisplayIcon", Data.MaintenanceProgram() + ",0");
+    WriteString(RawKey, "URLInfoAbout", Product.WebAddress);
+    WriteString(RawKey, "UninstallString", Program + " --uninstall");
+    WriteString(RawKey, "QuietUninstallString", Program + " --uninstall --silent");
+    // The copy kept there can only uninstall: repairing needs the archive.
+    WriteNumber(RawKey, "NoModify", 1);
+    WriteNumber(RawKey, "NoRepair", 1);
+    if (const DWORD Size = InstalledKilobytes(Data.InstallDir)) WriteNumber(RawKey, "EstimatedSize", Size);
+}
+
+} // namespace
+
 void TInstallData::SaveToRegistry() {
     if (!Installed) {
         DeleteKeyTree(HKEY_LOCAL_MACHINE, Product.RecordKey);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallEntryKey());
         return;
     }
     HKEY RawKey = nullptr;
@@ -235,4 +320,5 @@ void TInstallData::SaveToRegistry() {
     WriteString(RawKey, Product.InstallDirValue, InstallDir);
     WriteString(RawKey, Product.StartFolderValue, StartFolder);
     WriteString(RawKey, Product.InstalledVersionValue, SetupVersion.FullText());
+    WriteUninstallEntry(*this);
 }

@@ -20,9 +20,19 @@ public:
     TInstallData();
 
     std::string OcxFileName() const;
+    // Where an installation keeps what uninstalling needs once the
+    // downloaded setup is gone: a copy of the setup program and its
+    // "version" file, in a folder of the installation folder.
+    std::string MaintenanceFolder() const;
+    // The copy of the setup program there, which the system's list of
+    // installed apps starts to uninstall.
+    std::string MaintenanceProgram() const;
     void LoadFromRegistry();
-    // Writes the record when Installed, deletes its key otherwise.
+    // Writes the record and the entry in the system's list of installed
+    // apps when Installed, deletes both otherwise.
     void SaveToRegistry();
+    // The installation folder of the record; empty when none is recorded.
+    static std::string RecordedInstallDir();
 
     TInstallMode Mode = imInstall;
     bool Installed = false;
@@ -33,7 +43,17 @@ public:
     std::string ProgramsDir;
     std::vector<std::string> ProgramFolders;
     bool Succeeded = false;
+    // Set while the maintenance copy itself waits for the uninstall: its
+    // files are removed after it has ended, not by the engine.
+    bool MaintenanceDeferred = false;
 };
+
+// The name of the folder MaintenanceFolder() names, inside the installation folder.
+inline constexpr const char* MaintenanceFolderName = "Setup";
+// The key of the entry in the list of installed apps, below HKEY_LOCAL_MACHINE.
+std::string UninstallEntryKey();
+// The file name of the running program, without its folder.
+std::string OwnProgramName();
 
 // The one instance, owned by the program's start-up (tests set their own).
 extern TInstallData* InstallData;

@@ -199,13 +199,16 @@ std::size_t RecycleInstalledFiles(const std::string& Folder,
 }
 
 TRemovalReport DeleteInstalledFiles(const std::string& Folder,
-                                    const std::vector<std::string>& Entries) {
+                                    const std::vector<std::string>& Entries,
+                                    const std::vector<std::string>& Spared) {
     TRemovalReport Report;
     const std::string Base = StripTrailingBackslash(Folder);
     TInsideCheck Inside(Base);
     std::unordered_set<std::string> Listed;
-    for (const std::string& Entry : Entries) {
+    for (const std::string& Entry : Spared)
         Listed.insert(Key(Entry));
+    for (const std::string& Entry : Entries) {
+        if (!Listed.insert(Key(Entry)).second) continue;
         const std::string Path = Base + "\\" + Entry;
         if (!IsPlainFile(Path)) continue; // gone already, or a folder of someone else's
         if (!Inside.EntryOk(Entry)) {

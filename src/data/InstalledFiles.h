@@ -33,5 +33,7 @@ struct TRemovalReport {
 // Deletes the listed files for good, then the list itself (kept when a file
 // could not be deleted, for the next run to finish with), then the folders
 // on their way that became empty (deepest first), then Folder if empty.
+// Entries named in Spared are ours but stay, for their owner to remove.
 TRemovalReport DeleteInstalledFiles(const std::string& Folder,
-                                    const std::vector<std::string>& Entries);
+                                    const std::vector<std::string>& Entries,
+                                    const std::vector<std::string>& Spared = {});

@@ -31,6 +31,7 @@ struct TProductDefinition {
     const char* Name;        // "Morvane ActiveX": pages, refusals, questions
     const char* ShortName;   // "Morvane": application title, web site check box, log file
     const char* EditionName; // "Morvane ActiveX Edition": the finish page's sentences
+    const char* Publisher;   // "Pellinor": the entry in the system's list of installed apps
     // The installation record below HKEY_LOCAL_MACHINE (32-bit view), and
     // the names of its three string values.
     const char* RecordKey;

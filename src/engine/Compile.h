@@ -74,6 +74,12 @@ public:
     // Progress of the extraction: files written so far out of the files in
     // the archive (0 when the archive cannot be listed); optional.
     std::function<void(int Done, int Total)> OnProgress;
+    // Whether the program folder is shown in an Explorer window while its
+    // links are made; a run without a window leaves it off.
+    bool ShowProgramFolder = true;
+
+    // The maintenance copy's files, relative to the installation folder.
+    static std::vector<std::string> MaintenanceEntries();
 
     // True for the line the extraction program writes for each file.
     static bool IsExtractedFileLine(const std::string& Line);
@@ -83,6 +89,9 @@ private:
     void RemoveOldFiles();
     bool ExtractFiles();
     void RecordInstalledFiles();
+    // Copies the setup program and its version file into the maintenance
+    // folder; false, with a log line, when it cannot.
+    bool CopyMaintenanceFiles();
     // Empty when regsvr32 did its work, otherwise the line that says why not.
     std::string RegisterControl();
     void CreateShortcuts();

@@ -38,6 +38,7 @@ bool TCompiler::Install() {
         FData.Succeeded = false;
         return false;
     }
+    const bool MaintenanceCopied = CopyMaintenanceFiles();
     RecordInstalledFiles();
     WriteLine("Completed");
 
@@ -56,7 +57,7 @@ bool TCompiler::Install() {
 
     WriteLine("");
     WriteLine("All operations done. Press Next to complete installation.");
-    FData.Succeeded = RegisterError.empty();
+    FData.Succeeded = RegisterError.empty() && MaintenanceCopied;
     return true;
 }
 
@@ -73,6 +74,30 @@ void TCompiler::RemoveOldFiles() {
     DeleteFileA(InstalledFilesListPath(Folder).c_str());
 }
 
+std::vector<std::string> TCompiler::MaintenanceEntries() {
+    const std::string Folder = std::string(MaintenanceFolderName) + "\\";
+    return {Folder + OwnProgramName(), Folder + "version"};
+}
+
+bool TCompiler::CopyMaintenanceFiles() {
+    // What uninstalling needs once the downloaded setup is gone: this
+    // program and the version file it read at start.
+    const std::string Folder = FData.MaintenanceFolder();
+    CreateDirectoryA(Folder.c_str(), nullptr);
+    const std::string Sources[] = {AddTrailingBackslash(InstallerFolder()) + OwnProgramName(),
+                                   "version"};
+    const std::string Targets[] = {FData.MaintenanceProgram(), Folder + "\\version"};
+    for (int I = 0; I < 2; ++I)
+        if (!CopyFileA(Sources[I].c_str(), Targets[I].c_str(), FALSE)) {
+            Output("Could not copy \"" + Sources[I] + "\" to \"" + Targets[I] +
+                       "\": " + SysErrorMessage(GetLastError()) +
+                       " The installation cannot be removed without the downloaded setup.",
+                   Abort);
+            return false;
+        }
+    return true;
+}
+
 void TCompiler::RecordInstalledFiles() {
     std::vector<std::string> Entries = FArchiveFiles;
     if (!FArchiveListed && !ListArchive(Entries)) {
@@ -80,6 +105,8 @@ void TCompiler::RecordInstalledFiles() {
                Abort);
         return;
     }
+    for (const std::string& Entry : MaintenanceEntries())
+        Entries.push_back(Entry);
     std::string Error;
     if (!WriteInstalledFiles(FData.InstallDir, Entries, Error))
         Output("Could not write the list of installed files \"" +
@@ -151,7 +178,7 @@ void TCompiler::CreateShortcuts() {
     if (!UsableProgramFolder("Skipped creating shortcuts", Checked)) return;
     std::string Folder = CreateProgramFolder();
     // The links appear in this window as they are written.
-    OpenFolderWindow(Folder, nullptr);
+    if (ShowProgramFolder) OpenFolderWindow(Folder, nullptr);
     Folder = AddTrailingBackslash(Folder);
     RemoveOldLinks(Folder);
 

@@ -14,13 +14,16 @@ struct TValues {
     std::string Lang;
     bool AutoUpdate = false;
     std::string RegDelphi, RegBCB, RegBDS;
+    bool Silent = false, Uninstall = false;
+    std::string Dir, Group, LogFile, Handover;
 
     bool operator==(const TValues&) const = default;
 };
 
 TValues ValuesOf(const TCmdOptions& O) {
     return {O.IgnoreIDE, O.LibPath,    O.KeepFiles, O.IgnoreBCB, O.IgnoreDelphi, O.HelpRequested,
-            O.Lang,      O.AutoUpdate, O.RegDelphi, O.RegBCB,    O.RegBDS};
+            O.Lang,      O.AutoUpdate, O.RegDelphi, O.RegBCB,    O.RegBDS,
+            O.Silent,    O.Uninstall,  O.Dir,       O.Group,     O.LogFile,      O.Handover};
 }
 
 const std::set<std::string> Directories = {"C:\\Lib", "C:\\Other"};
@@ -99,6 +102,18 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"ValueLooksLikeOption", {"-rBDS=--help"}, With([](TValues& V) {
                       V.RegBDS = "--help";
                   })},
+        // The deployment options: the values are taken as given (paths with
+        // blanks, empty), and a later switch with "-" clears an earlier one.
+        ParseCase{"Deployment",
+                  {"--SILENT", "--uninstall", "--dir=C:\\My Apps\\X", "--group=", "--log=a b.log",
+                   "--handover=12,34"},
+                  With([](TValues& V) {
+                      V.Silent = V.Uninstall = true;
+                      V.Dir = "C:\\My Apps\\X";
+                      V.LogFile = "a b.log";
+                      V.Handover = "12,34";
+                  })},
+        ParseCase{"SilentCleared", {"--silent", "--silent-", "--dir"}, {}},
         ParseCase{"HelpWithOthers", {"--ignore-ide", "-h", "--lang=x"}, With([](TValues& V) {
                       V.IgnoreIDE = V.HelpRequested = true;
                       V.Lang = "x";
@@ -127,6 +142,12 @@ TEST(CmdOptions, HelpScreenIsExact) {
         "-rBDS=X               Sets the Registry path for the BDS IDEs. (-rBDS=Win32Only)\r\n"
         "--lang=X              Sets the Installer's language to X.\r\n"
         "--help                Show this screen.\r\n"
+        "\r\n"
+        "--silent              Install, update or repair without a window.\r\n"
+        "--uninstall           Uninstall; with --silent, without a window.\r\n"
+        "--dir=X               Install into folder X (first installation).\r\n"
+        "--group=X             Put the shortcuts into program folder X.\r\n"
+        "--log=X               Also write the setup log to file X.\r\n"
         "\r\n";
     EXPECT_EQ(1, Calls);
     EXPECT_EQ(Expected, Screen);

@@ -6,7 +6,9 @@
 
 namespace {
 
-const std::string HelpScreen =
+// The screen as it always was (its 14 lines), then the deployment options
+// under one empty line, then the closing empty line.
+const std::string OriginalLines =
     "\r\n"
     "--ignore-ide          Start installer even if Delphi/BCB is running.\r\n"
     "--ignore-bcb          Do not display and compile BCB versions.\r\n"
@@ -20,8 +22,15 @@ const std::string HelpScreen =
     "-rBCB=X               Sets the Registry path for the BCB IDEs.\r\n"
     "-rBDS=X               Sets the Registry path for the BDS IDEs. (-rBDS=Win32Only)\r\n"
     "--lang=X              Sets the Installer's language to X.\r\n"
-    "--help                Show this screen.\r\n"
-    "\r\n";
+    "--help                Show this screen.\r\n";
+const std::string HelpScreen = OriginalLines +
+                               "\r\n"
+                               "--silent              Install, update or repair without a window.\r\n"
+                               "--uninstall           Uninstall; with --silent, without a window.\r\n"
+                               "--dir=X               Install into folder X (first installation).\r\n"
+                               "--group=X             Put the shortcuts into program folder X.\r\n"
+                               "--log=X               Also write the setup log to file X.\r\n"
+                               "\r\n";
 
 struct TRun {
     std::string Output;

@@ -18,6 +18,7 @@ const TProductDefinition Product = {
     .Name = "Quillon Charts",
     .ShortName = "Quillon",
     .EditionName = "Quillon Charts Studio",
+    .Publisher = "Tessaly",
     .RecordKey = "Software\\Tessaly\\Quillon Charts",
     .InstallDirValue = "InstallDir",
     .StartFolderValue = "StartFolder",
