@@ -118,7 +118,34 @@ void WriteRecord(const std::string& InstallDir, const std::string& StartFolder,
             Fail("write the installation record", std::string("value ") + Name + " refused");
 }
 
+const std::string UninstallKey =
+    std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + Product.Name;
+
+std::optional<TValues> ReadUninstallEntry() {
+    HKEY Raw = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKey.c_str(), 0, KEY_READ | View, &Raw) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    TRegKey Key(Raw);
+    TValues Values;
+    for (DWORD Index = 0;; ++Index) {
+        char Name[256];
+        BYTE Data[2048];
+        DWORD NameSize = sizeof Name, DataSize = sizeof Data - 1, Type = 0;
+        if (RegEnumValueA(Raw, Index, Name, &NameSize, nullptr, &Type, Data, &DataSize) !=
+            ERROR_SUCCESS)
+            break;
+        Data[DataSize] = 0;
+        if (Type == REG_DWORD)
+            Values[Name] = std::to_string(*reinterpret_cast<DWORD*>(Data));
+        else
+            Values[Name] = reinterpret_cast<char*>(Data);
+    }
+    return Values;
+}
+
 void DeleteRecord() {
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, UninstallKey.c_str(), View, 0);
     const std::string Key = Product.RecordKey;
     const std::string Vendor = Key.substr(0, Key.find_last_of('\\'));
     HKEY Raw = nullptr;

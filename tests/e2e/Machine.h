@@ -6,6 +6,7 @@
 #include "support/Files.h"
 #include "support/System.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,7 +37,13 @@ struct TRecord {
 std::optional<TRecord> ReadRecord();
 void WriteRecord(const std::string& InstallDir, const std::string& StartFolder,
                  const std::string& InstalledVersion);
+// Deletes the record and the entry in the list of installed apps.
 void DeleteRecord();
+
+// The entry in the list of installed apps (HKLM\...\Uninstall\<product
+// name>, beside the record): every value by name, numbers in decimal.
+using TValues = std::map<std::string, std::string>;
+std::optional<TValues> ReadUninstallEntry();
 
 // The in-process server registered for a class id ("{...}"), or nothing.
 std::optional<std::string> RegisteredServer(const std::string& ClassId);

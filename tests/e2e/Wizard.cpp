@@ -54,11 +54,14 @@ void TShots::Take(const std::string& Name, bool Settle) {
     std::fflush(stdout);
 }
 
-TInstaller::TInstaller(const std::string& Exe, const std::string& Folder, TShots& Shots)
-    : FProcess(Exe, "", Folder), FShots(Shots) {
+TInstaller::TInstaller(const std::string& Exe, const std::string& Folder, TShots& Shots,
+                       const std::string& Args)
+    : FProcess(Exe, Args, Folder), FShots(Shots) {
     WaitFor(FirstWindowMs, [&] {
         for (HWND Window : TopWindows(FProcess.Id()))
             if (WindowText(Window) == Texts::Caption) FWindow = Window;
+        if (HWND Other = FindWindowA(nullptr, Texts::Caption.c_str()); !FWindow && Other)
+            FWindow = Other;
         // A start-up error is reported in a message box instead of the window.
         return FWindow != nullptr || !FProcess.Running() || Dialog() != nullptr;
     });
@@ -68,7 +71,7 @@ TInstaller::TInstaller(const std::string& Exe, const std::string& Folder, TShots
             Fail("start the installer", "it ended with exit code " +
                                             std::to_string(FProcess.ExitCode()) +
                                             " without showing its window");
-        Fail("start the installer", "no window '" + std::string(Texts::Caption) + "' within " +
+        Fail("start the installer", "no window '" + Texts::Caption + "' within " +
                                         std::to_string(FirstWindowMs / 1000) +
                                         " s, and the process still runs (hung, or stopped "
                                         "in the crash handler)");
@@ -86,7 +89,8 @@ TInstaller::~TInstaller() {
 }
 
 HWND TInstaller::Dialog(HWND Except) {
-    for (HWND Window : TopWindows(FProcess.Id()))
+    if (FWindow && !FWindowPid) GetWindowThreadProcessId(FWindow, &FWindowPid);
+    for (HWND Window : TopWindows(FWindowPid ? FWindowPid : FProcess.Id()))
         if (Window != FWindow && Window != Except && ClassName(Window) == "#32770") return Window;
     return nullptr;
 }

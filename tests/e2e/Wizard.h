@@ -80,7 +80,10 @@ class TInstaller {
 public:
     // Starts Exe (MorvaneSetup.exe of a distribution folder) with that folder
     // as its current folder, and waits for its main window.
-    TInstaller(const std::string& Exe, const std::string& Folder, TShots& Shots);
+    // With Args, the command line's arguments. The window may belong to a
+    // copy the program hands over to: then it is found by its caption.
+    TInstaller(const std::string& Exe, const std::string& Folder, TShots& Shots,
+               const std::string& Args = "");
     ~TInstaller();
 
     HWND Window() const { return FWindow; }
@@ -127,6 +130,7 @@ private:
     TProcess FProcess;
     TShots& FShots;
     HWND FWindow = nullptr;
+    DWORD FWindowPid = 0;
     HWND FOutput = nullptr;
 };
 

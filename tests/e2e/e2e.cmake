@@ -24,7 +24,8 @@ endfunction()
 morvane_e2e_driver(e2e_driver)
 add_dependencies(e2e_driver morvane_dist)
 
-foreach(flow first update repair uninstall keep-foreign damaged cancel refusals help keys)
+foreach(flow first update repair uninstall keep-foreign damaged cancel refusals help keys silent
+             apps-uninstall)
     add_test(NAME e2e_${flow}
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/run-flow.sh ${MORVANE_WINE_RUN}
                      $<TARGET_FILE:e2e_driver> ${flow} ${CMAKE_BINARY_DIR}/dist
