@@ -8,6 +8,7 @@ packages=(
     mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
     wine wine64 wine32:i386 xvfb xauth imagemagick nsis zip unzip python3 tar
+    osslsigncode openssl
 )
 
 as_root() {
