@@ -86,11 +86,16 @@ bool TCompiler::DeleteComponentFiles() {
     // kept a list has the same files as the archive it carries (maintenance
     // runs only for the version recorded).
     std::vector<std::string> Entries;
-    if (!ReadInstalledFiles(Folder, Entries) && !ListArchive(Entries)) {
-        Output("Kept every file in \"" + Folder +
-                   "\": there is no list of installed files and data.arc could not be listed.",
-               Abort);
-        return false;
+    if (!ReadInstalledFiles(Folder, Entries)) {
+        if (!ListArchive(Entries)) {
+            Output("Kept every file in \"" + Folder +
+                       "\": there is no list of installed files and data.arc could not be listed.",
+                   Abort);
+            return false;
+        }
+        // Setup's own copy is not in the archive, but ours all the same.
+        for (const std::string& Entry : MaintenanceEntries())
+            Entries.push_back(Entry);
     }
     // The maintenance copy that started this run is still running: its
     // files go once it has ended (see the hand-over).
