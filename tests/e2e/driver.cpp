@@ -1200,6 +1200,18 @@ void Silent(TFlow& Flow) {
     if (FilesIn(Shared) != TLines{"notes.txt"} || ReadOrFail(JoinPath(Shared, "notes.txt")) != "mine\r\n")
         Fail("refused shared folder", "its files were changed");
 
+    // Start-up errors: no message box, the text in the log file when it can
+    // be written at all.
+    const std::string NoVersion = Flow.CopyOfDist("no version");
+    DeleteFileA(JoinPath(NoVersion, "version").c_str());
+    const TLines Error = Run(NoVersion, "--silent" + Folders + Log, 2, "silent run without version");
+    if (Error.size() != 1 || Error[0].find(JoinPath(NoVersion, "version")) == std::string::npos)
+        Fail("log of the run without version", "the lines are\n" + Quote(Error));
+    const std::string Unwritable = Arg("--log=", JoinPath(JoinPath(Flow.Work, "no such folder"), "x.log"));
+    if (const DWORD Code = RunWithoutWindow(Exe, "--silent" + Folders + Unwritable, Setup, "log file that cannot be made"); Code != 2)
+        Fail("log file that cannot be made", "exit code " + std::to_string(Code) + ", expected 2");
+    ExpectNothingInstalled(Places, "after the start-up errors");
+
     // A damaged archive: 1603, and the log tells why.
     const std::string Damaged = Flow.CopyOfDist("damaged");
     WriteOrFail(JoinPath(Damaged, "data.arc"), "this is not an archive\r\n");
@@ -1296,8 +1308,11 @@ void UninstallFromInstalledApps(TFlow& Flow) {
     const std::string Command = ReadUninstallEntry()->at("UninstallString");
     const std::string Copy = JoinPath(JoinPath(Places.InstallDir, "Setup"), SetupExe);
     ExpectText(Command, "\"" + Copy + "\" --uninstall", "uninstall command");
+    // A relative log file is where it was meant to be, although the work is
+    // done by a copy in another folder.
+    const std::string LogFile = JoinPath(Flow.Work, "apps.log");
     {
-        TInstaller App(Copy, Flow.Work, Flow.Shots, "--uninstall");
+        TInstaller App(Copy, Flow.Work, Flow.Shots, "--uninstall --log=apps.log");
         App.Expect(TPage::Maintenance, "maintenance page from Installed apps");
         ExpectChecked(App.Control(TKind::RadioButton, Texts::Uninstall, "maintenance page"), true,
                       "Uninstall chosen");
@@ -1309,6 +1324,10 @@ void UninstallFromInstalledApps(TFlow& Flow) {
     }
     WaitFor(20000, [&] { return !FolderPresent(Places.InstallDir); });
     ExpectNothingInstalled(Places, "after the uninstall from Installed apps");
+    const TLines Lines = CrLfLines(ReadOrFail(LogFile), "log file of the wizard");
+    if (Lines.size() < UninstallSteps.size() ||
+        !std::equal(UninstallSteps.begin(), UninstallSteps.end(), Lines.end() - UninstallSteps.size()))
+        Fail("log file of the wizard", "the lines are\n" + Quote(Lines));
 }
 
 const std::map<std::string, std::function<void(TFlow&)>> Flows = {
