@@ -3,6 +3,7 @@
 #include "app/Deploy.h"
 #include "app/uMain.h"
 #include "data/CmdLineUtils.h"
+#include "data/Error.h"
 #include "data/InstallData.h"
 #include "data/Owners.h"
 #include "ui/AppError.h"
@@ -38,20 +39,22 @@ TCmdOptions* CmdOptions = nullptr;
 
 namespace {
 
+// Reported in the log file when there is one, and in a box unless the run
+// has no window.
+int StartError(const TCmdOptions& Options, const std::string& Message, int Code) {
+    if (!Options.LogFile.empty()) {
+        try {
+            WriteLogFile(Options.LogFile, {Message});
+        } catch (const std::exception&) {
+        }
+    }
+    if (!Options.Silent) ShowStartError(Message.c_str());
+    return Code;
+}
+
 // Everything after the options, with the installation data in Data.
 int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallData>& Data) {
     const bool Silent = Options.Silent;
-    // Reported in a box, or only in the log file in a run without a window.
-    auto StartError = [&](const std::string& Message, int Code) {
-        if (!Options.LogFile.empty()) {
-            try {
-                WriteLogFile(Options.LogFile, {Message});
-            } catch (const std::exception&) {
-            }
-        }
-        if (!Silent) ShowStartError(Message.c_str());
-        return Code;
-    };
 
     // Nothing is touched while another setup of the product runs, not even
     // its log file.
@@ -73,13 +76,13 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
     try {
         Data = std::make_unique<TInstallData>();
     } catch (const std::exception& E) {
-        return StartError(E.what(), ExitStartError);
+        return StartError(Options, E.what(), ExitStartError);
     }
     InstallData = Data.get();
     // The maintenance copy that handed over to this one removes nothing of
     // its own while it waits; this one removes it afterwards.
     Data->MaintenanceDeferred = !Options.Handover.empty();
-    if (Options.Uninstall && !Data->Installed) return StartError(NotInstalledText(), ExitNotInstalled);
+    if (Options.Uninstall && !Data->Installed) return StartError(Options, NotInstalledText(), ExitNotInstalled);
     ApplyFolderOptions(Options, *Data);
     if (Silent) return RunSilent(Options, *Data);
     // The maintenance page, with Uninstall chosen, also for another version.
@@ -118,10 +121,13 @@ int RunSetup(int ShowCmd) {
     int ExitCode;
     if (Options.Handover.empty() && RunsAsMaintenanceCopy()) {
         try {
+            // Without the archive it cannot repair: a run without a window
+            // must ask for the uninstall it can do.
+            if (Options.Silent && !Options.Uninstall)
+                throw Exception("This copy of setup can only uninstall: start it with --uninstall.");
             ExitCode = HandOver(ShowCmd);
         } catch (const std::exception& E) {
-            if (!Options.Silent) ShowStartError(E.what());
-            ExitCode = ExitStartError;
+            ExitCode = StartError(Options, E.what(), ExitStartError);
         }
     } else {
         std::unique_ptr<TInstallData> Data;

@@ -1275,6 +1275,13 @@ void Silent(TFlow& Flow) {
     CheckInstalled(Flow, Places);
     CheckUninstallEntry(Flow, Places);
 
+    // The copy kept in the installation folder has no archive to repair with.
+    const std::string Kept = JoinPath(Places.InstallDir, "Setup");
+    ExpectLines(Run(Kept, "--silent" + Log, 2, "the kept copy without --uninstall"),
+                {"This copy of setup can only uninstall: start it with --uninstall."},
+                "log of the kept copy without --uninstall");
+    CheckInstalled(Flow, Places);
+
     // The quiet uninstall command of Installed apps, the downloaded setup gone.
     WipeTree(Setup);
     const std::string Command = ReadUninstallEntry()->at("QuietUninstallString");
