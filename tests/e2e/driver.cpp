@@ -737,6 +737,15 @@ void RunUninstall(TFlow& Flow, bool Foreign) {
 // Keys pressed for real, as a keyboard does, into the installer's window.
 void Key(TInstaller& App, WORD Vk, const std::string& Step, bool Shift = false) {
     SetForegroundWindow(App.Window());
+    // Activation is asynchronous on a busy machine: keys sent before the
+    // window has the keyboard go nowhere.
+    const DWORD Thread = GetWindowThreadProcessId(App.Window(), nullptr);
+    WaitFor(5000, [&] {
+        GUITHREADINFO Info{};
+        Info.cbSize = sizeof Info;
+        return GetForegroundWindow() == App.Window() && GetGUIThreadInfo(Thread, &Info) &&
+               Info.hwndFocus != nullptr;
+    });
     std::vector<INPUT> Inputs;
     auto Add = [&](WORD Code, bool Up) {
         INPUT In{};
