@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <new>
 
 // The four interface and class identifiers the program uses. The system's
@@ -50,3 +52,67 @@ void __throw_out_of_range_fmt(const char* Format, ...) {
     throw Exception(Format);
 }
 } // namespace std
+
+// The C++ runtime and the unwinder guard their own bookkeeping (the pool
+// exceptions are allocated from, the table of unwind data, each thread's
+// exception state) with these POSIX thread functions. The threads library
+// that would provide them is a tenth of the program: with them comes its
+// thread registry, condition variables and read-write locks, none of which
+// anything here uses. These are correct for any number of threads: a mutex
+// is a slim reader-writer lock held in the mutex's own word, a key is a TLS
+// index, a once-flag moves from 0 (not run) through 1 (running) to 2 (done).
+// The setup program starts no threads of its own, so a key's destructor,
+// which would free what a thread kept under the key when that thread ends,
+// is not kept: what the main thread keeps is freed with the process.
+extern "C" {
+int pthread_mutex_init(intptr_t* Mutex, const void*) {
+    *Mutex = 0; // SRWLOCK_INIT
+    return 0;
+}
+int pthread_mutex_destroy(intptr_t*) {
+    return 0;
+}
+int pthread_mutex_lock(intptr_t* Mutex) {
+    // A mutex initialised statically (PTHREAD_MUTEX_INITIALIZER) holds -1
+    // until it is first locked, a value no slim lock ever takes.
+    InterlockedCompareExchangePointer(reinterpret_cast<PVOID*>(Mutex), nullptr,
+                                      reinterpret_cast<PVOID>(intptr_t{-1}));
+    AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(Mutex));
+    return 0;
+}
+int pthread_mutex_unlock(intptr_t* Mutex) {
+    ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(Mutex));
+    return 0;
+}
+int pthread_once(long* Once, void (*Function)()) {
+    if (InterlockedCompareExchange(Once, 1, 0) == 0) {
+        Function();
+        InterlockedExchange(Once, 2);
+    } else {
+        while (InterlockedCompareExchange(Once, 2, 2) != 2)
+            Sleep(0);
+    }
+    return 0;
+}
+// The runtime asks for its exception state on every throw and catch, often
+// between a failed call and the GetLastError that reads why, so the keys
+// leave the thread's last error as it was (TlsGetValue clears it).
+int pthread_key_create(unsigned* Key, void (*)(void*)) {
+    const DWORD Index = TlsAlloc();
+    if (Index == TLS_OUT_OF_INDEXES) return EAGAIN;
+    *Key = Index;
+    return 0;
+}
+void* pthread_getspecific(unsigned Key) {
+    const DWORD Error = GetLastError();
+    void* Value = TlsGetValue(Key);
+    SetLastError(Error);
+    return Value;
+}
+int pthread_setspecific(unsigned Key, const void* Value) {
+    const DWORD Error = GetLastError();
+    const bool Set = TlsSetValue(Key, const_cast<void*>(Value));
+    SetLastError(Error);
+    return Set ? 0 : ENOMEM;
+}
+}

@@ -14,11 +14,11 @@ math(EXPR Length "${End} - ${Start}")
 string(SUBSTRING "${Map}" ${Start} ${Length} Members)
 
 # The second string implementation and what drags it in (the standard error
-# classes and the library's throw helpers), and MinGW's C99 printf (whose
-# members carry a prefix of their archive's).
+# classes and the library's throw helpers), MinGW's C99 printf and the
+# threads library (whose members carry a prefix of their archive's).
 set(Heavy "\\(cow-stdexcept\\.o\\)" "\\(cow-string-inst\\.o\\)" "\\(string-inst\\.o\\)"
           "\\(functexcept\\.o\\)" "\\(random\\.o\\)" "-mingw_pformat\\.o\\)"
-          "-mingw_vsnprintf\\.o\\)")
+          "-mingw_vsnprintf\\.o\\)" "\\(libwinpthread_la-[a-z_]+\\.o\\)")
 set(Found "")
 foreach(Part ${Heavy})
     string(REGEX MATCH "[^\n]*${Part}[^\n]*(\n[ \t]+[^\n]*)?" Hit "${Members}")
