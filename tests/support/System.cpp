@@ -7,6 +7,7 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cstdio>
 
 std::string OwnFolder() {
     char Path[MAX_PATH] = {};
@@ -77,11 +78,19 @@ long RunProgram(const std::string& CommandLine, const std::string& Folder, DWORD
     STARTUPINFOA Startup{};
     Startup.cb = sizeof Startup;
     PROCESS_INFORMATION Process{};
-    std::string Line = CommandLine;
-    if (!CreateProcessA(Application.empty() ? nullptr : Application.c_str(), Line.data(), nullptr,
-                        nullptr, FALSE, 0, nullptr, Folder.empty() ? nullptr : Folder.c_str(),
-                        &Startup, &Process))
-        return -1;
+    // A program copied a moment ago has once failed to start at the first
+    // try on a loaded machine; it gets a second and a third after a pause.
+    for (int Try = 1;; ++Try) {
+        std::string Line = CommandLine;
+        if (CreateProcessA(Application.empty() ? nullptr : Application.c_str(), Line.data(),
+                           nullptr, nullptr, FALSE, 0, nullptr,
+                           Folder.empty() ? nullptr : Folder.c_str(), &Startup, &Process))
+            break;
+        std::fprintf(stderr, "cannot start %s (try %d): error %lu\n", CommandLine.c_str(), Try,
+                     GetLastError());
+        if (Try == 3) return -1;
+        Sleep(500);
+    }
     const THandle Thread(Process.hThread), Child(Process.hProcess);
     DWORD Code = static_cast<DWORD>(-1);
     if (WaitForSingleObject(Child.get(), TimeoutMs) == WAIT_OBJECT_0)
