@@ -52,7 +52,7 @@ echo "== building (release) =="
 cmake -S . -B "$NATIVE" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$NATIVE" -j2 --target bench_native >/dev/null
 cmake --preset "$PRESET" -B "$WIN" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$WIN" -j2 --target bench_win >/dev/null
+cmake --build "$WIN" -j2 --target bench_win MorvaneXControls >/dev/null
 # A server left running in the prefix (a run stopped half-way) would keep
 # the prefix set-up waiting for it.
 WINEPREFIX=$WIN/wineprefix wineserver -k 2>/dev/null || true
@@ -153,7 +153,17 @@ if wants setup; then
     STAGE=$DATA/stage
     rm -rf "$STAGE" && mkdir -p "$STAGE"
     cp "$WIN/bench/bench_setup.exe" "$WIN/tools/unrar/unrar.exe" product/version "$STAGE/"
-    ln -s "$DATA/data.arc" "$STAGE/data.arc"
+    # The installer registers the component at the top of the archive, and
+    # a registration that fails is an error: the tree goes with this build's
+    # OCX for this benchmark.
+    ARC=$DATA/data-$ARCH.arc OCX=$WIN/product/MorvaneXControls.ocx
+    if [ ! -f "$ARC" ] || [ "$ARC" -ot "$DATA/data.arc" ] || [ "$ARC" -ot "$OCX" ]; then
+        echo "== archiving the tree with the $ARCH component: data-$ARCH.arc =="
+        tar --sort=name --mtime=@1700000000 --owner=0 --group=0 --numeric-owner \
+            -czf "$ARC.tmp" -C "$DATA/tree" . -C "$(dirname "$OCX")" "$(basename "$OCX")"
+        mv "$ARC.tmp" "$ARC"
+    fi
+    ln -s "$ARC" "$STAGE/data.arc"
     collect < <(run_wine "$STAGE/bench_setup.exe" drive "$(winpath "$DATA/peer-setup-$ARCH.exe")" \
         'C:\bench' "$RUNS")
     rm -rf "$XDG_DATA_HOME/Trash"
