@@ -66,6 +66,15 @@ std::string FolderRefusal(const TInstallData& Data) {
     return {};
 }
 
+// The folders of the copies that do the work start with this, in the
+// temporary folder; empty when there is no temporary folder.
+std::string HandOverFolderPrefix() {
+    char Temp[MAX_PATH];
+    const DWORD Length = GetTempPathA(MAX_PATH, Temp);
+    if (Length == 0 || Length >= MAX_PATH) return {};
+    return AddTrailingBackslash(Temp) + Product.ShortName + "Setup-";
+}
+
 } // namespace
 
 TSetupLock::TSetupLock() {
@@ -174,11 +183,9 @@ bool RunsAsMaintenanceCopy() {
 int HandOver(int ShowCmd) {
     // The running program cannot delete itself: a copy in a folder of its
     // own does the work, and this one waits for its outcome.
-    char Temp[MAX_PATH];
-    const DWORD TempLength = GetTempPathA(MAX_PATH, Temp);
-    if (TempLength == 0 || TempLength >= MAX_PATH) RaiseLastOSError();
-    const std::string Folder = AddTrailingBackslash(Temp) + Product.ShortName + "Setup-" +
-                               std::to_string(GetCurrentProcessId());
+    const std::string Prefix = HandOverFolderPrefix();
+    if (Prefix.empty()) RaiseLastOSError();
+    const std::string Folder = Prefix + std::to_string(GetCurrentProcessId());
     if (!CreateDirectoryA(Folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         RaiseLastOSError();
     const std::string Program = Folder + "\\" + OwnProgramName();
@@ -263,8 +270,11 @@ void FinishHandOver(const std::string& HandOver, int ExitCode, const TInstallDat
         RemoveDirectoryA(Data->MaintenanceFolder().c_str());
         RemoveDirectoryA(StripTrailingBackslash(Data->InstallDir).c_str());
     }
-    // This copy, its version file and log, then its folder.
+    // This copy, its version file and log, then its folder; only in a
+    // folder that the hand-over made.
     const std::string Own = AddTrailingBackslash(InstallerFolder());
+    const std::string Prefix = HandOverFolderPrefix();
+    if (Prefix.empty() || !StartsText(Own, Prefix)) return;
     for (const std::string& Name : {OwnProgramName(), std::string("version"), std::string("install.log")})
         MoveFileExA((Own + Name).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     MoveFileExA(StripTrailingBackslash(Own).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
