@@ -15,12 +15,6 @@
 
 namespace {
 
-std::string FullPath(const std::string& Name) {
-    char Buffer[MAX_PATH];
-    const DWORD Length = GetFullPathNameA(Name.c_str(), MAX_PATH, Buffer, nullptr);
-    return (Length > 0 && Length < MAX_PATH) ? std::string(Buffer, Length) : Name;
-}
-
 // One argument as the C runtime splits a command line: quoted when it holds
 // blanks or quotes, with the backslashes before a quote doubled.
 std::string Quoted(const std::string& Arg) {
@@ -106,7 +100,7 @@ void WriteLogFile(const std::string& FileName, const std::vector<std::string>& L
     if (!File || !WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written,
                             nullptr) ||
         Written != Text.size())
-        throw Exception("Cannot create file \"" + FullPath(FileName) + "\". " +
+        throw Exception("Cannot create file \"" + FullPathOf(FileName) + "\". " +
                         SysErrorMessage(GetLastError()));
 }
 
@@ -211,7 +205,7 @@ int HandOver(int ShowCmd) {
         // The copy runs in another folder: a relative log file stays where
         // it was meant.
         const bool Log = StartsText(Arg, "--log=") && Arg.size() > 6;
-        CommandLine += " " + Quoted(Log ? "--log=" + FullPath(Arg.substr(6)) : Arg);
+        CommandLine += " " + Quoted(Log ? "--log=" + FullPathOf(Arg.substr(6)) : Arg);
     }
     CommandLine += " --uninstall --handover=" +
                    std::to_string(reinterpret_cast<std::uintptr_t>(RawWrite)) + "," +

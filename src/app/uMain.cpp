@@ -1,5 +1,4 @@
 #include "app/uMain.h"
-#include "data/Error.h"
 
 #include "app/Art.h"
 #include "app/Deploy.h"
@@ -653,24 +652,7 @@ void TfMain::bSaveBuildLogClick() {
 }
 
 void TfMain::SaveBuildLog(const std::string& FileName) const {
-    std::string Text;
-    for (const std::string& Line : FBuildLog)
-        Text += Line + "\r\n";
-    const THandle File(CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!File) {
-        DWORD Code = GetLastError();
-        char Full[MAX_PATH] = {};
-        if (!GetFullPathNameA(FileName.c_str(), MAX_PATH, Full, nullptr))
-            lstrcpynA(Full, FileName.c_str(), MAX_PATH);
-        throw Exception("Cannot create file \"" + std::string(Full) + "\". " +
-                        SysErrorMessage(Code));
-    }
-    DWORD Written = 0;
-    BOOL Ok =
-        WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
-    DWORD Code = GetLastError();
-    if (!Ok || Written != Text.size()) throw EOSError(Ok ? ERROR_WRITE_FAULT : Code);
+    WriteLogFile(FileName, FBuildLog);
 }
 
 void TfMain::wFinishFinishButtonClick(TWizardCustomPage*, bool&) {

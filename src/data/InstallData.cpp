@@ -94,12 +94,6 @@ std::string ProgramFilesPath() {
 
 // --- files --------------------------------------------------------------------
 
-std::string FullPathOf(const std::string& Name) {
-    char Buffer[MAX_PATH];
-    DWORD Length = GetFullPathNameA(Name.c_str(), MAX_PATH, Buffer, nullptr);
-    return (Length > 0 && Length < MAX_PATH) ? std::string(Buffer, Length) : Name;
-}
-
 // The whole file, opened so that nobody writes to it while it is read.
 std::string ReadWholeFile(const std::string& Name) {
     HANDLE Raw = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -140,3 +140,17 @@ bool RemoveTree(const std::string& Path) {
     return SetFileAttributesA(Base.c_str(), FILE_ATTRIBUTE_NORMAL) &&
            RemoveDirectoryA(Base.c_str());
 }
+
+std::string FullPathOf(const std::string& Name) {
+    std::string Path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD Length =
+            GetFullPathNameA(Name.c_str(), static_cast<DWORD>(Path.size()), Path.data(), nullptr);
+        if (Length == 0) return Name;
+        if (Length < Path.size()) {
+            Path.resize(Length);
+            return Path;
+        }
+        Path.resize(Length); // the size it needs, its end included
+    }
+}

@@ -23,6 +23,9 @@ std::string StripTrailingBackslash(const std::string& Path);
 // process's ANSI code page.
 std::string AddTrailingBackslashEx(const std::string& Path, std::uint32_t CodePage);
 std::string StripTrailingBackslashEx(const std::string& Path, std::uint32_t CodePage);
+// The full path of Name (relative to the current folder); Name itself when
+// the system cannot tell.
+std::string FullPathOf(const std::string& Name);
 // True when Path exists and is a directory.
 bool DirectoryPresent(const std::string& Path);
 // Appends the names matching Mask (never "." or "..") to List; entries with

@@ -15,20 +15,6 @@ namespace {
 
 const char* const LogFileName = "install.log";
 
-std::string FullPathOf(const char* Name) {
-    std::string Path(MAX_PATH, '\0');
-    for (;;) {
-        DWORD Length =
-            GetFullPathNameA(Name, static_cast<DWORD>(Path.size()), Path.data(), nullptr);
-        if (Length == 0) return Name;
-        if (Length < Path.size()) {
-            Path.resize(Length);
-            return Path;
-        }
-        Path.resize(Length);
-    }
-}
-
 std::string OsName(const TOsVersion& V) {
     if (V.PlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         if (V.Minor < 10) return "Windows 95";
