@@ -1,5 +1,7 @@
 #include "app/Deploy.h"
 
+#include "app/Procedure.h"
+
 #include "data/CmdLineUtils.h"
 #include "data/Error.h"
 #include "data/FolderSafety.h"
@@ -133,29 +135,16 @@ int RunSilent(const TCmdOptions& Options, TInstallData& Data) {
         Code = ExitBadOption;
     } else {
         if (Options.Uninstall) Data.Mode = imUninstall;
-        bool Raised = false;
+        TProcedureOutcome Outcome;
         try {
-            Data.SaveToRegistry();
-            TCompiler Engine(Data);
-            Engine.ShowProgramFolder = false;
-            for (const std::string& Note : UnusedOptionNotes(Options, Data))
-                Engine.Output(Note, Engine.Abort);
-            try {
-                if (Data.Mode == imUninstall)
-                    Engine.Uninstall();
-                else
-                    Engine.Install();
-                Log = Engine.Log();
-            } catch (const std::exception& E) {
-                Log.assign(1, E.what());
-                Raised = true;
-            }
-            Engine.Release();
+            RunProcedure(Data, RunNotes(&Options, Data),
+                         [](TCompiler& Engine) { Engine.ShowProgramFolder = false; }, Outcome);
         } catch (const std::exception& E) {
-            Log.push_back(E.what());
-            Raised = true;
+            Outcome.Log.push_back(E.what());
+            Outcome.Raised = true;
         }
-        Code = !Raised && Data.Succeeded ? ExitSuccess : ExitFailed;
+        Log = Outcome.Log;
+        Code = ExitCodeOf(Outcome, Data);
     }
     if (!Options.LogFile.empty()) {
         try {

@@ -6,6 +6,7 @@
 #include "data/Error.h"
 #include "data/InstallData.h"
 #include "data/Owners.h"
+#include "engine/Transaction.h"
 #include "ui/AppError.h"
 #include "ui/CommonControls.h"
 
@@ -20,6 +21,15 @@ namespace {
 void ShowStartError(const char* Message) {
     MessageBoxA(nullptr, Message, ApplicationTitle().c_str(),
                 MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+// What setup put right before it started, for the user to know.
+void ShowStartNotice(const std::vector<std::string>& Lines) {
+    std::string Text;
+    for (const std::string& Line : Lines)
+        Text += (Text.empty() ? "" : "\r\n") + Line;
+    MessageBoxA(nullptr, Text.c_str(), ApplicationTitle().c_str(),
+                MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
 }
 
 int RunMessageLoop(TfMain& Main) {
@@ -73,12 +83,17 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
             return ExitStartError;
         }
     }
+    // Before anything is read: a run that was cut off half-way is undone
+    // first, so that the record and the folder are what they were before it.
+    const std::vector<std::string> Earlier = TInstallTransaction::FinishEarlierRuns();
     try {
         Data = std::make_unique<TInstallData>();
     } catch (const std::exception& E) {
         return StartError(Options, E.what(), ExitStartError);
     }
     InstallData = Data.get();
+    Data->EarlierRunNotes = Earlier;
+    if (!Silent && !Earlier.empty()) ShowStartNotice(Earlier);
     // The maintenance copy that handed over to this one removes nothing of
     // its own while it waits; this one removes it afterwards.
     Data->MaintenanceDeferred = !Options.Handover.empty();

@@ -2,6 +2,7 @@
 
 #include "app/Art.h"
 #include "app/Deploy.h"
+#include "app/Procedure.h"
 #include "app/Startup.h"
 #include "data/CmdLineUtils.h"
 #include "data/FolderSafety.h"
@@ -558,36 +559,33 @@ void TfMain::RequestClose() {
 }
 
 void TfMain::wCompilePage(TWizardCustomPage*) {
-    std::unique_ptr<TCompiler> Engine;
     {
         TRunningScope Running(FRunning);
-        InstallData->SaveToRegistry();
-        Engine = std::make_unique<TCompiler>(*InstallData);
         if (FSaveInitialDir.empty()) FSaveInitialDir = InstallData->InstallDir;
         FBuildLog.clear();
-        Engine->OnOutputLine = [this](const std::string& Line, bool& Stop) {
-            AddOutputLine(Line, Stop);
-        };
-        // While the extraction program works the window keeps painting and
-        // answering; Cancel and the close box still only ask (RequestClose).
-        Engine->OnIdle = [this] { ProcessMessages(); };
-        Engine->OnProgress = [this](int Done, int Total) { ShowProgress(Done, Total); };
-        if (CmdOptions)
-            for (const std::string& Note : UnusedOptionNotes(*CmdOptions, *InstallData))
-                Engine->Output(Note, Engine->Abort);
-        try {
-            if (InstallData->Mode == imUninstall)
-                Engine->Uninstall();
-            else
-                Engine->Install();
-            FBuildLog = Engine->Log();
-        } catch (const std::exception& E) {
-            FBuildLog.assign(1, E.what());
-            bool Stop = Engine->Abort;
-            AddOutputLine(E.what(), Stop);
+        TProcedureOutcome Outcome;
+        RunProcedure(*InstallData, RunNotes(CmdOptions, *InstallData),
+                     [this](TCompiler& Engine) {
+                         Engine.OnOutputLine = [this](const std::string& Line, bool& Stop) {
+                             AddOutputLine(Line, Stop);
+                         };
+                         // While the extraction program works the window keeps
+                         // painting and answering; Cancel and the close box
+                         // still only ask (RequestClose).
+                         Engine.OnIdle = [this] { ProcessMessages(); };
+                         Engine.OnProgress = [this](int Done, int Total) {
+                             ShowProgress(Done, Total);
+                         };
+                         Engine.OnFilesInUse = [this](const std::vector<THeldFile>& Files) {
+                             return AskAboutFilesInUse(Files);
+                         };
+                     },
+                     Outcome);
+        FBuildLog = Outcome.Log;
+        if (Outcome.Raised) {
+            bool Stop = false;
+            AddOutputLine(Outcome.Log.back(), Stop);
         }
-        Engine->Release();
-        Engine.reset();
         SendMessageA(pbProgress, PBM_SETPOS, 1000, 0);
     }
     if (CmdOptions && !CmdOptions->LogFile.empty()) {
@@ -600,6 +598,18 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
     wCompile->SetButtonEnabled(bkCancel, false);
     wCompile->SetButtonEnabled(bkNext, true);
     Wizard->MoveNext();
+}
+
+TInUseChoice TfMain::AskAboutFilesInUse(const std::vector<THeldFile>& Files) {
+    switch (ShowMessage(InUseQuestion(Files, Product.Name),
+                        MB_CANCELTRYCONTINUE | MB_ICONWARNING | MB_DEFBUTTON2)) {
+    case IDCONTINUE:
+        return icContinue;
+    case IDTRYAGAIN:
+        return icRetry;
+    default:
+        return icCancel;
+    }
 }
 
 void TfMain::ShowProgress(int Done, int Total) {
@@ -624,7 +634,12 @@ void TfMain::AddOutputLine(const std::string& Line, bool&) {
 void TfMain::wFinishEnterPage(TWizardCustomPage*, TWizardCustomPage*) {
     const bool Ok = InstallData->Succeeded;
     const char* Text;
-    if (InstallData->Mode == imUninstall)
+    if (InstallData->Cancelled)
+        Text = " Setup was cancelled. Nothing was changed on your computer.";
+    else if (Ok && InstallData->RestartNeeded)
+        Text = " Setup is installed successfully. Restart Windows to complete the "
+               "installation: files that were in use are replaced then.";
+    else if (InstallData->Mode == imUninstall)
         Text = Ok ? " Setup is now completely uninstalled from your computer"
                   : " uninstall completed with errors. You can save and view Setup Log for "
                     "additional information.";

@@ -6,6 +6,7 @@
 #include "data/Owners.h"
 #include "ui/FrmDirEditBrowse.h"
 #include "ui/Window.h"
+#include "engine/Compile.h"
 #include "ui/Wizard.h"
 
 #include <windows.h>
@@ -88,6 +89,8 @@ public:
     void WizardCancelButtonClick(TWizardButton& Sender);
     void wCompilePage(TWizardCustomPage* Sender);
     void AddOutputLine(const std::string& Line, bool& Stop);
+    // The question when files of ours are in use, asked before anything changes.
+    TInUseChoice AskAboutFilesInUse(const std::vector<THeldFile>& Files);
     void wFinishEnterPage(TWizardCustomPage* Sender, TWizardCustomPage* From);
     void bSaveBuildLogClick();
     void wFinishFinishButtonClick(TWizardCustomPage* Sender, bool& Stop);

@@ -6,6 +6,7 @@
 #include "data/OsError.h"
 #include "data/Product.h"
 #include "data/Owners.h"
+#include "data/Registry.h"
 #include "data/ShellNames.h"
 #include "data/Utils.h"
 
@@ -21,9 +22,7 @@ namespace {
 const char* const ProgramFilesFallback = "C:\\Program files";
 const char* const VersionFileName = "version";
 
-// The record lives in the 32-bit view, where every earlier (32-bit)
-// installation of the product wrote it.
-const REGSAM RecordView = KEY_WOW64_32KEY;
+const REGSAM RecordView = MachineView;
 
 std::string Trimmed(const std::string& Text) {
     std::size_t First = 0, Last = Text.size();
@@ -129,31 +128,8 @@ std::string ReadString(HKEY Key, const char* Name) {
 }
 
 void WriteString(HKEY Key, const char* Name, const std::string& Value) {
-    LONG Status = RegSetValueExA(Key, Name, 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()),
-                                 static_cast<DWORD>(Value.size() + 1));
-    if (Status != ERROR_SUCCESS)
+    if (!WriteText(Key, Name, Value))
         throw Exception(std::string("Failed to set data for '") + Name + "'");
-}
-
-// Deletes Parent\Name with all its sub-keys; failures are not reported.
-void DeleteKeyTree(HKEY Parent, const std::string& Name) {
-    HKEY RawKey = nullptr;
-    if (RegOpenKeyExA(Parent, Name.c_str(), 0, KEY_READ | RecordView, &RawKey) == ERROR_SUCCESS) {
-        TRegKey Key(RawKey);
-        // Sub-keys first; collected before deleting so the indices stay valid.
-        std::vector<std::string> SubKeys;
-        char SubName[256];
-        for (DWORD Index = 0;; ++Index) {
-            DWORD Length = sizeof SubName;
-            if (RegEnumKeyExA(RawKey, Index, SubName, &Length, nullptr, nullptr, nullptr,
-                              nullptr) != ERROR_SUCCESS)
-                break;
-            SubKeys.emplace_back(SubName, Length);
-        }
-        for (const std::string& Sub : SubKeys)
-            DeleteKeyTree(RawKey, Sub);
-    }
-    RegDeleteKeyExA(Parent, Name.c_str(), RecordView, 0);
 }
 
 } // namespace
@@ -269,20 +245,26 @@ DWORD InstalledKilobytes(const std::string& Folder) {
     return static_cast<DWORD>((Bytes + 1023) / 1024);
 }
 
-void WriteNumber(HKEY Key, const char* Name, DWORD Value) {
-    if (RegSetValueExA(Key, Name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Value),
-                       sizeof Value) != ERROR_SUCCESS)
+void WriteDword(HKEY Key, const char* Name, DWORD Value) {
+    if (!WriteNumber(Key, Name, Value))
         throw Exception(std::string("Failed to set data for '") + Name + "'");
+}
+
+// The key at Path, created when missing; raises when it cannot be had, so
+// that a record that was not written is never taken for one that was.
+TRegKey CreateOrRaise(const std::string& Path) {
+    HKEY RawKey = nullptr;
+    const LONG Status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, Path.c_str(), 0, nullptr, 0,
+                                        KEY_ALL_ACCESS | RecordView, nullptr, &RawKey, nullptr);
+    if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
+    return TRegKey(RawKey);
 }
 
 // The entry of the list of installed apps: what it shows and the commands
 // that uninstall, which start the maintenance copy.
 void WriteUninstallEntry(const TInstallData& Data) {
-    HKEY RawKey = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallEntryKey().c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS | RecordView, nullptr, &RawKey, nullptr) != ERROR_SUCCESS)
-        return;
-    TRegKey Key(RawKey);
+    const TRegKey Key = CreateOrRaise(UninstallEntryKey());
+    HKEY RawKey = Key.get();
     const std::string Program = "\"" + Data.MaintenanceProgram() + "\"";
     WriteString(RawKey, "DisplayName", Product.Name);
     WriteString(RawKey, "DisplayVersion", Data.SetupVersion.NumberText());
@@ -293,9 +275,9 @@ void WriteUninstallEntry(const TInstallData& Data) {
     WriteString(RawKey, "UninstallString", Program + " --uninstall");
     WriteString(RawKey, "QuietUninstallString", Program + " --uninstall --silent");
     // The copy kept there can only uninstall: repairing needs the archive.
-    WriteNumber(RawKey, "NoModify", 1);
-    WriteNumber(RawKey, "NoRepair", 1);
-    if (const DWORD Size = InstalledKilobytes(Data.InstallDir)) WriteNumber(RawKey, "EstimatedSize", Size);
+    WriteDword(RawKey, "NoModify", 1);
+    WriteDword(RawKey, "NoRepair", 1);
+    if (const DWORD Size = InstalledKilobytes(Data.InstallDir)) WriteDword(RawKey, "EstimatedSize", Size);
 }
 
 } // namespace
@@ -306,11 +288,8 @@ void TInstallData::SaveToRegistry() {
         DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallEntryKey());
         return;
     }
-    HKEY RawKey = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, nullptr, 0,
-                        KEY_ALL_ACCESS | RecordView, nullptr, &RawKey, nullptr) != ERROR_SUCCESS)
-        return;
-    TRegKey Key(RawKey);
+    const TRegKey Key = CreateOrRaise(Product.RecordKey);
+    HKEY RawKey = Key.get();
     WriteString(RawKey, Product.InstallDirValue, InstallDir);
     WriteString(RawKey, Product.StartFolderValue, StartFolder);
     WriteString(RawKey, Product.InstalledVersionValue, SetupVersion.FullText());

@@ -43,6 +43,14 @@ public:
     std::string ProgramsDir;
     std::vector<std::string> ProgramFolders;
     bool Succeeded = false;
+    // After a successful install: files that other programs held are put in
+    // place at the next start of Windows, which completes the installation.
+    bool RestartNeeded = false;
+    // The user chose to change nothing (files in use).
+    bool Cancelled = false;
+    // What setup found and put right at start (an interrupted run's work
+    // undone): the first lines of the run's log.
+    std::vector<std::string> EarlierRunNotes;
     // Set while the maintenance copy itself waits for the uninstall: its
     // files are removed after it has ended, not by the engine.
     bool MaintenanceDeferred = false;

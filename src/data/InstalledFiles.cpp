@@ -119,8 +119,12 @@ std::string InstalledFilesListPath(const std::string& Folder) {
 }
 
 bool ReadInstalledFiles(const std::string& Folder, std::vector<std::string>& Entries) {
+    return ReadInstalledFilesAt(InstalledFilesListPath(Folder), Entries);
+}
+
+bool ReadInstalledFilesAt(const std::string& Path, std::vector<std::string>& Entries) {
     Entries.clear();
-    HANDLE Raw = CreateFileA(InstalledFilesListPath(Folder).c_str(), GENERIC_READ, FILE_SHARE_READ,
+    HANDLE Raw = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (Raw == INVALID_HANDLE_VALUE) return false;
     THandle File(Raw);
@@ -139,9 +143,16 @@ bool ReadInstalledFiles(const std::string& Folder, std::vector<std::string>& Ent
 
 bool WriteInstalledFiles(const std::string& Folder, const std::vector<std::string>& Entries,
                          std::string& Error) {
+    return WriteFileList(InstalledFilesListPath(Folder), Entries, Error);
+}
+
+bool WriteFileList(const std::string& Path, const std::vector<std::string>& Entries,
+                   std::string& Error) {
     const std::string Text = FormatFileList(Entries);
+    const std::string::size_type Slash = Path.find_last_of('\\');
+    const std::string Folder = Slash == std::string::npos ? "." : Path.substr(0, Slash);
     char Temporary[MAX_PATH];
-    if (!GetTempFileNameA(StripTrailingBackslash(Folder).c_str(), "mvf", 0, Temporary)) {
+    if (!GetTempFileNameA(Folder.c_str(), "mvf", 0, Temporary)) {
         Error = SysErrorMessage(GetLastError());
         return false;
     }
@@ -157,7 +168,7 @@ bool WriteInstalledFiles(const std::string& Folder, const std::vector<std::strin
                 Count == Text.size() && FlushFileBuffers(Raw);
         }
     }
-    if (Written && MoveFileExA(Temporary, InstalledFilesListPath(Folder).c_str(),
+    if (Written && MoveFileExA(Temporary, Path.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     Error = SysErrorMessage(GetLastError());
@@ -231,4 +242,114 @@ TRemovalReport DeleteInstalledFiles(const std::string& Folder,
     Report.FolderRemoved = RemoveDirectoryA(Base.c_str()) != FALSE;
     if (!Report.FolderRemoved) Report.Kept = CountUnlisted(Base, std::string(), Listed);
     return Report;
+}
+
+std::vector<std::string> HeldEntries(const std::string& Folder,
+                                     const std::vector<std::string>& Entries) {
+    std::vector<std::string> Held;
+    const std::string Base = StripTrailingBackslash(Folder);
+    for (const std::string& Entry : Entries) {
+        const THandle File(CreateFileA((Base + "\\" + Entry).c_str(), DELETE, 0, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (File) continue;
+        const DWORD Code = GetLastError();
+        if (Code == ERROR_SHARING_VIOLATION || Code == ERROR_LOCK_VIOLATION) Held.push_back(Entry);
+    }
+    return Held;
+}
+
+bool HoldsOnlyListedFiles(const std::string& Folder, const std::vector<std::string>& Entries) {
+    std::unordered_set<std::string> Listed;
+    for (const std::string& Entry : Entries)
+        Listed.insert(Key(Entry));
+    Listed.insert(Key(Product.InstalledFilesListName));
+    return CountUnlisted(StripTrailingBackslash(Folder), std::string(), Listed) == 0;
+}
+
+namespace {
+
+// Makes the folders above Relative below Base, once per folder.
+bool MakeFoldersFor(const std::string& Base, const std::string& Relative,
+                    std::unordered_set<std::string>& Made) {
+    for (std::string::size_type Slash = Relative.find('\\'); Slash != std::string::npos;
+         Slash = Relative.find('\\', Slash + 1)) {
+        const std::string Folder = Base + "\\" + Relative.substr(0, Slash);
+        if (!Made.insert(Key(Folder)).second) continue;
+        if (!CreateDirectoryA(Folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    return true;
+}
+
+// The plain files below Folder, relative to it (links are neither followed
+// nor listed: nothing of ours is a link).
+void CollectTree(const std::string& Folder, const std::string& Relative,
+                 std::vector<std::string>& Files) {
+    WIN32_FIND_DATAA Entry;
+    const std::string Path = Relative.empty() ? Folder : Folder + "\\" + Relative;
+    const TFindHandle Find(FindFirstFileA((Path + "\\*").c_str(), &Entry));
+    if (!Find) return;
+    do {
+        const std::string Name = Entry.cFileName;
+        if (Name == "." || Name == ".." || (Entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        const std::string Child = Relative.empty() ? Name : Relative + "\\" + Name;
+        if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectTree(Folder, Child, Files);
+        else
+            Files.push_back(Child);
+    } while (FindNextFileA(Find.get(), &Entry));
+}
+
+} // namespace
+
+bool MoveInstalledFiles(const std::string& Folder, const std::string& Backup,
+                        const std::vector<std::string>& Entries,
+                        const std::vector<std::string>& Kept, std::string& FailedPath,
+                        DWORD& FailedCode) {
+    const std::string Base = StripTrailingBackslash(Folder);
+    TInsideCheck Inside(Base);
+    std::unordered_set<std::string> Skip, Made;
+    for (const std::string& Entry : Kept)
+        Skip.insert(Key(Entry));
+    for (const std::string& Entry : Entries) {
+        const std::string Path = Base + "\\" + Entry;
+        if (Skip.count(Key(Entry)) || !IsPlainFile(Path) || !Inside.EntryOk(Entry)) continue;
+        if (!MakeFoldersFor(Backup, Entry, Made) ||
+            !MoveFileExA(Path.c_str(), (Backup + "\\" + Entry).c_str(), 0)) {
+            FailedPath = Path;
+            FailedCode = GetLastError();
+            return false;
+        }
+    }
+    RemoveEmptyFolders(Base, Entries, Inside);
+    return true;
+}
+
+void MoveTreeInto(const std::string& From, const std::string& To,
+                  std::vector<std::string>& Failed) {
+    std::vector<std::string> Files;
+    CollectTree(From, std::string(), Files);
+    std::unordered_set<std::string> Made;
+    for (const std::string& File : Files) {
+        const std::string Target = To + "\\" + File;
+        if (MakeFoldersFor(To, File, Made) &&
+            MoveFileExA((From + "\\" + File).c_str(), Target.c_str(), MOVEFILE_REPLACE_EXISTING))
+            continue;
+        Failed.push_back("\"" + Target + "\": " + SysErrorMessage(GetLastError()));
+    }
+    TInsideCheck Inside(From);
+    RemoveEmptyFolders(From, Files, Inside);
+}
+
+void DeleteListedFiles(const std::string& Folder, const std::vector<std::string>& Entries) {
+    const std::string Base = StripTrailingBackslash(Folder);
+    TInsideCheck Inside(Base);
+    for (const std::string& Entry : Entries) {
+        const std::string Path = Base + "\\" + Entry;
+        if (!IsPlainFile(Path) || !Inside.EntryOk(Entry)) continue;
+        SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(Path.c_str());
+    }
+    RemoveEmptyFolders(Base, Entries, Inside);
 }

@@ -3,6 +3,7 @@
 #include "data/Owners.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 namespace {
 
@@ -153,4 +154,16 @@ std::string FullPathOf(const std::string& Name) {
         }
         Path.resize(Length); // the size it needs, its end included
     }
+}
+
+bool RecycleFolder(const std::string& Path) {
+    std::string From = StripTrailingBackslash(Path);
+    From.append(2, '\0'); // the list of names ends with an empty one
+    SHFILEOPSTRUCTA Operation{};
+    Operation.wFunc = FO_DELETE;
+    Operation.pFrom = From.c_str();
+    Operation.fFlags =
+        FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+    SHFileOperationA(&Operation);
+    return GetFileAttributesA(From.c_str()) == INVALID_FILE_ATTRIBUTES;
 }

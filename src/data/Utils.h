@@ -37,3 +37,6 @@ bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
 // it, the directory included, is gone. Never follows a link out of the tree:
 // a link (reparse point) is removed as an entry, its target stays.
 bool RemoveTree(const std::string& Path);
+// Moves the file or folder (with everything in it) to the Recycle Bin,
+// silently and without asking. True when it is gone from its place.
+bool RecycleFolder(const std::string& Path);

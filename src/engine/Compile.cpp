@@ -87,10 +87,42 @@ std::string SystemRegSvr32() {
     return Path + "regsvr32.exe";
 }
 
-std::string RunRegSvr32(const std::string& Switches, const std::string& Ocx,
-                        const std::string& Failure) {
+std::string RegSvr32ForImage(const std::string& Path) {
+    // The machine field of the PE header: after "MZ", at e_lfanew, "PE\0\0".
+    const THandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    IMAGE_DOS_HEADER Dos{};
+    DWORD Signature = 0, Read = 0;
+    WORD Machine = 0;
+    if (!File || !ReadFile(File.get(), &Dos, sizeof Dos, &Read, nullptr) || Read != sizeof Dos ||
+        Dos.e_magic != IMAGE_DOS_SIGNATURE ||
+        SetFilePointer(File.get(), Dos.e_lfanew, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+        !ReadFile(File.get(), &Signature, sizeof Signature, &Read, nullptr) ||
+        Signature != IMAGE_NT_SIGNATURE ||
+        !ReadFile(File.get(), &Machine, sizeof Machine, &Read, nullptr))
+        return SystemRegSvr32();
+    char Folder[MAX_PATH];
+#ifdef _WIN64
+    // A 32-bit component registers in the 32-bit view, by the 32-bit regsvr32.
+    if (Machine == IMAGE_FILE_MACHINE_I386) {
+        const UINT Length = GetSystemWow64DirectoryA(Folder, MAX_PATH);
+        if (Length > 0 && Length < MAX_PATH) return AddTrailingBackslash(Folder) + "regsvr32.exe";
+    }
+#else
+    // Seen from a 32-bit program, the 64-bit system folder is "Sysnative".
+    if (Machine == IMAGE_FILE_MACHINE_AMD64 || Machine == IMAGE_FILE_MACHINE_ARM64) {
+        const UINT Length = GetWindowsDirectoryA(Folder, MAX_PATH);
+        if (Length > 0 && Length < MAX_PATH)
+            return AddTrailingBackslash(Folder) + "Sysnative\\regsvr32.exe";
+    }
+#endif
+    return SystemRegSvr32();
+}
+
+std::string RunRegSvr32(const std::string& RegSvr32, const std::string& Switches,
+                        const std::string& Ocx, const std::string& Failure) {
     std::optional<DWORD> ExitCode;
-    if (!ShellExecuteAndWait(SystemRegSvr32(), " " + Switches + " \"" + Ocx + "\"", "",
+    if (!ShellExecuteAndWait(RegSvr32, " " + Switches + " \"" + Ocx + "\"", "",
                              SW_SHOWNORMAL, &ExitCode)) {
         const std::string Reason = SysErrorMessage(GetLastError());
         return Failure + ": regsvr32.exe could not be started." +
@@ -148,14 +180,15 @@ void TCompiler::Release() {
     SaveLog();
 }
 
-bool TCompiler::ListArchive(std::vector<std::string>& Entries) {
+bool TCompiler::ListArchive(std::vector<std::string>& Entries, std::vector<std::string>* Errors) {
     Entries.clear();
     const std::string Folder = InstallerFolder();
     if (Folder.empty()) return false;
     std::string Text;
     const std::int32_t ExitCode = RunCaptured(
         "unrar.exe", "lb data.arc", Folder,
-        [&Text](const std::string& Line, bool&) {
+        [&Text, Errors](const std::string& Line, bool&) {
+            if (Errors && Line.rfind("unrar: ", 0) == 0) Errors->push_back(Line);
             Text += Line;
             Text += '\n';
         },

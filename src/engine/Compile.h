@@ -9,7 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "data/InUseText.h"
+
 class TInstallData;
+class TInstallTransaction;
+
+// What the user chooses when files of ours are in use.
+enum TInUseChoice { icRetry, icContinue, icCancel };
 
 // Receives one line and the engine's abort flag, which it may set.
 using TLogLineEvent = std::function<void(const std::string& Line, bool& Abort)>;
@@ -53,8 +59,9 @@ public:
     // SaveLog raises. The destructor then writes nothing more.
     void Release();
 
-    // First installation, update or repair. False when the extraction failed.
-    // Succeeded is false as well when the control could not be registered.
+    // First installation, update or repair, as one transaction: false when
+    // anything failed on the way, and then the earlier installation is put
+    // back as it was (a first installation leaves nothing behind).
     bool Install();
     // Removes the installation. Always true. Succeeded is false when the
     // control could not be unregistered or a file or link of ours is left;
@@ -77,6 +84,10 @@ public:
     // Whether the program folder is shown in an Explorer window while its
     // links are made; a run without a window leaves it off.
     bool ShowProgramFolder = true;
+    // Asked, before anything is changed, when files of ours are held open by
+    // other programs: look again, go on (they are replaced at the next
+    // restart) or change nothing. Unset: go on, as a run without a window does.
+    std::function<TInUseChoice(const std::vector<THeldFile>& Files)> OnFilesInUse;
 
     // The maintenance copy's files, relative to the installation folder.
     static std::vector<std::string> MaintenanceEntries();
@@ -86,9 +97,19 @@ public:
 
 private:
     // Install steps.
-    void RemoveOldFiles();
-    bool ExtractFiles();
-    void RecordInstalledFiles();
+    struct TExtraction;
+    // The files of ours now in the installation folder, to be moved aside.
+    std::vector<std::string> OldFiles(bool& HaveList);
+    bool AskAboutFilesInUse(const std::vector<std::string>& Old);
+    bool RemoveOldFiles(const std::vector<std::string>& Old, bool HaveList);
+    bool RunTransaction(TInstallTransaction& Transaction);
+    std::vector<std::string> FilesToWrite(bool FolderCleared) const;
+    void ExtractFiles(TExtraction& Result);
+    bool AcceptExtraction(const TExtraction& Result);
+    bool FinishAtRestart();
+    // Lines of the rollback, and the outcome of a failed run.
+    bool Fail(TInstallTransaction& Transaction);
+    bool RecordInstalledFiles();
     // Copies the setup program and its version file into the maintenance
     // folder; false, with a log line, when it cannot.
     bool CopyMaintenanceFiles();
@@ -104,8 +125,10 @@ private:
     bool DeleteProgramFolder();
     // Shared by both.
     // The files of data.arc beside the installer, by its own extraction
-    // program; false when it cannot tell. Nothing reaches the log.
-    bool ListArchive(std::vector<std::string>& Entries);
+    // program; false when it cannot tell. Nothing reaches the log; what the
+    // program said about its failure goes into Errors, when given.
+    bool ListArchive(std::vector<std::string>& Entries,
+                     std::vector<std::string>* Errors = nullptr);
     // The program folder's path when the data's folders allow setup to
     // touch it; otherwise a log line that Step was skipped, and false.
     bool UsableProgramFolder(const char* Step, std::string& Folder);
@@ -120,6 +143,18 @@ private:
     // and for the record of installed files.
     std::vector<std::string> FArchiveFiles;
     bool FArchiveListed = false;
+    std::vector<std::string> FListingErrors;
+    // Files held open by other programs that the run goes on with: their new
+    // content waits beside them for the next restart.
+    std::vector<THeldFile> FHeld;
+    // Of those, the ones the extraction wrote beside them.
+    std::vector<THeldFile> FPending;
+    bool FFolderCleared = false;
+    // The regsvr32 of the earlier installation's component, when there is one.
+    std::string FOldControlView;
+    bool FWasInstalled = false;
+    // The journal of the running install, while it runs.
+    TInstallTransaction* FTransaction = nullptr;
 };
 
 // The folder of the running executable, without a trailing backslash
@@ -127,7 +162,11 @@ private:
 std::string InstallerFolder();
 // The system's own regsvr32.exe, by full path.
 std::string SystemRegSvr32();
-// Runs it silently with Switches on Ocx and waits for it. Empty when it
-// ended with 0; otherwise Failure, then ". Code: N." or why it could not run.
-std::string RunRegSvr32(const std::string& Switches, const std::string& Ocx,
-                        const std::string& Failure);
+// The regsvr32.exe of the architecture the library Path is built for: the
+// other view's one for a component of the other architecture (an earlier
+// installation by the other build), else SystemRegSvr32().
+std::string RegSvr32ForImage(const std::string& Path);
+// Runs RegSvr32 silently with Switches on Ocx and waits for it. Empty when
+// it ended with 0; otherwise Failure, then ". Code: N." or why it could not run.
+std::string RunRegSvr32(const std::string& RegSvr32, const std::string& Switches,
+                        const std::string& Ocx, const std::string& Failure);

@@ -1,7 +1,9 @@
-// The install procedure: first installation, update and repair alike.
+// The install procedure: first installation, update and repair alike, as one
+// transaction (see Transaction.h).
 
 #include "engine/Compile.h"
 
+#include "data/FolderRules.h"
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "data/InstalledFiles.h"
@@ -9,44 +11,213 @@
 #include "data/Product.h"
 #include "data/Utils.h"
 #include "engine/CapExec.h"
+#include "engine/HeldFiles.h"
 #include "engine/ShellOps.h"
+#include "engine/Transaction.h"
 
 #include <windows.h>
 
 #include <iterator>
+#include <unordered_set>
 
 namespace {
 
 const char* const ExtractSwitches = "x -c- -cfg- -dh -idp -o+ -r -y ";
+// unrar.exe's exit code when everything was extracted but files held by
+// other programs, whose new content waits beside them.
+constexpr std::int32_t ExtractedWithPending = 11;
+
+bool FilePresent(const std::string& Path) {
+    const DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string Comparable(const std::string& Entry) {
+    return ComparablePath(Entry, IsAnsiLeadByte);
+}
+
+// The text after Prefix when Line starts with it and ends with Suffix.
+bool Between(const std::string& Line, const std::string& Prefix, const std::string& Suffix,
+             std::string& Middle) {
+    if (Line.size() < Prefix.size() + Suffix.size() || Line.rfind(Prefix, 0) != 0 ||
+        Line.compare(Line.size() - Suffix.size(), Suffix.size(), Suffix) != 0)
+        return false;
+    Middle = Line.substr(Prefix.size(), Line.size() - Prefix.size() - Suffix.size());
+    return true;
+}
 
 } // namespace
 
+// What the extraction program reported beyond its exit code.
+struct TCompiler::TExtraction {
+    std::int32_t ExitCode = -1;
+    std::vector<std::string> Pending; // relative: written beside a held file
+    std::vector<std::string> InUse;   // full paths that could not be created: held
+    std::vector<std::string> Denied;  // full paths that could not be created: access denied
+};
+
 bool TCompiler::Install() {
     Abort = false;
+    FData.RestartNeeded = FData.Cancelled = false;
+    FWasInstalled = FData.Installed;
+    FHeld.clear();
+    FPending.clear();
     if (auto Line = SystemLine()) {
         WriteLine(*Line);
         WriteLine("");
     }
 
     WriteLine("Delete old files...");
-    RemoveOldFiles();
-
-    WriteLine("Extracting component files...");
-    if (!ExtractFiles()) {
+    // Nothing changes before the archive is known to be readable: its list
+    // says what the run writes, and so what an undo removes.
+    FArchiveListed = ListArchive(FArchiveFiles, &FListingErrors);
+    bool HaveList = false;
+    const std::vector<std::string> Old = OldFiles(HaveList);
+    if (!FArchiveListed) {
+        WriteLine("Extracting component files...");
+        Output(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" +
+                   AddTrailingBackslash(FData.InstallDir) + "\"",
+               Abort);
+        for (const std::string& Line : FListingErrors)
+            Output(Line, Abort);
         WriteLine("Error extracting component files from archive.");
         WriteLine("Archive damaged.");
         FData.Succeeded = false;
         return false;
     }
-    const bool MaintenanceCopied = CopyMaintenanceFiles();
-    RecordInstalledFiles();
+    if (!AskAboutFilesInUse(Old)) {
+        WriteLine("Setup was cancelled. Nothing was changed.");
+        FData.Cancelled = true;
+        FData.Succeeded = false;
+        return false;
+    }
+
+    TInstallTransaction Transaction(FData.InstallDir);
+    FTransaction = &Transaction;
+    try {
+        const bool Done = RemoveOldFiles(Old, HaveList) && RunTransaction(Transaction);
+        FTransaction = nullptr;
+        return Done || Fail(Transaction);
+    } catch (...) {
+        FTransaction = nullptr;
+        Fail(Transaction);
+        throw;
+    }
+}
+
+std::vector<std::string> TCompiler::OldFiles(bool& HaveList) {
+    std::vector<std::string> Old;
+    HaveList = false;
+    if (!CleanableInstallDir("Skipped removing old files")) return Old;
+    if (!DirectoryPresent(FData.InstallDir)) return Old;
+    HaveList = ReadInstalledFiles(FData.InstallDir, Old);
+    // Whatever of the archive lies there already would be overwritten: it
+    // goes aside too, also without a list (an installation of an older
+    // setup, or a first installation into a folder that has our files).
+    std::unordered_set<std::string> Seen;
+    for (const std::string& Entry : Old)
+        Seen.insert(Comparable(Entry));
+    std::vector<std::string> More = FArchiveFiles;
+    for (const std::string& Entry : MaintenanceEntries())
+        More.push_back(Entry);
+    for (const std::string& Entry : More)
+        if (Seen.insert(Comparable(Entry)).second) Old.push_back(Entry);
+    Old.push_back(Product.InstalledFilesListName);
+    return Old;
+}
+
+bool TCompiler::AskAboutFilesInUse(const std::vector<std::string>& Old) {
+    if (Old.empty()) return true;
+    for (;;) {
+        FHeld = FilesInUse(FData.InstallDir, Old);
+        if (FHeld.empty()) return true;
+        const TInUseChoice Choice = OnFilesInUse ? OnFilesInUse(FHeld) : icContinue;
+        if (Choice == icContinue) return true;
+        if (Choice == icCancel) return false;
+    }
+}
+
+bool TCompiler::RemoveOldFiles(const std::vector<std::string>& Old, bool HaveList) {
+    TInstallTransaction& Transaction = *FTransaction;
+    std::vector<std::string> Kept;
+    for (const THeldFile& File : FHeld)
+        Kept.push_back(File.Entry);
+    if (!Kept.empty()) Transaction.KeepInPlace(Kept);
+    FFolderCleared = false;
+    if (Old.empty()) {
+        FFolderCleared = !DirectoryPresent(FData.InstallDir);
+        return true;
+    }
+    // An earlier installation by the other build registered its component
+    // in the other registry view: that registration goes with it.
+    const std::string Ocx = FData.OcxFileName();
+    const bool OcxHeld =
+        std::any_of(FHeld.begin(), FHeld.end(), [&](const THeldFile& File) {
+            return Comparable(File.Entry) == Comparable(Product.OcxFileName);
+        });
+    FOldControlView = !OcxHeld && FilePresent(Ocx) ? RegSvr32ForImage(Ocx) : std::string();
+    if (!FOldControlView.empty() && Comparable(FOldControlView) != Comparable(SystemRegSvr32())) {
+        Transaction.ControlRegistrationChanges(FOldControlView);
+        const std::string Error = RunRegSvr32(FOldControlView, "/u /s", Ocx,
+                                              "Error unregistering the earlier component");
+        if (!Error.empty()) Output(Error, Abort);
+    }
+    const bool WholeFolder =
+        HaveList && FHeld.empty() && HoldsOnlyListedFiles(FData.InstallDir, Old);
+    std::string Error;
+    if (!Transaction.MoveAside(Old, WholeFolder, Error)) {
+        WriteLine(Error);
+        return false;
+    }
+    FFolderCleared = WholeFolder && !DirectoryPresent(FData.InstallDir);
+    return true;
+}
+
+std::vector<std::string> TCompiler::FilesToWrite(bool FolderCleared) const {
+    std::vector<std::string> Entries = FArchiveFiles;
+    for (const std::string& Entry : MaintenanceEntries())
+        Entries.push_back(Entry);
+    Entries.push_back(Product.InstalledFilesListName);
+    if (FolderCleared || CheckInstallDir(FData.InstallDir) == TFolderVerdict::Ok) return Entries;
+    // Nothing was moved out of a folder setup may not clean: only what does
+    // not exist yet is the run's to remove again.
+    std::vector<std::string> New;
+    for (const std::string& Entry : Entries)
+        if (!FilePresent(AddTrailingBackslash(FData.InstallDir) + Entry)) New.push_back(Entry);
+    return New;
+}
+
+bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
+    Transaction.WillWrite(FilesToWrite(FFolderCleared));
+    WriteLine("Extracting component files...");
+    TExtraction Extraction;
+    ExtractFiles(Extraction);
+    if (!AcceptExtraction(Extraction)) return false;
+    if (!CopyMaintenanceFiles() || !RecordInstalledFiles()) return false;
     WriteLine("Completed");
 
-    // A failed registration does not stop the run: with the links and the
-    // record in place the user can repair later.
     WriteLine("Registering component in registry...");
-    const std::string RegisterError = RegisterControl();
-    WriteLine(RegisterError.empty() ? "Completed" : RegisterError);
+    const std::string Ocx = FData.OcxFileName();
+    const bool OcxPending = std::any_of(FPending.begin(), FPending.end(), [](const THeldFile& F) {
+        return Comparable(F.Entry) == Comparable(Product.OcxFileName);
+    });
+    if (OcxPending) {
+        // Registering now would register the old file that is still there.
+        Output("The component is in use: the first run of setup after Windows has restarted "
+               "registers its new version.",
+               Abort);
+        Transaction.RegisterAfterRestart(Ocx);
+    } else {
+        // Registering the new component changes what the old one registered.
+        if (!FOldControlView.empty()) Transaction.ControlRegistrationChanges(FOldControlView);
+        Transaction.RegisteringControl();
+        const std::string RegisterError = RegisterControl();
+        if (!RegisterError.empty()) {
+            WriteLine(RegisterError);
+            return false;
+        }
+    }
+    WriteLine("Completed");
 
     WriteLine("Create Shortcuts in Start menu folder...");
     CreateShortcuts();
@@ -54,24 +225,43 @@ bool TCompiler::Install() {
 
     FData.Installed = true;
     FData.SaveToRegistry();
+    if (!FinishAtRestart()) return false;
+    Transaction.Commit();
+    FData.RestartNeeded = !FPending.empty();
 
     WriteLine("");
     WriteLine("All operations done. Press Next to complete installation.");
-    FData.Succeeded = RegisterError.empty() && MaintenanceCopied;
+    FData.Succeeded = true;
     return true;
 }
 
-void TCompiler::RemoveOldFiles() {
-    // Only what an earlier installation recorded goes: the folder may hold
-    // files of the user's or of other programs. Without a record the
-    // extraction simply overwrites the product's own files.
-    if (!CleanableInstallDir("Skipped removing old files")) return;
-    const std::string& Folder = FData.InstallDir;
-    std::vector<std::string> Entries;
-    if (!ReadInstalledFiles(Folder, Entries)) return;
-    RecycleInstalledFiles(Folder, Entries);
-    // It names files that are gone now; a new one follows the extraction.
-    DeleteFileA(InstalledFilesListPath(Folder).c_str());
+bool TCompiler::Fail(TInstallTransaction& Transaction) {
+    for (const std::string& Line : Transaction.Rollback())
+        WriteLine(Line);
+    FData.Installed = FWasInstalled;
+    FData.RestartNeeded = false;
+    FData.Succeeded = false;
+    return false;
+}
+
+bool TCompiler::FinishAtRestart() {
+    // The new content of each held file replaces it when Windows starts next;
+    // a held file that the new version no longer has goes then.
+    const std::string Base = AddTrailingBackslash(FData.InstallDir);
+    for (const THeldFile& File : FPending)
+        if (!MoveFileExA((File.Path + PendingFileSuffix).c_str(), File.Path.c_str(),
+                         MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+            WriteLine("Could not arrange for \"" + File.Path + "\" to be replaced at the restart: " +
+                      SysErrorMessage(GetLastError()));
+            return false;
+        }
+    std::unordered_set<std::string> Written;
+    for (const std::string& Entry : FArchiveFiles)
+        Written.insert(Comparable(Entry));
+    for (const THeldFile& File : FHeld)
+        if (!Written.count(Comparable(File.Entry)))
+            MoveFileExA(File.Path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return true;
 }
 
 std::vector<std::string> TCompiler::MaintenanceEntries() {
@@ -89,32 +279,35 @@ bool TCompiler::CopyMaintenanceFiles() {
     const std::string Targets[] = {FData.MaintenanceProgram(), Folder + "\\version"};
     for (int I = 0; I < 2; ++I)
         if (!CopyFileA(Sources[I].c_str(), Targets[I].c_str(), FALSE)) {
-            Output("Could not copy \"" + Sources[I] + "\" to \"" + Targets[I] +
-                       "\": " + SysErrorMessage(GetLastError()) +
-                       " The installation cannot be removed without the downloaded setup.",
-                   Abort);
+            WriteLine("Could not copy \"" + Sources[I] + "\" to \"" + Targets[I] +
+                      "\": " + SysErrorMessage(GetLastError()) +
+                      " The installation cannot be removed without the downloaded setup.");
             return false;
         }
     return true;
 }
 
-void TCompiler::RecordInstalledFiles() {
+bool TCompiler::RecordInstalledFiles() {
     std::vector<std::string> Entries = FArchiveFiles;
-    if (!FArchiveListed && !ListArchive(Entries)) {
-        Output("Could not list the files of data.arc: no list of installed files was written.",
-               Abort);
-        return;
-    }
     for (const std::string& Entry : MaintenanceEntries())
         Entries.push_back(Entry);
+    // Ours too: until the restart the new content lies beside the old, and
+    // a held file the new version dropped is still there.
+    std::unordered_set<std::string> Listed;
+    for (const std::string& Entry : Entries)
+        Listed.insert(Comparable(Entry));
+    for (const THeldFile& File : FPending)
+        Entries.push_back(File.Entry + PendingFileSuffix);
+    for (const THeldFile& File : FHeld)
+        if (!Listed.count(Comparable(File.Entry))) Entries.push_back(File.Entry);
     std::string Error;
-    if (!WriteInstalledFiles(FData.InstallDir, Entries, Error))
-        Output("Could not write the list of installed files \"" +
-                   InstalledFilesListPath(FData.InstallDir) + "\": " + Error,
-               Abort);
+    if (WriteInstalledFiles(FData.InstallDir, Entries, Error)) return true;
+    WriteLine("Could not write the list of installed files \"" +
+              InstalledFilesListPath(FData.InstallDir) + "\": " + Error);
+    return false;
 }
 
-bool TCompiler::ExtractFiles() {
+void TCompiler::ExtractFiles(TExtraction& Result) {
     const std::string Destination = AddTrailingBackslash(FData.InstallDir);
     Output(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" + Destination + "\"",
            Abort);
@@ -122,25 +315,66 @@ bool TCompiler::ExtractFiles() {
     const std::string Parameters =
         std::string(ExtractSwitches) + " data.arc *.*" + " \"" + Destination + "\"";
     const std::string Folder = InstallerFolder();
-    if (Folder.empty()) return false;
-    // The list first: it gives the progress its measure, and after a good
-    // extraction it becomes the record of installed files.
-    FArchiveListed = ListArchive(FArchiveFiles);
-    const int Total = FArchiveListed ? static_cast<int>(FArchiveFiles.size()) : 0;
+    if (Folder.empty()) return;
+    const int Total = static_cast<int>(FArchiveFiles.size());
     int Done = 0;
     if (OnProgress) OnProgress(Done, Total);
     TCapturedIdleEvent Idle;
     if (OnIdle) Idle = [this](void*) { OnIdle(); };
     // Started by full path so that no other unrar.exe on the search path
     // (a downloads folder, say) can stand in for ours.
-    const std::int32_t ExitCode = RunCaptured(
+    Result.ExitCode = RunCaptured(
         "unrar.exe", Parameters, Folder,
-        [this, &Done, Total](const std::string& Line, bool& AbortFlag) {
+        [this, &Done, Total, &Result](const std::string& Line, bool& AbortFlag) {
             Output(Line, AbortFlag);
-            if (OnProgress && IsExtractedFileLine(Line)) OnProgress(++Done, Total);
+            std::string Path;
+            if (Line.rfind("Pending     ", 0) == 0)
+                Result.Pending.push_back(Line.substr(12));
+            else if (Between(Line, "unrar: cannot create ", ": it is in use by another program",
+                             Path))
+                Result.InUse.push_back(Path);
+            else if (Between(Line, "unrar: cannot create ", ": access denied", Path))
+                Result.Denied.push_back(Path);
+            else if (!IsExtractedFileLine(Line))
+                return;
+            if (OnProgress) OnProgress(++Done, Total);
         },
         Idle, false, AddTrailingBackslash(Folder) + "unrar.exe");
-    return ExitCode == 0;
+}
+
+bool TCompiler::AcceptExtraction(const TExtraction& Result) {
+    const std::string Base = AddTrailingBackslash(FData.InstallDir);
+    std::vector<std::string> Taken; // held, but not by the user's leave
+    for (const std::string& Entry : Result.Pending) {
+        const auto Agreed = std::find_if(FHeld.begin(), FHeld.end(), [&](const THeldFile& File) {
+            return Comparable(File.Entry) == Comparable(Entry);
+        });
+        if (Agreed != FHeld.end())
+            FPending.push_back(*Agreed);
+        else
+            Taken.push_back(Base + Entry);
+    }
+    const bool Pending = Result.ExitCode == ExtractedWithPending;
+    if ((Result.ExitCode == 0 || Pending) && Taken.empty()) {
+        for (const THeldFile& File : FPending)
+            Output(RestartLine(File.Path, File.Holders), Abort);
+        return true;
+    }
+    // A file that another program holds, or that setup may not write, is no
+    // damaged archive: the log says which file it is and why.
+    Taken.insert(Taken.end(), Result.InUse.begin(), Result.InUse.end());
+    for (const std::string& Path : Taken)
+        WriteLine(InUseLine(Path, HoldersOf(Path)));
+    for (const std::string& Path : Result.Denied)
+        WriteLine("\"" + Path + "\": access denied.");
+    WriteLine("Error extracting component files from archive.");
+    if (Abort)
+        WriteLine("Setup was cancelled.");
+    else if (Pending || !Result.InUse.empty() || !Result.Denied.empty())
+        WriteLine("The archive is intact: setup could not write these files.");
+    else
+        WriteLine("Archive damaged.");
+    return false;
 }
 
 bool TCompiler::IsExtractedFileLine(const std::string& Line) {
@@ -149,7 +383,7 @@ bool TCompiler::IsExtractedFileLine(const std::string& Line) {
 }
 
 std::string TCompiler::RegisterControl() {
-    return RunRegSvr32("/s", FData.OcxFileName(), "Error registering component");
+    return RunRegSvr32(SystemRegSvr32(), "/s", FData.OcxFileName(), "Error registering component");
 }
 
 std::string TCompiler::CreateProgramFolder() {
@@ -159,7 +393,10 @@ std::string TCompiler::CreateProgramFolder() {
         const std::string::size_type Slash = Rest.find('\\');
         const std::string Level = Rest.substr(0, Slash);
         Path = AddTrailingBackslash(Path) + Level;
-        if (!DirectoryPresent(Path) && !CreateDirectoryA(Path.c_str(), nullptr)) RaiseLastOSError();
+        if (!DirectoryPresent(Path)) {
+            if (FTransaction) FTransaction->CreatingFolder(Path);
+            if (!CreateDirectoryA(Path.c_str(), nullptr)) RaiseLastOSError();
+        }
         if (Slash == std::string::npos) break;
         Rest.erase(0, Slash + 1);
     }
@@ -180,6 +417,7 @@ void TCompiler::CreateShortcuts() {
     // The links appear in this window as they are written.
     if (ShowProgramFolder) OpenFolderWindow(Folder, nullptr);
     Folder = AddTrailingBackslash(Folder);
+    if (FTransaction) FTransaction->ReplacingLinks(Folder);
     RemoveOldLinks(Folder);
 
     const std::string Base = AddTrailingBackslash(FData.InstallDir);

@@ -3,13 +3,13 @@
 #include "engine/Compile.h"
 
 #include "data/InstallData.h"
+#include "data/OsError.h"
 #include "data/Product.h"
 #include "data/InstalledFiles.h"
 #include "data/Utils.h"
 #include "engine/ShellOps.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 namespace {
 
@@ -19,14 +19,26 @@ void RecycleEmptyFolder(const std::string& Folder) {
     std::vector<std::string> Names;
     if (CollectFileNames(AddTrailingBackslash(Folder) + "*", faAnyFile, Names) && !Names.empty())
         return;
-    std::string From = Folder;
-    From.append(2, '\0');
-    SHFILEOPSTRUCTA Operation{};
-    Operation.wFunc = FO_DELETE;
-    Operation.pFrom = From.c_str();
-    Operation.fFlags =
-        FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    SHFileOperationA(&Operation);
+    RecycleFolder(Folder);
+}
+
+// Why the drive or network share of Path cannot be reached; empty when it can.
+std::string UnreachableReason(const std::string& Path) {
+    std::string Root;
+    if (Path.size() >= 2 && Path[1] == ':') {
+        Root = Path.substr(0, 2) + "\\";
+    } else if (Path.rfind("\\\\", 0) == 0) {
+        // "\\server\share\"
+        const std::string::size_type Server = Path.find('\\', 2);
+        if (Server == std::string::npos) return {};
+        const std::string::size_type Share = Path.find('\\', Server + 1);
+        Root = AddTrailingBackslash(Share == std::string::npos ? Path : Path.substr(0, Share));
+    } else {
+        return {};
+    }
+    if (GetFileAttributesA(Root.c_str()) != INVALID_FILE_ATTRIBUTES) return {};
+    const std::string Text = SysErrorMessage(GetLastError());
+    return Text.empty() ? "the drive or network share is not available." : Text;
 }
 
 std::string FilesText(std::size_t Count) {
@@ -48,12 +60,19 @@ bool TCompiler::Uninstall() {
     const std::string UnregisterError = UnregisterControl();
     WriteLine(UnregisterError.empty() ? "Completed" : UnregisterError);
 
+    // While the component stays registered, everything else stays too: the
+    // record keeps the maintenance page within reach to try again.
+    const bool Keep = !UnregisterError.empty();
     WriteLine("Delete component files...");
-    const bool FilesGone = DeleteComponentFiles();
+    if (Keep)
+        Output("Kept the component files and the program folder: the component is still "
+               "registered.",
+               Abort);
+    const bool FilesGone = !Keep && DeleteComponentFiles();
     WriteLine("Completed");
 
     WriteLine("Delete Start menu Program Folder...");
-    const bool LinksGone = DeleteProgramFolder();
+    const bool LinksGone = !Keep && DeleteProgramFolder();
     WriteLine("Completed");
 
     WriteLine("");
@@ -75,12 +94,18 @@ std::string TCompiler::UnregisterControl() {
     const std::string Ocx = FData.OcxFileName();
     const DWORD Attributes = GetFileAttributesA(Ocx.c_str());
     if (Attributes == INVALID_FILE_ATTRIBUTES || (Attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
-    return RunRegSvr32("/u /s", Ocx, "Error unregistering component");
+    return RunRegSvr32(RegSvr32ForImage(Ocx), "/u /s", Ocx, "Error unregistering component");
 }
 
 bool TCompiler::DeleteComponentFiles() {
-    if (!CleanableInstallDir("Skipped removing component files")) return true;
+    // A folder setup may not clean, or one it cannot reach, is no folder
+    // that is gone: the record stays until the files have really gone.
+    if (!CleanableInstallDir("Skipped removing component files")) return false;
     const std::string& Folder = FData.InstallDir;
+    if (const std::string Why = UnreachableReason(Folder); !Why.empty()) {
+        Output("Could not reach \"" + Folder + "\": " + Why, Abort);
+        return false;
+    }
     if (!DirectoryPresent(Folder)) return true;
     // Only the files setup installed go. An installation made before setup
     // kept a list has the same files as the archive it carries (maintenance

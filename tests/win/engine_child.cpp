@@ -5,8 +5,9 @@
 //       so a test can see that it ran, when it ended and what it was given.
 //
 // Copied under the name unrar.exe it stands in for the extraction program:
-// it writes its command line to "cmdline.txt" in its current folder and
-// fails with exit code 7, so the install stops right after it.
+// it lists no files, and on extracting writes its command line to
+// "cmdline.txt" in its current folder and fails with exit code 7, so the
+// install stops right after it.
 
 #include <windows.h>
 
@@ -37,6 +38,7 @@ bool RunningAsUnrar() {
 
 int main(int argc, char** argv) {
     if (RunningAsUnrar()) {
+        if (argc >= 2 && std::strcmp(argv[1], "lb") == 0) return 0;
         WriteCommandLine("cmdline.txt");
         std::puts("stand-in extraction program");
         return 7;

@@ -68,6 +68,9 @@ const TLines UninstallSteps = {"Unregistering component in registry...",
 
 const TLines ExtractionFailed = {"Error extracting component files from archive.",
                                  "Archive damaged."};
+// The last line of a failed run: what the rollback did.
+const std::string NothingInstalled = "Setup removed what it had installed: nothing was installed.";
+const std::string Restored = "The earlier installation was restored.";
 
 // --- registry -------------------------------------------------------------
 
@@ -314,10 +317,14 @@ TEST_F(ProcedureTest, ProgramFolderThatCannotBeCreatedEndsInstallWithSystemError
         EXPECT_EQ(std::string(Error.what()),
                   "System Error.  Code: 183.\r\n" + SysErrorMessage(ERROR_ALREADY_EXISTS));
     }
-    ASSERT_FALSE(Page.empty());
-    EXPECT_EQ(Page.back(), "Create Shortcuts in Start menu folder...");
+    ASSERT_GE(Page.size(), 2u);
+    EXPECT_EQ(TLines(Page.end() - 2, Page.end()),
+              (TLines{"Create Shortcuts in Start menu folder...", NothingInstalled}));
     EXPECT_FALSE(Data->Succeeded);
     EXPECT_FALSE(ReadRecord().Exists);
+    // Rolled back after the registration: a first installation leaves nothing.
+    EXPECT_TRUE(RegisteredServer().empty());
+    EXPECT_FALSE(FolderPresent(Data->InstallDir));
     Engine->Release();
     DeleteFileA((AddTrailingBackslash(Data->ProgramsDir) + Outer).c_str());
 }
@@ -441,6 +448,7 @@ struct ExtractCase {
     bool PlantInCwd; // a working unrar.exe in the current folder
     TArchive Archive;
     bool OutputExpected; // the extraction program says something
+    bool Listed;         // the archive could be listed: the run started and was undone
 };
 
 class ExtractionFailureTest : public ProbeTest,
@@ -470,12 +478,14 @@ TEST_P(ExtractionFailureTest, TwoFailureLinesAfterTheEchoAndNothingElseHappens) 
     TProbeResult Probe = Run("install");
     EXPECT_TRUE(Probe.Errors.empty()) << Probe.Errors[0];
     TLines Head = InstallHead() + TLines{EchoFor(Dest())};
-    ASSERT_GE(Probe.Log.size(), Head.size() + 2);
+    const TLines Tail = Case.Listed ? ExtractionFailed + TLines{NothingInstalled} : ExtractionFailed;
+    ASSERT_GE(Probe.Log.size(), Head.size() + Tail.size());
     EXPECT_EQ(TLines(Probe.Log.begin(), Probe.Log.begin() + Head.size()), Head);
-    EXPECT_EQ(TLines(Probe.Log.end() - 2, Probe.Log.end()), ExtractionFailed);
-    EXPECT_EQ(Probe.Log.size() > Head.size() + 2, Case.OutputExpected)
+    EXPECT_EQ(TLines(Probe.Log.end() - Tail.size(), Probe.Log.end()), Tail);
+    EXPECT_EQ(Probe.Log.size() > Head.size() + Tail.size(), Case.OutputExpected)
         << "lines between the echo and the failure: " << Probe.Log.size() - Head.size() - 2;
-    EXPECT_EQ(Probe.Page, InstallHead() + ExtractionFailed);
+    EXPECT_EQ(Probe.Page, InstallHead() + Tail);
+    EXPECT_FALSE(FolderPresent(Dest())) << "a failed first installation leaves its folder";
     EXPECT_FALSE(Probe.Result);
     EXPECT_FALSE(Probe.Succeeded);
 
@@ -492,11 +502,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ExtractionFailureTest,
     ::testing::Values(
         // Another unrar.exe in the current folder must not stand in for it.
-        ExtractCase{"MissingExtractionProgram", false, false, true, arWhole, false},
-        ExtractCase{"MissingArchive", true, false, false, arMissing, true},
-        ExtractCase{"TruncatedArchive", true, false, false, arTruncated, true},
-        ExtractCase{"CorruptedArchive", true, false, false, arCorrupted, true},
-        ExtractCase{"CommandLineAndFolder", false, true, false, arWhole, true}),
+        ExtractCase{"MissingExtractionProgram", false, false, true, arWhole, false, false},
+        ExtractCase{"MissingArchive", true, false, false, arMissing, true, false},
+        ExtractCase{"TruncatedArchive", true, false, false, arTruncated, true, false},
+        ExtractCase{"CorruptedArchive", true, false, false, arCorrupted, true, false},
+        ExtractCase{"CommandLineAndFolder", false, true, false, arWhole, true, true}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 // "<Head> Code: N." with N a non-zero number.
@@ -508,39 +518,38 @@ bool IsCodeLine(const std::string& Line, const std::string& Head) {
            Number.find_first_not_of("-0123456789") == std::string::npos;
 }
 
-// A control that is no library: both procedures run to their end and say
-// that regsvr32 failed; once the file is gone there is nothing to
-// unregister, and an uninstall ends clean.
-TEST_F(ProbeTest, RefusedRegistrationIsAnError) {
+// A control that is no library: the registration fails and a first
+// installation is rolled back to nothing. An installed control that regsvr32
+// cannot unregister keeps everything, record included, for another try.
+TEST_F(ProbeTest, RefusedRegistrationRollsBackAndRefusedUnregistrationKeepsAll) {
     ASSERT_TRUE(CopyBeside("unrar.exe", Setup.Path()));
     ASSERT_TRUE(CopyBeside("notalibrary.arc", Setup.Path(), "data.arc"));
 
     TProbeResult Install = Run("install");
     EXPECT_TRUE(Install.Errors.empty());
     TLines Expected = InstallHead() + TLines{"Completed", "Registering component in registry..."};
-    ASSERT_EQ(Install.Page.size(), Expected.size() + InstallTail.size() - 2);
+    ASSERT_EQ(Install.Page.size(), Expected.size() + 2);
     EXPECT_EQ(TLines(Install.Page.begin(), Install.Page.begin() + Expected.size()), Expected);
     EXPECT_PRED2(IsCodeLine, Install.Page[Expected.size()], "Error registering component.");
-    EXPECT_EQ(TLines(Install.Page.begin() + Expected.size() + 1, Install.Page.end()),
-              TLines(InstallTail.begin() + 3, InstallTail.end()));
+    EXPECT_EQ(Install.Page.back(), NothingInstalled);
     EXPECT_FALSE(Install.Succeeded);
-    EXPECT_TRUE(ReadRecord().Exists) << "no record to repair from";
-    EXPECT_TRUE(FolderPresent(ProgramsOuter() + "\\Edition"));
-    EXPECT_TRUE(CloseFolderWindow("Edition", 20000)) << "no Explorer window on the program folder";
+    EXPECT_FALSE(ReadRecord().Exists);
+    EXPECT_FALSE(FolderPresent(Dest()));
+    EXPECT_FALSE(FolderPresent(ProgramsOuter()));
 
+    ASSERT_TRUE(CopyBeside("data.arc", Setup.Path()));
+    ASSERT_TRUE(Run("install").Succeeded);
+    EXPECT_TRUE(CloseFolderWindow("Edition", 20000)) << "no Explorer window on the program folder";
+    ASSERT_TRUE(WriteWholeFile(Dest() + "\\" + Product.OcxFileName, "not a library any more"));
     TProbeResult Uninstall = Run("uninstall");
     ASSERT_EQ(Uninstall.Page.size(), UninstallSteps.size());
-    EXPECT_EQ(Uninstall.Page[0], UninstallSteps[0]);
     EXPECT_PRED2(IsCodeLine, Uninstall.Page[1], "Error unregistering component.");
     EXPECT_EQ(TLines(Uninstall.Page.begin() + 2, Uninstall.Page.end()),
               TLines(UninstallSteps.begin() + 2, UninstallSteps.end()));
     EXPECT_FALSE(Uninstall.Succeeded);
-    EXPECT_FALSE(FolderPresent(Dest()));
-    EXPECT_FALSE(ReadRecord().Exists);
-
-    TProbeResult Again = Run("uninstall");
-    EXPECT_EQ(Again.Page, UninstallSteps);
-    EXPECT_TRUE(Again.Succeeded);
+    EXPECT_TRUE(ReadRecord().Exists);
+    EXPECT_TRUE(FilePresent(Dest() + "\\" + Product.OcxFileName));
+    EXPECT_TRUE(FolderPresent(ProgramsOuter() + "\\Edition"));
 }
 
 // The operating-system line as Wine reports each Windows version; Wine

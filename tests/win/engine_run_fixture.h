@@ -6,7 +6,9 @@
 
 #include "data/InstallData.h"
 #include "data/Utils.h"
+#include "data/Registry.h"
 #include "engine/Compile.h"
+#include "engine/Transaction.h"
 #include "MorvaneXControls.h"
 
 #include "win/engine_support.h"
@@ -20,7 +22,9 @@
 namespace enginetest {
 
 // The record is in the 32-bit view whichever the installer's architecture.
+// Setup's own state beside it (the journal of a run) goes with it.
 inline void DeleteRecord() {
+    DeleteMachineKey(SetupStateKey());
     HKEY Key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
                       &Key) != ERROR_SUCCESS)

@@ -181,7 +181,7 @@ TEST_F(SafetyTest, UsersFilesSurviveAnUpdateAndAnUninstallWithTheirFolders) {
     InstallNow();
     EXPECT_FALSE(FilePresent(Dest + "\\Old\\" + Gone));
     EXPECT_FALSE(FolderPresent(Dest + "\\Old")) << "left empty by the old file";
-    EXPECT_FALSE(TrashEntriesWith(Gone).empty()) << "the old file is not in the trash";
+    EXPECT_TRUE(TrashHolds(Gone)) << "the old file is not in the trash";
     for (const auto& [Path, Content] : Users) {
         if (Path.back() != '\\') {
             EXPECT_EQ(ReadOrFail(Dest + "\\" + Path), Content) << Path;

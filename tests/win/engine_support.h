@@ -83,6 +83,25 @@ inline std::vector<std::string> TrashEntriesWith(const std::string& Token) {
     return Names;
 }
 
+// True when a file named Name lies anywhere in the trash, also inside a
+// recycled folder (an update recycles the earlier installation whole).
+inline bool TrashHolds(const std::string& Name, std::string Folder = {}) {
+    if (Folder.empty()) Folder = TrashFolder() + "\\files";
+    WIN32_FIND_DATAA Entry;
+    const TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Entry));
+    if (!Find) return false;
+    do {
+        const std::string Child = Entry.cFileName;
+        if (Child == "." || Child == "..") continue;
+        if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (TrashHolds(Name, Folder + "\\" + Child)) return true;
+        } else if (_stricmp(Child.c_str(), Name.c_str()) == 0) {
+            return true;
+        }
+    } while (FindNextFileA(Find.get(), &Entry));
+    return false;
+}
+
 // Empties the trash of what the tests with Token put there.
 inline void CleanTrash(const std::string& Token) {
     for (const std::string& Name : TrashEntriesWith(Token)) {

@@ -53,6 +53,12 @@ std::string LastErrorText() {
     return result;
 }
 
+std::string CreateErrorText(bool inUse) {
+    if (inUse) return "it is in use by another program";
+    if (GetLastError() == ERROR_ACCESS_DENIED) return "access denied";
+    return LastErrorText();
+}
+
 TInputFile::~TInputFile() {
     if (Handle(FHandle) != INVALID_HANDLE_VALUE) CloseHandle(Handle(FHandle));
 }
@@ -73,37 +79,77 @@ size_t TInputFile::Read(char* buffer, size_t size) {
 }
 
 TOutputFile::~TOutputFile() {
-    if (Handle(FHandle) != INVALID_HANDLE_VALUE) CloseHandle(Handle(FHandle));
+    // Left open only when extraction broke off: nothing half-written stays.
+    if (Handle(FHandle) != INVALID_HANDLE_VALUE) Discard();
 }
 
+namespace {
+
+bool SharingError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// True when another program holds path open so that it cannot be replaced:
+// an exclusive open for delete, as a rename over it needs, is refused.
+bool HeldByOther(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return SharingError(GetLastError());
+    CloseHandle(h);
+    return false;
+}
+
+// Opening the reparse point itself keeps a planted link from redirecting the write.
+constexpr DWORD CreateFlags =
+    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT;
+
+HANDLE CreateNew(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, CreateFlags, nullptr);
+}
+
+} // namespace
+
 TCreateResult TOutputFile::Create(const std::string& path, uint32_t, bool overwrite) {
-    // Opening the reparse point itself keeps a planted link from redirecting the write.
-    const DWORD flags =
-        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT;
-    auto open = [&](DWORD disposition) {
-        return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, flags, nullptr);
-    };
-    HANDLE h = open(overwrite ? CREATE_ALWAYS : CREATE_NEW);
+    FPath = path;
+    FTemporary.clear();
+    FPending = FInUse = false;
+    // Most files of an installation are new: one call for them.
+    HANDLE h = CreateNew(path);
+    if (h != INVALID_HANDLE_VALUE) {
+        FHandle = h;
+        return TCreateResult::Created;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+        FInUse = SharingError(error);
+        SetLastError(error);
+        return TCreateResult::Failed;
+    }
+    if (!overwrite) return TCreateResult::Exists;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return TCreateResult::Failed;
+    }
+    // The new content goes beside the file and is renamed over it on Close.
+    // Whatever lies at the temporary name is a leftover of an earlier run
+    // (a content that waited for a restart that never came): it goes.
+    FTemporary = path + PendingSuffix;
+    SetFileAttributesA(FTemporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(FTemporary.c_str());
+    h = CreateNew(FTemporary);
     if (h == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (!overwrite && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS))
-            return TCreateResult::Exists;
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        if (overwrite && error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-            !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            // Read-only, hidden or system files refuse CREATE_ALWAYS until cleared.
-            if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                DeleteFileA(path.c_str());
-            else
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            h = open(CREATE_ALWAYS);
-        }
-        if (h == INVALID_HANDLE_VALUE) {
-            SetLastError(GetLastError() ? GetLastError() : error);
-            return TCreateResult::Failed;
-        }
+        error = GetLastError();
+        FInUse = SharingError(error);
+        FTemporary.clear();
+        SetLastError(error);
+        return TCreateResult::Failed;
     }
     FHandle = h;
+    // Known now rather than at the rename: Wine renames over a file that
+    // another process holds, where Windows refuses.
+    FPending = HeldByOther(path);
     return TCreateResult::Created;
 }
 
@@ -140,10 +186,45 @@ void TOutputFile::SetTime(int64_t mtime) {
     SetFileTime(Handle(FHandle), nullptr, nullptr, &ft);
 }
 
-bool TOutputFile::Close() {
+bool TOutputFile::CloseHandleOnly() {
     BOOL ok = CloseHandle(Handle(FHandle));
     FHandle = INVALID_HANDLE_VALUE;
     return ok;
+}
+
+bool TOutputFile::Close() {
+    if (!CloseHandleOnly()) {
+        Discard();
+        return false;
+    }
+    if (FTemporary.empty() || FPending) return true;
+    const char* from = FTemporary.c_str();
+    const char* to = FPath.c_str();
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+    DWORD error = GetLastError();
+    // A read-only file refuses to be replaced until its attribute is cleared.
+    DWORD attributes = GetFileAttributesA(to);
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) && SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL)) {
+        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+        error = GetLastError();
+        SetFileAttributesA(to, attributes);
+    }
+    // Taken by another program since it was created: it waits beside it.
+    if (SharingError(error) || (error == ERROR_ACCESS_DENIED && HeldByOther(to))) {
+        FPending = true;
+        return true;
+    }
+    DeleteFileA(from);
+    SetLastError(error);
+    return false;
+}
+
+void TOutputFile::Discard() {
+    if (Handle(FHandle) != INVALID_HANDLE_VALUE) CloseHandleOnly();
+    DWORD error = GetLastError();
+    DeleteFileA((FTemporary.empty() ? FPath : FTemporary).c_str());
+    SetLastError(error);
 }
 
 #else
@@ -169,6 +250,12 @@ void RemoveFile(const std::string& path) {
 
 std::string LastErrorText() {
     return std::strerror(errno);
+}
+
+std::string CreateErrorText(bool inUse) {
+    if (inUse) return "it is in use by another program";
+    if (errno == EACCES || errno == EPERM) return "access denied";
+    return LastErrorText();
 }
 
 TInputFile::~TInputFile() {
@@ -199,25 +286,31 @@ size_t TInputFile::Read(char* buffer, size_t size) {
 }
 
 TOutputFile::~TOutputFile() {
-    if (FFd >= 0) close(FFd);
+    // Left open only when extraction broke off: nothing half-written stays.
+    if (FFd >= 0) Discard();
 }
 
 TCreateResult TOutputFile::Create(const std::string& path, uint32_t mode, bool overwrite) {
-    // O_NOFOLLOW: a link planted at the file's place must not redirect the write.
-    int flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | (overwrite ? 0 : O_EXCL);
-    mode_t permissions = (mode & 0777) | 0600;
+    FPath = path;
+    FTemporary.clear();
+    FPending = FInUse = false;
+    // O_NOFOLLOW with O_EXCL: a link planted at the file's place is never written through.
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    const mode_t permissions = (mode & 0777) | 0600;
     FFd = open(path.c_str(), flags, permissions);
     if (FFd >= 0) return TCreateResult::Created;
-    if (!overwrite && errno == EEXIST) return TCreateResult::Exists;
-    if (overwrite && (errno == EACCES || errno == EPERM || errno == ELOOP || errno == ETXTBSY) &&
-        Probe(path) != TKind::Directory) {
-        int saved = errno;
-        if (unlink(path.c_str()) == 0)
-            FFd = open(path.c_str(), flags | O_EXCL, permissions);
-        else
-            errno = saved;
-        if (FFd >= 0) return TCreateResult::Created;
+    if (errno != EEXIST) return TCreateResult::Failed;
+    if (!overwrite) return TCreateResult::Exists;
+    if (Probe(path) == TKind::Directory) {
+        errno = EISDIR;
+        return TCreateResult::Failed;
     }
+    // The new content goes beside the file and is renamed over it on Close.
+    FTemporary = path + PendingSuffix;
+    unlink(FTemporary.c_str());
+    FFd = open(FTemporary.c_str(), flags, permissions);
+    if (FFd >= 0) return TCreateResult::Created;
+    FTemporary.clear();
     return TCreateResult::Failed;
 }
 
@@ -256,10 +349,27 @@ void TOutputFile::SetTime(int64_t mtime) {
     futimens(FFd, times);
 }
 
-bool TOutputFile::Close() {
+bool TOutputFile::CloseHandleOnly() {
     int rc = close(FFd);
     FFd = -1;
     return rc == 0;
+}
+
+bool TOutputFile::Close() {
+    if (!CloseHandleOnly()) {
+        Discard();
+        return false;
+    }
+    if (FTemporary.empty() || rename(FTemporary.c_str(), FPath.c_str()) == 0) return true;
+    Discard();
+    return false;
+}
+
+void TOutputFile::Discard() {
+    if (FFd >= 0) CloseHandleOnly();
+    int error = errno;
+    unlink((FTemporary.empty() ? FPath : FTemporary).c_str());
+    errno = error;
 }
 
 #endif

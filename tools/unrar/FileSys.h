@@ -30,6 +30,10 @@ void RemoveFile(const std::string& path);
 
 // Text of the last system error of this thread.
 std::string LastErrorText();
+// Why a file could not be created, after a failed TOutputFile::Create: the
+// two reasons the setup program tells apart in its own words, "it is in use
+// by another program" and "access denied", else the system's text.
+std::string CreateErrorText(bool inUse);
 
 class TInputFile : public TRawSource {
 public:
@@ -50,14 +54,20 @@ private:
 
 enum class TCreateResult { Created, Exists, Failed };
 
+// Suffix of the file that carries a held file's new content beside it.
+inline constexpr const char* PendingSuffix = ".~new";
+
 class TOutputFile {
 public:
     TOutputFile() = default;
     ~TOutputFile();
     TOutputFile(const TOutputFile&) = delete;
     TOutputFile& operator=(const TOutputFile&) = delete;
-    // Creates path; an existing file is replaced only when overwrite is set,
-    // read-only or not, and an existing link is replaced, never followed.
+    // Creates path. An existing file is replaced only when overwrite is set:
+    // the new content goes into path + PendingSuffix, which Close renames
+    // over it, so nothing is ever written through an existing file (it may
+    // be a hard link to another) and an existing link is replaced, never
+    // followed. Read-only files are replaced too.
     TCreateResult Create(const std::string& path, uint32_t mode, bool overwrite);
     bool Write(const char* data, size_t size);
     // Holes of a sparse file: marked so they take no disk where the file
@@ -69,9 +79,22 @@ public:
     bool SetSize(uint64_t size);
     // Sets the modification time (seconds since 1970) before closing.
     void SetTime(int64_t mtime);
+    // Closes the file and puts it in place. False when the system reports
+    // a failed write on closing or the file cannot be put in place; the
+    // new content is then gone.
     bool Close();
+    // Closes and deletes what was written: nothing of it is left.
+    void Discard();
+    // After Close: the file it replaces is held open by another program, so
+    // the new content stays beside it, in path + PendingSuffix.
+    bool Pending() const { return FPending; }
+    // After a failed Create: another program holds the file.
+    bool InUse() const { return FInUse; }
 
 private:
+    bool CloseHandleOnly();
+    std::string FPath, FTemporary; // FTemporary: set while replacing a file
+    bool FPending = false, FInUse = false;
 #ifdef _WIN32
     void* FHandle = reinterpret_cast<void*>(-1);
 #else

@@ -26,6 +26,10 @@ enum TExitCode : int {
     ecCmdLine = 7,
     ecCreate = 9,
     ecNoFiles = 10,
+    // Everything was extracted, but files that another program holds could
+    // not be replaced: their new content lies beside them ("Pending" lines),
+    // for the setup program to put in place at the next restart.
+    ecPending = 11,
 };
 
 class TArchiveError : public std::runtime_error {

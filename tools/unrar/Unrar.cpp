@@ -71,7 +71,7 @@ private:
     std::unordered_set<std::string> FKnownFolders;
     TExitCode FStop = ecSuccess; // the error that ended the run early
     uint64_t FHoleBudget = HoleLimit;
-    bool FCreateFailed = false, FWarned = false;
+    bool FCreateFailed = false, FWarned = false, FPending = false;
     unsigned long long FFiles = 0, FFolders = 0, FBytes = 0, FMatched = 0;
     std::chrono::steady_clock::time_point FLastFlush = std::chrono::steady_clock::now();
     static constexpr size_t LineBlock = 64 * 1024;
@@ -199,42 +199,39 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
         Line("Skipping    ", shown);
         return;
     case fs::TCreateResult::Failed:
-        Error(ecCreate, "cannot create " + path + ": " + fs::LastErrorText());
+        Error(ecCreate, "cannot create " + path + ": " + fs::CreateErrorText(file.InUse()));
         return;
     case fs::TCreateResult::Created:
         break;
     }
     auto failed = [&] {
         Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
-        file.Close();
-        fs::RemoveFile(path);
+        file.Discard();
     };
     if (entry.Sparse && entry.DataSize < entry.Size) file.MakeSparse();
     uint64_t end = 0; // of what is written so far
-    try {
-        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
-            uint64_t at = reader.DataOffset();
-            if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size()))
-                return failed();
-            end = at + data.size();
-        }
-    } catch (...) {
-        // Never leave a partial file that looks complete.
-        file.Close();
-        fs::RemoveFile(path);
-        throw;
+    for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
+        uint64_t at = reader.DataOffset();
+        if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size()))
+            return failed();
+        end = at + data.size();
     }
     if (end < entry.Size && !file.SetSize(entry.Size)) return failed();
     file.SetTime(entry.MTime);
     if (!file.Close()) {
         // Some file systems report a failed write only on closing: the
-        // file is then incomplete and must not stay.
+        // file is then incomplete and is gone.
         Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
-        fs::RemoveFile(path);
         return;
     }
     FBytes += entry.Size;
     ++FFiles;
+    if (file.Pending()) {
+        // Complete, but beside the file another program holds.
+        FPending = true;
+        Line("Pending     ", shown);
+        return;
+    }
     Line("Extracting  ", shown);
 }
 
@@ -311,12 +308,16 @@ int TRun::Execute() {
                : FCreateFailed    ? ecCreate
                : FWarned          ? ecWarning
                : FMatched == 0    ? ecNoFiles
+               : FPending         ? ecPending
                                   : ecSuccess;
     if (code == ecNoFiles) Error(ecWarning, "no files to extract");
     Flush();
     if (extract) {
         std::fprintf(FOut, "\n%s: %llu files, %llu folders, %llu bytes\n",
-                     code == ecSuccess ? "All OK" : "Finished with errors", FFiles, FFolders,
+                     code == ecSuccess   ? "All OK"
+                     : code == ecPending ? "All OK, some files wait for a restart"
+                                         : "Finished with errors",
+                     FFiles, FFolders,
                      FBytes);
     }
     std::fflush(FOut);

@@ -1,0 +1,33 @@
+#pragma once
+// One run of the procedure, the same for the wizard's progress page and for
+// a run without a window: an engine prepared by the caller, the install or
+// the uninstall that the mode asks for, install.log, the setup log and the
+// exit code that the outcome means.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class TCmdOptions;
+class TCompiler;
+class TInstallData;
+
+struct TProcedureOutcome {
+    // The setup log as the finish page saves it: the whole log, or only the
+    // error's message when the procedure raised one.
+    std::vector<std::string> Log;
+    bool Raised = false;
+};
+
+// Runs the procedure of Data.Mode on an engine that Setup prepares (hooks,
+// switches), with Notes first in its log, then releases the engine, which
+// writes install.log. Outcome is filled before the release, so that it
+// holds the run's log also when the release raises (its error propagates).
+void RunProcedure(TInstallData& Data, const std::vector<std::string>& Notes,
+                  const std::function<void(TCompiler&)>& Setup, TProcedureOutcome& Outcome);
+
+// Lines that come first in the log of a run with these options.
+std::vector<std::string> RunNotes(const TCmdOptions* Options, const TInstallData& Data);
+
+// 0 for success, 3010 when a restart completes it, 1603 otherwise.
+int ExitCodeOf(const TProcedureOutcome& Outcome, const TInstallData& Data);
