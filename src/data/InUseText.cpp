@@ -34,8 +34,12 @@ std::string InUseQuestion(const std::vector<THeldFile>& Files, const std::string
         Text += "\r\n" + Files[I].Path + " (" + HolderText(Files[I].Holders) + ")";
     if (Files.size() > Shown)
         Text += "\r\n... and " + std::to_string(Files.size() - Shown) + " more";
-    Text += "\r\n\r\nClose the programs that use them and click Try Again. Click Continue to "
-            "install now: the files in use are replaced when Windows restarts. Click Cancel to "
-            "leave everything as it is.";
+    Text += Files.size() == 1 ? "\r\n\r\nClose the program that uses it and click Try Again. "
+                                "Click Continue to install now: the file is replaced when "
+                                "Windows restarts."
+                              : "\r\n\r\nClose the programs that use them and click Try Again. "
+                                "Click Continue to install now: the files are replaced when "
+                                "Windows restarts.";
+    Text += " Click Cancel to leave everything as it is.";
     return Text;
 }

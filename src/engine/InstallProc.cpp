@@ -226,11 +226,13 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
     FData.Installed = true;
     FData.SaveToRegistry();
     if (!FinishAtRestart()) return false;
-    Transaction.Commit();
-    FData.RestartNeeded = !FPending.empty();
 
     WriteLine("");
     WriteLine("All operations done. Press Next to complete installation.");
+    // Only now is the new installation final: up to here any failure, a
+    // hook's error included, puts the earlier one back.
+    Transaction.Commit();
+    FData.RestartNeeded = !FPending.empty();
     FData.Succeeded = true;
     return true;
 }

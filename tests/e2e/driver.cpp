@@ -1346,6 +1346,113 @@ void UninstallFromInstalledApps(TFlow& Flow) {
         Fail("log file of the wizard", "the lines are\n" + Quote(Lines));
 }
 
+// --- files held by other programs -----------------------------------------
+
+// Another program's hold on a file: open for reading, sharing read only, as
+// an editor or an IDE keeps the file it shows.
+class THold {
+public:
+    explicit THold(const std::string& Path)
+        : FHandle(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {
+        if (FHandle == INVALID_HANDLE_VALUE) Fail("hold " + Path, "it cannot be opened");
+    }
+    ~THold() { Release(); }
+    THold(const THold&) = delete;
+    THold& operator=(const THold&) = delete;
+    void Release() {
+        if (FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
+        FHandle = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE FHandle;
+};
+
+void InstallSilently(const TFlow& Flow, const TPlaces& Places, const std::string& Setup) {
+    const std::string Folders = Arg("--dir=", Places.InstallDir) + Arg("--group=", Places.StartFolder);
+    if (RunWithoutWindow(Flow.Exe(Setup), "--silent" + Folders, Setup, "silent installation") != 0)
+        Fail("silent installation", "it did not succeed");
+}
+
+// An update while an editor holds a file of the installation: before
+// anything changes the wizard names the file; Try Again while it is still
+// held asks again, and once it is free the update goes through.
+void HeldDuringUpdate(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    InstallSilently(Flow, Places, Setup);
+    WriteRecord(Places.InstallDir, Places.StartFolder, "2.5.0 Standard Edition");
+    const std::string Held = JoinPath(Places.InstallDir, "Demos\\VBDemo\\VBDemo.vbp");
+    THold Editor(Held);
+    {
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        App.Expect(TPage::Welcome, "welcome page of the update");
+        App.Press(Texts::Next, "Next on the welcome page of the update", false);
+        for (const char* Step : {"files in use, still held", "files in use, released"}) {
+            const std::string Message = App.AnswerMessage("&Try Again", Step);
+            if (Message.find(Held) == std::string::npos)
+                Fail(Step, "the message does not name " + Held + ": " + Message);
+            Editor.Release();
+        }
+        ExpectText(AwaitFinish(App, Places), Texts::Installed, "outcome once the file was free");
+        FinishWithoutWebSite(App);
+    }
+    CheckInstalled(Flow, Places);
+}
+
+// The restart flow's places, the same for both halves.
+TPlaces RestartPlaces(const TFlow& Flow) {
+    TFlow Both = Flow;
+    Both.Name = "restart";
+    return PlacesOf(Both);
+}
+
+const char* const HeldEntry = "Demos\\VBDemo\\VBDemo.vbp";
+
+// First half: a repair without a window while an editor holds a file ends
+// with 3010, the file untouched and its new content beside it. The driver
+// then ends (and the editor's hold with it); Windows restarts (restart-flow.sh).
+void HeldUntilRestart(TFlow& Flow) {
+    const TPlaces Places = RestartPlaces(Flow);
+    Clean(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    InstallSilently(Flow, Places, Setup);
+    const std::string Held = JoinPath(Places.InstallDir, HeldEntry);
+    WriteOrFail(JoinPath(Flow.Work, "expected"), ReadOrFail(Held));
+    WriteOrFail(Held, "changed by the user\r\n");
+    THold Editor(Held);
+    const std::string LogFile = JoinPath(Flow.Work, "repair.log");
+    const DWORD Code = RunWithoutWindow(Flow.Exe(Setup), "--silent" + Arg("--log=", LogFile), Setup,
+                                        "silent repair with a file in use");
+    const std::string Log = ReadOrFail(LogFile);
+    if (Code != 3010) Fail("silent repair with a file in use", "exit code " + std::to_string(Code) + "; log:\n" + Log);
+    const std::string Line =
+        "\"" + Held + "\" is in use by another program: its new version is put in place when Windows restarts.";
+    if (Log.find(Line + "\r\n") == std::string::npos) Fail("log of the repair", "no line '" + Line + "':\n" + Log);
+    ExpectText(ReadOrFail(Held), "changed by the user\r\n", "the held file before the restart");
+    ExpectText(ReadOrFail(Held + ".~new"), ReadOrFail(JoinPath(Flow.Work, "expected")),
+               "the new content beside it");
+    CheckInstalled(Flow, Places);
+}
+
+// Second half, after the restart: the new content is in place.
+void AfterRestart(TFlow& Flow) {
+    const TPlaces Places = RestartPlaces(Flow);
+    const std::string Held = JoinPath(Places.InstallDir, HeldEntry);
+    try {
+        ExpectText(ReadOrFail(Held), ReadOrFail(JoinPath(Flow.Work, "expected")),
+                   "the held file after the restart");
+        if (FilePresent(Held + ".~new")) Fail("after the restart", Held + ".~new is still there");
+        CheckInstalled(Flow, Places);
+    } catch (...) {
+        Clean(Places, Flow.Programs);
+        throw;
+    }
+    Clean(Places, Flow.Programs);
+}
+
 const std::map<std::string, std::function<void(TFlow&)>> Flows = {
     {"first", FirstInstallation},
     {"update", Update},
@@ -1359,6 +1466,9 @@ const std::map<std::string, std::function<void(TFlow&)>> Flows = {
     {"keys", KeyboardOnly},
     {"silent", Silent},
     {"apps-uninstall", UninstallFromInstalledApps},
+    {"held", HeldDuringUpdate},
+    {"restart-before", HeldUntilRestart},
+    {"restart-after", AfterRestart},
 };
 
 } // namespace

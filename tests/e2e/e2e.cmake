@@ -25,7 +25,7 @@ morvane_e2e_driver(e2e_driver)
 add_dependencies(e2e_driver morvane_dist)
 
 foreach(flow first update repair uninstall keep-foreign damaged cancel refusals help keys silent
-             apps-uninstall)
+             apps-uninstall held)
     add_test(NAME e2e_${flow}
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/run-flow.sh ${MORVANE_WINE_RUN}
                      $<TARGET_FILE:e2e_driver> ${flow} ${CMAKE_BINARY_DIR}/dist
@@ -36,6 +36,15 @@ foreach(flow first update repair uninstall keep-foreign damaged cancel refusals 
     # the shared display meanwhile (the "screen" lock).
     set_tests_properties(e2e_${flow} PROPERTIES RESOURCE_LOCK "morvane_machine;screen" LABELS e2e)
 endforeach()
+
+# The restart ends every process of the prefix: it runs alone.
+add_test(NAME e2e_restart
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/restart-flow.sh ${MORVANE_WINE_RUN}
+                 $<TARGET_FILE:e2e_driver> ${CMAKE_BINARY_DIR}/dist
+                 ${CMAKE_BINARY_DIR}/e2e-work/restart ${CMAKE_BINARY_DIR}/artifacts/e2e/restart)
+morvane_wine_test_properties(e2e_restart)
+set_tests_properties(e2e_restart PROPERTIES RUN_SERIAL TRUE RESOURCE_LOCK "morvane_machine;screen"
+                     LABELS e2e)
 
 # A second product, named nothing like the sample: the setup program built
 # from its own definition walks a first installation, and its name is all

@@ -674,6 +674,49 @@ TEST_F(UnrarProgram, OverwritesExistingReadOnlyFiles) {
     EXPECT_EQ(ReadWholeFile(fs::path(Dest / "sub/file.txt").string()).value_or(""), "new");
 }
 
+// An existing file is replaced by a new one, never written through: a hard
+// link at its place leaves the other name's content alone.
+TEST_F(UnrarProgram, ReplacesAHardLinkedFileInsteadOfWritingThroughIt) {
+    fs::create_directories(Dest);
+    WriteWholeFile(fs::path(Root / "outside.txt").string(), "untouched");
+    fs::create_hard_link(Root / "outside.txt", Dest / "linked.txt");
+    TTarBuilder tar;
+    tar.File("linked.txt", "from the archive");
+    tar.End();
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+    EXPECT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_EQ(ReadWholeFile(fs::path(Root / "outside.txt").string()).value_or(""), "untouched");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "linked.txt").string()).value_or(""),
+              "from the archive");
+    EXPECT_FALSE(fs::exists(Dest / "linked.txt.~new"));
+}
+
+#ifdef _WIN32
+// A file another program holds open (as an editor does: read, sharing read
+// only) cannot be replaced: its new content is written beside it, reported
+// as pending with an exit code of its own, and everything else is extracted.
+TEST_F(UnrarProgram, WritesTheNewContentBesideAHeldFile) {
+    fs::create_directories(Dest / "sub");
+    const std::string Held = fs::path(Dest / "sub/held.txt").string();
+    WriteWholeFile(Held, "old");
+    HANDLE Holder = CreateFileA(Held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(Holder, INVALID_HANDLE_VALUE);
+    TTarBuilder tar;
+    tar.File("sub/held.txt", "new");
+    tar.File("free.txt", "free");
+    tar.End();
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+    CloseHandle(Holder);
+    EXPECT_EQ(result.ExitCode, 11) << result.Err;
+    EXPECT_NE(result.Out.find("Pending     sub" + Sep + "held.txt" + Eol), std::string::npos)
+        << result.Out;
+    EXPECT_EQ(ReadWholeFile(Held).value_or(""), "old");
+    EXPECT_EQ(ReadWholeFile(Held + ".~new").value_or(""), "new");
+    EXPECT_EQ(ReadWholeFile(fs::path(Dest / "free.txt").string()).value_or(""), "free");
+}
+#endif
+
 TEST_F(UnrarProgram, KeepsExistingFilesWhenAsked) {
     fs::create_directories(Dest);
     WriteWholeFile(fs::path(Dest / "keep.txt").string(), "mine");

@@ -329,6 +329,24 @@ TEST_F(ProcedureTest, ProgramFolderThatCannotBeCreatedEndsInstallWithSystemError
     DeleteFileA((AddTrailingBackslash(Data->ProgramsDir) + Outer).c_str());
 }
 
+// A recorded folder on a drive that is not there (a share offline) is no
+// folder that is gone: the uninstall ends with errors and keeps the record.
+TEST_F(ProcedureTest, UninstallFromADriveThatIsNotThereKeepsTheRecord) {
+    Data->InstallDir = "Q:\\Morvane ActiveX"; // no drive Q: in the prefix
+    Data->Installed = true;
+    Data->SaveToRegistry();
+    auto Engine = NewEngine();
+    EXPECT_TRUE(Engine->Uninstall());
+    Engine->Release();
+    EXPECT_EQ(Page, UninstallSteps);
+    EXPECT_FALSE(Data->Succeeded);
+    EXPECT_TRUE(ReadRecord().Exists);
+    const TLines& Log = Engine->Log();
+    EXPECT_TRUE(std::any_of(Log.begin(), Log.end(), [](const std::string& Line) {
+        return Line.rfind("Could not reach \"Q:\\Morvane ActiveX\": ", 0) == 0;
+    })) << testing::PrintToString(Log);
+}
+
 TEST_F(ProcedureTest, UninstallWithoutFolderNamesLeavesOtherProgramsAlone) {
     // Without a program folder name the path would be the Programs folder
     // itself, and without a destination the tree would be the drive's root.
@@ -416,13 +434,15 @@ protected:
         CleanTrash(Token());
     }
 
-    TProbeResult Run(const std::string& Mode) {
+    // Fault and its exit code: see engine_probe.cpp.
+    TProbeResult Run(const std::string& Mode, const std::string& Fault = {}, long Exit = 0) {
         std::string ResultFile = Work / (Mode + ".out");
         DeleteFileA(ResultFile.c_str());
         long Code = RunProgram("\"" + Setup / ProbeName + "\" \"" + ResultFile + "\" " + Mode +
-                                   " \"" + Dest() + "\" \"" + Outer + "\\Edition\"",
+                                   " \"" + Dest() + "\" \"" + Outer + "\\Edition\" \"" + Fault +
+                                   "\"",
                                Work.Path());
-        EXPECT_EQ(Code, 0) << "probe " << Mode;
+        EXPECT_EQ(Code, Exit) << "probe " << Mode << " " << Fault;
         return ReadProbe(ResultFile);
     }
 
@@ -434,6 +454,7 @@ protected:
     }
 
     std::string ProbeName = "morvane_probe.exe";
+    TComScope Com; // for reading links
     TTempFolder Work{"probework"};
     TTempFolder Setup{"setup"};
     std::string Outer;
@@ -507,6 +528,78 @@ INSTANTIATE_TEST_SUITE_P(
         ExtractCase{"TruncatedArchive", true, false, false, arTruncated, true, false},
         ExtractCase{"CorruptedArchive", true, false, false, arCorrupted, true, false},
         ExtractCase{"CommandLineAndFolder", false, true, false, arWhole, true, true}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+// --- the transaction -------------------------------------------------------
+
+struct TFaultCase {
+    const char* Name;
+    bool Update;       // an installation is there before the run
+    bool Damaged;      // data.arc damaged three quarters in
+    const char* Fault; // see engine_probe.cpp
+    bool Killed;       // the fault ends the process: the next start undoes it
+};
+
+class FailedRunTest : public ProbeTest, public ::testing::WithParamInterface<TFaultCase> {};
+
+// Whatever breaks an update (or a first installation) on its way, the
+// machine is as it was before the run: files byte for byte, the control
+// registered, the record and the entry, the links; no backup left over and
+// nothing in the Recycle Bin.
+TEST_P(FailedRunTest, LeavesTheMachineAsItWas) {
+    const TFaultCase& Case = GetParam();
+    ASSERT_TRUE(CopyBeside("unrar.exe", Setup.Path()));
+    ASSERT_TRUE(CopyBeside("data.arc", Setup.Path()));
+    const std::string Links = ProgramsOuter() + "\\Edition";
+    if (Case.Update) {
+        ASSERT_TRUE(Run("install").Succeeded);
+        EXPECT_TRUE(CloseFolderWindow("Edition", 20000));
+    }
+    const TMachineState Before = MachineState(Dest(), Links);
+    EXPECT_EQ(Before.Server.empty(), !Case.Update);
+    if (Case.Damaged) {
+        std::string Archive = ReadOrFail(Setup / "data.arc");
+        Archive[Archive.size() * 3 / 4] ^= 0x01;
+        ASSERT_TRUE(WriteWholeFile(Setup / "data.arc", Archive));
+    }
+
+    TProbeResult Failed = Run("install", Case.Fault, Case.Killed ? 9 : 0);
+    CloseFolderWindow("Edition", 3000);
+    EXPECT_FALSE(Failed.Succeeded);
+    // A damaged archive is found by its listing, before anything changes.
+    const std::string Outcome =
+        Case.Damaged ? ExtractionFailed.back() : Case.Update ? Restored : NothingInstalled;
+    if (Case.Killed) {
+        Failed = Run("recover");
+        EXPECT_EQ(Failed.Log, (TLines{"An earlier run of setup was interrupted before it had finished.",
+                                      Outcome}));
+    } else {
+        ASSERT_FALSE(Failed.Page.empty());
+        EXPECT_EQ(Failed.Page.back(), Outcome);
+    }
+    EXPECT_EQ(MachineState(Dest(), Links), Before);
+    for (const TProductShortcut& Link : ProductShortcuts())
+        EXPECT_EQ(FilePresent(LinkTarget(Links + "\\" + Link.LinkName)), Case.Update);
+    EXPECT_EQ(FoldersIn(Work.Path()), Case.Update ? TLines{"Dest " + Outer} : TLines{})
+        << "a backup left behind";
+    EXPECT_TRUE(TrashEntriesWith(Outer).empty());
+    EXPECT_EQ(FolderPresent(ProgramsOuter()), Case.Update);
+    EXPECT_TRUE(Run("recover").Log.empty()) << "the journal is left";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FailedRunTest,
+    ::testing::Values(TFaultCase{"DamagedArchive", true, true, "", false},
+                      TFaultCase{"AfterRegistration", true, false, "fail=2:Completed", false},
+                      TFaultCase{"AfterTheLinks", true, false, "fail=3:Completed", false},
+                      TFaultCase{"AfterTheRecord", true, false, "fail=1:", false},
+                      TFaultCase{"FirstInstallationAfterTheLinks", false, false,
+                                 "fail=3:Completed", false},
+                      TFaultCase{"KilledAfterMovingAside", true, false,
+                                 "kill=1:Extracting component files...", true},
+                      TFaultCase{"KilledAfterTheLinks", true, false, "kill=3:Completed", true},
+                      TFaultCase{"KilledFirstInstallation", false, false, "kill=1:Completed",
+                                 true}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 // "<Head> Code: N." with N a non-zero number.

@@ -3,7 +3,12 @@
 // Windows version chosen per program, or an installer folder without (or
 // with a damaged) extraction program or archive.
 //
-//   engine_probe.exe <result file> install|uninstall <InstallDir> <StartFolder>
+//   engine_probe.exe <result file> install|uninstall|recover <InstallDir> <StartFolder> [fault]
+//
+// A fault breaks the run at the K-th step line Text: "fail=K:Text" raises
+// an error there (as a failing step would), "kill=K:Text" ends the process
+// on the spot (as a power loss would). "recover" runs what setup runs at
+// start: the undoing of an interrupted run.
 //
 // The result file holds one record a line: "Y" and the system line ("-" for
 // none), "L" and each log line, "P" and each line the page was shown, "E"
@@ -12,16 +17,25 @@
 
 #include "data/InstallData.h"
 #include "data/Owners.h"
+#include "data/Error.h"
 #include "engine/Compile.h"
+#include "engine/Transaction.h"
+
+#include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
-    if (argc != 5) return 2;
+    if (argc != 5 && argc != 6) return 2;
+    const std::string Fault = argc == 6 ? argv[5] : "";
+    const std::string::size_type Colon = Fault.find(':');
+    int Countdown = Colon == std::string::npos ? 0 : std::atoi(Fault.c_str() + 5);
+    const std::string FaultLine = Colon == std::string::npos ? "" : Fault.substr(Colon + 1);
     const std::string Mode = argv[2];
     FILE* Out = std::fopen(argv[1], "wb");
     if (!Out) return 3;
@@ -39,9 +53,23 @@ int main(int argc, char** argv) {
         Data->StartFolder = argv[4];
         std::vector<std::string> Page;
         bool Result = false;
+        if (Mode == "recover") {
+            for (const auto& Line : TInstallTransaction::FinishEarlierRuns())
+                Record('L', Line);
+            std::fclose(Out);
+            return 0;
+        }
         {
             TCompiler Engine(*Data);
-            Engine.OnOutputLine = [&Page](const std::string& Line, bool&) { Page.push_back(Line); };
+            Engine.OnOutputLine = [&](const std::string& Line, bool&) {
+                Page.push_back(Line);
+                if (Line != FaultLine || Countdown <= 0 || --Countdown > 0) return;
+                if (Fault.rfind("kill=", 0) == 0) {
+                    std::fclose(Out);
+                    TerminateProcess(GetCurrentProcess(), 9);
+                }
+                throw Exception("Injected failure at \"" + Line + "\"");
+            };
             try {
                 Result = Mode == "install" ? Engine.Install() : Engine.Uninstall();
             } catch (const std::exception& Error) {

@@ -41,6 +41,36 @@ inline void RemoveRegistration() {
     RegDeleteTreeA(HKEY_CLASSES_ROOT, MORVANE_XCONTROLS_VI_PROGID);
 }
 
+// What an installation is on this machine: its files and links, the record
+// and the entry in Installed apps (every value, type and bytes) and the file
+// the control is registered with.
+struct TMachineState {
+    TSnapshot Files, Links;
+    std::map<std::string, std::string> Record, Entry;
+    std::string Server;
+    bool operator==(const TMachineState&) const = default;
+};
+
+inline TMachineState MachineState(const std::string& InstallDir, const std::string& ProgramFolder) {
+    TMachineState State;
+    State.Files = Snapshot(InstallDir);
+    State.Links = Snapshot(ProgramFolder);
+    State.Record = KeyValues(Product.RecordKey);
+    State.Entry = KeyValues(UninstallEntryKey());
+    char Server[MAX_PATH] = {};
+    LONG Size = sizeof Server;
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, (ControlClsidKey + "\\InprocServer32").c_str(), Server,
+                       &Size) == ERROR_SUCCESS)
+        State.Server = Server;
+    return State;
+}
+
+inline void PrintTo(const TMachineState& State, std::ostream* Out) {
+    *Out << State.Files.size() << " files and folders, " << State.Links.size() << " links, "
+         << State.Record.size() << " record values, " << State.Entry.size()
+         << " entry values, server \"" << State.Server << '"';
+}
+
 class TEngineRunTest : public ::testing::Test {
 protected:
     // Tag names the temp folder; Token marks what the test makes elsewhere.

@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,35 +71,6 @@ TLines StepsOnly(const TLines& Page) {
 
 bool Contains(const TLines& Lines, const std::string& Line) {
     return std::find(Lines.begin(), Lines.end(), Line) != Lines.end();
-}
-
-// Every entry below Folder: relative path to content ("<dir>" for folders)
-// and attributes, so that "left exactly as it was" can be compared.
-using TSnapshot = std::map<std::string, std::string>;
-
-void Snap(const std::string& Folder, const std::string& Relative, TSnapshot& Into) {
-    WIN32_FIND_DATAA Entry;
-    const TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Entry));
-    if (!Find) return;
-    do {
-        const std::string Name = Entry.cFileName;
-        if (Name == "." || Name == "..") continue;
-        const std::string Path = Relative.empty() ? Name : Relative + "\\" + Name;
-        const std::string Attributes =
-            " [" + std::to_string(Entry.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE) + "]";
-        if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            Into[Path + "\\"] = "<dir>" + Attributes;
-            Snap(Folder + "\\" + Name, Path, Into);
-        } else {
-            Into[Path] = ReadOrFail(Folder + "\\" + Name) + Attributes;
-        }
-    } while (FindNextFileA(Find.get(), &Entry));
-}
-
-TSnapshot Snapshot(const std::string& Folder) {
-    TSnapshot Result;
-    Snap(Folder, "", Result);
-    return Result;
 }
 
 std::string Lower(std::string Text) {

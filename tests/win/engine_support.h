@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,56 @@ inline std::string CrLfText(const std::vector<std::string>& Lines) {
     for (const auto& Line : Lines)
         Text += Line + "\r\n";
     return Text;
+}
+
+// Every entry below Folder: relative path to content ("<dir>" for folders)
+// and attributes, so that "left exactly as it was" can be compared.
+using TSnapshot = std::map<std::string, std::string>;
+
+inline void Snap(const std::string& Folder, const std::string& Relative, TSnapshot& Into) {
+    WIN32_FIND_DATAA Entry;
+    const TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Entry));
+    if (!Find) return;
+    do {
+        const std::string Name = Entry.cFileName;
+        if (Name == "." || Name == "..") continue;
+        const std::string Path = Relative.empty() ? Name : Relative + "\\" + Name;
+        const std::string Attributes =
+            " [" + std::to_string(Entry.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE) + "]";
+        if (Entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            Into[Path + "\\"] = "<dir>" + Attributes;
+            Snap(Folder + "\\" + Name, Path, Into);
+        } else {
+            Into[Path] = ReadOrFail(Folder + "\\" + Name) + Attributes;
+        }
+    } while (FindNextFileA(Find.get(), &Entry));
+}
+
+inline TSnapshot Snapshot(const std::string& Folder) {
+    TSnapshot Result;
+    Snap(Folder, "", Result);
+    return Result;
+}
+
+// Every value of a key below HKEY_LOCAL_MACHINE (32-bit view): name to type
+// and bytes; nothing when the key is missing.
+inline std::map<std::string, std::string> KeyValues(const std::string& Path) {
+    std::map<std::string, std::string> Values;
+    HKEY Raw;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &Raw) !=
+        ERROR_SUCCESS)
+        return Values;
+    const TRegKey Key(Raw);
+    for (DWORD Index = 0;; ++Index) {
+        char Name[256];
+        BYTE Data[4096];
+        DWORD NameLength = sizeof Name, Size = sizeof Data, Type = 0;
+        if (RegEnumValueA(Raw, Index, Name, &NameLength, nullptr, &Type, Data, &Size) !=
+            ERROR_SUCCESS)
+            break;
+        Values[Name] = std::to_string(Type) + ":" + std::string(reinterpret_cast<char*>(Data), Size);
+    }
+    return Values;
 }
 
 // Waits up to TimeoutMs for Explorer's window on a folder whose last
