@@ -16,7 +16,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -110,8 +109,9 @@ bool RestoreSnapshot(HKEY Journal, const char* Name, const std::string& Path) {
 std::string RandomSuffix() {
     unsigned int Value = 0;
     if (rand_s(&Value) != 0) Value = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    char Text[16];
-    std::snprintf(Text, sizeof Text, "%08x", Value);
+    std::string Text(8, '0');
+    for (int I = 7; I >= 0; --I, Value >>= 4)
+        Text[static_cast<std::size_t>(I)] = "0123456789abcdef"[Value & 15];
     return Text;
 }
 

@@ -17,6 +17,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -1387,6 +1388,18 @@ void HeldDuringUpdate(TFlow& Flow) {
     const std::string Held = JoinPath(Places.InstallDir, "Demos\\VBDemo\\VBDemo.vbp");
     THold Editor(Held);
     {
+        // Cancel: nothing changes.
+        TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        App.Expect(TPage::Welcome, "welcome page of the update");
+        App.Press(Texts::Next, "Next on the welcome page of the update", false);
+        App.AnswerMessage("Cancel", "files in use: Cancel");
+        ExpectText(AwaitFinish(App, Places), Texts::Cancelled, "outcome after Cancel");
+        FinishWithoutWebSite(App);
+    }
+    const auto Record = ReadRecord();
+    ExpectText(Record ? Record->InstalledVersion : "<none>", "2.5.0 Standard Edition",
+               "recorded version after Cancel");
+    {
         TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
         App.Expect(TPage::Welcome, "welcome page of the update");
         App.Press(Texts::Next, "Next on the welcome page of the update", false);
@@ -1400,6 +1413,62 @@ void HeldDuringUpdate(TFlow& Flow) {
         FinishWithoutWebSite(App);
     }
     CheckInstalled(Flow, Places);
+}
+
+// Ends every process of this prefix that runs the program Name.
+void EndProcessesNamed(const char* Name) {
+    const HANDLE Snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (Snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 Entry{};
+    Entry.dwSize = sizeof Entry;
+    for (BOOL More = Process32First(Snapshot, &Entry); More; More = Process32Next(Snapshot, &Entry))
+        if (_stricmp(Entry.szExeFile, Name) == 0)
+            if (HANDLE Process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, Entry.th32ProcessID)) {
+                TerminateProcess(Process, 9);
+                WaitForSingleObject(Process, 5000);
+                CloseHandle(Process);
+            }
+    CloseHandle(Snapshot);
+}
+
+// An update cut off half-way (setup ended while it extracts, its old files
+// moved aside) is undone by the next start of setup before anything else:
+// the log says so, and the run then does its own work.
+void InterruptedUpdate(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    InstallSilently(Flow, Places, Setup);
+    WriteRecord(Places.InstallDir, Places.StartFolder, "2.5.0 Standard Edition");
+    const std::string Ocx = JoinPath(Places.InstallDir, OcxName);
+    const std::string Component = ReadOrFail(Ocx);
+
+    const std::string Stalled = Flow.CopyOfDist("stalled");
+    if (!MoveFileA(JoinPath(Stalled, "unrar.exe").c_str(), JoinPath(Stalled, "real_unrar.exe").c_str()) ||
+        !CopyFileA(JoinPath(OwnFolder(), "stall_unrar.exe").c_str(), JoinPath(Stalled, "unrar.exe").c_str(), FALSE))
+        Fail("prepare the cut-off run", "the stand-in extraction program cannot be put in place");
+    {
+        TProcess Cut(Flow.Exe(Stalled), "--silent", Stalled);
+        if (!WaitFor(ProcedureMs, [&] { return !FilePresent(Ocx) || !Cut.Running(); }) || !Cut.Running())
+            Fail("cut-off run", "the old files were not moved aside while it ran");
+        Sleep(1000);
+        Cut.Terminate();
+        EndProcessesNamed("unrar.exe");
+    }
+    if (FilePresent(Ocx)) Fail("cut-off run", "the old component is still in place");
+
+    const std::string LogFile = JoinPath(Flow.Work, "after.log");
+    const DWORD Code = RunWithoutWindow(Flow.Exe(Setup), "--silent" + Arg("--log=", LogFile), Setup,
+                                        "the run after the cut-off one");
+    const TLines Log = CrLfLines(ReadOrFail(LogFile), "log after the cut-off run");
+    if (Code != 0) Fail("the run after the cut-off one", "exit code " + std::to_string(Code) + ":\n" + Quote(Log));
+    ExpectLines(TLines(Log.begin(), Log.begin() + std::min<size_t>(2, Log.size())),
+                {"An earlier run of setup was interrupted before it had finished.",
+                 "The earlier installation was restored."},
+                "first lines of the run after the cut-off one");
+    ExpectText(ReadOrFail(Ocx), Component, "the component after the next run");
+    CheckInstalled(Flow, Places);
+    CheckUninstallEntry(Flow, Places);
 }
 
 // The restart flow's places, the same for both halves.
@@ -1467,6 +1536,7 @@ const std::map<std::string, std::function<void(TFlow&)>> Flows = {
     {"silent", Silent},
     {"apps-uninstall", UninstallFromInstalledApps},
     {"held", HeldDuringUpdate},
+    {"interrupted", InterruptedUpdate},
     {"restart-before", HeldUntilRestart},
     {"restart-after", AfterRestart},
 };

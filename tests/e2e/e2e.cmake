@@ -23,9 +23,12 @@ function(morvane_e2e_driver name)
 endfunction()
 morvane_e2e_driver(e2e_driver)
 add_dependencies(e2e_driver morvane_dist)
+# The extraction program of a run that is cut off half-way: beside the driver.
+add_executable(stall_unrar ${CMAKE_CURRENT_LIST_DIR}/stall_unrar.cpp)
+add_dependencies(e2e_driver stall_unrar)
 
 foreach(flow first update repair uninstall keep-foreign damaged cancel refusals help keys silent
-             apps-uninstall held)
+             apps-uninstall held interrupted)
     add_test(NAME e2e_${flow}
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/run-flow.sh ${MORVANE_WINE_RUN}
                      $<TARGET_FILE:e2e_driver> ${flow} ${CMAKE_BINARY_DIR}/dist

@@ -156,6 +156,36 @@ TEST_F(ShellTest, RegSvr32IsTheSystemsOwnCopy) {
     EXPECT_TRUE(FilePresent(SystemRegSvr32()));
 }
 
+// A component of the other architecture (an installation by the other
+// build) is registered and unregistered in its own registry view, by that
+// view's regsvr32; only the header's machine field decides.
+TEST_F(ShellTest, RegSvr32OfAComponentsOwnArchitecture) {
+    char Folder_[MAX_PATH] = {};
+    const std::string Windows(Folder_, GetWindowsDirectoryA(Folder_, MAX_PATH));
+    const std::string Wow64(Folder_, GetSystemWow64DirectoryA(Folder_, MAX_PATH));
+    const bool Is64 = sizeof(void*) == 8;
+    const std::string Other32 = Is64 ? Wow64 + "\\regsvr32.exe" : SystemRegSvr32();
+    const std::string Other64 = Is64 ? SystemRegSvr32() : Windows + "\\Sysnative\\regsvr32.exe";
+    struct TCase {
+        WORD Machine; // 0: no PE header at all
+        std::string RegSvr32;
+    };
+    const TCase Cases[] = {{IMAGE_FILE_MACHINE_I386, Other32},
+                           {IMAGE_FILE_MACHINE_AMD64, Other64},
+                           {0, SystemRegSvr32()}};
+    for (const TCase& Case : Cases) {
+        // DOS header with e_lfanew at 0x3C, then "PE\0\0" and the machine.
+        std::string Image(0x40, '\0');
+        Image[0] = 'M';
+        Image[1] = 'Z';
+        Image[0x3C] = 0x40;
+        Image += std::string("PE\0\0", 4) + char(Case.Machine & 0xFF) + char(Case.Machine >> 8);
+        const std::string Path = Folder / "component.ocx";
+        ASSERT_TRUE(WriteWholeFile(Path, Case.Machine ? Image : "not an image"));
+        EXPECT_EQ(RegSvr32ForImage(Path), Case.RegSvr32) << Case.Machine;
+    }
+}
+
 TEST_F(ShellTest, OpenFolderWindowRefusesWhatIsNoFolder) {
     std::string File = Folder / "file.txt";
     ASSERT_TRUE(WriteWholeFile(File, "x"));

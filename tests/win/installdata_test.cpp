@@ -361,14 +361,16 @@ void RestrictRecordKey(REGSAM Access) {
     EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(Key.get(), DACL_SECURITY_INFORMATION, &Descriptor));
 }
 
-TEST_F(TInstallDataTest, KeyClosedForWritingIsLeftAloneSilently) {
+// A record that cannot be written is an error, never a success without a
+// record: the installation that needs it is then rolled back.
+TEST_F(TInstallDataTest, KeyClosedForWritingIsAnErrorAndLeftAlone) {
     WriteRecord(Record("D:\\Q", "F", "2.4.0 Standard Edition"));
     WriteVersionFile("2.5.1");
     RestrictRecordKey(KEY_READ);
     TInstallData Data;
     ASSERT_EQ(imUpdate, Data.Mode);
     Data.InstallDir = "E:\\Changed";
-    EXPECT_NO_THROW(Data.SaveToRegistry());
+    EXPECT_THROW(Data.SaveToRegistry(), EOSError);
     TInstallData Again;
     RestrictRecordKey(KEY_ALL_ACCESS);
     EXPECT_EQ("D:\\Q", Again.InstallDir);
