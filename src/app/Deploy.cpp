@@ -1,3 +1,4 @@
+#define _CRT_RAND_S
 #include "app/Deploy.h"
 
 #include "app/Procedure.h"
@@ -8,12 +9,16 @@
 #include "data/InstallData.h"
 #include "data/OsError.h"
 #include "data/Product.h"
+#include "data/LockRules.h"
+#include "data/Protection.h"
 #include "data/Utils.h"
 #include "engine/Compile.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -62,24 +67,226 @@ std::string FolderRefusal(const TInstallData& Data) {
     return {};
 }
 
+// The temporary folder: GetTempPath2 where the system has it (bound late:
+// older systems and Wine 8 lack it), which gives LocalSystem a folder of
+// its own instead of C:\Windows\Temp; empty when there is none.
+std::string TempFolder() {
+    using TGetTempPath2 = DWORD(WINAPI*)(DWORD, LPSTR);
+    static const auto Path2 = reinterpret_cast<TGetTempPath2>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTempPath2A")));
+    char Temp[MAX_PATH + 1];
+    const DWORD Length = Path2 ? Path2(MAX_PATH + 1, Temp) : GetTempPathA(MAX_PATH + 1, Temp);
+    if (Length == 0 || Length > MAX_PATH) return {};
+    return std::string(Temp, Length);
+}
+
 // The folders of the copies that do the work start with this, in the
 // temporary folder; empty when there is no temporary folder.
 std::string HandOverFolderPrefix() {
-    char Temp[MAX_PATH];
-    const DWORD Length = GetTempPathA(MAX_PATH, Temp);
-    if (Length == 0 || Length >= MAX_PATH) return {};
+    const std::string Temp = TempFolder();
+    if (Temp.empty()) return {};
     return AddTrailingBackslash(Temp) + Product.ShortName + "Setup-";
+}
+
+// A name nobody can know in advance: 64 random bits.
+std::string RandomName() {
+    std::string Name;
+    for (int Part = 0; Part < 2; ++Part) {
+        unsigned int Value = 0;
+        if (rand_s(&Value) != 0) Value = GetTickCount() ^ (GetCurrentProcessId() << Part);
+        for (int Digit = 0; Digit < 8; ++Digit, Value >>= 4)
+            Name += "0123456789abcdef"[Value & 15];
+    }
+    return Name;
+}
+
+// Copies From into a new file To (never an existing one) and hands back a
+// handle on it that lets nobody write, rename or delete it while it is held.
+THandle HeldCopy(const std::string& From, const std::string& To) {
+    std::string Bytes;
+    {
+        const THandle Source(CreateFileA(From.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!Source) RaiseLastOSError();
+        char Buffer[65536];
+        DWORD Read = 0;
+        while (ReadFile(Source.get(), Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
+            Bytes.append(Buffer, Read);
+    }
+    {
+        const THandle Target(CreateFileA(To.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD Written = 0;
+        if (!Target ||
+            !WriteFile(Target.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written,
+                       nullptr) ||
+            Written != Bytes.size())
+            RaiseLastOSError();
+    }
+    THandle Held(CreateFileA(To.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!Held) RaiseLastOSError();
+    return Held;
+}
+
+// Starts CommandLine with exactly Inherited as the handles it inherits,
+// where the system can say so (Vista and later, bound late); elsewhere with
+// every inheritable handle, as before.
+bool StartWithHandles(const std::string& Program, std::string& CommandLine,
+                      const std::string& Folder, STARTUPINFOA& Startup,
+                      std::vector<HANDLE> Inherited, PROCESS_INFORMATION& Process) {
+    using TInit = BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD, PSIZE_T);
+    using TUpdate = BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD_PTR, PVOID, SIZE_T,
+                                  PVOID, PSIZE_T);
+    using TDelete = VOID(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST);
+    const HMODULE Kernel = GetModuleHandleA("kernel32.dll");
+    const auto Init = reinterpret_cast<TInit>(reinterpret_cast<void*>(
+        GetProcAddress(Kernel, "InitializeProcThreadAttributeList")));
+    const auto Update = reinterpret_cast<TUpdate>(
+        reinterpret_cast<void*>(GetProcAddress(Kernel, "UpdateProcThreadAttribute")));
+    const auto Delete = reinterpret_cast<TDelete>(reinterpret_cast<void*>(
+        GetProcAddress(Kernel, "DeleteProcThreadAttributeList")));
+    SIZE_T Size = 0;
+    if (!Init || !Update || !Delete || (Init(nullptr, 1, 0, &Size), Size == 0))
+        return CreateProcessA(Program.c_str(), CommandLine.data(), nullptr, nullptr, TRUE, 0,
+                              nullptr, Folder.c_str(), &Startup, &Process) != FALSE;
+    std::vector<char> Storage(Size);
+    const auto List = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(Storage.data());
+    if (!Init(List, 1, 0, &Size)) return false;
+    STARTUPINFOEXA Extended{};
+    Extended.StartupInfo = Startup;
+    Extended.StartupInfo.cb = sizeof Extended;
+    Extended.lpAttributeList = List;
+    const bool Started =
+        Update(List, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, Inherited.data(),
+               Inherited.size() * sizeof(HANDLE), nullptr, nullptr) &&
+        CreateProcessA(Program.c_str(), CommandLine.data(), nullptr, nullptr, TRUE,
+                       EXTENDED_STARTUPINFO_PRESENT, nullptr, Folder.c_str(),
+                       &Extended.StartupInfo, &Process);
+    const DWORD Error = GetLastError();
+    Delete(List);
+    SetLastError(Error);
+    return Started;
+}
+
+} // namespace
+
+namespace {
+
+// The private namespace functions, bound late: Wine 8 lacks them and ends a
+// program that imports them.
+struct TNamespaces {
+    using TCreateBoundary = HANDLE(WINAPI*)(LPCSTR, ULONG);
+    using TAddSid = BOOL(WINAPI*)(HANDLE*, PSID);
+    using TCreate = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCSTR);
+    using TOpen = HANDLE(WINAPI*)(LPVOID, LPCSTR);
+    using TDeleteBoundary = VOID(WINAPI*)(HANDLE);
+    TCreateBoundary CreateBoundary = nullptr;
+    TAddSid AddSid = nullptr;
+    TCreate Create = nullptr;
+    TOpen Open = nullptr;
+    TDeleteBoundary DeleteBoundary = nullptr;
+
+    TNamespaces() {
+        const HMODULE Kernel = GetModuleHandleA("kernel32.dll");
+        Bind(Kernel, CreateBoundary, "CreateBoundaryDescriptorA");
+        Bind(Kernel, AddSid, "AddSIDToBoundaryDescriptor");
+        Bind(Kernel, Create, "CreatePrivateNamespaceA");
+        Bind(Kernel, Open, "OpenPrivateNamespaceA");
+        Bind(Kernel, DeleteBoundary, "DeleteBoundaryDescriptor");
+    }
+    bool Present() const { return CreateBoundary && AddSid && Create && Open && DeleteBoundary; }
+
+private:
+    template <class TProc> static void Bind(HMODULE Module, TProc& Proc, const char* Name) {
+        Proc = reinterpret_cast<TProc>(reinterpret_cast<void*>(GetProcAddress(Module, Name)));
+    }
+};
+
+bool RunsElevated() {
+    HANDLE Raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Raw)) return false;
+    const THandle Token(Raw);
+    TOKEN_ELEVATION Elevation{};
+    DWORD Size = 0;
+    // Before Vista there is no elevation to ask about: an administrator's
+    // run counts as elevated.
+    if (!GetTokenInformation(Token.get(), TokenElevation, &Elevation, sizeof Elevation, &Size))
+        return IsUserAnAdmin() != FALSE;
+    return Elevation.TokenIsElevated != 0;
 }
 
 } // namespace
 
 TSetupLock::TSetupLock() {
     const std::string Name = std::string(Product.Name) + " Setup";
-    // Machine-wide, so that a setup in another session counts too; where
-    // that is not allowed, this session's.
-    FMutex.reset(CreateMutexA(nullptr, FALSE, ("Global\\" + Name).c_str()));
-    if (!FMutex) FMutex.reset(CreateMutexA(nullptr, FALSE, ("Local\\" + Name).c_str()));
-    FHeld = !FMutex || GetLastError() != ERROR_ALREADY_EXISTS;
+    static const TNamespaces Namespaces;
+    for (TLockWay Way : LockWays(Namespaces.Present(), RunsElevated())) {
+        switch (Way) {
+        case TLockWay::PrivateNamespace:
+            FMutex.reset(NamespaceMutex(Name));
+            break;
+        case TLockWay::GlobalName:
+            // Machine-wide, so that a setup in another session counts too.
+            FMutex.reset(CreateMutexA(nullptr, FALSE, ("Global\\" + Name).c_str()));
+            break;
+        case TLockWay::SessionName:
+            FMutex.reset(CreateMutexA(nullptr, FALSE, ("Local\\" + Name).c_str()));
+            break;
+        }
+        const DWORD Error = GetLastError();
+        if (FMutex) {
+            FState = Error == ERROR_ALREADY_EXISTS ? TLockState::OtherSetup : TLockState::Held;
+            return;
+        }
+        // Someone else's object of that name that we may not open: another
+        // setup's (of another user) or a squatter's, either way not ours.
+        if (Error == ERROR_ACCESS_DENIED && Way != TLockWay::PrivateNamespace) {
+            FState = TLockState::OtherSetup;
+            return;
+        }
+        FReason = SysErrorMessage(Error);
+    }
+    FState = TLockState::None;
+}
+
+HANDLE TSetupLock::NamespaceMutex(const std::string& Name) {
+    static const TNamespaces Namespaces;
+    const std::string Alias = std::string(Product.ShortName) + "SetupLock";
+    HANDLE Boundary = Namespaces.CreateBoundary(Alias.c_str(), 0);
+    if (!Boundary) return nullptr;
+    BYTE Sid[SECURITY_MAX_SID_SIZE];
+    DWORD Size = sizeof Sid;
+    HANDLE Mutex = nullptr;
+    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, Sid, &Size) &&
+        Namespaces.AddSid(&Boundary, Sid)) {
+        // Only the Administrators may open the namespace, as its boundary says.
+        HANDLE Space = Namespaces.Create(nullptr, Boundary, Alias.c_str());
+        if (!Space && GetLastError() == ERROR_ALREADY_EXISTS)
+            Space = Namespaces.Open(Boundary, Alias.c_str());
+        if (Space) {
+            FNamespace.reset(Space);
+            Mutex = CreateMutexA(nullptr, FALSE, (Alias + "\\" + Name).c_str());
+        }
+    }
+    const DWORD Error = GetLastError();
+    Namespaces.DeleteBoundary(Boundary);
+    SetLastError(Error);
+    return Mutex;
+}
+
+void TSetupLock::TCloseNamespace::operator()(HANDLE Space) const {
+    using TClose = BOOLEAN(WINAPI*)(HANDLE, ULONG);
+    static const auto Close = reinterpret_cast<TClose>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "ClosePrivateNamespace")));
+    if (Close) Close(Space, 0);
+}
+
+std::string NoLockText(const std::string& Reason) {
+    return std::string("Setup of ") + Product.Name +
+           " cannot make sure that no other setup of it runs at the same time, so it does not "
+           "run: " +
+           (Reason.empty() ? "the system offers no lock for it." : Reason);
 }
 
 std::string AnotherSetupText() {
@@ -99,8 +306,8 @@ void WriteLogFile(const std::string& FileName, const std::vector<std::string>& L
     const THandle File(CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD Written = 0;
-    if (!File || !WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written,
-                            nullptr) ||
+    if (!File ||
+        !WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) ||
         Written != Text.size())
         throw Exception("Cannot create file \"" + FullPathOf(FileName) + "\". " +
                         SysErrorMessage(GetLastError()));
@@ -129,7 +336,7 @@ int RunSilent(const TCmdOptions& Options, TInstallData& Data) {
     std::vector<std::string> Log;
     int Code = ExitFailed;
     if (const std::string Refusal = Data.Mode == imInstall ? FolderRefusal(Data) : "";
-               !Refusal.empty()) {
+        !Refusal.empty()) {
         // Nothing is touched: no record, no folder, no install.log.
         AppendLines(Log, Refusal);
         Code = ExitBadOption;
@@ -137,8 +344,9 @@ int RunSilent(const TCmdOptions& Options, TInstallData& Data) {
         if (Options.Uninstall) Data.Mode = imUninstall;
         TProcedureOutcome Outcome;
         try {
-            RunProcedure(Data, RunNotes(&Options, Data),
-                         [](TCompiler& Engine) { Engine.ShowProgramFolder = false; }, Outcome);
+            RunProcedure(
+                Data, RunNotes(&Options, Data),
+                [](TCompiler& Engine) { Engine.ShowProgramFolder = false; }, Outcome);
         } catch (const std::exception& E) {
             Outcome.Log.push_back(E.what());
             Outcome.Raised = true;
@@ -165,17 +373,23 @@ bool RunsAsMaintenanceCopy() {
 
 int HandOver(int ShowCmd) {
     // The running program cannot delete itself: a copy in a folder of its
-    // own does the work, and this one waits for its outcome.
+    // own does the work, and this one waits for its outcome. The folder is
+    // made fresh under a name nobody knows in advance and only SYSTEM and
+    // the Administrators may change; an existing one is never used.
     const std::string Prefix = HandOverFolderPrefix();
     if (Prefix.empty()) RaiseLastOSError();
-    const std::string Folder = Prefix + std::to_string(GetCurrentProcessId());
-    if (!CreateDirectoryA(Folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        RaiseLastOSError();
+    std::string Folder;
+    for (int Attempt = 0;; ++Attempt) {
+        Folder = Prefix + RandomName();
+        if (CreateProtectedFolder(Folder, TProtection::HandOver)) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS || Attempt == 15) RaiseLastOSError();
+    }
     const std::string Program = Folder + "\\" + OwnProgramName();
     const std::string Own = AddTrailingBackslash(InstallerFolder());
-    if (!CopyFileA((Own + OwnProgramName()).c_str(), Program.c_str(), FALSE) ||
-        !CopyFileA((Own + "version").c_str(), (Folder + "\\version").c_str(), FALSE))
-        RaiseLastOSError();
+    // Held until the copy has done its work: nothing can be changed in
+    // between what was copied and what runs and reads.
+    const THandle HeldProgram = HeldCopy(Own + OwnProgramName(), Program);
+    const THandle HeldVersion = HeldCopy(Own + "version", Folder + "\\version");
 
     // The copy writes its exit code into the pipe when its work is done,
     // and waits on this process before it removes this program.
@@ -206,8 +420,7 @@ int HandOver(int ShowCmd) {
     Startup.wShowWindow = static_cast<WORD>(ShowCmd);
     PROCESS_INFORMATION Process{};
     AllowSetForegroundWindow(ASFW_ANY);
-    if (!CreateProcessA(Program.c_str(), CommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        Folder.c_str(), &Startup, &Process))
+    if (!StartWithHandles(Program, CommandLine, Folder, Startup, {RawWrite, RawSelf}, Process))
         RaiseLastOSError();
     THandle Child(Process.hProcess), ChildThread(Process.hThread);
     Write.reset();
@@ -222,7 +435,7 @@ int HandOver(int ShowCmd) {
     return static_cast<int>(Code);
 }
 
-void FinishHandOver(const std::string& HandOver, int ExitCode, const TInstallData* Data) {
+bool ParseHandOver(const std::string& HandOver, HANDLE& Pipe, HANDLE& Waiting) {
     // "<pipe>,<process>": the two handles this process inherited.
     std::uintptr_t Handles[2] = {};
     int Index = 0;
@@ -232,10 +445,25 @@ void FinishHandOver(const std::string& HandOver, int ExitCode, const TInstallDat
         else if (C >= '0' && C <= '9')
             Handles[Index] = Handles[Index] * 10 + static_cast<std::uintptr_t>(C - '0');
         else
-            return;
+            return false;
     }
-    const HANDLE Pipe = reinterpret_cast<HANDLE>(Handles[0]);
-    const HANDLE Waiting = reinterpret_cast<HANDLE>(Handles[1]);
+    Pipe = reinterpret_cast<HANDLE>(Handles[0]);
+    Waiting = reinterpret_cast<HANDLE>(Handles[1]);
+    return Index == 1;
+}
+
+void KeepHandOverToItself(const std::string& HandOver) {
+    // Nothing this copy starts (the extraction program, regsvr32) may get
+    // hold of the pipe to its starter, or of the starter itself.
+    HANDLE Pipe = nullptr, Waiting = nullptr;
+    if (!ParseHandOver(HandOver, Pipe, Waiting)) return;
+    SetHandleInformation(Pipe, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(Waiting, HANDLE_FLAG_INHERIT, 0);
+}
+
+void FinishHandOver(const std::string& HandOver, int ExitCode, const TInstallData* Data) {
+    HANDLE Pipe = nullptr, Waiting = nullptr;
+    if (!ParseHandOver(HandOver, Pipe, Waiting)) return;
     const DWORD Code = static_cast<DWORD>(ExitCode);
     DWORD Written = 0;
     WriteFile(Pipe, &Code, sizeof Code, &Written, nullptr);
@@ -258,7 +486,8 @@ void FinishHandOver(const std::string& HandOver, int ExitCode, const TInstallDat
     const std::string Own = AddTrailingBackslash(InstallerFolder());
     const std::string Prefix = HandOverFolderPrefix();
     if (Prefix.empty() || !StartsText(Own, Prefix)) return;
-    for (const std::string& Name : {OwnProgramName(), std::string("version"), std::string("install.log")})
+    for (const std::string& Name :
+         {OwnProgramName(), std::string("version"), std::string("install.log")})
         MoveFileExA((Own + Name).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     MoveFileExA(StripTrailingBackslash(Own).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

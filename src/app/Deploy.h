@@ -15,28 +15,39 @@ class TInstallData;
 // Exit codes, in the convention deployment tools read for every installer.
 enum TExitCode : int {
     ExitSuccess = 0,
-    ExitStartError = 2,        // the installation data or the log file cannot be read or made
-    ExitBadOption = 87,        // a destination or program folder that setup refuses
-    ExitFailed = 1603,         // the procedure ended with errors
-    ExitRestartNeeded = 3010,  // done; a restart of Windows completes it
-    ExitNotInstalled = 1605,   // an uninstall with nothing recorded
-    ExitAnotherSetup = 1618,   // another setup of this product is running
+    ExitStartError = 2,       // the installation data or the log file cannot be read or made
+    ExitBadOption = 87,       // a destination or program folder that setup refuses
+    ExitFailed = 1603,        // the procedure ended with errors
+    ExitRestartNeeded = 3010, // done; a restart of Windows completes it
+    ExitNotInstalled = 1605,  // an uninstall with nothing recorded
+    ExitAnotherSetup = 1618,  // another setup of this product is running
 };
+
+enum class TLockState { Held, OtherSetup, None };
 
 // Holds the product's setup lock for as long as it lives.
 class TSetupLock {
 public:
     TSetupLock();
-    // False when another setup of this product holds the lock.
-    bool Held() const { return FHeld; }
+    // Held; OtherSetup when another setup of this product holds it; None
+    // when no lock could be had at all (Reason says why).
+    TLockState State() const { return FState; }
+    const std::string& Reason() const { return FReason; }
 
 private:
-    THandle FMutex;
-    bool FHeld = true;
+    HANDLE NamespaceMutex(const std::string& Name);
+    struct TCloseNamespace {
+        void operator()(HANDLE Space) const;
+    };
+    THandleOwner<TCloseNamespace> FNamespace;
+    THandle FMutex; // released before the namespace closes
+    TLockState FState = TLockState::None;
+    std::string FReason;
 };
 
 // The messages of these cases, for a message box or the log.
 std::string AnotherSetupText();
+std::string NoLockText(const std::string& Reason);
 std::string NotInstalledText();
 
 // Writes Lines to FileName, each followed by CR LF, replacing the file.
@@ -58,10 +69,15 @@ int RunSilent(const TCmdOptions& Options, TInstallData& Data);
 // True when this program is the copy that the recorded installation keeps
 // in its own folder.
 bool RunsAsMaintenanceCopy();
-// Copies this program to a folder of its own in the temporary folder and
-// runs the copy as an uninstall with the same options; returns its exit
-// code as soon as it has ended its work. Raises when it cannot start it.
+// Copies this program to a new folder of its own in the temporary folder,
+// under a name nobody can know in advance and made for SYSTEM and the
+// Administrators only, and runs the copy as an uninstall with the same
+// options; returns its exit code as soon as it has ended its work. Raises
+// when it cannot start it.
 int HandOver(int ShowCmd);
+// The copy's side, first thing: the handles of the hand-over stay with this
+// process, nothing it starts inherits them.
+void KeepHandOverToItself(const std::string& HandOver);
 // The copy's side: reports ExitCode to the maintenance copy that started
 // it, waits for that one to end, and removes its files when the
 // installation is gone. This copy itself goes at the next start of Windows.

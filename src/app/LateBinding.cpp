@@ -49,6 +49,7 @@ MORVANE_LATE_BIND("shell32.dll", SHGetPathFromIDListA, 8)
 MORVANE_LATE_BIND("shell32.dll", SHGetSpecialFolderLocation, 12)
 MORVANE_LATE_BIND("shell32.dll", ShellExecuteA, 24)
 MORVANE_LATE_BIND("shell32.dll", ShellExecuteExA, 4)
+MORVANE_LATE_BIND("shell32.dll", IsUserAnAdmin, 0)
 
 MORVANE_LATE_BIND("ole32.dll", CoCreateInstance, 20)
 MORVANE_LATE_BIND("ole32.dll", CoInitializeEx, 8)
@@ -56,3 +57,6 @@ MORVANE_LATE_BIND("ole32.dll", CoTaskMemFree, 4)
 MORVANE_LATE_BIND("ole32.dll", CoUninitialize, 0)
 
 MORVANE_LATE_BIND("comdlg32.dll", GetSaveFileNameA, 4)
+
+MORVANE_LATE_BIND("oleaut32.dll", SysAllocString, 4)
+MORVANE_LATE_BIND("oleaut32.dll", SysFreeString, 4)

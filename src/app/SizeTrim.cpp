@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <new>
 
-// The four interface and class identifiers the program uses. The system's
+// The interface and class identifiers the program uses. The system's
 // uuid library holds thousands in one block, all of which a reference to one
 // of them would pull in; defined here, it is not linked at all.
 extern "C" {
@@ -18,6 +18,15 @@ const CLSID CLSID_ShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}
 const IID IID_IShellLinkA = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID IID_IShellFolder = {0x000214E6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID IID_IPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+// Those of the desktop's shell, which opens the web site as the user.
+const CLSID CLSID_ShellWindows = {0x9ba05972, 0xf6a8, 0x11cf, {0xa4, 0x42, 0, 0xa0, 0xc9, 0x0a, 0x8f, 0x39}};
+const IID IID_IShellWindows = {0x85cb6900, 0x4d95, 0x11cf, {0x96, 0x0c, 0, 0x80, 0xc7, 0xf4, 0xee, 0x85}};
+const IID IID_IServiceProvider = {0x6d5140c1, 0x7436, 0x11ce, {0x80, 0x34, 0, 0xaa, 0, 0x60, 0x09, 0xfa}};
+const GUID SID_STopLevelBrowser = {0x4c96be40, 0x915c, 0x11cf, {0x99, 0xd3, 0, 0xaa, 0, 0x4a, 0xe8, 0x37}};
+const IID IID_IShellBrowser = {0x000214E2, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID IID_IShellFolderViewDual = {0xe7a1af80, 0x4d96, 0x11cf, {0x96, 0x0c, 0, 0x80, 0xc7, 0xf4, 0xee, 0x85}};
+const IID IID_IShellDispatch2 = {0xa4c6892c, 0x3ba9, 0x11d2, {0x9d, 0xea, 0, 0xc0, 0x4f, 0xb1, 0x61, 0x62}};
+const IID IID_IDispatch = {0x00020400, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // The C++ runtime demangles the type name of an uncaught exception before
 // the program is ended; the demangler is a sixth of the program's size. A

@@ -69,10 +69,13 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
     // Nothing is touched while another setup of the product runs, not even
     // its log file.
     const TSetupLock Lock;
-    if (!Lock.Held()) {
+    if (Lock.State() == TLockState::OtherSetup) {
         if (!Silent) ShowStartError(AnotherSetupText().c_str());
         return ExitAnotherSetup;
     }
+    // Not "retry later": a lock that cannot be had now will not be had then.
+    if (Lock.State() == TLockState::None)
+        return StartError(Options, NoLockText(Lock.Reason()), ExitFailed);
     // Made now, so that a log file that cannot be written stops the run
     // before anything is changed.
     if (!Options.LogFile.empty()) {
@@ -97,7 +100,8 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
     // The maintenance copy that handed over to this one removes nothing of
     // its own while it waits; this one removes it afterwards.
     Data->MaintenanceDeferred = !Options.Handover.empty();
-    if (Options.Uninstall && !Data->Installed) return StartError(Options, NotInstalledText(), ExitNotInstalled);
+    if (Options.Uninstall && !Data->Installed)
+        return StartError(Options, NotInstalledText(), ExitNotInstalled);
     ApplyFolderOptions(Options, *Data);
     if (Silent) return RunSilent(Options, *Data);
     // The maintenance page, with Uninstall chosen, also for another version.
@@ -133,13 +137,15 @@ int RunSetup(int ShowCmd) {
     TComScope Com;
     LoadCommonControls();
 
+    if (!Options.Handover.empty()) KeepHandOverToItself(Options.Handover);
     int ExitCode;
     if (Options.Handover.empty() && RunsAsMaintenanceCopy()) {
         try {
             // Without the archive it cannot repair: a run without a window
             // must ask for the uninstall it can do.
             if (Options.Silent && !Options.Uninstall)
-                throw Exception("This copy of setup can only uninstall: start it with --uninstall.");
+                throw Exception(
+                    "This copy of setup can only uninstall: start it with --uninstall.");
             ExitCode = HandOver(ShowCmd);
         } catch (const std::exception& E) {
             ExitCode = StartError(Options, E.what(), ExitStartError);

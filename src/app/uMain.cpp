@@ -11,6 +11,7 @@
 #include "data/Product.h"
 #include "data/Owners.h"
 #include "engine/Compile.h"
+#include "engine/ShellOps.h"
 #include "ui/AppError.h"
 #include "ui/UiScale.h"
 
@@ -564,23 +565,22 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
         if (FSaveInitialDir.empty()) FSaveInitialDir = InstallData->InstallDir;
         FBuildLog.clear();
         TProcedureOutcome Outcome;
-        RunProcedure(*InstallData, RunNotes(CmdOptions, *InstallData),
-                     [this](TCompiler& Engine) {
-                         Engine.OnOutputLine = [this](const std::string& Line, bool& Stop) {
-                             AddOutputLine(Line, Stop);
-                         };
-                         // While the extraction program works the window keeps
-                         // painting and answering; Cancel and the close box
-                         // still only ask (RequestClose).
-                         Engine.OnIdle = [this] { ProcessMessages(); };
-                         Engine.OnProgress = [this](int Done, int Total) {
-                             ShowProgress(Done, Total);
-                         };
-                         Engine.OnFilesInUse = [this](const std::vector<THeldFile>& Files) {
-                             return AskAboutFilesInUse(Files);
-                         };
-                     },
-                     Outcome);
+        RunProcedure(
+            *InstallData, RunNotes(CmdOptions, *InstallData),
+            [this](TCompiler& Engine) {
+                Engine.OnOutputLine = [this](const std::string& Line, bool& Stop) {
+                    AddOutputLine(Line, Stop);
+                };
+                // While the extraction program works the window keeps
+                // painting and answering; Cancel and the close box
+                // still only ask (RequestClose).
+                Engine.OnIdle = [this] { ProcessMessages(); };
+                Engine.OnProgress = [this](int Done, int Total) { ShowProgress(Done, Total); };
+                Engine.OnFilesInUse = [this](const std::vector<THeldFile>& Files) {
+                    return AskAboutFilesInUse(Files);
+                };
+            },
+            Outcome);
         FBuildLog = Outcome.Log;
         if (Outcome.Raised) {
             bool Stop = false;
@@ -671,7 +671,11 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
 }
 
 void TfMain::wFinishFinishButtonClick(TWizardCustomPage*, bool&) {
-    if (Checked(cbVisitWeb)) ShellExecuteA(Handle(), "open", Product.WebAddress, "", "", SW_SHOW);
+    // The browser runs as the user at the desktop, not as the administrator
+    // setup runs as; only where no desktop shell answers does setup start
+    // it itself.
+    if (Checked(cbVisitWeb) && !ShellExecuteAsDesktop(Product.WebAddress))
+        ShellExecuteA(Handle(), "open", Product.WebAddress, "", "", SW_SHOW);
     PostMessageA(Handle(), WM_CLOSE, 0, 0);
 }
 

@@ -26,9 +26,10 @@ std::string RestartLine(const std::string& Path, const std::vector<std::string>&
 
 std::string InUseQuestion(const std::vector<THeldFile>& Files, const std::string& ProductName,
                           std::size_t Shown) {
-    std::string Text = Files.size() == 1
-                           ? "A file of " + ProductName + " is in use, so setup cannot replace it now:"
-                           : "Files of " + ProductName + " are in use, so setup cannot replace them now:";
+    std::string Text =
+        Files.size() == 1
+            ? "A file of " + ProductName + " is in use, so setup cannot replace it now:"
+            : "Files of " + ProductName + " are in use, so setup cannot replace them now:";
     Text += "\r\n";
     for (std::size_t I = 0; I < Files.size() && I < Shown; ++I)
         Text += "\r\n" + Files[I].Path + " (" + HolderText(Files[I].Holders) + ")";

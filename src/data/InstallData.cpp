@@ -239,8 +239,8 @@ DWORD InstalledKilobytes(const std::string& Folder) {
         WIN32_FILE_ATTRIBUTE_DATA Data;
         if (GetFileAttributesExA((AddTrailingBackslash(Folder) + Entry).c_str(),
                                  GetFileExInfoStandard, &Data))
-            Bytes += (static_cast<unsigned long long>(Data.nFileSizeHigh) << 32) |
-                     Data.nFileSizeLow;
+            Bytes +=
+                (static_cast<unsigned long long>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
     }
     return static_cast<DWORD>((Bytes + 1023) / 1024);
 }
@@ -277,7 +277,8 @@ void WriteUninstallEntry(const TInstallData& Data) {
     // The copy kept there can only uninstall: repairing needs the archive.
     WriteDword(RawKey, "NoModify", 1);
     WriteDword(RawKey, "NoRepair", 1);
-    if (const DWORD Size = InstalledKilobytes(Data.InstallDir)) WriteDword(RawKey, "EstimatedSize", Size);
+    if (const DWORD Size = InstalledKilobytes(Data.InstallDir))
+        WriteDword(RawKey, "EstimatedSize", Size);
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include "data/Utils.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <unordered_map>
@@ -124,8 +123,8 @@ bool ReadInstalledFiles(const std::string& Folder, std::vector<std::string>& Ent
 
 bool ReadInstalledFilesAt(const std::string& Path, std::vector<std::string>& Entries) {
     Entries.clear();
-    HANDLE Raw = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE Raw = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (Raw == INVALID_HANDLE_VALUE) return false;
     THandle File(Raw);
     std::string Text;
@@ -168,8 +167,8 @@ bool WriteFileList(const std::string& Path, const std::vector<std::string>& Entr
                 Count == Text.size() && FlushFileBuffers(Raw);
         }
     }
-    if (Written && MoveFileExA(Temporary, Path.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (Written &&
+        MoveFileExA(Temporary, Path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     Error = SysErrorMessage(GetLastError());
     DeleteFileA(Temporary);
@@ -191,13 +190,7 @@ std::size_t RecycleInstalledFiles(const std::string& Folder,
         Present.push_back(Path);
     }
     if (Present.empty()) return 0;
-    From += '\0'; // the list ends with an empty name
-    SHFILEOPSTRUCTA Operation{};
-    Operation.wFunc = FO_DELETE;
-    Operation.pFrom = From.c_str();
-    Operation.fFlags =
-        FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    SHFileOperationA(&Operation);
+    RecyclePaths(From);
     RemoveEmptyFolders(Base, Entries, Inside);
     std::size_t Recycled = 0;
     for (const std::string& Path : Present) {

@@ -70,8 +70,7 @@ bool MoveInstalledFiles(const std::string& Folder, const std::string& Backup,
 // Moves every file below From to the same place below To, replacing what is
 // there and making folders as needed, then removes From's emptied folders.
 // Each file that could not be moved: "full path": the reason, into Failed.
-void MoveTreeInto(const std::string& From, const std::string& To,
-                  std::vector<std::string>& Failed);
+void MoveTreeInto(const std::string& From, const std::string& To, std::vector<std::string>& Failed);
 // Deletes the listed files present in Folder (reached without links), then
 // the folders on their way that this left empty. Failures are ignored.
 void DeleteListedFiles(const std::string& Folder, const std::vector<std::string>& Entries);

@@ -64,8 +64,8 @@ std::string ReadText(HKEY Key, const char* Name) {
         (Type != REG_SZ && Type != REG_EXPAND_SZ))
         return {};
     std::string Value(Size + 1, '\0');
-    if (RegQueryValueExA(Key, Name, nullptr, &Type, reinterpret_cast<BYTE*>(Value.data()),
-                         &Size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(Key, Name, nullptr, &Type, reinterpret_cast<BYTE*>(Value.data()), &Size) !=
+        ERROR_SUCCESS)
         return {};
     return std::string(Value.c_str());
 }

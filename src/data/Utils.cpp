@@ -157,13 +157,17 @@ std::string FullPathOf(const std::string& Name) {
 }
 
 bool RecycleFolder(const std::string& Path) {
-    std::string From = StripTrailingBackslash(Path);
-    From.append(2, '\0'); // the list of names ends with an empty one
+    const std::string Folder = StripTrailingBackslash(Path);
+    RecyclePaths(Folder + '\0');
+    return GetFileAttributesA(Folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+void RecyclePaths(const std::string& NulSeparated) {
+    const std::string From = NulSeparated + '\0'; // the list ends with an empty name
     SHFILEOPSTRUCTA Operation{};
     Operation.wFunc = FO_DELETE;
     Operation.pFrom = From.c_str();
     Operation.fFlags =
         FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     SHFileOperationA(&Operation);
-    return GetFileAttributesA(From.c_str()) == INVALID_FILE_ATTRIBUTES;
 }

@@ -40,3 +40,6 @@ bool RemoveTree(const std::string& Path);
 // Moves the file or folder (with everything in it) to the Recycle Bin,
 // silently and without asking. True when it is gone from its place.
 bool RecycleFolder(const std::string& Path);
+// The same for several at once, in one shell operation: each full path
+// followed by a NUL character.
+void RecyclePaths(const std::string& NulSeparated);

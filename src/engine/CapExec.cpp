@@ -159,6 +159,22 @@ private:
     bool FAtLineEnd = false;
 };
 
+namespace {
+
+// A second handle, for reading, on the file that Write is open on: by
+// ReOpenFile where the system has it (Vista and later; bound late so that
+// the program still starts on XP, which only knows the name, Path).
+HANDLE ReopenForReading(HANDLE Write, const std::string& Path, DWORD Share) {
+    using TReOpenFile = HANDLE(WINAPI*)(HANDLE, DWORD, DWORD, DWORD);
+    static const auto Reopen = reinterpret_cast<TReOpenFile>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "ReOpenFile")));
+    if (Reopen) return Reopen(Write, GENERIC_READ, Share, FILE_FLAG_SEQUENTIAL_SCAN);
+    return CreateFileA(Path.c_str(), GENERIC_READ, Share, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+} // namespace
+
 bool TOutputChannel::OpenFile(SECURITY_ATTRIBUTES& Attributes) {
     char Temp[MAX_PATH + 1] = {};
     const DWORD Length = GetTempPathA(sizeof Temp, Temp);
@@ -188,9 +204,10 @@ bool TOutputChannel::OpenFile(SECURITY_ATTRIBUTES& Attributes) {
             return false;
         }
         FProgramEnd.reset(Write);
-        // Not inheritable: only the program's end goes to the program.
-        HANDLE Read = CreateFileA(Path.c_str(), GENERIC_READ, OurShare, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        // Not inheritable: only the program's end goes to the program. Made
+        // from the program's end itself, not by the name, which another
+        // process could have taken over in the meantime.
+        HANDLE Read = ReopenForReading(Write, Path, OurShare);
         if (Read == INVALID_HANDLE_VALUE) {
             FProgramEnd.reset();
             return false;

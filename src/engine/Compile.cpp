@@ -122,8 +122,8 @@ std::string RegSvr32ForImage(const std::string& Path) {
 std::string RunRegSvr32(const std::string& RegSvr32, const std::string& Switches,
                         const std::string& Ocx, const std::string& Failure) {
     std::optional<DWORD> ExitCode;
-    if (!ShellExecuteAndWait(RegSvr32, " " + Switches + " \"" + Ocx + "\"", "",
-                             SW_SHOWNORMAL, &ExitCode)) {
+    if (!ShellExecuteAndWait(RegSvr32, " " + Switches + " \"" + Ocx + "\"", "", SW_SHOWNORMAL,
+                             &ExitCode)) {
         const std::string Reason = SysErrorMessage(GetLastError());
         return Failure + ": regsvr32.exe could not be started." +
                (Reason.empty() ? "" : " " + Reason);
@@ -184,6 +184,8 @@ bool TCompiler::ListArchive(std::vector<std::string>& Entries, std::vector<std::
     Entries.clear();
     const std::string Folder = InstallerFolder();
     if (Folder.empty()) return false;
+    std::vector<std::string> Refused;
+    if (!FPins.Check(Folder, Errors ? *Errors : Refused)) return false;
     std::string Text;
     const std::int32_t ExitCode = RunCaptured(
         "unrar.exe", "lb data.arc", Folder,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/InUseText.h"
+#include "engine/Pins.h"
 
 class TInstallData;
 class TInstallTransaction;
@@ -127,8 +128,7 @@ private:
     // The files of data.arc beside the installer, by its own extraction
     // program; false when it cannot tell. Nothing reaches the log; what the
     // program said about its failure goes into Errors, when given.
-    bool ListArchive(std::vector<std::string>& Entries,
-                     std::vector<std::string>* Errors = nullptr);
+    bool ListArchive(std::vector<std::string>& Entries, std::vector<std::string>* Errors = nullptr);
     // The program folder's path when the data's folders allow setup to
     // touch it; otherwise a log line that Step was skipped, and false.
     bool UsableProgramFolder(const char* Step, std::string& Folder);
@@ -155,6 +155,8 @@ private:
     bool FWasInstalled = false;
     // The journal of the running install, while it runs.
     TInstallTransaction* FTransaction = nullptr;
+    // unrar.exe and data.arc as checked, held until the engine goes.
+    TPinnedFiles FPins;
 };
 
 // The folder of the running executable, without a trailing backslash

@@ -33,8 +33,8 @@ struct TRestartManager {
 
 private:
     template <class TProc> void Bind(TProc& Proc, const char* Name) {
-        Proc = reinterpret_cast<TProc>(
-            reinterpret_cast<void*>(GetProcAddress(FModule.get(), Name)));
+        Proc =
+            reinterpret_cast<TProc>(reinterpret_cast<void*>(GetProcAddress(FModule.get(), Name)));
     }
     TModule FModule;
 };

@@ -9,6 +9,7 @@
 #include "data/InstalledFiles.h"
 #include "data/OsError.h"
 #include "data/Product.h"
+#include "data/Protection.h"
 #include "data/Utils.h"
 #include "engine/CapExec.h"
 #include "engine/HeldFiles.h"
@@ -68,8 +69,9 @@ bool TCompiler::Install() {
     }
 
     WriteLine("Delete old files...");
-    // Nothing changes before the archive is known to be readable: its list
-    // says what the run writes, and so what an undo removes.
+    // Nothing changes before the archive is known to be readable (and, in
+    // a pinned program, to be the one it was built with): its list says
+    // what the run writes, and so what an undo removes.
     FArchiveListed = ListArchive(FArchiveFiles, &FListingErrors);
     bool HaveList = false;
     const std::vector<std::string> Old = OldFiles(HaveList);
@@ -151,15 +153,14 @@ bool TCompiler::RemoveOldFiles(const std::vector<std::string>& Old, bool HaveLis
     // An earlier installation by the other build registered its component
     // in the other registry view: that registration goes with it.
     const std::string Ocx = FData.OcxFileName();
-    const bool OcxHeld =
-        std::any_of(FHeld.begin(), FHeld.end(), [&](const THeldFile& File) {
-            return Comparable(File.Entry) == Comparable(Product.OcxFileName);
-        });
+    const bool OcxHeld = std::any_of(FHeld.begin(), FHeld.end(), [&](const THeldFile& File) {
+        return Comparable(File.Entry) == Comparable(Product.OcxFileName);
+    });
     FOldControlView = !OcxHeld && FilePresent(Ocx) ? RegSvr32ForImage(Ocx) : std::string();
     if (!FOldControlView.empty() && Comparable(FOldControlView) != Comparable(SystemRegSvr32())) {
         Transaction.ControlRegistrationChanges(FOldControlView);
-        const std::string Error = RunRegSvr32(FOldControlView, "/u /s", Ocx,
-                                              "Error unregistering the earlier component");
+        const std::string Error =
+            RunRegSvr32(FOldControlView, "/u /s", Ocx, "Error unregistering the earlier component");
         if (!Error.empty()) Output(Error, Abort);
     }
     const bool WholeFolder =
@@ -189,6 +190,13 @@ std::vector<std::string> TCompiler::FilesToWrite(bool FolderCleared) const {
 
 bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
     Transaction.WillWrite(FilesToWrite(FFolderCleared));
+    // Made here rather than by the extraction program: outside Program
+    // Files it gets Program Files' protection instead of what the drive
+    // root passes on (any user may change what is in C:\).
+    if (!DirectoryPresent(FData.InstallDir) &&
+        CheckInstallDir(FData.InstallDir) == TFolderVerdict::Ok &&
+        !CreateInstallationFolder(StripTrailingBackslash(FData.InstallDir)))
+        RaiseLastOSError();
     WriteLine("Extracting component files...");
     TExtraction Extraction;
     ExtractFiles(Extraction);
@@ -253,8 +261,8 @@ bool TCompiler::FinishAtRestart() {
     for (const THeldFile& File : FPending)
         if (!MoveFileExA((File.Path + PendingFileSuffix).c_str(), File.Path.c_str(),
                          MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
-            WriteLine("Could not arrange for \"" + File.Path + "\" to be replaced at the restart: " +
-                      SysErrorMessage(GetLastError()));
+            WriteLine("Could not arrange for \"" + File.Path +
+                      "\" to be replaced at the restart: " + SysErrorMessage(GetLastError()));
             return false;
         }
     std::unordered_set<std::string> Written;

@@ -4,6 +4,11 @@
 #include "data/Utils.h"
 
 #include <shellapi.h>
+#include <exdisp.h>
+#include <oleauto.h>
+#include <servprov.h>
+#include <shldisp.h>
+#include <shlguid.h>
 #include <shobjidl.h>
 
 namespace {
@@ -85,4 +90,74 @@ bool OpenFolderWindow(const std::string& Folder, HWND Parent) {
     Info.lpFile = Folder.c_str();
     Info.nShow = SW_SHOWNORMAL;
     return ShellExecuteExA(&Info) != FALSE;
+}
+
+bool ShellExecuteAsDesktop(const std::string& Target) {
+    // The desktop's shell runs in Explorer's process, as the user who is
+    // logged on: asked through its own dispatch object, it starts Target
+    // with that user's rights, not with this (elevated) program's.
+    IShellWindows* RawWindows = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
+                                IID_IShellWindows, reinterpret_cast<void**>(&RawWindows))) ||
+        !RawWindows)
+        return false;
+    const TComPtr<IShellWindows> Windows(RawWindows);
+    VARIANT Desktop{}, Empty{};
+    Desktop.vt = VT_I4;
+    Desktop.lVal = CSIDL_DESKTOP;
+    Empty.vt = VT_EMPTY;
+    long Window = 0;
+    IDispatch* RawDispatch = nullptr;
+    if (Windows->FindWindowSW(&Desktop, &Empty, SWC_DESKTOP, &Window, SWFO_NEEDDISPATCH,
+                              &RawDispatch) != S_OK ||
+        !RawDispatch)
+        return false;
+    const TComPtr<IDispatch> Dispatch(RawDispatch);
+    // Each step hands back the next object or nothing.
+    auto Query = [](IUnknown* From, REFIID Id, void** Into) {
+        return From && SUCCEEDED(From->QueryInterface(Id, Into)) && *Into;
+    };
+    IServiceProvider* RawProvider = nullptr;
+    if (!Query(Dispatch.get(), IID_IServiceProvider, reinterpret_cast<void**>(&RawProvider)))
+        return false;
+    const TComPtr<IServiceProvider> Provider(RawProvider);
+    IShellBrowser* RawBrowser = nullptr;
+    if (FAILED(Provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                      reinterpret_cast<void**>(&RawBrowser))) ||
+        !RawBrowser)
+        return false;
+    const TComPtr<IShellBrowser> Browser(RawBrowser);
+    IShellView* RawView = nullptr;
+    if (FAILED(Browser->QueryActiveShellView(&RawView)) || !RawView) return false;
+    const TComPtr<IShellView> View(RawView);
+    IDispatch* RawBackground = nullptr;
+    if (FAILED(View->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch,
+                                   reinterpret_cast<void**>(&RawBackground))) ||
+        !RawBackground)
+        return false;
+    const TComPtr<IDispatch> Background(RawBackground);
+    IShellFolderViewDual* RawDual = nullptr;
+    if (!Query(Background.get(), IID_IShellFolderViewDual, reinterpret_cast<void**>(&RawDual)))
+        return false;
+    const TComPtr<IShellFolderViewDual> Dual(RawDual);
+    IDispatch* RawApplication = nullptr;
+    if (FAILED(Dual->get_Application(&RawApplication)) || !RawApplication) return false;
+    const TComPtr<IDispatch> Application(RawApplication);
+    IShellDispatch2* RawShell = nullptr;
+    if (!Query(Application.get(), IID_IShellDispatch2, reinterpret_cast<void**>(&RawShell)))
+        return false;
+    const TComPtr<IShellDispatch2> Shell(RawShell);
+
+    const int Size = MultiByteToWideChar(CP_ACP, 0, Target.c_str(), -1, nullptr, 0);
+    if (Size <= 0) return false;
+    std::wstring Wide(static_cast<std::size_t>(Size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, Target.c_str(), -1, Wide.data(), Size);
+    const BSTR File = SysAllocString(Wide.c_str());
+    if (!File) return false;
+    VARIANT Show{};
+    Show.vt = VT_I4;
+    Show.lVal = SW_SHOWNORMAL;
+    const HRESULT Result = Shell->ShellExecute(File, Empty, Empty, Empty, Show);
+    SysFreeString(File);
+    return SUCCEEDED(Result);
 }

@@ -42,3 +42,9 @@ bool ShellExecuteAndWait(const std::string& File, const std::string& Parameters,
 // Asks the shell for an Explorer window on Folder, without waiting for it.
 // False for a path that is not an existing folder.
 bool OpenFolderWindow(const std::string& Folder, HWND Parent);
+
+// Opens Target (a web address, a file) through the desktop's shell, in
+// Explorer's process, so that it runs as the user who is logged on and not
+// with this program's (elevated) rights. False when there is no desktop
+// shell to ask (none runs, or it does not answer, as under Wine).
+bool ShellExecuteAsDesktop(const std::string& Target);

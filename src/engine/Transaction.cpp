@@ -7,6 +7,7 @@
 #include "data/InstalledFiles.h"
 #include "data/OsError.h"
 #include "data/Product.h"
+#include "data/Protection.h"
 #include "data/Registry.h"
 #include "data/Utils.h"
 #include "engine/Compile.h"
@@ -249,7 +250,8 @@ std::vector<std::string> Undo() {
         if (!Error.empty()) Lines.push_back(Error);
     }
     if (!Failed.empty()) {
-        Lines.push_back("Setup could not put everything back. It tries again the next time it runs.");
+        Lines.push_back(
+            "Setup could not put everything back. It tries again the next time it runs.");
         return Lines;
     }
     Journal.reset();
@@ -323,14 +325,14 @@ void TInstallTransaction::Begin() {
         Snapshot(J, "Entry", UninstallEntryKey());
     }
     for (const std::string& Parent : Missing)
-        if (!CreateDirectoryA(Parent.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        if (!CreateInstallationFolder(Parent) && GetLastError() != ERROR_ALREADY_EXISTS)
             RaiseLastOSError();
     // A fresh folder of a name nobody can know in advance: an existing one
     // is never used.
     for (int Attempt = 0;; ++Attempt) {
         FBackup = FInstallDir + ".backup-" + RandomSuffix();
         Note("Backup", FBackup);
-        if (CreateDirectoryA(FBackup.c_str(), nullptr)) break;
+        if (CreateInstallationFolder(FBackup)) break;
         if (GetLastError() != ERROR_ALREADY_EXISTS || Attempt == 15) RaiseLastOSError();
     }
     SetFileAttributesA(FBackup.c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -363,7 +365,8 @@ void TInstallTransaction::WillWrite(const std::vector<std::string>& Entries) {
     Note("WritesList", Contains(Entries, Product.InstalledFilesListName) ? 1 : 0);
     std::string Error;
     if (!WriteFileList(FBackup + "\\" + WrittenListName, Entries, Error))
-        throw Exception("Cannot create file \"" + FBackup + "\\" + WrittenListName + "\". " + Error);
+        throw Exception("Cannot create file \"" + FBackup + "\\" + WrittenListName + "\". " +
+                        Error);
     Note("Stage", stWriting);
 }
 

@@ -125,7 +125,8 @@ bool TCompiler::DeleteComponentFiles() {
     // The maintenance copy that started this run is still running: its
     // files go once it has ended (see the hand-over).
     const TRemovalReport Report = DeleteInstalledFiles(
-        Folder, Entries, FData.MaintenanceDeferred ? MaintenanceEntries() : std::vector<std::string>{});
+        Folder, Entries,
+        FData.MaintenanceDeferred ? MaintenanceEntries() : std::vector<std::string>{});
     for (const std::string& Failure : Report.Failed)
         Output("Could not delete " + Failure, Abort);
     if (Report.Kept > 0)

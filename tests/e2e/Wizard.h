@@ -46,7 +46,8 @@ inline const std::string InstalledWithErrors =
     Product.EditionName + std::string(" Setup completed with errors. You can save and view Setup "
                                       "Log for additional information.");
 inline const std::string Cancelled =
-    Product.EditionName + std::string(" Setup was cancelled. Nothing was changed on your computer.");
+    Product.EditionName +
+    std::string(" Setup was cancelled. Nothing was changed on your computer.");
 inline const std::string Uninstalled =
     Product.EditionName + std::string(" Setup is now completely uninstalled from your computer");
 inline const std::string UninstalledWithErrors =

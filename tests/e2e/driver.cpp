@@ -1096,7 +1096,7 @@ void Help(TFlow& Flow) {
 //
 
 const std::string AnotherSetup = Texts::Named("Setup of ", " is already running. Wait until it has "
-                                                          "ended, then start setup again.");
+                                                           "ended, then start setup again.");
 const std::string NotInstalled =
     Texts::Named("", " is not installed on this computer: there is nothing to uninstall.");
 
@@ -1126,7 +1126,8 @@ void CheckUninstallEntry(const TFlow& Flow, const TPlaces& Places) {
     const std::string Copy = JoinPath(JoinPath(Places.InstallDir, "Setup"), SetupExe);
     if (ReadOrFail(Copy) != ReadOrFail(JoinPath(Flow.Dist, SetupExe)))
         Fail("maintenance copy", Copy + " is not the setup program");
-    const std::string List = ReadOrFail(JoinPath(Places.InstallDir, Product.InstalledFilesListName));
+    const std::string List =
+        ReadOrFail(JoinPath(Places.InstallDir, Product.InstalledFilesListName));
     for (const std::string& Entry : {"Setup\\" + SetupExe, std::string("Setup\\version")})
         if (List.find(Entry + "\r\n") == std::string::npos)
             Fail("list of installed files", "it does not name " + Entry + ":\n" + List);
@@ -1148,8 +1149,10 @@ void CheckUninstallEntry(const TFlow& Flow, const TPlaces& Places) {
         ExpectText(Entry->count(Name) ? Entry->at(Name) : "<absent>", Value,
                    "value " + Name + " of the entry in Installed apps");
     // The size in KB of what was installed: the OCX alone is more than 0.
-    const long Size = Entry->count("EstimatedSize") ? std::atol(Entry->at("EstimatedSize").c_str()) : 0;
-    const long Ocx = static_cast<long>(ReadOrFail(JoinPath(Places.InstallDir, OcxName)).size() / 1024);
+    const long Size =
+        Entry->count("EstimatedSize") ? std::atol(Entry->at("EstimatedSize").c_str()) : 0;
+    const long Ocx =
+        static_cast<long>(ReadOrFail(JoinPath(Places.InstallDir, OcxName)).size() / 1024);
     if (Size <= Ocx) Fail("entry in Installed apps", "EstimatedSize is " + std::to_string(Size));
 }
 
@@ -1172,14 +1175,16 @@ void Silent(TFlow& Flow) {
     MakeFoldersOrFail(Logs);
     const std::string LogFile = JoinPath(Logs, "setup.log");
     const std::string Log = Arg("--log=", LogFile);
-    const std::string Folders = Arg("--dir=", Places.InstallDir) + Arg("--group=", Places.StartFolder);
+    const std::string Folders =
+        Arg("--dir=", Places.InstallDir) + Arg("--group=", Places.StartFolder);
     auto Run = [&](const std::string& Folder, const std::string& Args, DWORD Wanted,
                    const std::string& Step) {
         DeleteFileA(LogFile.c_str());
         const DWORD Code = RunWithoutWindow(JoinPath(Folder, SetupExe), Args, Folder, Step);
         if (Code != Wanted)
             Fail(Step, "exit code " + std::to_string(Code) + ", expected " +
-                           std::to_string(Wanted) + "; log file:\n" + ReadWholeFile(LogFile).value_or("<none>"));
+                           std::to_string(Wanted) + "; log file:\n" +
+                           ReadWholeFile(LogFile).value_or("<none>"));
         return CrLfLines(ReadOrFail(LogFile), Step + ": log file");
     };
 
@@ -1205,27 +1210,34 @@ void Silent(TFlow& Flow) {
         if (Text.find(Named) == std::string::npos)
             Fail("log of the refused" + Args, "it does not name " + Named + ":\n" + Text);
         ExpectNothingInstalled(Places, "after the refused" + Args);
-        if (FilePresent(JoinPath(Setup, "install.log"))) Fail("refused" + Args, "install.log was written");
+        if (FilePresent(JoinPath(Setup, "install.log")))
+            Fail("refused" + Args, "install.log was written");
     }
-    if (FilesIn(Shared) != TLines{"notes.txt"} || ReadOrFail(JoinPath(Shared, "notes.txt")) != "mine\r\n")
+    if (FilesIn(Shared) != TLines{"notes.txt"} ||
+        ReadOrFail(JoinPath(Shared, "notes.txt")) != "mine\r\n")
         Fail("refused shared folder", "its files were changed");
 
     // Start-up errors: no message box, the text in the log file when it can
     // be written at all.
     const std::string NoVersion = Flow.CopyOfDist("no version");
     DeleteFileA(JoinPath(NoVersion, "version").c_str());
-    const TLines Error = Run(NoVersion, "--silent" + Folders + Log, 2, "silent run without version");
+    const TLines Error =
+        Run(NoVersion, "--silent" + Folders + Log, 2, "silent run without version");
     if (Error.size() != 1 || Error[0].find(JoinPath(NoVersion, "version")) == std::string::npos)
         Fail("log of the run without version", "the lines are\n" + Quote(Error));
-    const std::string Unwritable = Arg("--log=", JoinPath(JoinPath(Flow.Work, "no such folder"), "x.log"));
-    if (const DWORD Code = RunWithoutWindow(Exe, "--silent" + Folders + Unwritable, Setup, "log file that cannot be made"); Code != 2)
+    const std::string Unwritable =
+        Arg("--log=", JoinPath(JoinPath(Flow.Work, "no such folder"), "x.log"));
+    if (const DWORD Code = RunWithoutWindow(Exe, "--silent" + Folders + Unwritable, Setup,
+                                            "log file that cannot be made");
+        Code != 2)
         Fail("log file that cannot be made", "exit code " + std::to_string(Code) + ", expected 2");
     ExpectNothingInstalled(Places, "after the start-up errors");
 
     // A damaged archive: 1603, and the log tells why.
     const std::string Damaged = Flow.CopyOfDist("damaged");
     WriteOrFail(JoinPath(Damaged, "data.arc"), "this is not an archive\r\n");
-    const TLines Lines = Run(Damaged, "--silent" + Folders + Log, 1603, "silent run, damaged archive");
+    const TLines Lines =
+        Run(Damaged, "--silent" + Folders + Log, 1603, "silent run, damaged archive");
     if (Lines.empty() || Lines.back() != FailedExtraction.back())
         Fail("log of the damaged run", "the lines are\n" + Quote(Lines));
     ExpectLines(Lines, CrLfLines(ReadOrFail(JoinPath(Damaged, "install.log")), "install.log"),
@@ -1273,11 +1285,14 @@ void Silent(TFlow& Flow) {
 
     // Repair (the same version) and update keep the recorded folders.
     const std::string Elsewhere = JoinPath(Flow.Work, "Elsewhere");
-    const TLines Repaired = Run(Setup, "--silent" + Arg("--dir=", Elsewhere) + Log, 0, "silent repair");
+    const TLines Repaired =
+        Run(Setup, "--silent" + Arg("--dir=", Elsewhere) + Log, 0, "silent repair");
     const std::string Note =
-        "The folder given with --dir is not used: the installation stays in \"" + Places.InstallDir + "\".";
+        "The folder given with --dir is not used: the installation stays in \"" +
+        Places.InstallDir + "\".";
     if (Repaired.empty() || Repaired.front() != Note)
-        Fail("log of the silent repair", "it does not start with '" + Note + "':\n" + Quote(Repaired));
+        Fail("log of the silent repair",
+             "it does not start with '" + Note + "':\n" + Quote(Repaired));
     if (FolderPresent(Elsewhere)) Fail("silent repair", Elsewhere + " was made");
     CheckInstalled(Flow, Places);
     WriteRecord(Places.InstallDir, Places.StartFolder, "2.5.0 Standard Edition");
@@ -1302,7 +1317,8 @@ void Silent(TFlow& Flow) {
                                             ReadWholeFile(LogFile).value_or("<none>"));
     const TLines Uninstalled = CrLfLines(ReadOrFail(LogFile), "log file of the quiet uninstall");
     if (Uninstalled.size() < UninstallSteps.size() ||
-        !std::equal(UninstallSteps.begin(), UninstallSteps.end(), Uninstalled.end() - UninstallSteps.size()))
+        !std::equal(UninstallSteps.begin(), UninstallSteps.end(),
+                    Uninstalled.end() - UninstallSteps.size()))
         Fail("log file of the quiet uninstall", "the lines are\n" + Quote(Uninstalled));
     // The copy that did the work removes the one that started it as soon
     // as that one has ended.
@@ -1318,7 +1334,8 @@ void UninstallFromInstalledApps(TFlow& Flow) {
     const TPlaces Places = PlacesOf(Flow);
     TCleanup Cleanup(Places, Flow.Programs);
     const std::string Setup = Flow.CopyOfDist("setup");
-    const std::string Folders = Arg("--dir=", Places.InstallDir) + Arg("--group=", Places.StartFolder);
+    const std::string Folders =
+        Arg("--dir=", Places.InstallDir) + Arg("--group=", Places.StartFolder);
     if (RunWithoutWindow(Flow.Exe(Setup), "--silent" + Folders, Setup, "silent installation") != 0)
         Fail("silent installation", "it did not succeed");
     WipeTree(Setup);
@@ -1343,7 +1360,8 @@ void UninstallFromInstalledApps(TFlow& Flow) {
     ExpectNothingInstalled(Places, "after the uninstall from Installed apps");
     const TLines Lines = CrLfLines(ReadOrFail(LogFile), "log file of the wizard");
     if (Lines.size() < UninstallSteps.size() ||
-        !std::equal(UninstallSteps.begin(), UninstallSteps.end(), Lines.end() - UninstallSteps.size()))
+        !std::equal(UninstallSteps.begin(), UninstallSteps.end(),
+                    Lines.end() - UninstallSteps.size()))
         Fail("log file of the wizard", "the lines are\n" + Quote(Lines));
 }
 
@@ -1371,7 +1389,8 @@ private:
 };
 
 void InstallSilently(const TFlow& Flow, const TPlaces& Places, const std::string& Setup) {
-    const std::string Folders = Arg("--dir=", Places.InstallDir) + Arg("--group=", Places.StartFolder);
+    const std::string Folders =
+        Arg("--dir=", Places.InstallDir) + Arg("--group=", Places.StartFolder);
     if (RunWithoutWindow(Flow.Exe(Setup), "--silent" + Folders, Setup, "silent installation") != 0)
         Fail("silent installation", "it did not succeed");
 }
@@ -1423,7 +1442,8 @@ void EndProcessesNamed(const char* Name) {
     Entry.dwSize = sizeof Entry;
     for (BOOL More = Process32First(Snapshot, &Entry); More; More = Process32Next(Snapshot, &Entry))
         if (_stricmp(Entry.szExeFile, Name) == 0)
-            if (HANDLE Process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, Entry.th32ProcessID)) {
+            if (HANDLE Process =
+                    OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, Entry.th32ProcessID)) {
                 TerminateProcess(Process, 9);
                 WaitForSingleObject(Process, 5000);
                 CloseHandle(Process);
@@ -1444,12 +1464,15 @@ void InterruptedUpdate(TFlow& Flow) {
     const std::string Component = ReadOrFail(Ocx);
 
     const std::string Stalled = Flow.CopyOfDist("stalled");
-    if (!MoveFileA(JoinPath(Stalled, "unrar.exe").c_str(), JoinPath(Stalled, "real_unrar.exe").c_str()) ||
-        !CopyFileA(JoinPath(OwnFolder(), "stall_unrar.exe").c_str(), JoinPath(Stalled, "unrar.exe").c_str(), FALSE))
+    if (!MoveFileA(JoinPath(Stalled, "unrar.exe").c_str(),
+                   JoinPath(Stalled, "real_unrar.exe").c_str()) ||
+        !CopyFileA(JoinPath(OwnFolder(), "stall_unrar.exe").c_str(),
+                   JoinPath(Stalled, "unrar.exe").c_str(), FALSE))
         Fail("prepare the cut-off run", "the stand-in extraction program cannot be put in place");
     {
         TProcess Cut(Flow.Exe(Stalled), "--silent", Stalled);
-        if (!WaitFor(ProcedureMs, [&] { return !FilePresent(Ocx) || !Cut.Running(); }) || !Cut.Running())
+        if (!WaitFor(ProcedureMs, [&] { return !FilePresent(Ocx) || !Cut.Running(); }) ||
+            !Cut.Running())
             Fail("cut-off run", "the old files were not moved aside while it ran");
         Sleep(1000);
         Cut.Terminate();
@@ -1461,7 +1484,9 @@ void InterruptedUpdate(TFlow& Flow) {
     const DWORD Code = RunWithoutWindow(Flow.Exe(Setup), "--silent" + Arg("--log=", LogFile), Setup,
                                         "the run after the cut-off one");
     const TLines Log = CrLfLines(ReadOrFail(LogFile), "log after the cut-off run");
-    if (Code != 0) Fail("the run after the cut-off one", "exit code " + std::to_string(Code) + ":\n" + Quote(Log));
+    if (Code != 0)
+        Fail("the run after the cut-off one",
+             "exit code " + std::to_string(Code) + ":\n" + Quote(Log));
     ExpectLines(TLines(Log.begin(), Log.begin() + std::min<size_t>(2, Log.size())),
                 {"An earlier run of setup was interrupted before it had finished.",
                  "The earlier installation was restored."},
@@ -1469,6 +1494,81 @@ void InterruptedUpdate(TFlow& Flow) {
     ExpectText(ReadOrFail(Ocx), Component, "the component after the next run");
     CheckInstalled(Flow, Places);
     CheckUninstallEntry(Flow, Places);
+}
+
+// A pinned setup program refuses an unrar.exe or a data.arc that is not the
+// one it was built with, before anything changes; with the right ones it
+// installs as any other.
+void Pinned(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Folders = Arg("--dir=", Places.InstallDir) + Arg("--group=", Places.StartFolder);
+    for (const char* Name : {"unrar.exe", "data.arc"}) {
+        const std::string Setup = Flow.CopyOfDist(std::string("changed ") + Name);
+        const std::string Changed = JoinPath(Setup, Name);
+        // Still a working program (an overlay after its image), still an
+        // archive as far as its first entries go.
+        WriteOrFail(Changed, ReadOrFail(Changed) + std::string(512, '\0'));
+        const std::string LogFile = JoinPath(Flow.Work, std::string(Name) + ".log");
+        const std::string Step = std::string("pinned setup with a changed ") + Name;
+        const DWORD Code = RunWithoutWindow(Flow.Exe(Setup), "--silent" + Folders + Arg("--log=", LogFile),
+                                            Setup, Step);
+        const TLines Log = CrLfLines(ReadOrFail(LogFile), Step + ": log");
+        if (Code != 1603) Fail(Step, "exit code " + std::to_string(Code) + ":\n" + Quote(Log));
+        const std::string Refusal = "\"" + Changed + "\" does not belong to this setup program.";
+        if (std::find(Log.begin(), Log.end(), Refusal) == Log.end() || Log.back() != FailedExtraction.back())
+            Fail(Step, "the log does not say '" + Refusal + "' and end as a damaged archive:\n" + Quote(Log));
+        ExpectNothingInstalled(Places, Step);
+    }
+    InstallSilently(Flow, Places, Flow.CopyOfDist("setup"));
+    CheckInstalled(Flow, Places);
+}
+
+// The kept copy hands its work over to a copy of itself in a new folder of
+// the temporary folder. A folder planted there under the name it used to
+// take (MorvaneSetup-<pid>) is never used, nor touched: the copy is started
+// suspended, the folder planted, and the uninstall still succeeds.
+void PlantedHandOver(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    InstallSilently(Flow, Places, Flow.CopyOfDist("setup"));
+    char Buffer[MAX_PATH];
+    const std::string Temp(Buffer, GetTempPathA(MAX_PATH, Buffer));
+    const std::string Prefix = Product.ShortName + std::string("Setup-");
+    const TLines Before = FoldersIn(Temp);
+
+    const std::string Copy = JoinPath(JoinPath(Places.InstallDir, "Setup"), SetupExe);
+    std::string Line = "\"" + Copy + "\" --uninstall --silent";
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Process{};
+    if (!CreateProcessA(Copy.c_str(), Line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, Flow.Work.c_str(), &Startup, &Process))
+        Fail("start the kept copy suspended", "it cannot be started");
+    const std::string Planted = JoinPath(Temp, Prefix + std::to_string(Process.dwProcessId));
+    MakeFoldersOrFail(Planted);
+    WriteOrFail(JoinPath(Planted, SetupExe), "planted by another user\r\n");
+    WriteOrFail(JoinPath(Planted, "version"), "9.9.9\r\n");
+    ResumeThread(Process.hThread);
+    const bool Ended = WaitForSingleObject(Process.hProcess, ProcedureMs) == WAIT_OBJECT_0;
+    DWORD Code = 1;
+    GetExitCodeProcess(Process.hProcess, &Code);
+    CloseHandle(Process.hThread);
+    CloseHandle(Process.hProcess);
+    if (!Ended || Code != 0) Fail("uninstall by the kept copy", "exit code " + std::to_string(Code));
+    WaitFor(20000, [&] { return !FolderPresent(Places.InstallDir); });
+    ExpectNothingInstalled(Places, "after the uninstall with a planted folder");
+    ExpectText(ReadOrFail(JoinPath(Planted, SetupExe)), "planted by another user\r\n",
+               "the planted program");
+    if (FilesIn(Planted) != TLines{SetupExe, "version"}) Fail("the planted folder", "it was changed");
+    std::string Used;
+    for (const std::string& Folder : FoldersIn(Temp))
+        if (Folder.rfind(Prefix, 0) == 0 && Folder != Prefix + std::to_string(Process.dwProcessId) &&
+            std::find(Before.begin(), Before.end(), Folder) == Before.end())
+            Used = Folder;
+    if (Used.size() != Prefix.size() + 16)
+        Fail("the hand-over folder", "no new folder of an unpredictable name was made: '" + Used + "'");
+    WipeTree(Planted);
 }
 
 // The restart flow's places, the same for both halves.
@@ -1496,10 +1596,14 @@ void HeldUntilRestart(TFlow& Flow) {
     const DWORD Code = RunWithoutWindow(Flow.Exe(Setup), "--silent" + Arg("--log=", LogFile), Setup,
                                         "silent repair with a file in use");
     const std::string Log = ReadOrFail(LogFile);
-    if (Code != 3010) Fail("silent repair with a file in use", "exit code " + std::to_string(Code) + "; log:\n" + Log);
+    if (Code != 3010)
+        Fail("silent repair with a file in use",
+             "exit code " + std::to_string(Code) + "; log:\n" + Log);
     const std::string Line =
-        "\"" + Held + "\" is in use by another program: its new version is put in place when Windows restarts.";
-    if (Log.find(Line + "\r\n") == std::string::npos) Fail("log of the repair", "no line '" + Line + "':\n" + Log);
+        "\"" + Held +
+        "\" is in use by another program: its new version is put in place when Windows restarts.";
+    if (Log.find(Line + "\r\n") == std::string::npos)
+        Fail("log of the repair", "no line '" + Line + "':\n" + Log);
     ExpectText(ReadOrFail(Held), "changed by the user\r\n", "the held file before the restart");
     ExpectText(ReadOrFail(Held + ".~new"), ReadOrFail(JoinPath(Flow.Work, "expected")),
                "the new content beside it");
@@ -1537,6 +1641,8 @@ const std::map<std::string, std::function<void(TFlow&)>> Flows = {
     {"apps-uninstall", UninstallFromInstalledApps},
     {"held", HeldDuringUpdate},
     {"interrupted", InterruptedUpdate},
+    {"pinned", Pinned},
+    {"planted-handover", PlantedHandOver},
     {"restart-before", HeldUntilRestart},
     {"restart-after", AfterRestart},
 };

@@ -28,7 +28,7 @@ add_executable(stall_unrar ${CMAKE_CURRENT_LIST_DIR}/stall_unrar.cpp)
 add_dependencies(e2e_driver stall_unrar)
 
 foreach(flow first update repair uninstall keep-foreign damaged cancel refusals help keys silent
-             apps-uninstall held interrupted)
+             apps-uninstall held interrupted planted-handover)
     add_test(NAME e2e_${flow}
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/run-flow.sh ${MORVANE_WINE_RUN}
                      $<TARGET_FILE:e2e_driver> ${flow} ${CMAKE_BINARY_DIR}/dist
@@ -39,6 +39,27 @@ foreach(flow first update repair uninstall keep-foreign damaged cancel refusals 
     # the shared display meanwhile (the "screen" lock).
     set_tests_properties(e2e_${flow} PROPERTIES RESOURCE_LOCK "morvane_machine;screen" LABELS e2e)
 endforeach()
+
+# A pinned setup program, built the cheapest way: the program's entry with
+# the pins of the distribution folder's unrar.exe and data.arc, in a
+# distribution folder of its own with copies of those.
+set(pinned_dist ${CMAKE_BINARY_DIR}/dist-pinned)
+add_executable(pinned_setup WIN32 ${PROJECT_SOURCE_DIR}/src/app/main.cpp ${MORVANE_PINS_RC})
+set_target_properties(pinned_setup PROPERTIES OUTPUT_NAME MorvaneSetup
+                      RUNTIME_OUTPUT_DIRECTORY ${pinned_dist})
+target_link_libraries(pinned_setup PRIVATE morvane_app)
+add_dependencies(pinned_setup morvane_pins)
+add_custom_command(TARGET pinned_setup POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_BINARY_DIR}/dist/unrar.exe
+            ${CMAKE_BINARY_DIR}/dist/data.arc ${CMAKE_BINARY_DIR}/dist/version ${pinned_dist}/
+    VERBATIM)
+add_dependencies(e2e_driver pinned_setup)
+add_test(NAME e2e_pinned
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/run-flow.sh ${MORVANE_WINE_RUN}
+                 $<TARGET_FILE:e2e_driver> pinned ${pinned_dist}
+                 ${CMAKE_BINARY_DIR}/e2e-work/pinned ${CMAKE_BINARY_DIR}/artifacts/e2e/pinned)
+morvane_wine_test_properties(e2e_pinned)
+set_tests_properties(e2e_pinned PROPERTIES RESOURCE_LOCK "morvane_machine;screen" LABELS e2e)
 
 # The restart ends every process of the prefix: it runs alone.
 add_test(NAME e2e_restart

@@ -17,7 +17,8 @@ TEST(InUseText, NamesTheHoldersTheSystemKnows) {
         {{}, "\"C:\\P\\a.txt\" is in use by another program."},
         {{""}, "\"C:\\P\\a.txt\" is in use by another program."},
         {{"Notepad"}, "\"C:\\P\\a.txt\" is in use by Notepad."},
-        {{"Notepad", "", "Visual Basic"}, "\"C:\\P\\a.txt\" is in use by Notepad and Visual Basic."},
+        {{"Notepad", "", "Visual Basic"},
+         "\"C:\\P\\a.txt\" is in use by Notepad and Visual Basic."},
         {{"A", "B", "C"}, "\"C:\\P\\a.txt\" is in use by A, B and C."},
     };
     for (const THolderCase& Case : Cases)
@@ -28,7 +29,8 @@ TEST(InUseText, NamesTheHoldersTheSystemKnows) {
 }
 
 TEST(InUseText, QuestionListsTheFilesAndTheWaysOn) {
-    const std::string One = InUseQuestion({{"a.txt", "C:\\P\\a.txt", {"Notepad"}}}, "Morvane ActiveX");
+    const std::string One =
+        InUseQuestion({{"a.txt", "C:\\P\\a.txt", {"Notepad"}}}, "Morvane ActiveX");
     EXPECT_EQ(One, "A file of Morvane ActiveX is in use, so setup cannot replace it now:\r\n"
                    "\r\nC:\\P\\a.txt (Notepad)\r\n\r\n"
                    "Close the program that uses it and click Try Again. Click Continue to "

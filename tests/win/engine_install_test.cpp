@@ -438,10 +438,10 @@ protected:
     TProbeResult Run(const std::string& Mode, const std::string& Fault = {}, long Exit = 0) {
         std::string ResultFile = Work / (Mode + ".out");
         DeleteFileA(ResultFile.c_str());
-        long Code = RunProgram("\"" + Setup / ProbeName + "\" \"" + ResultFile + "\" " + Mode +
-                                   " \"" + Dest() + "\" \"" + Outer + "\\Edition\" \"" + Fault +
-                                   "\"",
-                               Work.Path());
+        long Code =
+            RunProgram("\"" + Setup / ProbeName + "\" \"" + ResultFile + "\" " + Mode + " \"" +
+                           Dest() + "\" \"" + Outer + "\\Edition\" \"" + Fault + "\"",
+                       Work.Path());
         EXPECT_EQ(Code, Exit) << "probe " << Mode << " " << Fault;
         return ReadProbe(ResultFile);
     }
@@ -499,7 +499,8 @@ TEST_P(ExtractionFailureTest, TwoFailureLinesAfterTheEchoAndNothingElseHappens) 
     TProbeResult Probe = Run("install");
     EXPECT_TRUE(Probe.Errors.empty()) << Probe.Errors[0];
     TLines Head = InstallHead() + TLines{EchoFor(Dest())};
-    const TLines Tail = Case.Listed ? ExtractionFailed + TLines{NothingInstalled} : ExtractionFailed;
+    const TLines Tail =
+        Case.Listed ? ExtractionFailed + TLines{NothingInstalled} : ExtractionFailed;
     ASSERT_GE(Probe.Log.size(), Head.size() + Tail.size());
     EXPECT_EQ(TLines(Probe.Log.begin(), Probe.Log.begin() + Head.size()), Head);
     EXPECT_EQ(TLines(Probe.Log.end() - Tail.size(), Probe.Log.end()), Tail);
@@ -567,12 +568,14 @@ TEST_P(FailedRunTest, LeavesTheMachineAsItWas) {
     CloseFolderWindow("Edition", 3000);
     EXPECT_FALSE(Failed.Succeeded);
     // A damaged archive is found by its listing, before anything changes.
-    const std::string Outcome =
-        Case.Damaged ? ExtractionFailed.back() : Case.Update ? Restored : NothingInstalled;
+    const std::string Outcome = Case.Damaged  ? ExtractionFailed.back()
+                                : Case.Update ? Restored
+                                              : NothingInstalled;
     if (Case.Killed) {
         Failed = Run("recover");
-        EXPECT_EQ(Failed.Log, (TLines{"An earlier run of setup was interrupted before it had finished.",
-                                      Outcome}));
+        EXPECT_EQ(
+            Failed.Log,
+            (TLines{"An earlier run of setup was interrupted before it had finished.", Outcome}));
     } else {
         ASSERT_FALSE(Failed.Page.empty());
         EXPECT_EQ(Failed.Page.back(), Outcome);
@@ -589,17 +592,16 @@ TEST_P(FailedRunTest, LeavesTheMachineAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, FailedRunTest,
-    ::testing::Values(TFaultCase{"DamagedArchive", true, true, "", false},
-                      TFaultCase{"AfterRegistration", true, false, "fail=2:Completed", false},
-                      TFaultCase{"AfterTheLinks", true, false, "fail=3:Completed", false},
-                      TFaultCase{"AfterTheRecord", true, false, "fail=1:", false},
-                      TFaultCase{"FirstInstallationAfterTheLinks", false, false,
-                                 "fail=3:Completed", false},
-                      TFaultCase{"KilledAfterMovingAside", true, false,
-                                 "kill=1:Extracting component files...", true},
-                      TFaultCase{"KilledAfterTheLinks", true, false, "kill=3:Completed", true},
-                      TFaultCase{"KilledFirstInstallation", false, false, "kill=1:Completed",
-                                 true}),
+    ::testing::Values(
+        TFaultCase{"DamagedArchive", true, true, "", false},
+        TFaultCase{"AfterRegistration", true, false, "fail=2:Completed", false},
+        TFaultCase{"AfterTheLinks", true, false, "fail=3:Completed", false},
+        TFaultCase{"AfterTheRecord", true, false, "fail=1:", false},
+        TFaultCase{"FirstInstallationAfterTheLinks", false, false, "fail=3:Completed", false},
+        TFaultCase{"KilledAfterMovingAside", true, false, "kill=1:Extracting component files...",
+                   true},
+        TFaultCase{"KilledAfterTheLinks", true, false, "kill=3:Completed", true},
+        TFaultCase{"KilledFirstInstallation", false, false, "kill=1:Completed", true}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 // "<Head> Code: N." with N a non-zero number.

@@ -69,7 +69,8 @@ inline std::map<std::string, std::string> KeyValues(const std::string& Path) {
         if (RegEnumValueA(Raw, Index, Name, &NameLength, nullptr, &Type, Data, &Size) !=
             ERROR_SUCCESS)
             break;
-        Values[Name] = std::to_string(Type) + ":" + std::string(reinterpret_cast<char*>(Data), Size);
+        Values[Name] =
+            std::to_string(Type) + ":" + std::string(reinterpret_cast<char*>(Data), Size);
     }
     return Values;
 }

@@ -3,6 +3,7 @@
 // read back, and removing exactly what it names, never through a link.
 
 #include "data/FolderSafety.h"
+#include "data/Protection.h"
 #include "data/InstalledFiles.h"
 #include "data/Product.h"
 #include "data/Utils.h"
@@ -263,6 +264,32 @@ TEST(RemovalThroughLinks, NeverDeletesOrRecyclesOutsideTheFolder) {
     EXPECT_FALSE(PathExists(Tree + "\\own.txt"));
     ASSERT_EQ(Report.Failed.size(), 1u);
     EXPECT_NE(Report.Failed[0].find("link"), std::string::npos);
+}
+
+// The folders setup makes for itself are made for SYSTEM and the
+// Administrators, nothing inherited from the parent. Wine neither enforces
+// nor keeps a descriptor given to CreateDirectory, so the descriptors are
+// checked as what the system writes them back as.
+TEST(Protection, FoldersOfSetupAreForAdministrators) {
+    EXPECT_EQ(ProtectionSddl(TProtection::HandOver), "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+    EXPECT_EQ(ProtectionSddl(TProtection::Installation),
+              "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
+}
+
+TEST(Protection, AnExistingFolderIsNeverTaken) {
+    TTempFolder Work("protection");
+    EXPECT_TRUE(CreateProtectedFolder(Work / "new", TProtection::HandOver));
+    EXPECT_FALSE(CreateProtectedFolder(Work / "new", TProtection::HandOver));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+}
+
+TEST(Protection, OnlyProgramFilesProtectsWhatIsMadeInIt) {
+    const std::string ProgramFiles = ShellFolder(CSIDL_PROGRAM_FILES);
+    EXPECT_TRUE(InProtectedLocation(ProgramFiles + "\\Grenwick\\Morvane ActiveX"));
+    EXPECT_TRUE(InProtectedLocation(Upper(ProgramFiles) + "\\X"));
+    EXPECT_FALSE(InProtectedLocation(ProgramFiles));
+    EXPECT_FALSE(InProtectedLocation("C:\\Morvane"));
+    EXPECT_FALSE(InProtectedLocation(ProgramFiles + " Tools\\X"));
 }
 
 } // namespace

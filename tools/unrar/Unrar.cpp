@@ -212,8 +212,7 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
     uint64_t end = 0; // of what is written so far
     for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
         uint64_t at = reader.DataOffset();
-        if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size()))
-            return failed();
+        if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size())) return failed();
         end = at + data.size();
     }
     if (end < entry.Size && !file.SetSize(entry.Size)) return failed();
@@ -317,8 +316,7 @@ int TRun::Execute() {
                      code == ecSuccess   ? "All OK"
                      : code == ecPending ? "All OK, some files wait for a restart"
                                          : "Finished with errors",
-                     FFiles, FFolders,
-                     FBytes);
+                     FFiles, FFolders, FBytes);
     }
     std::fflush(FOut);
     return code;
