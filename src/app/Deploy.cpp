@@ -282,6 +282,11 @@ void TSetupLock::TCloseNamespace::operator()(HANDLE Space) const {
     if (Close) Close(Space, 0);
 }
 
+std::string UnknownArgumentText(const std::string& Arg) {
+    return "Unknown argument \"" + Arg +
+           "\": a run without a window does nothing it was not clearly asked for.";
+}
+
 std::string NoLockText(const std::string& Reason) {
     return std::string("Setup of ") + Product.Name +
            " cannot make sure that no other setup of it runs at the same time, so it does not "

@@ -17,6 +17,7 @@ enum TExitCode : int {
     ExitSuccess = 0,
     ExitStartError = 2,       // the installation data or the log file cannot be read or made
     ExitBadOption = 87,       // a destination or program folder that setup refuses
+    ExitCancelled = 1602,     // the user cancelled
     ExitFailed = 1603,        // the procedure ended with errors
     ExitRestartNeeded = 3010, // done; a restart of Windows completes it
     ExitNotInstalled = 1605,  // an uninstall with nothing recorded
@@ -48,6 +49,8 @@ private:
 // The messages of these cases, for a message box or the log.
 std::string AnotherSetupText();
 std::string NoLockText(const std::string& Reason);
+// An argument that a run without a window does not know.
+std::string UnknownArgumentText(const std::string& Arg);
 std::string NotInstalledText();
 
 // Writes Lines to FileName, each followed by CR LF, replacing the file.

@@ -89,6 +89,10 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
     // Before anything is read: a run that was cut off half-way is undone
     // first, so that the record and the folder are what they were before it.
     const std::vector<std::string> Earlier = TInstallTransaction::FinishEarlierRuns();
+    // A run without a window does only what it was clearly asked: a
+    // mistyped option ("--uninstal") would otherwise repair instead.
+    if (Silent && !Options.Unknown.empty())
+        return StartError(Options, UnknownArgumentText(Options.Unknown.front()), ExitBadOption);
     try {
         Data = std::make_unique<TInstallData>();
     } catch (const std::exception& E) {
@@ -116,7 +120,8 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
     try {
         TfMain Main;
         Main.Show(ShowCmd);
-        ExitCode = RunMessageLoop(Main);
+        RunMessageLoop(Main);
+        ExitCode = Main.ExitCode();
     } catch (const std::exception& E) {
         // The window is gone by now: the box's message loop meets nothing
         // of it.

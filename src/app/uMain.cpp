@@ -582,6 +582,7 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
             },
             Outcome);
         FBuildLog = Outcome.Log;
+        FExitCode = ExitCodeOf(Outcome, *InstallData);
         if (Outcome.Raised) {
             bool Stop = false;
             AddOutputLine(Outcome.Log.back(), Stop);

@@ -89,6 +89,9 @@ public:
     void WizardCancelButtonClick(TWizardButton& Sender);
     void wCompilePage(TWizardCustomPage* Sender);
     void AddOutputLine(const std::string& Line, bool& Stop);
+    // The program's exit code, as a run without a window would end: 1602
+    // until the procedure has run (the user cancelled), then its outcome.
+    int ExitCode() const { return FExitCode; }
     // The question when files of ours are in use, asked before anything changes.
     TInUseChoice AskAboutFilesInUse(const std::vector<THeldFile>& Files);
     void wFinishEnterPage(TWizardCustomPage* Sender, TWizardCustomPage* From);
@@ -106,6 +109,7 @@ protected:
     LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;
 
 private:
+    int FExitCode = 1602;
     void OnCommand(int Id, int Code);
     void BuildPages();
     void BuildWizard();

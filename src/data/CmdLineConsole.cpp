@@ -57,10 +57,13 @@ void ShowHelp(const std::string& Screen) {
     // Output already redirected, or a console we run in: use it. Otherwise
     // the console of the command prompt we were started from, else our own.
     if (!Usable(Out)) {
-        if (!AttachConsole(ATTACH_PARENT_PROCESS)) AllocConsole();
+        const bool Attached = AttachConsole(ATTACH_PARENT_PROCESS) != FALSE;
+        if (!Attached) AllocConsole();
         OwnOut.reset(OpenConsoleDevice("CONOUT$"));
-        OwnIn.reset(OpenConsoleDevice("CONIN$"));
         Out = OwnOut.get();
+        // A console of our own has nobody at it: a deployment tool started
+        // setup without one. Nobody would ever press Enter there.
+        if (Attached) OwnIn.reset(OpenConsoleDevice("CONIN$"));
         In = OwnIn.get();
     }
     if (Usable(Out)) WriteAll(Out, Screen);

@@ -58,9 +58,12 @@ TCmdOptions::TCmdOptions(const std::vector<std::string>& Args, TDirectoryTest Di
     } Guard{FOptions};
 
     TCmdOptions::AddOptions(); // a constructor reaches only its own class's version
-    for (const std::string& Arg : Args)
+    for (const std::string& Arg : Args) {
+        bool Taken = false;
         for (const auto& Item : FOptions)
-            if (Item->Accept(Arg)) break;
+            if ((Taken = Item->Accept(Arg))) break;
+        if (!Taken) Unknown.push_back(Arg);
+    }
     if (HelpRequested && OnHelp) OnHelp(HelpScreen());
 }
 

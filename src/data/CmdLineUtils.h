@@ -101,6 +101,8 @@ public:
     // --handover=: not on the help screen. Given by an uninstall started
     // from the installation folder to the copy of itself that does the work.
     std::string Handover;
+    // The arguments no option took, in their order.
+    std::vector<std::string> Unknown;
 
 protected:
     // Appends the option rows in matching and help-screen order. Called by

@@ -37,16 +37,34 @@ std::string UpToNul(const char* Text) {
     return std::string(Text);
 }
 
-TItemIdList ProgramsFolderIdList() {
+// Run as LocalSystem (a deployment tool), setup's links go where every
+// user sees them: the system account's own Start menu is seen by nobody.
+bool RunsAsLocalSystem() {
+    HANDLE Raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Raw)) return false;
+    const THandle Token(Raw);
+    alignas(TOKEN_USER) BYTE Buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD Size = 0;
+    return GetTokenInformation(Token.get(), TokenUser, Buffer, sizeof Buffer, &Size) &&
+           IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(Buffer)->User.Sid, WinLocalSystemSid);
+}
+
+int ProgramsCsidl(bool Common) {
+    return Common ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
+}
+
+bool CommonPrograms = false; // set once, by the constructor
+
+TItemIdList ProgramsFolderIdList(int Csidl = ProgramsCsidl(CommonPrograms)) {
     LPITEMIDLIST List = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAMS, &List))) return nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, Csidl, &List))) return nullptr;
     return TItemIdList(List);
 }
 
 // --- shell folders ------------------------------------------------------------
 
-std::string ProgramsFolderPath() {
-    TItemIdList List = ProgramsFolderIdList();
+std::string ProgramsFolderPath(int Csidl) {
+    TItemIdList List = ProgramsFolderIdList(Csidl);
     if (!List) return {};
     char Buffer[MAX_PATH] = {};
     if (!SHGetPathFromIDListA(List.get(), Buffer)) return {};
@@ -160,7 +178,9 @@ std::string StrRetToText(STRRET& Value, PCUITEMID_CHILD Item) {
 // SetupVersion only gets its value from the file "version" after the
 // registry is read; until then it holds an empty version.
 TInstallData::TInstallData() : SetupVersion(std::string("-")) {
-    ProgramsDir = ProgramsFolderPath();
+    CommonPrograms = RunsAsLocalSystem();
+    ProgramsDir = ProgramsFolderPath(ProgramsCsidl(CommonPrograms));
+    OtherProgramsDir = ProgramsFolderPath(ProgramsCsidl(!CommonPrograms));
     ProgramFolders = ProgramsFolderNames();
     InstallDir = AddTrailingBackslash(ProgramFilesPath()) + Product.DefaultInstallSubDir;
     LoadFromRegistry();

@@ -40,7 +40,12 @@ public:
     TVersion SetupVersion;
     std::string InstallDir;
     std::string StartFolder;
+    // The Start menu's Programs folder of the account setup runs as, or the
+    // all-users one when that is LocalSystem; OtherProgramsDir is the other
+    // of the two, where an installation made under the other kind of
+    // account has its links (an uninstall removes ours from both).
     std::string ProgramsDir;
+    std::string OtherProgramsDir;
     std::vector<std::string> ProgramFolders;
     bool Succeeded = false;
     // After a successful install: files that other programs held are put in

@@ -1,3 +1,4 @@
+#define _CRT_RAND_S
 #include "engine/Compile.h"
 #include "data/Error.h"
 
@@ -10,6 +11,8 @@
 #include "engine/ShellOps.h"
 
 #include <windows.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -153,20 +156,58 @@ void TCompiler::WriteLine(const std::string& Line) {
     if (OnOutputLine) OnOutputLine(Line, Abort);
 }
 
-void TCompiler::SaveLog() {
-    std::string Text;
-    for (const std::string& Line : FLog) {
-        Text += Line;
-        Text += "\r\n";
+namespace {
+
+// A new file of an unpredictable name in the temporary folder, for the log
+// that cannot be written where it belongs; empty when there is none.
+std::string CreateTempLog(HANDLE& File) {
+    char Temp[MAX_PATH + 1];
+    const DWORD Length = GetTempPathA(sizeof Temp, Temp);
+    if (Length == 0 || Length >= sizeof Temp) return {};
+    for (int Attempt = 0; Attempt < 16; ++Attempt) {
+        unsigned int Value = 0;
+        if (rand_s(&Value) != 0) Value = GetTickCount() + static_cast<unsigned>(Attempt);
+        std::string Name = std::string(Temp) + "install-";
+        for (int Digit = 0; Digit < 8; ++Digit, Value >>= 4)
+            Name += "0123456789abcdef"[Value & 15];
+        Name += ".log";
+        File = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (File != INVALID_HANDLE_VALUE) return Name;
+        if (GetLastError() != ERROR_FILE_EXISTS) return {};
     }
-    HANDLE Raw = CreateFileA(LogFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    return {};
+}
+
+} // namespace
+
+void TCompiler::SaveLog() {
+    HANDLE Raw = CreateFileA(FLogPath.empty() ? LogFileName : FLogPath.c_str(), GENERIC_WRITE, 0,
+                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (Raw == INVALID_HANDLE_VALUE && FLogPath.empty()) {
+        // A folder that cannot be written (a mounted ISO, a read-only
+        // share) costs the log its place, not the installation its outcome.
+        const DWORD Code = GetLastError();
+        const std::string Temp = CreateTempLog(Raw);
+        if (!Temp.empty()) {
+            FLogPath = Temp;
+            FLog.insert(FLog.begin(), "\"" + FullPathOf(LogFileName) + "\" cannot be written (" +
+                                          SysErrorMessage(Code) + "): the setup log is in \"" +
+                                          Temp + "\".");
+        }
+        SetLastError(Code);
+    }
     if (Raw == INVALID_HANDLE_VALUE) {
         DWORD Code = GetLastError();
         throw Exception("Cannot create file \"" + FullPathOf(LogFileName) + "\". " +
                         SysErrorMessage(Code));
     }
     THandle File(Raw);
+    std::string Text;
+    for (const std::string& Line : FLog) {
+        Text += Line;
+        Text += "\r\n";
+    }
     DWORD Written = 0;
     if (!WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) ||
         Written != Text.size())

@@ -54,7 +54,9 @@ public:
     // A step line: into the log first, then to OnOutputLine.
     void WriteLine(const std::string& Line);
     // Writes the whole log to install.log in the current folder, replacing
-    // the file. Raises "Cannot create file ..." when it cannot be created.
+    // the file. Where that cannot be written, into a new file in the
+    // temporary folder instead, which the log's first line then names.
+    // Raises "Cannot create file ..." when neither can be created.
     void SaveLog();
     // Ends the run: writes install.log for the last time and raises what
     // SaveLog raises. The destructor then writes nothing more.
@@ -138,6 +140,8 @@ private:
 
     TInstallData& FData;
     std::vector<std::string> FLog;
+    // Where install.log went when the current folder could not take it.
+    std::string FLogPath;
     bool FReleased = false;
     // The archive's files as listed before the extraction, for the progress
     // and for the record of installed files.

@@ -2,6 +2,7 @@
 
 #include "engine/Compile.h"
 
+#include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "data/OsError.h"
 #include "data/Product.h"
@@ -138,18 +139,27 @@ bool TCompiler::DeleteComponentFiles() {
 
 bool TCompiler::DeleteProgramFolder() {
     // Only our own links go; the folder goes only when nothing else is in it
-    // (it may be shared with other programs).
+    // (it may be shared with other programs). The links are where the
+    // account that installed put them: the all-users Start menu when that
+    // was LocalSystem, the user's own otherwise; both are looked at.
     std::string Folder;
     if (!UsableProgramFolder("Skipped removing the program folder", Folder)) return true;
-    if (!DirectoryPresent(Folder)) return true;
+    std::vector<std::string> Folders = {Folder};
+    const std::string Other = FData.OtherProgramsDir;
+    if (!Other.empty() && CheckDestinationText(Other, IsAnsiLeadByte) == TFolderVerdict::Ok &&
+        ComparablePath(Other, IsAnsiLeadByte) != ComparablePath(FData.ProgramsDir, IsAnsiLeadByte))
+        Folders.push_back(AddTrailingBackslash(Other) + FData.StartFolder);
     std::vector<std::string> Links;
     for (const TProductShortcut& Shortcut : ProductShortcuts())
         Links.push_back(Shortcut.LinkName);
     std::vector<std::string> Left;
-    RecycleInstalledFiles(Folder, Links, &Left);
+    for (const std::string& Path : Folders) {
+        if (!DirectoryPresent(Path)) continue;
+        RecycleInstalledFiles(Path, Links, &Left);
+        RecycleEmptyFolder(Path);
+    }
     for (const std::string& Link : Left)
         Output("Could not delete \"" + Link + "\": it could not be moved to the Recycle Bin.",
                Abort);
-    RecycleEmptyFolder(Folder);
     return Left.empty();
 }

@@ -428,12 +428,13 @@ void ExpectText(const std::string& Seen, const std::string& Wanted, const std::s
 
 // Unticks "Visit Morvane web site" if needed and presses Finish: the program
 // must end by itself with exit code 0.
-void FinishWithoutWebSite(TInstaller& App) {
+// Finish ends the wizard with the code a run without a window would have.
+void FinishWithoutWebSite(TInstaller& App, DWORD ExitCode = 0) {
     HWND Visit = App.Control(TKind::CheckBox, Texts::VisitWeb, "finish page");
     if (IsChecked(Visit)) Click(Visit, "untick Visit Morvane web site");
     ExpectChecked(Visit, false, "Visit Morvane web site before Finish");
     App.Press(Texts::FinishButton, "Finish");
-    App.ExpectEnd(0, EndMs, "end after Finish");
+    App.ExpectEnd(ExitCode, EndMs, "end after Finish");
 }
 
 // The installation on the machine: files, registration, links, record.
@@ -814,7 +815,7 @@ void KeyboardOnly(TFlow& Flow) {
         if (Texts.size() != 1) Fail("licence page", "no licence text");
         ExpectFocus(App, Texts[0], "licence page");
         Key(App, VK_ESCAPE, "Escape in the licence text");
-        App.ExpectEnd(0, CancelEndMs, "end after Escape");
+        App.ExpectEnd(1602, CancelEndMs, "end after Escape");
     }
     {
         TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
@@ -900,7 +901,7 @@ void DamagedArchive(TFlow& Flow) {
             Log[Log.size() - 2] != FailedExtraction[2] || Log.back() != FailedExtraction[3])
             Fail("install.log", "the lines are\n" + Quote(Log) + "  expected first\n" +
                                     Quote(Head) + "  and last the two error lines");
-        FinishWithoutWebSite(App);
+        FinishWithoutWebSite(App, 1603);
     }
     if (ReadRecord()) Fail("after a failed extraction", "an installation record exists");
     if (FolderPresent(Places.ProgramFolder))
@@ -947,7 +948,7 @@ void CancelEverywhere(TFlow& Flow) {
                 App.Expect(Case.Page, Step);
             }
             App.Press(Texts::Cancel, Step);
-            App.ExpectEnd(0, CancelEndMs, Step);
+            App.ExpectEnd(1602, CancelEndMs, Step);
         }
         if (FilePresent(JoinPath(Setup, "install.log")))
             Fail(Step, "install.log was written, so a procedure ran");
@@ -1007,7 +1008,7 @@ void Refusals(TFlow& Flow) {
     for (const char* Typed : {"..\\Escape", "\\Leading", "C:\\Menu", "Morvane\\\\Twice"})
         Refused(Folder, TPage::Folder, Typed);
     App.Press(Texts::Cancel, "Cancel after the refusals");
-    App.ExpectEnd(0, CancelEndMs, "Cancel after the refusals");
+    App.ExpectEnd(1602, CancelEndMs, "Cancel after the refusals");
     if (ReadOrFail(JoinPath(Foreign, "notes.txt")) != "mine\r\n" ||
         FilesIn(Foreign) != std::vector<std::string>{"notes.txt"})
         Fail("after the refusals", "the folder holding other files was changed");
@@ -1190,6 +1191,12 @@ void Silent(TFlow& Flow) {
 
     ExpectLines(Run(Setup, "--uninstall --silent" + Log, 1605, "silent uninstall of nothing"),
                 {NotInstalled}, "log of a silent uninstall of nothing");
+    // A mistyped option is refused, not taken for a repair.
+    ExpectLines(Run(Setup, "--uninstal --silent" + Folders + Log, 87, "silent run with a mistyped option"),
+                {"Unknown argument \"--uninstal\": a run without a window does nothing it was not "
+                 "clearly asked for."},
+                "log of the mistyped option");
+    ExpectNothingInstalled(Places, "after a mistyped option");
     ExpectNothingInstalled(Places, "after a silent uninstall of nothing");
 
     // Refused folders: nothing is made, not even install.log.
@@ -1269,7 +1276,7 @@ void Silent(TFlow& Flow) {
         if (!Second.Wait(EndMs) || Second.ExitCode() != 1618)
             Fail("second wizard", "it did not end with exit code 1618");
         Wizard.Press(Texts::Cancel, "Cancel on the welcome page", false);
-        Wizard.ExpectEnd(0, CancelEndMs, "end after Cancel");
+        Wizard.ExpectEnd(1602, CancelEndMs, "end after Cancel");
     }
 
     // First installation: no window, not even the program folder's.
@@ -1413,7 +1420,7 @@ void HeldDuringUpdate(TFlow& Flow) {
         App.Press(Texts::Next, "Next on the welcome page of the update", false);
         App.AnswerMessage("Cancel", "files in use: Cancel");
         ExpectText(AwaitFinish(App, Places), Texts::Cancelled, "outcome after Cancel");
-        FinishWithoutWebSite(App);
+        FinishWithoutWebSite(App, 1602);
     }
     const auto Record = ReadRecord();
     ExpectText(Record ? Record->InstalledVersion : "<none>", "2.5.0 Standard Edition",

@@ -134,6 +134,15 @@ TEST(CmdOptions, HelpScreenIsExact) {
     EXPECT_EQ(HelpScreenText, Screen);
 }
 
+// What no option takes is kept, so that a run without a window can refuse
+// a mistyped option instead of doing something else.
+TEST(CmdOptions, ArgumentsNoOptionTakesAreKept) {
+    TCmdOptions Options({"--uninstal", "--silent", "x", "--dir=C:\\P", "--silent-"}, nullptr,
+                        nullptr);
+    EXPECT_EQ(Options.Unknown, (std::vector<std::string>{"--uninstal", "x"}));
+    EXPECT_FALSE(Options.Silent);
+}
+
 TEST(CmdOptions, WithoutDirectoryTestNoDirectoryIsTaken) {
     TCmdOptions Options({"--lib-path=C:\\Lib"}, nullptr, nullptr);
     EXPECT_EQ("", Options.LibPath);

@@ -108,4 +108,25 @@ TEST(HelpScreen, GoesToAFileOutput) {
     EXPECT_EQ(ReadWholeFile(Name), HelpScreen);
 }
 
+// Started by a deployment tool: no console to attach, no input. The help
+// screen is written to a console of its own and the program ends at once
+// instead of waiting for an Enter nobody can press.
+TEST(HelpScreen, WithoutAConsoleItDoesNotWait) {
+    FreeConsole(); // nothing for the probe to attach to
+    std::string CommandLine = std::string(1, '"').append(OwnFolder()).append(
+        "\\cmdline_probe.exe\" --help");
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    PROCESS_INFORMATION Process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE,
+                               DETACHED_PROCESS, nullptr, nullptr, &Startup, &Process));
+    THandle ProcessOwner(Process.hProcess), ThreadOwner(Process.hThread);
+    const bool Ended = WaitForSingleObject(Process.hProcess, 20000) == WAIT_OBJECT_0;
+    if (!Ended) TerminateProcess(Process.hProcess, 99);
+    EXPECT_TRUE(Ended) << "the help screen waits for input nobody can give";
+    DWORD Code = 0;
+    GetExitCodeProcess(Process.hProcess, &Code);
+    EXPECT_EQ(1u, Code);
+}
+
 } // namespace

@@ -347,6 +347,49 @@ TEST_F(ProcedureTest, UninstallFromADriveThatIsNotThereKeepsTheRecord) {
     })) << testing::PrintToString(Log);
 }
 
+// A current folder that takes no install.log (here a folder of that name
+// stands in its place) costs the log its place, not the run its outcome:
+// the log goes into the temporary folder, and its first line says where.
+TEST_F(ProcedureTest, LogThatCannotBeWrittenGoesToTheTempFolder) {
+    ASSERT_TRUE(CreateDirectoryA(LogFile().c_str(), nullptr));
+    auto Engine = NewEngine();
+    EXPECT_TRUE(Engine->Uninstall());
+    EXPECT_NO_THROW(Engine->Release());
+    EXPECT_TRUE(Data->Succeeded);
+    const TLines& Log = Engine->Log();
+    ASSERT_FALSE(Log.empty());
+    const std::string Head = "\"" + LogFile() + "\" cannot be written (";
+    ASSERT_EQ(Log.front().rfind(Head, 0), 0u) << Log.front();
+    const std::string::size_type At = Log.front().find("the setup log is in \"");
+    ASSERT_NE(At, std::string::npos);
+    const std::string Elsewhere = Log.front().substr(At + 21, Log.front().size() - At - 23);
+    EXPECT_EQ(ReadOrFail(Elsewhere), CrLfText(Log));
+    DeleteFileA(Elsewhere.c_str());
+    RemoveDirectoryA(LogFile().c_str());
+}
+
+// Links an installation made as LocalSystem put into the all-users Start
+// menu go when any account uninstalls.
+TEST_F(ProcedureTest, UninstallRemovesTheLinksFromTheOtherStartMenuToo) {
+    const std::string Common = ShellFolder(CSIDL_COMMON_PROGRAMS);
+    ASSERT_FALSE(Common.empty());
+    const std::string Mine = Data->ProgramsDir;
+    Data->ProgramsDir = Common; // as installed by LocalSystem
+    auto Engine = NewEngine();
+    InstallNow(*Engine);
+    Engine->Release();
+    const std::string Links = AddTrailingBackslash(Common) + Data->StartFolder;
+    ASSERT_TRUE(FilePresent(Links + "\\" + ProductShortcuts().front().LinkName));
+    Data->ProgramsDir = Mine; // uninstalled by a user
+    Data->OtherProgramsDir = Common;
+    auto Remover = NewEngine();
+    EXPECT_TRUE(Remover->Uninstall());
+    Remover->Release();
+    EXPECT_TRUE(Data->Succeeded);
+    EXPECT_FALSE(FolderPresent(Links));
+    WipeTree(AddTrailingBackslash(Common) + Outer);
+}
+
 TEST_F(ProcedureTest, UninstallWithoutFolderNamesLeavesOtherProgramsAlone) {
     // Without a program folder name the path would be the Programs folder
     // itself, and without a destination the tree would be the drive's root.
