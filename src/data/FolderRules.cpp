@@ -1,5 +1,7 @@
 #include "data/FolderRules.h"
 
+#include "data/DeviceNames.h"
+
 #include "data/Product.h"
 
 #include <cstddef>
@@ -47,20 +49,6 @@ bool IsAsciiLetter(char C) {
 
 bool HasDrive(const std::string& Text) {
     return Text.size() >= 2 && IsAsciiLetter(Text[0]) && Text[1] == ':';
-}
-
-// Names Windows opens as devices, with or without an extension.
-bool IsDeviceName(const std::string& Level) {
-    std::string Base;
-    for (char C : Level.substr(0, Level.find('.')))
-        Base += UpperAscii(C);
-    while (!Base.empty() && Base.back() == ' ')
-        Base.pop_back();
-    static const char* const Devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* Device : Devices)
-        if (Base == Device) return true;
-    return Base.size() == 4 && (Base.compare(0, 3, "COM") == 0 || Base.compare(0, 3, "LPT") == 0) &&
-           Base[3] >= '1' && Base[3] <= '9';
 }
 
 // One level of a path (no separators in it).

@@ -66,7 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
         DestinationCase{"C:\\Tools\\com1.txt", V::BadName},
         DestinationCase{"C:\\Tools\\Lpt9", V::BadName},
         DestinationCase{"C:\\Tools\\CONOUT$", V::BadName},
-        DestinationCase{"C:\\Tools\\COM0", V::Ok}, DestinationCase{"C:\\Tools\\CONSOLE", V::Ok},
+        DestinationCase{"C:\\Tools\\COM0", V::BadName},
+        DestinationCase{"C:\\Tools\\LPT\xB9.txt", V::BadName}, // superscript one, code page 1252
+        DestinationCase{"C:\\Tools\\COM10", V::Ok}, DestinationCase{"C:\\Tools\\CONSOLE", V::Ok},
         DestinationCase{"C:\\Tools\\.", V::DotLevel},
         DestinationCase{"C:\\Program Files\\..", V::DotLevel},
         DestinationCase{"C:\\Tools\\..\\Windows", V::DotLevel},

@@ -522,6 +522,10 @@ INSTANTIATE_TEST_SUITE_P(
                     TPathCase{"CON", TPathVerdict::BadName, {}},
                     TPathCase{"dir/nul.txt", TPathVerdict::BadName, {}},
                     TPathCase{"Com7", TPathVerdict::BadName, {}},
+                    TPathCase{"COM0.txt", TPathVerdict::BadName, {}},
+                    TPathCase{"lpt\xC2\xB3", TPathVerdict::BadName, {}}, // superscript three, UTF-8
+                    TPathCase{"PROGRA~1/x.dll", TPathVerdict::ShortName, {}},
+                    TPathCase{"Help/MORVAN~1.HLP", TPathVerdict::ShortName, {}},
                     TPathCase{"aux .log", TPathVerdict::BadName, {}},
                     TPathCase{"what?.txt", TPathVerdict::BadName, {}},
                     TPathCase{std::string("tab\tname"), TPathVerdict::BadName, {}}));

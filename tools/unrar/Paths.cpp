@@ -1,5 +1,7 @@
 #include "Paths.h"
 
+#include "data/DeviceNames.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -14,19 +16,6 @@ bool IsSeparator(char c) {
 
 char Lower(char c) {
     return char(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool IsDeviceName(const std::string& name) {
-    // Windows opens these devices whatever the folder and extension.
-    std::string base = name.substr(0, name.find('.'));
-    while (!base.empty() && base.back() == ' ')
-        base.pop_back();
-    std::transform(base.begin(), base.end(), base.begin(), Lower);
-    static const char* const Devices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
-    for (const char* device : Devices)
-        if (base == device) return true;
-    return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) &&
-           base[3] >= '0' && base[3] <= '9';
 }
 
 } // namespace
@@ -51,6 +40,7 @@ TPathVerdict SplitSafePath(const std::string& path, std::vector<std::string>& pa
             if (static_cast<unsigned char>(c) < 32 || std::strchr("<>\"|?*", c))
                 return TPathVerdict::BadName;
         if (IsDeviceName(part)) return TPathVerdict::BadName;
+        if (LooksLikeShortName(part)) return TPathVerdict::ShortName;
         parts.push_back(std::move(part));
     }
     return parts.empty() ? TPathVerdict::Empty : TPathVerdict::Ok;
@@ -70,6 +60,8 @@ const char* VerdictText(TPathVerdict verdict) {
         return "path leads out of the destination (..)";
     case TPathVerdict::BadName:
         return "name not allowed on Windows";
+    case TPathVerdict::ShortName:
+        return "an 8.3 short name, which may stand for another file";
     }
     return "invalid path";
 }

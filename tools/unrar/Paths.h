@@ -13,6 +13,7 @@ enum class TPathVerdict {
     Drive,     // a colon: drive letter or alternate data stream
     ParentRef, // a ".." component
     BadName,   // a name Windows cannot hold or treats as a device
+    ShortName, // the form of an 8.3 alias ("PROGRA~1"), which may be another file's
 };
 
 // Splits an archive path at '/' and '\' (the archive is for Windows, where
