@@ -1578,6 +1578,33 @@ void PlantedHandOver(TFlow& Flow) {
     WipeTree(Planted);
 }
 
+// A product file named beyond ASCII ("Café.txt", UTF-8 in the archive):
+// installed under its name, named so in the log and the list of installed
+// files (ANSI text), and found again by the uninstall.
+void NonAsciiName(TFlow& Flow) {
+    const TPlaces Places = PlacesOf(Flow);
+    TCleanup Cleanup(Places, Flow.Programs);
+    const std::string Setup = Flow.CopyOfDist("setup");
+    const std::string LogFile = JoinPath(Flow.Work, "names.log");
+    const std::string Folders = Arg("--dir=", Places.InstallDir) + Arg("--group=", Places.StartFolder);
+    if (RunWithoutWindow(Flow.Exe(Setup), "--silent" + Folders + Arg("--log=", LogFile), Setup,
+                         "installation with a name beyond ASCII") != 0)
+        Fail("installation with a name beyond ASCII", ReadWholeFile(LogFile).value_or("<no log>"));
+    const std::string Name = "Help\\Caf\xE9.txt"; // the ANSI code page 1252 of the prefix
+    ExpectText(ReadOrFail(JoinPath(Places.InstallDir, Name)),
+               "A product file whose name is beyond ASCII.\r\n", "the installed file");
+    const TLines Log = CrLfLines(ReadOrFail(LogFile), "log of the installation");
+    if (std::find(Log.begin(), Log.end(), "Extracting  " + Name) == Log.end())
+        Fail("log of the installation", "no line for " + Name + ":\n" + Quote(Log));
+    const std::string List = ReadOrFail(JoinPath(Places.InstallDir, Product.InstalledFilesListName));
+    if (List.find("\r\n" + Name + "\r\n") == std::string::npos)
+        Fail("list of installed files", "it does not name " + Name + ":\n" + List);
+    CheckInstalled(Flow, Places);
+    if (RunWithoutWindow(Flow.Exe(Setup), "--uninstall --silent", Setup, "the uninstall") != 0)
+        Fail("the uninstall", "it did not succeed");
+    ExpectNothingInstalled(Places, "after the uninstall of a name beyond ASCII");
+}
+
 // The restart flow's places, the same for both halves.
 TPlaces RestartPlaces(const TFlow& Flow) {
     TFlow Both = Flow;
@@ -1649,6 +1676,7 @@ const std::map<std::string, std::function<void(TFlow&)>> Flows = {
     {"held", HeldDuringUpdate},
     {"interrupted", InterruptedUpdate},
     {"pinned", Pinned},
+    {"names", NonAsciiName},
     {"planted-handover", PlantedHandOver},
     {"restart-before", HeldUntilRestart},
     {"restart-after", AfterRestart},

@@ -61,6 +61,34 @@ add_test(NAME e2e_pinned
 morvane_wine_test_properties(e2e_pinned)
 set_tests_properties(e2e_pinned PROPERTIES RESOURCE_LOCK "morvane_machine;screen" LABELS e2e)
 
+# The sample product with a file of a name beyond ASCII, in a distribution
+# folder of its own: the name as the archive has it (UTF-8), as the log and
+# the list of installed files have it, and as uninstall finds it again.
+set(names_dist ${CMAKE_BINARY_DIR}/dist-names)
+set(names_stage ${CMAKE_CURRENT_BINARY_DIR}/names-stage)
+add_custom_command(
+    OUTPUT ${names_dist}/data.arc
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${names_stage}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${names_stage} ${names_dist}
+    COMMAND ${CMAKE_COMMAND} -E chdir ${names_stage} ${CMAKE_COMMAND} -E tar xzf
+            ${CMAKE_BINARY_DIR}/dist/data.arc
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_LIST_DIR}/names/readme.txt
+            "${names_stage}/Help/Café.txt"
+    COMMAND ${CMAKE_COMMAND} -E chdir ${names_stage} ${CMAKE_COMMAND} -E tar czf
+            ${names_dist}/data.arc --format=gnutar -- Demos Help Morvane.url MorvaneXControls.ocx
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_BINARY_DIR}/dist/MorvaneSetup.exe
+            ${CMAKE_BINARY_DIR}/dist/unrar.exe ${CMAKE_BINARY_DIR}/dist/version ${names_dist}/
+    DEPENDS morvane_dist ${CMAKE_CURRENT_LIST_DIR}/names/readme.txt
+    VERBATIM)
+add_custom_target(names_dist DEPENDS ${names_dist}/data.arc)
+add_dependencies(e2e_driver names_dist)
+add_test(NAME e2e_names
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/run-flow.sh ${MORVANE_WINE_RUN}
+                 $<TARGET_FILE:e2e_driver> names ${names_dist}
+                 ${CMAKE_BINARY_DIR}/e2e-work/names ${CMAKE_BINARY_DIR}/artifacts/e2e/names)
+morvane_wine_test_properties(e2e_names)
+set_tests_properties(e2e_names PROPERTIES RESOURCE_LOCK "morvane_machine;screen" LABELS e2e)
+
 # The restart ends every process of the prefix: it runs alone.
 add_test(NAME e2e_restart
          COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/restart-flow.sh ${MORVANE_WINE_RUN}

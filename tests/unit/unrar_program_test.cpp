@@ -269,7 +269,8 @@ TEST_F(UnrarProgram, ExtractsATreeWithLongNamesEmptyAndLargeFiles) {
     EXPECT_EQ(CountLines(result.Out, "Extracting  "), 6);
     EXPECT_NE(result.Out.find("Extracting  deep" + Sep + "er" + Sep + "est" + Sep + "leaf.txt"),
               std::string::npos);
-    EXPECT_NE(result.Out.find("All OK: 6 files, 3 folders"), std::string::npos) << result.Out;
+    // Every folder made counts: the three listed and the two on the way.
+    EXPECT_NE(result.Out.find("All OK: 6 files, 5 folders"), std::string::npos) << result.Out;
 }
 
 // One line per file however many there are, in archive order and before the
@@ -692,6 +693,28 @@ TEST_F(UnrarProgram, ReplacesAHardLinkedFileInsteadOfWritingThroughIt) {
 }
 
 #ifdef _WIN32
+// A name the setup program's 8-bit text cannot hold (code page 437 has no
+// "ã") is refused, so that nothing is installed its uninstall could not
+// name; what the program prints is in the OEM code page ("é" is 0x82).
+TEST_F(UnrarProgram, RefusesNamesTheSetupProgramCannotHold) {
+    TTarBuilder tar;
+    tar.File("Configura\xC3\xA7\xC3\xA3o.txt", "pt");
+    tar.File("Caf\xC3\xA9.txt", "fr");
+    tar.End();
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+    EXPECT_EQ(result.ExitCode, 1) << result.Err;
+    EXPECT_NE(result.Err.find("refused Configura\x87?o.txt: name not held by this system's code "
+                              "pages"),
+              std::string::npos)
+        << result.Err;
+    EXPECT_NE(result.Out.find("Extracting  Caf\x82.txt"), std::string::npos) << result.Out;
+    // Made with the wide API: its name is "Café.txt" in every code page.
+    EXPECT_NE(GetFileAttributesW((Dest.wstring() + L"\\Caf\u00E9.txt").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW((Dest.wstring() + L"\\Configura\u00E7\u00E3o.txt").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+}
+
 // A file another program holds open (as an editor does: read, sharing read
 // only) cannot be replaced: its new content is written beside it, reported
 // as pending with an exit code of its own, and everything else is extracted.
@@ -807,9 +830,11 @@ std::vector<TWriterCase> WriterCases() {
 // Relative path of everything below root; folders end in '/'.
 std::vector<std::string> TreeOf(const fs::path& root) {
     std::vector<std::string> tree;
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-        tree.push_back(fs::relative(entry.path(), root).generic_string() +
-                       (entry.is_directory() ? "/" : ""));
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        // UTF-8 on both systems (natively: the bytes the name has).
+        const std::u8string name = fs::relative(entry.path(), root).generic_u8string();
+        tree.push_back(std::string(name.begin(), name.end()) + (entry.is_directory() ? "/" : ""));
+    }
     std::sort(tree.begin(), tree.end());
     return tree;
 }
@@ -842,7 +867,12 @@ TEST_F(UnrarProgram, ExtractsWhatGnuTarExtractsFromOtherWritersArchives) {
                     << name << "\n"
                     << result.Err;
         }
-        const fs::path expected = writers / "expected" / c.Name;
+        fs::path expected = writers / "expected" / c.Name;
+#ifdef _WIN32
+        // GNU tar keeps a Latin-1 name's bytes, which are no UTF-8 file name
+        // on the build machine; Windows makes the characters of it.
+        if (c.Name == "names-gnu-latin1.tar") expected = writers / "expected" / "names-gnu-utf8.tar";
+#endif
         auto tree = TreeOf(Dest);
         EXPECT_EQ(tree, TreeOf(expected));
         if (tree != TreeOf(expected)) continue;

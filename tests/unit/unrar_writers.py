@@ -99,8 +99,8 @@ def padded(data):
     return data + b"\0" * (-len(data) % 512)
 
 
-def python_archive(path, fmt, members):
-    with tarfile.open(path, "w", format=fmt) as tar:
+def python_archive(path, fmt, members, encoding="utf-8"):
+    with tarfile.open(path, "w", format=fmt, encoding=encoding) as tar:
         for info, data in members:
             info.mtime = MTIME
             tar.addfile(info, io.BytesIO(data) if data is not None else None)
@@ -185,6 +185,15 @@ def make_archives():
     with open(a("multi-long.tar"), "wb") as f:
         f.write(data)
     cases.append(("multi-long.tar", 1, ["multi/link-" + "c" * 120]))
+    # Names beyond ASCII: pax records are UTF-8 by definition; GNU names are
+    # bytes, here UTF-8 and Latin-1 (long ones through GNU long names).
+    names = [("names/Café.txt", b"cafe\n"), ("names/Ärger/Grüße.txt", b"gruesse\n"),
+             ("names/" + "ü" * 60 + "/long-" + "é" * 50 + ".txt", b"long\n")]
+    for fmt, encoding, name in ((tarfile.PAX_FORMAT, "utf-8", "names-pax.tar"),
+                                (tarfile.GNU_FORMAT, "utf-8", "names-gnu-utf8.tar"),
+                                (tarfile.GNU_FORMAT, "latin-1", "names-gnu-latin1.tar")):
+        python_archive(a(name), fmt, [member(n, data=d) for n, d in names], encoding)
+        cases.append((name, 0, []))
     return cases
 
 
@@ -194,9 +203,11 @@ def extract_expected(cases):
         dest = os.path.join(EXPECTED, name)
         os.makedirs(dest)
         excludes = ["--exclude=" + r for r in refused]
+        # A UTF-8 locale, so that GNU tar makes pax names UTF-8 file names.
         run = subprocess.run([TAR, "-x", "-f", os.path.join(ARCHIVES, name), "-C", dest,
                               "--anchored", "--no-wildcards"] + excludes,
-                             capture_output=True, text=True)
+                             capture_output=True, text=True,
+                             env=dict(os.environ, LC_ALL="C.UTF-8"))
         # GNU tar too fails on a cut volume or a continued file, with
         # nothing else to complain of: the trees are compared anyway.
         if run.returncode != 0 and code == 0:
@@ -208,7 +219,7 @@ def main():
     make_trees()
     cases = make_archives()
     extract_expected(cases)
-    with open(os.path.join(OUT, "cases.txt"), "w") as f:
+    with open(os.path.join(OUT, "cases.txt"), "w", encoding="utf-8") as f:
         for name, code, refused in cases:
             f.write("\t".join([name, str(code)] + refused) + "\n")
 

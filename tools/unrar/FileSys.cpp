@@ -1,5 +1,7 @@
 #include "FileSys.h"
 
+#include "Names.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #include <winioctl.h>
@@ -19,10 +21,15 @@ namespace {
 HANDLE Handle(void* h) {
     return static_cast<HANDLE>(h);
 }
+
+// Paths are UTF-8 inside the program; the system takes them wide.
+std::wstring W(const std::string& path) {
+    return names::Wide(path);
+}
 } // namespace
 
 TKind Probe(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(W(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return TKind::Missing;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return TKind::Link;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return TKind::Directory;
@@ -30,22 +37,23 @@ TKind Probe(const std::string& path) {
 }
 
 bool MakeDirectory(const std::string& path, std::string& error) {
-    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+    if (CreateDirectoryW(W(path).c_str(), nullptr)) return true;
     error = LastErrorText();
     return false;
 }
 
 void RemoveFile(const std::string& path) {
-    DeleteFileA(path.c_str());
+    DeleteFileW(W(path).c_str());
 }
 
 std::string LastErrorText() {
     DWORD code = GetLastError();
-    char* text = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string result = n && text ? std::string(text, n) : "error " + std::to_string(code);
+                             nullptr, code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::string result =
+        n && text ? names::Utf8(std::wstring(text, n)) : "error " + std::to_string(code);
     if (text) LocalFree(text);
     while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
                                result.back() == ' ' || result.back() == '.'))
@@ -64,7 +72,7 @@ TInputFile::~TInputFile() {
 }
 
 bool TInputFile::Open(const std::string& path) {
-    FHandle = CreateFileA(path.c_str(), GENERIC_READ,
+    FHandle = CreateFileW(W(path).c_str(), GENERIC_READ,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     return Handle(FHandle) != INVALID_HANDLE_VALUE;
@@ -92,7 +100,7 @@ bool SharingError(DWORD error) {
 // True when another program holds path open so that it cannot be replaced:
 // an exclusive open for delete, as a rename over it needs, is refused.
 bool HeldByOther(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(W(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return SharingError(GetLastError());
     CloseHandle(h);
@@ -104,7 +112,7 @@ constexpr DWORD CreateFlags =
     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT;
 
 HANDLE CreateNew(const std::string& path) {
-    return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, CreateFlags, nullptr);
+    return CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, CreateFlags, nullptr);
 }
 
 } // namespace
@@ -126,7 +134,7 @@ TCreateResult TOutputFile::Create(const std::string& path, uint32_t, bool overwr
         return TCreateResult::Failed;
     }
     if (!overwrite) return TCreateResult::Exists;
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(W(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -136,8 +144,8 @@ TCreateResult TOutputFile::Create(const std::string& path, uint32_t, bool overwr
     // Whatever lies at the temporary name is a leftover of an earlier run
     // (a content that waited for a restart that never came): it goes.
     FTemporary = path + PendingSuffix;
-    SetFileAttributesA(FTemporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(FTemporary.c_str());
+    SetFileAttributesW(W(FTemporary).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(W(FTemporary).c_str());
     h = CreateNew(FTemporary);
     if (h == INVALID_HANDLE_VALUE) {
         error = GetLastError();
@@ -198,24 +206,25 @@ bool TOutputFile::Close() {
         return false;
     }
     if (FTemporary.empty() || FPending) return true;
-    const char* from = FTemporary.c_str();
-    const char* to = FPath.c_str();
-    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+    const std::wstring fromName = W(FTemporary), toName = W(FPath);
+    const wchar_t* from = fromName.c_str();
+    const wchar_t* to = toName.c_str();
+    if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
     DWORD error = GetLastError();
     // A read-only file refuses to be replaced until its attribute is cleared.
-    DWORD attributes = GetFileAttributesA(to);
+    DWORD attributes = GetFileAttributesW(to);
     if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_READONLY) && SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL)) {
-        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+        (attributes & FILE_ATTRIBUTE_READONLY) && SetFileAttributesW(to, FILE_ATTRIBUTE_NORMAL)) {
+        if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
         error = GetLastError();
-        SetFileAttributesA(to, attributes);
+        SetFileAttributesW(to, attributes);
     }
     // Taken by another program since it was created: it waits beside it.
-    if (SharingError(error) || (error == ERROR_ACCESS_DENIED && HeldByOther(to))) {
+    if (SharingError(error) || (error == ERROR_ACCESS_DENIED && HeldByOther(FPath))) {
         FPending = true;
         return true;
     }
-    DeleteFileA(from);
+    DeleteFileW(from);
     SetLastError(error);
     return false;
 }
@@ -223,7 +232,7 @@ bool TOutputFile::Close() {
 void TOutputFile::Discard() {
     if (Handle(FHandle) != INVALID_HANDLE_VALUE) CloseHandleOnly();
     DWORD error = GetLastError();
-    DeleteFileA((FTemporary.empty() ? FPath : FTemporary).c_str());
+    DeleteFileW(W(FTemporary.empty() ? FPath : FTemporary).c_str());
     SetLastError(error);
 }
 

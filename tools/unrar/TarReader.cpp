@@ -711,6 +711,7 @@ bool TTarReader::Next(TTarEntry& entry) {
         if (hasLongName) entry.Path = longName;
         if (hasLongLink) entry.LinkPath = longLink;
         if (pax.HasPath) entry.Path = pax.Path;
+        entry.PathIsUtf8 = pax.HasPath;
         if (pax.HasLink) entry.LinkPath = pax.Link;
         entry.Size = entry.DataSize = pax.HasSize ? pax.Size : uint64_t(size);
         int64_t number = 0;
@@ -761,6 +762,7 @@ bool TTarReader::Next(TTarEntry& entry) {
             ReadGnuSparse(block, entry);
         } else if (pax.Sparse && entry.Kind == TEntryKind::File) {
             if (pax.HasSparseName) entry.Path = pax.SparseName;
+            entry.PathIsUtf8 = entry.PathIsUtf8 || pax.HasSparseName;
             if (!pax.HasRealSize) Damaged("sparse file without its real size");
             entry.Size = pax.RealSize;
             if (pax.HasVersion && pax.Major == 1 && pax.Minor == 0) {

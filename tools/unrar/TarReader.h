@@ -88,6 +88,7 @@ struct TSparseSegment {
 
 struct TTarEntry {
     std::string Path;     // as stored, separators untouched
+    bool PathIsUtf8 = false; // from a pax record, which is UTF-8 by definition
     std::string LinkPath; // target of a link entry
     TEntryKind Kind = TEntryKind::File;
     char TypeFlag = '0';

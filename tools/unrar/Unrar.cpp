@@ -1,6 +1,7 @@
 #include "Unrar.h"
 
 #include "FileSys.h"
+#include "Names.h"
 #include "Paths.h"
 #include "TarReader.h"
 
@@ -95,14 +96,17 @@ void TRun::Line(const char* label, const std::string& path) {
 }
 
 void TRun::Flush() {
-    if (!FLines.empty()) std::fwrite(FLines.data(), 1, FLines.size(), FOut);
+    if (!FLines.empty()) {
+        const std::string text = names::ForConsole(FLines);
+        std::fwrite(text.data(), 1, text.size(), FOut);
+    }
     FLines.clear();
     std::fflush(FOut);
 }
 
 void TRun::Error(TExitCode code, const std::string& message) {
     Flush();
-    std::fprintf(FErr, "unrar: %s\n", message.c_str());
+    std::fprintf(FErr, "unrar: %s\n", names::ForConsole(message).c_str());
     std::fflush(FErr);
     if (code == ecWarning)
         FWarned = true;
@@ -167,6 +171,7 @@ bool TRun::EnsureFolders(const std::vector<std::string>& parts, size_t count) {
         std::string error;
         if (fs::MakeDirectory(path, error)) {
             FKnownFolders.insert(path);
+            ++FFolders; // every folder made counts, listed or not
             continue;
         }
         switch (fs::Probe(path)) {
@@ -237,14 +242,15 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
 int TRun::Execute() {
     fs::TInputFile input;
     if (!input.Open(FOptions.Archive)) {
-        std::fprintf(FErr, "unrar: cannot open %s: %s\n", FOptions.Archive.c_str(),
-                     fs::LastErrorText().c_str());
+        std::fprintf(FErr, "unrar: cannot open %s: %s\n",
+                     names::ForConsole(FOptions.Archive).c_str(),
+                     names::ForConsole(fs::LastErrorText()).c_str());
         return ecOpen;
     }
     bool extract = FOptions.Command == TCommand::Extract;
     if (extract) {
         if (!PrepareDestination()) return ecCreate;
-        std::fprintf(FOut, "Extracting from %s\n\n", FOptions.Archive.c_str());
+        std::fprintf(FOut, "Extracting from %s\n\n", names::ForConsole(FOptions.Archive).c_str());
     }
     try {
         auto stream = OpenArchiveStream(input, true);
@@ -252,11 +258,21 @@ int TRun::Execute() {
         TTarEntry entry;
         std::vector<std::string> parts;
         while (FStop == ecSuccess && reader.Next(entry)) {
+            entry.Path = names::EntryName(entry.Path, entry.PathIsUtf8);
+            entry.LinkPath = names::EntryName(entry.LinkPath, entry.PathIsUtf8);
             TPathVerdict verdict = SplitSafePath(entry.Path, parts);
             if (verdict == TPathVerdict::Empty) continue; // "./": the destination itself
             if (verdict != TPathVerdict::Ok) {
                 ++FMatched;
                 Error(ecWarning, "refused " + entry.Path + ": " + VerdictText(verdict));
+                continue;
+            }
+            // A file the setup program cannot name is one its uninstall could
+            // not find again: it is not installed at all.
+            if (!std::all_of(parts.begin(), parts.end(), names::FitsSetupProgram)) {
+                ++FMatched;
+                Error(ecWarning, "refused " + entry.Path +
+                                     ": name not held by this system's code pages");
                 continue;
             }
             bool selected = std::any_of(FOptions.Masks.begin(), FOptions.Masks.end(),
@@ -280,10 +296,7 @@ int TRun::Execute() {
                                : entry.Refusal));
                 break;
             case TEntryKind::Directory:
-                if (extract && EnsureFolders(parts, parts.size())) {
-                    ++FFolders;
-                    Line("Creating    ", shown);
-                }
+                if (extract && EnsureFolders(parts, parts.size())) Line("Creating    ", shown);
                 break;
             case TEntryKind::File:
                 if (!extract) {

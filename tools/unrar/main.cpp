@@ -1,4 +1,5 @@
 // unrar: extracts the product archive for the setup program.
+#include "Names.h"
 #include "TarReader.h"
 #include "Unrar.h"
 
@@ -10,7 +11,10 @@ int main(int argc, char** argv) {
     // Full buffering: one line per file must not cost one write per line.
     static char outBuffer[64 * 1024];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // Names are UTF-8 inside the program.
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(unrar::names::Argument(argv[i]));
     unrar::TOptions options;
     std::string error;
     if (!unrar::ParseCommandLine(args, options, error)) {
