@@ -38,8 +38,11 @@ function(morvane_sign target)
         return()
     endif()
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${MORVANE_SIGN_PFX})
+    # Signed at the commit's time: the same bytes and certificate give the
+    # same signed file (a time stamp from a server is the exception).
     add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND sh ${MORVANE_SIGN_SCRIPT} ${MORVANE_SIGN_PFX} $<TARGET_FILE:${target}>
+        COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${MORVANE_SOURCE_DATE_EPOCH}
+                sh ${MORVANE_SIGN_SCRIPT} ${MORVANE_SIGN_PFX} $<TARGET_FILE:${target}>
                 ${MORVANE_SIGN_DESCRIPTION} ${MORVANE_SIGN_URL} ${MORVANE_SIGN_TIMESTAMP_URL}
         COMMENT "Signing ${target}"
         VERBATIM)

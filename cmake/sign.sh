@@ -30,6 +30,10 @@ else
     set -- -pass ""
 fi
 set -- "$@" -pkcs12 "$pfx" -h sha256 -n "$description" -i "$url"
+# A fixed signing time (the commit's) makes the signature reproducible.
+if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+    set -- "$@" -time "$SOURCE_DATE_EPOCH"
+fi
 if [ -n "$timestamp" ]; then
     set -- "$@" -ts "$timestamp"
 fi

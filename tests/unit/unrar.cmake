@@ -8,7 +8,6 @@ if(NOT MORVANE_FUZZ)
     # Archives from GNU tar and Python's tarfile, with GNU tar's extraction
     # of each to compare against, made at build time on the build machine.
     find_program(MORVANE_GNU_TAR NAMES tar REQUIRED)
-    find_program(MORVANE_PYTHON3 NAMES python3 HINTS /usr/bin REQUIRED)
     set(unrar_writers ${CMAKE_CURRENT_BINARY_DIR}/unrar_writers)
     add_custom_command(OUTPUT ${unrar_writers}/cases.txt
         COMMAND ${MORVANE_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/unrar_writers.py

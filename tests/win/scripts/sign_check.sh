@@ -3,7 +3,8 @@
 # throw-away code-signing certificate, then asks osslsigncode to verify each:
 # the signed copy verifies, with one SHA-256 signature; a copy changed after
 # signing and a copy whose signature was removed do not; a wrong password
-# signs nothing.
+# signs nothing; with a fixed signing time (SOURCE_DATE_EPOCH, as the build
+# sets it) the same bytes signed twice are the same file.
 # Usage: sign_check.sh <sign.sh> <file>...
 set -eu
 sign=$1
@@ -51,6 +52,12 @@ for file in "$@"; do
     grep -q "^Message digest algorithm  : SHA256" "$name.log" || fail "$name: not a SHA-256 digest" "$name"
     grep -q "^Number of verified signatures: 1$" "$name.log" || fail "$name: not one signature" "$name"
 done
+
+cp "$file" again-1 && cp "$file" again-2
+SOURCE_DATE_EPOCH=1700000000 sign again-1
+sleep 1
+SOURCE_DATE_EPOCH=1700000000 sign again-2
+cmp -s again-1 again-2 || fail "the same file signed twice at the same time differs"
 
 cp "$name" wrong-password
 if MORVANE_SIGN_PASSWORD=wrong sign wrong-password 2>/dev/null; then
