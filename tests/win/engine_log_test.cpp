@@ -194,10 +194,29 @@ protected:
     THandle FHold;
 };
 
-TEST_P(LogBlockedTest, ReleaseRaisesCannotCreateWithFullPathAndSystemText) {
+// The log that cannot be written where it belongs goes to the temporary
+// folder, and its first line says so; only when that fails too does the
+// release raise, with the full path and the system's text.
+TEST_P(LogBlockedTest, ReleaseWritesTheLogElsewhereOrRaisesCannotCreate) {
+    TCompiler Moved(Data);
+    Moved.WriteLine("line");
+    EXPECT_NO_THROW(Moved.Release());
+    ASSERT_EQ(Moved.Log().size(), 2u);
+    const std::string Head =
+        "\"" + LogPath() + "\" cannot be written (" + SysErrorMessage(GetParam().Code) + "): ";
+    EXPECT_EQ(Moved.Log().front().rfind(Head + "the setup log is in \"", 0), 0u)
+        << Moved.Log().front();
+    EXPECT_EQ(Moved.Log().back(), "line");
+    const std::string& First = Moved.Log().front();
+    const std::string::size_type At = First.find("the setup log is in \"");
+    if (At != std::string::npos) DeleteFileA(First.substr(At + 21, First.size() - At - 23).c_str());
+
+    char Temp[MAX_PATH];
+    GetEnvironmentVariableA("TMP", Temp, MAX_PATH);
+    SetEnvironmentVariableA("TMP", "Q:\\no temporary folder");
     TCompiler Engine(Data);
     Engine.WriteLine("line");
-    std::string Expected =
+    const std::string Expected =
         "Cannot create file \"" + LogPath() + "\". " + SysErrorMessage(GetParam().Code);
     try {
         Engine.Release();
@@ -205,6 +224,7 @@ TEST_P(LogBlockedTest, ReleaseRaisesCannotCreateWithFullPathAndSystemText) {
     } catch (const Exception& Error) {
         EXPECT_EQ(std::string(Error.what()), Expected);
     }
+    SetEnvironmentVariableA("TMP", Temp);
     // The lines in memory are not affected.
     EXPECT_EQ(Engine.Log(), (std::vector<std::string>{"line"}));
 }
