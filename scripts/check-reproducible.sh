@@ -7,6 +7,10 @@
 #
 #   scripts/check-reproducible.sh [windows|windows-x64]   (default: both)
 #
+# Extra configure arguments come from MORVANE_REPRO_CMAKE_ARGS, e.g. a
+# certificate to sign with: -DMORVANE_SIGN_PFX=<certificate.pfx> (and its
+# password in MORVANE_SIGN_PASSWORD, as for any signed build).
+#
 # Not part of the test command: it builds everything twice.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,7 +30,7 @@ differ=0
 for preset in "${presets[@]}"; do
     for copy in a "b/deeper"; do
         echo "== building $preset in $work/$copy"
-        (cd "$work/$copy" && SOURCE_DATE_EPOCH=$epoch cmake --preset "$preset" -B "$work/$copy/out-$preset" >/dev/null &&
+        (cd "$work/$copy" && SOURCE_DATE_EPOCH=$epoch cmake --preset "$preset" -B "$work/$copy/out-$preset" ${MORVANE_REPRO_CMAKE_ARGS:-} >/dev/null &&
             cmake --build "$work/$copy/out-$preset" -j2 --target morvane_zip >/dev/null)
     done
     one=$work/a/out-$preset two=$work/b/deeper/out-$preset
