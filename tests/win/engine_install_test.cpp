@@ -471,6 +471,8 @@ protected:
         ASSERT_TRUE(CopyBeside("engine_probe.exe", Setup.Path(), ProbeName));
     }
     void TearDown() override {
+        // The windows the shell opened on the program folder, late ones too.
+        CloseAllFolderWindows("Edition");
         RemoveRegistration();
         DeleteRecord();
         WipeTree(ProgramsOuter());
@@ -608,7 +610,7 @@ TEST_P(FailedRunTest, LeavesTheMachineAsItWas) {
     }
 
     TProbeResult Failed = Run("install", Case.Fault, Case.Killed ? 9 : 0);
-    CloseFolderWindow("Edition", 3000);
+    CloseAllFolderWindows("Edition");
     EXPECT_FALSE(Failed.Succeeded);
     // A damaged archive is found by its listing, before anything changes.
     const std::string Outcome = Case.Damaged  ? ExtractionFailed.back()

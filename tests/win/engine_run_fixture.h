@@ -93,6 +93,7 @@ protected:
     }
 
     void TearDown() override {
+        CloseAllFolderWindows(Inner, 500);
         RemoveRegistration();
         DeleteRecord();
         if (Data) WipeTree(AddTrailingBackslash(Data->ProgramsDir) + Outer);

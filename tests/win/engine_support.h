@@ -106,6 +106,19 @@ inline bool CloseFolderWindow(const std::string& Title, DWORD TimeoutMs) {
     return false;
 }
 
+// Closes every Explorer window titled Title, also those the shell opens a
+// moment later, until none has shown for Quiet milliseconds: none may be
+// left to come up over a later test and take its keyboard.
+inline void CloseAllFolderWindows(const std::string& Title, DWORD Quiet = 3000) {
+    for (DWORD Last = GetTickCount(); GetTickCount() - Last < Quiet; Sleep(100)) {
+        TFolderWindowSearch Search{&Title};
+        EnumWindows(VisitFolderWindow, reinterpret_cast<LPARAM>(&Search));
+        if (!Search.Found) continue;
+        PostMessageA(Search.Found, WM_CLOSE, 0, 0);
+        Last = GetTickCount();
+    }
+}
+
 // The Recycle Bin as Wine keeps it: the freedesktop trash below
 // XDG_DATA_HOME, seen through drive Z:. Empty when XDG_DATA_HOME is unset.
 inline std::string TrashFolder() {
