@@ -18,8 +18,6 @@ InstallDir "$PROGRAMFILES\Grenwick\Morvane Peer"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-!include "FileFunc.nsh"
-
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\MorvanePeerBench"
 !define RECORDKEY "Software\Pellinor\Morvane Peer Bench"
 !define LINKS "$SMPROGRAMS\Morvane Peer Bench"
@@ -45,7 +43,7 @@ Section "Install"
   WriteRegStr HKLM "${RECORDKEY}" "InstallDir" "$INSTDIR"
   WriteRegStr HKLM "${RECORDKEY}" "StartFolder" "Morvane Peer Bench"
   WriteRegStr HKLM "${RECORDKEY}" "InstalledVersion" "2.5.1 Standard Edition"
-  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  SectionGetSize ${SecInstall} $0
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "Morvane ActiveX (peer)"
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayVersion" "2.5.1"
   WriteRegStr HKLM "${UNINSTKEY}" "Publisher" "Pellinor"

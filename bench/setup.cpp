@@ -103,13 +103,24 @@ std::string FolderOf(const std::string& Path) {
 }
 
 // Runs a command line to its end; the seconds it took, or a failure message.
-double Timed(const std::string& CommandLine, const std::string& Folder, const char* What) {
+double Timed(const std::string& CommandLine, const std::string& Folder, const char* What,
+             bool Quiet = false) {
     STARTUPINFOA Startup{};
     Startup.cb = sizeof Startup;
+    // A program's lines to no console (as the install captures them).
+    SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
+    const THandle Nul(Quiet ? CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &Inherit,
+                                          OPEN_EXISTING, 0, nullptr)
+                            : INVALID_HANDLE_VALUE);
+    if (Nul) {
+        Startup.dwFlags = STARTF_USESTDHANDLES;
+        Startup.hStdOutput = Startup.hStdError = Nul.get();
+    }
     PROCESS_INFORMATION Info{};
     std::string Line = CommandLine;
     const bench::TStopwatch Watch;
-    if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, Folder.c_str(),
+    if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, Nul ? TRUE : FALSE, 0, nullptr,
+                        Folder.c_str(),
                         &Startup, &Info)) {
         std::fprintf(stderr, "%s: cannot start %s\n", What, CommandLine.c_str());
         std::exit(2);
@@ -258,7 +269,7 @@ int Drive(const std::string& Peer, const std::string& Work, int Runs) {
         // runs it (its output to the console instead of the log).
         const std::string Alone = Work + "\\unrar-" + Id;
         Unrar.push_back(Timed("\"" + Stage + "\\unrar.exe\" x -o+ -y data.arc \"" + Alone + "\\\"",
-                              Stage, "unrar alone"));
+                              Stage, "unrar alone", true));
         WipeTree(Alone);
         const bool OursLeft = Exists(OursDir);
         const unsigned long PeerLeft = CountFiles(PeerDir);

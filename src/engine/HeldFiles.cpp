@@ -2,6 +2,7 @@
 
 #include "data/InstalledFiles.h"
 #include "data/Owners.h"
+#include "data/SystemLibrary.h"
 #include "data/Utils.h"
 
 #include <windows.h>
@@ -18,25 +19,15 @@ struct TRestartManager {
     decltype(&RmEndSession) End = nullptr;
 
     TRestartManager() {
-        char Folder[MAX_PATH];
-        const UINT Length = GetSystemDirectoryA(Folder, MAX_PATH);
-        if (Length == 0 || Length >= MAX_PATH) return;
-        FModule.reset(LoadLibraryExA((AddTrailingBackslash(Folder) + "rstrtmgr.dll").c_str(),
-                                     nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-        if (!FModule) return;
-        Bind(Start, "RmStartSession");
-        Bind(Register, "RmRegisterResources");
-        Bind(List, "RmGetList");
-        Bind(End, "RmEndSession");
+        Library.Bind(Start, "RmStartSession");
+        Library.Bind(Register, "RmRegisterResources");
+        Library.Bind(List, "RmGetList");
+        Library.Bind(End, "RmEndSession");
     }
     bool Ready() const { return Start && Register && List && End; }
 
 private:
-    template <class TProc> void Bind(TProc& Proc, const char* Name) {
-        Proc =
-            reinterpret_cast<TProc>(reinterpret_cast<void*>(GetProcAddress(FModule.get(), Name)));
-    }
-    TModule FModule;
+    TSystemLibrary Library{"rstrtmgr.dll"};
 };
 
 std::string Narrow(const WCHAR* Wide) {

@@ -1,5 +1,6 @@
 #include "engine/Pins.h"
 
+#include "data/SystemLibrary.h"
 #include "data/Utils.h"
 
 #include <windows.h>
@@ -19,28 +20,18 @@ struct TCng {
     decltype(&BCryptCloseAlgorithmProvider) Close = nullptr;
 
     TCng() {
-        char Folder[MAX_PATH];
-        const UINT Length = GetSystemDirectoryA(Folder, MAX_PATH);
-        if (Length == 0 || Length >= MAX_PATH) return;
-        FModule.reset(LoadLibraryExA((AddTrailingBackslash(Folder) + "bcrypt.dll").c_str(), nullptr,
-                                     LOAD_WITH_ALTERED_SEARCH_PATH));
-        if (!FModule) return;
-        Bind(Open, "BCryptOpenAlgorithmProvider");
-        Bind(Property, "BCryptGetProperty");
-        Bind(Create, "BCryptCreateHash");
-        Bind(Hash, "BCryptHashData");
-        Bind(Finish, "BCryptFinishHash");
-        Bind(Destroy, "BCryptDestroyHash");
-        Bind(Close, "BCryptCloseAlgorithmProvider");
+        Library.Bind(Open, "BCryptOpenAlgorithmProvider");
+        Library.Bind(Property, "BCryptGetProperty");
+        Library.Bind(Create, "BCryptCreateHash");
+        Library.Bind(Hash, "BCryptHashData");
+        Library.Bind(Finish, "BCryptFinishHash");
+        Library.Bind(Destroy, "BCryptDestroyHash");
+        Library.Bind(Close, "BCryptCloseAlgorithmProvider");
     }
     bool Ready() const { return Open && Property && Create && Hash && Finish && Destroy && Close; }
 
 private:
-    template <class TProc> void Bind(TProc& Proc, const char* Name) {
-        Proc = reinterpret_cast<TProc>(
-            reinterpret_cast<void*>(GetProcAddress(FModule.get(), Name)));
-    }
-    TModule FModule;
+    TSystemLibrary Library{"bcrypt.dll"};
 };
 
 // The pins of this program: the two hashes, or nothing when it has none.
