@@ -43,7 +43,7 @@ Section "Install"
   WriteRegStr HKLM "${RECORDKEY}" "InstallDir" "$INSTDIR"
   WriteRegStr HKLM "${RECORDKEY}" "StartFolder" "Morvane Peer Bench"
   WriteRegStr HKLM "${RECORDKEY}" "InstalledVersion" "2.5.1 Standard Edition"
-  SectionGetSize ${SecInstall} $0
+  SectionGetSize 0 $0 ; this section, the first
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayName" "Morvane ActiveX (peer)"
   WriteRegStr HKLM "${UNINSTKEY}" "DisplayVersion" "2.5.1"
   WriteRegStr HKLM "${UNINSTKEY}" "Publisher" "Pellinor"
