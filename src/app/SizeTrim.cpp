@@ -1,16 +1,7 @@
-// Definitions that keep heavy library parts out of the setup program.
-
-#include "data/Error.h"
-
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cerrno>
-#include <cstddef>
-#include <cstdint>
-#include <new>
-
-// The interface and class identifiers the program uses. The system's
+// The interface and class identifiers the setup program uses. The system's
 // uuid library holds thousands in one block, all of which a reference to one
 // of them would pull in; defined here, it is not linked at all.
 extern "C" {
@@ -27,101 +18,4 @@ const IID IID_IShellBrowser = {0x000214E2, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}
 const IID IID_IShellFolderViewDual = {0xe7a1af80, 0x4d96, 0x11cf, {0x96, 0x0c, 0, 0x80, 0xc7, 0xf4, 0xee, 0x85}};
 const IID IID_IShellDispatch2 = {0xa4c6892c, 0x3ba9, 0x11d2, {0x9d, 0xea, 0, 0xc0, 0x4f, 0xb1, 0x61, 0x62}};
 const IID IID_IDispatch = {0x00020400, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
-// The C++ runtime demangles the type name of an uncaught exception before
-// the program is ended; the demangler is a sixth of the program's size. A
-// window program has no console to show the name on, so the mangled name,
-// which the runtime falls back to, does as well.
-char* __cxa_demangle(const char*, char*, std::size_t*, int* Status) {
-    if (Status) *Status = -2; // not a name it can demangle
-    return nullptr;
-}
-}
-
-// The containers report a misuse (a string or vector grown past its maximum,
-// an index out of range) through these functions. The library's own versions
-// throw std::length_error and its kin, whose classes keep their text in a
-// second, reference-counted string implementation that would come along with
-// them (a fifth of the program). Here the same text travels in the program's
-// own error type, which is still a std::exception.
-namespace std {
-void __throw_bad_alloc() {
-    throw bad_alloc();
-}
-void __throw_bad_array_new_length() {
-    throw bad_array_new_length();
-}
-void __throw_length_error(const char* What) {
-    throw Exception(What);
-}
-void __throw_logic_error(const char* What) {
-    throw Exception(What);
-}
-void __throw_out_of_range_fmt(const char* Format, ...) {
-    throw Exception(Format);
-}
-} // namespace std
-
-// The C++ runtime and the unwinder guard their own bookkeeping (the pool
-// exceptions are allocated from, the table of unwind data, each thread's
-// exception state) with these POSIX thread functions. The threads library
-// that would provide them is a tenth of the program: with them comes its
-// thread registry, condition variables and read-write locks, none of which
-// anything here uses. These are correct for any number of threads: a mutex
-// is a slim reader-writer lock held in the mutex's own word, a key is a TLS
-// index, a once-flag moves from 0 (not run) through 1 (running) to 2 (done).
-// The setup program starts no threads of its own, so a key's destructor,
-// which would free what a thread kept under the key when that thread ends,
-// is not kept: what the main thread keeps is freed with the process.
-extern "C" {
-int pthread_mutex_init(intptr_t* Mutex, const void*) {
-    *Mutex = 0; // SRWLOCK_INIT
-    return 0;
-}
-int pthread_mutex_destroy(intptr_t*) {
-    return 0;
-}
-int pthread_mutex_lock(intptr_t* Mutex) {
-    // A mutex initialised statically (PTHREAD_MUTEX_INITIALIZER) holds -1
-    // until it is first locked, a value no slim lock ever takes.
-    InterlockedCompareExchangePointer(reinterpret_cast<PVOID*>(Mutex), nullptr,
-                                      reinterpret_cast<PVOID>(intptr_t{-1}));
-    AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(Mutex));
-    return 0;
-}
-int pthread_mutex_unlock(intptr_t* Mutex) {
-    ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(Mutex));
-    return 0;
-}
-int pthread_once(long* Once, void (*Function)()) {
-    if (InterlockedCompareExchange(Once, 1, 0) == 0) {
-        Function();
-        InterlockedExchange(Once, 2);
-    } else {
-        while (InterlockedCompareExchange(Once, 2, 2) != 2)
-            Sleep(0);
-    }
-    return 0;
-}
-// The runtime asks for its exception state on every throw and catch, often
-// between a failed call and the GetLastError that reads why, so the keys
-// leave the thread's last error as it was (TlsGetValue clears it).
-int pthread_key_create(unsigned* Key, void (*)(void*)) {
-    const DWORD Index = TlsAlloc();
-    if (Index == TLS_OUT_OF_INDEXES) return EAGAIN;
-    *Key = Index;
-    return 0;
-}
-void* pthread_getspecific(unsigned Key) {
-    const DWORD Error = GetLastError();
-    void* Value = TlsGetValue(Key);
-    SetLastError(Error);
-    return Value;
-}
-int pthread_setspecific(unsigned Key, const void* Value) {
-    const DWORD Error = GetLastError();
-    const bool Set = TlsSetValue(Key, const_cast<void*>(Value));
-    SetLastError(Error);
-    return Set ? 0 : ENOMEM;
-}
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -44,6 +45,10 @@ bool MakeDirectory(const std::string& path, std::string& error) {
 
 void RemoveFile(const std::string& path) {
     DeleteFileW(W(path).c_str());
+}
+
+uint64_t Milliseconds() {
+    return GetTickCount64();
 }
 
 std::string LastErrorText() {
@@ -255,6 +260,12 @@ bool MakeDirectory(const std::string& path, std::string& error) {
 
 void RemoveFile(const std::string& path) {
     unlink(path.c_str());
+}
+
+uint64_t Milliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
 }
 
 std::string LastErrorText() {

@@ -28,6 +28,9 @@ bool MakeDirectory(const std::string& path, std::string& error);
 // Deletes a file (a partly written one after a failure); result ignored by callers.
 void RemoveFile(const std::string& path);
 
+// A clock that only moves forward, in milliseconds from an unspecified start.
+uint64_t Milliseconds();
+
 // Text of the last system error of this thread.
 std::string LastErrorText();
 // Why a file could not be created, after a failed TOutputFile::Create: the

@@ -1,16 +1,15 @@
 #include "TarReader.h"
+#include "Worker.h"
 
 #include <zlib.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <exception>
 #include <limits>
 #include <mutex>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace unrar {
@@ -173,11 +172,11 @@ public:
         : FInflater(std::move(source)) {
         for (size_t i = 0; i < QueuedChunks; ++i)
             FFree.emplace_back(OutputChunk);
-        FWorker = std::thread([this] { Work(); });
+        FWorker = TThread([this] { Work(); });
     }
     ~TBackgroundGzipStream() override {
         {
-            std::lock_guard lock(FMutex);
+            std::lock_guard<TMutex> lock(FMutex);
             FStop = true;
         }
         FChanged.notify_all();
@@ -186,7 +185,7 @@ public:
 
     std::span<const char> Fill() override {
         if (FPos < FCurrentLen) return {FCurrent.data() + FPos, FCurrentLen - FPos};
-        std::unique_lock lock(FMutex);
+        std::unique_lock<TMutex> lock(FMutex);
         if (!FCurrent.empty()) {
             FFree.push_back(std::move(FCurrent));
             FCurrent = {};
@@ -212,37 +211,37 @@ private:
             for (;;) {
                 std::vector<char> chunk;
                 {
-                    std::unique_lock lock(FMutex);
+                    std::unique_lock<TMutex> lock(FMutex);
                     FChanged.wait(lock, [this] { return !FFree.empty() || FStop; });
                     if (FStop) break;
                     chunk = std::move(FFree.back());
                     FFree.pop_back();
                 }
                 size_t n = FInflater.Produce(chunk.data(), chunk.size());
-                std::lock_guard lock(FMutex);
+                std::lock_guard<TMutex> lock(FMutex);
                 if (n == 0) break;
                 FFull.emplace_back(std::move(chunk), n);
                 FChanged.notify_all();
             }
         } catch (...) {
-            std::lock_guard lock(FMutex);
+            std::lock_guard<TMutex> lock(FMutex);
             FError = std::current_exception();
         }
-        std::lock_guard lock(FMutex);
+        std::lock_guard<TMutex> lock(FMutex);
         FFinished = true;
         FChanged.notify_all();
     }
 
     TInflater FInflater;
-    std::mutex FMutex;
-    std::condition_variable FChanged;
+    TMutex FMutex;
+    TCondition FChanged;
     std::deque<std::vector<char>> FFree;
     std::deque<std::pair<std::vector<char>, size_t>> FFull;
     std::exception_ptr FError;
     bool FStop = false, FFinished = false;
     std::vector<char> FCurrent;
     size_t FCurrentLen = 0, FPos = 0;
-    std::thread FWorker;
+    TThread FWorker;
 };
 
 std::string Field(const char* block, size_t offset, size_t size) {

@@ -9,8 +9,9 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace unrar {
@@ -32,14 +33,18 @@ enum TExitCode : int {
     ecPending = 11,
 };
 
-class TArchiveError : public std::runtime_error {
+// Its text is a plain std::string: the standard library's error classes keep
+// theirs in a second string implementation, which unrar.exe would carry only
+// for them.
+class TArchiveError : public std::exception {
 public:
-    TArchiveError(TExitCode code, const std::string& message)
-        : std::runtime_error(message), FCode(code) {}
+    TArchiveError(TExitCode code, std::string message) : FCode(code), FMessage(std::move(message)) {}
     TExitCode Code() const { return FCode; }
+    const char* what() const noexcept override { return FMessage.c_str(); }
 
 private:
     TExitCode FCode;
+    std::string FMessage;
 };
 
 // Where compressed (or raw) archive bytes come from.

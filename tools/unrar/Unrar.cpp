@@ -7,9 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <new>
-#include <unordered_set>
+#include <set>
 
 namespace unrar {
 
@@ -23,6 +22,10 @@ const char* const UsageText =
     "  -y   assume yes (overwrite)       -r   masks match in every folder\n"
     "  -c- -cfg- -dh -idp                accepted; nothing to change here\n"
     "The archive is a tar archive, optionally gzip-compressed.\n";
+
+void Put(std::FILE* to, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), to);
+}
 
 namespace {
 
@@ -69,12 +72,12 @@ private:
     std::FILE* FOut;
     std::FILE* FErr;
     std::string FPrefix; // destination with one trailing separator
-    std::unordered_set<std::string> FKnownFolders;
+    std::set<std::string> FKnownFolders;
     TExitCode FStop = ecSuccess; // the error that ended the run early
     uint64_t FHoleBudget = HoleLimit;
     bool FCreateFailed = false, FWarned = false, FPending = false;
     unsigned long long FFiles = 0, FFolders = 0, FBytes = 0, FMatched = 0;
-    std::chrono::steady_clock::time_point FLastFlush = std::chrono::steady_clock::now();
+    uint64_t FLastFlush = fs::Milliseconds();
     static constexpr size_t LineBlock = 64 * 1024;
     std::string FLines; // lines not yet handed to FOut
 };
@@ -88,8 +91,8 @@ void TRun::Line(const char* label, const std::string& path) {
     FLines += '\n';
     // Buffered for speed, yet a reader following the lines (a progress
     // display) still sees them at least every 100 ms.
-    auto now = std::chrono::steady_clock::now();
-    if (FLines.size() >= LineBlock || now - FLastFlush >= std::chrono::milliseconds(100)) {
+    uint64_t now = fs::Milliseconds();
+    if (FLines.size() >= LineBlock || now - FLastFlush >= 100) {
         Flush();
         FLastFlush = now;
     }
@@ -106,7 +109,7 @@ void TRun::Flush() {
 
 void TRun::Error(TExitCode code, const std::string& message) {
     Flush();
-    std::fprintf(FErr, "unrar: %s\n", names::ForConsole(message).c_str());
+    Put(FErr, "unrar: " + names::ForConsole(message) + "\n");
     std::fflush(FErr);
     if (code == ecWarning)
         FWarned = true;
@@ -242,15 +245,15 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
 int TRun::Execute() {
     fs::TInputFile input;
     if (!input.Open(FOptions.Archive)) {
-        std::fprintf(FErr, "unrar: cannot open %s: %s\n",
-                     names::ForConsole(FOptions.Archive).c_str(),
-                     names::ForConsole(fs::LastErrorText()).c_str());
+        const std::string why = fs::LastErrorText();
+        Put(FErr, "unrar: cannot open " + names::ForConsole(FOptions.Archive) + ": " +
+                      names::ForConsole(why) + "\n");
         return ecOpen;
     }
     bool extract = FOptions.Command == TCommand::Extract;
     if (extract) {
         if (!PrepareDestination()) return ecCreate;
-        std::fprintf(FOut, "Extracting from %s\n\n", names::ForConsole(FOptions.Archive).c_str());
+        Put(FOut, "Extracting from " + names::ForConsole(FOptions.Archive) + "\n\n");
     }
     try {
         auto stream = OpenArchiveStream(input, true);
@@ -325,11 +328,12 @@ int TRun::Execute() {
     if (code == ecNoFiles) Error(ecWarning, "no files to extract");
     Flush();
     if (extract) {
-        std::fprintf(FOut, "\n%s: %llu files, %llu folders, %llu bytes\n",
-                     code == ecSuccess   ? "All OK"
-                     : code == ecPending ? "All OK, some files wait for a restart"
-                                         : "Finished with errors",
-                     FFiles, FFolders, FBytes);
+        const char* outcome = code == ecSuccess   ? "All OK"
+                              : code == ecPending ? "All OK, some files wait for a restart"
+                                                  : "Finished with errors";
+        Put(FOut, "\n" + std::string(outcome) + ": " + std::to_string(FFiles) + " files, " +
+                      std::to_string(FFolders) + " folders, " + std::to_string(FBytes) +
+                      " bytes\n");
     }
     std::fflush(FOut);
     return code;
@@ -415,9 +419,9 @@ int Run(const TOptions& options, std::FILE* out, std::FILE* err) {
         TRun run(options, out, err);
         return run.Execute();
     } catch (const std::bad_alloc&) {
-        std::fprintf(err, "unrar: out of memory\n");
+        std::fputs("unrar: out of memory\n", err);
     } catch (const std::exception& e) {
-        std::fprintf(err, "unrar: %s\n", e.what());
+        Put(err, std::string("unrar: ") + e.what() + "\n");
     }
     return ecFatal;
 }

@@ -30,6 +30,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, TOptions& options, s
 
 extern const char* const UsageText;
 
+// Writes text as it is. (The runtime's printf family would bring MinGW's
+// own printf into unrar.exe, a tenth of it, for a few lines.)
+void Put(std::FILE* to, const std::string& text);
+
 // Runs the command; file lines and the summary go to out, errors to err.
 // Returns the program's exit code (TExitCode).
 int Run(const TOptions& options, std::FILE* out, std::FILE* err);

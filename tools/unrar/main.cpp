@@ -9,8 +9,9 @@
 
 int main(int argc, char** argv) {
     // Full buffering: one line per file must not cost one write per line.
-    static char outBuffer[64 * 1024];
-    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+    // The runtime allocates the buffer (a static one would be 64 KB of the
+    // program file on Windows).
+    std::setvbuf(stdout, nullptr, _IOFBF, 64 * 1024);
     // Names are UTF-8 inside the program.
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
     unrar::TOptions options;
     std::string error;
     if (!unrar::ParseCommandLine(args, options, error)) {
-        std::fprintf(stderr, "unrar: %s\n%s", error.c_str(), unrar::UsageText);
+        unrar::Put(stderr, "unrar: " + error + "\n" + unrar::UsageText);
         return unrar::ecCmdLine;
     }
     return unrar::Run(options, stdout, stderr);

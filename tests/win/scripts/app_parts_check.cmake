@@ -1,6 +1,6 @@
-# Fails when the setup program's link map shows one of the heavy library
-# parts, naming it and what pulled it in.
-#   cmake -D MAP=<MorvaneSetup.map> -P app_parts_check.cmake
+# Fails when a program's link map (the setup program's, unrar's) shows one of
+# the heavy library parts, naming it and what pulled it in.
+#   cmake -D MAP=<MorvaneSetup.map | unrar.map> -P app_parts_check.cmake
 if(NOT EXISTS "${MAP}")
     message(FATAL_ERROR "no link map at ${MAP}")
 endif()
@@ -18,7 +18,7 @@ string(SUBSTRING "${Map}" ${Start} ${Length} Members)
 # threads library (whose members carry a prefix of their archive's).
 set(Heavy "\\(cow-stdexcept\\.o\\)" "\\(cow-string-inst\\.o\\)" "\\(string-inst\\.o\\)"
           "\\(functexcept\\.o\\)" "\\(random\\.o\\)" "-mingw_pformat\\.o\\)"
-          "-mingw_vsnprintf\\.o\\)" "\\(libwinpthread_la-[a-z_]+\\.o\\)")
+          "-mingw_vsnprintf\\.o\\)" "\\(cp-demangle\\.o\\)" "\\(libwinpthread_la-[a-z_]+\\.o\\)")
 set(Found "")
 foreach(Part ${Heavy})
     string(REGEX MATCH "[^\n]*${Part}[^\n]*(\n[ \t]+[^\n]*)?" Hit "${Members}")
@@ -28,7 +28,8 @@ foreach(Part ${Heavy})
     endif()
 endforeach()
 if(Found)
-    message(FATAL_ERROR "MorvaneSetup.exe links parts it was trimmed of "
+    get_filename_component(Program "${MAP}" NAME_WE)
+    message(FATAL_ERROR "${Program}.exe links parts it was trimmed of "
                         "(member, then what pulled it in):${Found}")
 endif()
 message(STATUS "none of the trimmed parts is linked")
