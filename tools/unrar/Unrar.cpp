@@ -4,6 +4,7 @@
 #include "Names.h"
 #include "Paths.h"
 #include "TarReader.h"
+#include "Writer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -33,6 +34,8 @@ namespace {
 // file system cannot keep a file sparse (FAT) holes take disk like data, so
 // an archive declaring huge files of almost no data is refused instead.
 constexpr uint64_t HoleLimit = uint64_t(4) << 30;
+// Memory kept for the content of files still to come.
+constexpr size_t SpareLimit = 8 * 1024 * 1024;
 
 std::string Lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -50,7 +53,13 @@ public:
     TRun(const TOptions& options, std::FILE* out, std::FILE* err)
         : FOptions(options), FOut(out), FErr(err) {}
     // Lines collected before an unexpected error still reach the output.
-    ~TRun() { Flush(); }
+    ~TRun() {
+        try {
+            Settle();
+        } catch (...) {
+        }
+        Flush();
+    }
     TRun(const TRun&) = delete;
     TRun& operator=(const TRun&) = delete;
 
@@ -63,6 +72,11 @@ private:
     void ExtractFile(TTarReader& reader, const TTarEntry& entry,
                      const std::vector<std::string>& parts, const std::string& shown);
     void Line(const char* label, const std::string& path);
+    // A line after those of the files the writer still has.
+    void LineInTurn(const char* label, const std::string& path);
+    // Reports what the writer has done; first waits for all of it, unless
+    // only what is done already is asked for.
+    void Settle(bool waitForAll = true);
     // Writes the collected lines out.
     void Flush();
     void Error(TExitCode code, const std::string& message);
@@ -80,9 +94,15 @@ private:
     uint64_t FLastFlush = fs::Milliseconds();
     static constexpr size_t LineBlock = 64 * 1024;
     std::string FLines; // lines not yet handed to FOut
+    std::unique_ptr<TWriter> FWriter; // started by the first small file
+    // Buffers of written files, for the next ones: memory stays flat.
+    std::vector<std::vector<char>> FSpare;
+    size_t FSpareBytes = 0;
+    bool FSettling = false;
 };
 
 void TRun::Line(const char* label, const std::string& path) {
+    if (!FSettling) Settle();
     // Collected here and handed to the runtime in large blocks: on Windows
     // the runtime asks the system about the console on every call, which
     // for one line per file cost more than writing the file itself.
@@ -107,7 +127,38 @@ void TRun::Flush() {
     std::fflush(FOut);
 }
 
+void TRun::LineInTurn(const char* label, const std::string& path) {
+    if (!FWriter) return Line(label, path);
+    auto job = std::make_unique<TWriteJob>();
+    job->Label = label;
+    job->Shown = path;
+    FWriter->Queue(std::move(job));
+}
+
+void TRun::Settle(bool waitForAll) {
+    if (!FWriter || FSettling) return;
+    FSettling = true;
+    for (const auto& job : FWriter->Done(waitForAll)) {
+        if (FSpareBytes + job->Data.capacity() <= SpareLimit) {
+            FSpareBytes += job->Data.capacity();
+            FSpare.push_back(std::move(job->Data));
+        }
+        if (job->Outcome == TWriteJob::TOutcome::Failed) {
+            Error(ecWrite, "write error in " + job->Path + ": " + job->Why);
+        } else if (job->Outcome == TWriteJob::TOutcome::Written && !job->File) {
+            Line(job->Label, job->Shown);
+        } else if (job->Outcome == TWriteJob::TOutcome::Written) {
+            FBytes += job->Size;
+            ++FFiles;
+            if (job->Pending) FPending = true;
+            Line(job->Pending ? "Pending     " : "Extracting  ", job->Shown);
+        }
+    }
+    FSettling = false;
+}
+
 void TRun::Error(TExitCode code, const std::string& message) {
+    if (!FSettling) Settle();
     Flush();
     Put(FErr, "unrar: " + names::ForConsole(message) + "\n");
     std::fflush(FErr);
@@ -201,31 +252,62 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
     if (!EnsureFolders(parts, parts.size() - 1)) return;
     std::string path = FPrefix + shown;
     bool overwrite = FOptions.Overwrite && !FOptions.KeepExisting;
-    fs::TOutputFile file;
-    switch (file.Create(path, entry.Mode, overwrite)) {
+    auto file = std::make_unique<fs::TOutputFile>();
+    // A new file first; one that exists may be one the writer still has.
+    fs::TCreateResult created = file->Create(path, entry.Mode, false);
+    if (created == fs::TCreateResult::Exists) {
+        Settle();
+        if (FStop != ecSuccess) return;
+        created = file->Create(path, entry.Mode, overwrite);
+    }
+    switch (created) {
     case fs::TCreateResult::Exists:
         Line("Skipping    ", shown);
         return;
     case fs::TCreateResult::Failed:
-        Error(ecCreate, "cannot create " + path + ": " + fs::CreateErrorText(file.InUse()));
+        Error(ecCreate, "cannot create " + path + ": " + fs::CreateErrorText(file->InUse()));
         return;
     case fs::TCreateResult::Created:
         break;
     }
+    if (!entry.Sparse && entry.Size <= TWriter::JobLimit) {
+        auto job = std::make_unique<TWriteJob>();
+        if (!FSpare.empty()) {
+            job->Data = std::move(FSpare.back());
+            FSpare.pop_back();
+            FSpareBytes -= job->Data.capacity();
+        }
+        job->Data.reserve(size_t(entry.Size));
+        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
+            job->Data.insert(job->Data.end(), data.begin(), data.end());
+        job->Data.resize(size_t(entry.Size));
+        job->File = std::move(file);
+        job->Size = entry.Size;
+        job->MTime = entry.MTime;
+        job->Path = path;
+        job->Shown = shown;
+        if (!FWriter) FWriter = std::make_unique<TWriter>();
+        FWriter->Queue(std::move(job));
+        Settle(false);
+        return;
+    }
+    // A large or sparse file is written here, after everything before it.
+    Settle();
+    if (FStop != ecSuccess) return file->Discard();
     auto failed = [&] {
         Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
-        file.Discard();
+        file->Discard();
     };
-    if (entry.Sparse && entry.DataSize < entry.Size) file.MakeSparse();
+    if (entry.Sparse && entry.DataSize < entry.Size) file->MakeSparse();
     uint64_t end = 0; // of what is written so far
     for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
         uint64_t at = reader.DataOffset();
-        if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size())) return failed();
+        if ((at != end && !file->Seek(at)) || !file->Write(data.data(), data.size())) return failed();
         end = at + data.size();
     }
-    if (end < entry.Size && !file.SetSize(entry.Size)) return failed();
-    file.SetTime(entry.MTime);
-    if (!file.Close()) {
+    if (end < entry.Size && !file->SetSize(entry.Size)) return failed();
+    file->SetTime(entry.MTime);
+    if (!file->Close()) {
         // Some file systems report a failed write only on closing: the
         // file is then incomplete and is gone.
         Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
@@ -233,7 +315,7 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
     }
     FBytes += entry.Size;
     ++FFiles;
-    if (file.Pending()) {
+    if (file->Pending()) {
         // Complete, but beside the file another program holds.
         FPending = true;
         Line("Pending     ", shown);
@@ -299,7 +381,7 @@ int TRun::Execute() {
                                : entry.Refusal));
                 break;
             case TEntryKind::Directory:
-                if (extract && EnsureFolders(parts, parts.size())) Line("Creating    ", shown);
+                if (extract && EnsureFolders(parts, parts.size())) LineInTurn("Creating    ", shown);
                 break;
             case TEntryKind::File:
                 if (!extract) {
@@ -318,6 +400,7 @@ int TRun::Execute() {
     } catch (const TArchiveError& e) {
         Error(e.Code(), FOptions.Archive + ": " + e.what());
     }
+    Settle();
 
     int code = FStop != ecSuccess ? FStop
                : FCreateFailed    ? ecCreate
