@@ -13,6 +13,12 @@
 // has one calling convention and no decoration. A function called here for
 // the first time that is missing from this list shows up in the import
 // table again, which a test checks.
+//
+// Each function also gets its plain name here, as the import library's
+// entry has it: a jump through the slot. The program's link-time optimiser
+// names the functions its parts call by those names before it compiles
+// them; without this definition the linker would take the import library's
+// entry for the name, and with it the library's own slot.
 
 #include "app/LateBinding.h"
 
@@ -24,9 +30,13 @@
 
 #ifdef _WIN64
 #define MORVANE_IMPORT_SLOT(Function, Bytes) "__imp_" #Function
+#define MORVANE_PLAIN_NAME(Function, Bytes) #Function
+#define MORVANE_JUMP_THROUGH(Slot) "jmp *" Slot "(%rip)"
 #define MORVANE_CHECK_DECORATION(Function, Bytes)
 #else
 #define MORVANE_IMPORT_SLOT(Function, Bytes) "__imp__" #Function "@" #Bytes
+#define MORVANE_PLAIN_NAME(Function, Bytes) "_" #Function "@" #Bytes
+#define MORVANE_JUMP_THROUGH(Slot) "jmp *" Slot
 #define MORVANE_CHECK_DECORATION(Function, Bytes)                                                  \
     static_assert(TLate_##Function::StackBytes == Bytes, "wrong decoration of " #Function);
 #endif
@@ -39,7 +49,10 @@
     }                                                                                              \
     extern "C" decltype(&::Function) Slot_##Function asm(MORVANE_IMPORT_SLOT(Function, Bytes));    \
     decltype(&::Function) Slot_##Function =                                                        \
-        &TLate_##Function::First<Slot_##Function, Late_##Function>;
+        &TLate_##Function::First<Slot_##Function, Late_##Function>;                                \
+    asm(".section .text.late." #Function ",\"x\"\n\t.globl \"" MORVANE_PLAIN_NAME(Function, Bytes)    \
+        "\"\n\"" MORVANE_PLAIN_NAME(Function, Bytes) "\":\n\t"                                       \
+        MORVANE_JUMP_THROUGH("\"" MORVANE_IMPORT_SLOT(Function, Bytes) "\"") "\n\t.text");
 
 MORVANE_LATE_BIND("shell32.dll", SHBrowseForFolderA, 4)
 MORVANE_LATE_BIND("shell32.dll", SHFileOperationA, 4)

@@ -37,22 +37,7 @@ struct TLateProc {
 
 // The system folder's copy of a library, never one from the program's or
 // the current folder; nullptr with the system's error code when missing.
-inline HMODULE LoadSystemLibrary(const char* Library) {
-    HMODULE Module = LoadLibraryExA(Library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // Only a system that does not know the flag gets here for an existing
-    // library: load by full path, and let the libraries that one imports be
-    // looked up beside it (the system folder) rather than beside the program.
-    if (Module || GetLastError() != ERROR_INVALID_PARAMETER) return Module;
-    char Path[MAX_PATH];
-    UINT Length = GetSystemDirectoryA(Path, MAX_PATH);
-    if (Length == 0 || Length + 1 + lstrlenA(Library) >= MAX_PATH) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return nullptr;
-    }
-    lstrcatA(Path, "\\");
-    lstrcatA(Path, Library);
-    return LoadLibraryExA(Path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
+HMODULE LoadSystemLibrary(const char* Library);
 
 // The function's address; nullptr with the system's error code when the
 // library or the function is missing. The library stays loaded for the life

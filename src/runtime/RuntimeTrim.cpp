@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <string>
 
 extern "C" {
 
@@ -45,6 +46,12 @@ void __throw_logic_error(const char* What) {
 }
 void __throw_out_of_range_fmt(const char* Format, ...) {
     throw Exception(Format);
+}
+// A lock of the threads' wrappers that could not be taken (std::unique_lock
+// over nothing). The library's version throws std::system_error, whose text
+// comes from the same second string implementation.
+void __throw_system_error(int Code) {
+    throw Exception("a lock could not be taken (error " + std::to_string(Code) + ")");
 }
 } // namespace std
 

@@ -10,7 +10,7 @@ set_target_properties(planted_dll PROPERTIES PREFIX "")
 # binds a function of planted_dll, which lies beside the test program.
 morvane_add_win_test(app_late_binding_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/late_binding_test.cpp
-    LIBS morvane_data)
+    LIBS morvane_app)
 add_dependencies(app_late_binding_test planted_dll)
 
 add_executable(planted_test ${CMAKE_CURRENT_LIST_DIR}/planted_test.cpp)

@@ -96,14 +96,33 @@ TEST(SetupProgramResources, VersionResourceNamesTheProduct) {
     EXPECT_EQ(VersionString(SetupExe, "OriginalFilename"), "MorvaneSetup.exe");
 }
 
+// Each size the shell asks for loads (the frames are PNG) and draws the
+// icon's dark face, not a blank or white square: the centre pixel over white.
 TEST(SetupProgramResources, CarriesItsIcon) {
     const TModule Exe = LoadAsData(SetupExe);
     ASSERT_NE(Exe, nullptr);
     EXPECT_NE(FindResourceA(Exe.get(), MAKEINTRESOURCEA(1), RT_GROUP_ICON), nullptr);
-    HICON Icon =
-        static_cast<HICON>(LoadImageA(Exe.get(), MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
-    EXPECT_NE(Icon, nullptr);
-    if (Icon) DestroyIcon(Icon);
+    for (int Size : {16, 32, 48}) {
+        HICON Icon = static_cast<HICON>(
+            LoadImageA(Exe.get(), MAKEINTRESOURCEA(1), IMAGE_ICON, Size, Size, 0));
+        ASSERT_NE(Icon, nullptr) << Size;
+        HDC Dc = CreateCompatibleDC(nullptr);
+        BITMAPINFO Info{};
+        Info.bmiHeader = {sizeof(BITMAPINFOHEADER), Size, -Size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* Bits = nullptr;
+        HBITMAP Canvas = CreateDIBSection(Dc, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0);
+        HGDIOBJ Old = SelectObject(Dc, Canvas);
+        PatBlt(Dc, 0, 0, Size, Size, WHITENESS);
+        EXPECT_TRUE(DrawIconEx(Dc, 0, 0, Icon, Size, Size, 0, nullptr, DI_NORMAL)) << Size;
+        GdiFlush();
+        const auto* Pixels = static_cast<const unsigned char*>(Bits);
+        const unsigned char* Centre = Pixels + 4 * (Size / 2 * Size + Size / 2);
+        EXPECT_LT(Centre[0] + Centre[1] + Centre[2], 3 * 200) << Size;
+        SelectObject(Dc, Old);
+        DeleteObject(Canvas);
+        DeleteDC(Dc);
+        DestroyIcon(Icon);
+    }
 }
 
 } // namespace
