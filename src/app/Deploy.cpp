@@ -204,9 +204,8 @@ private:
 };
 
 bool RunsElevated() {
-    HANDLE Raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Raw)) return false;
-    const THandle Token(Raw);
+    THandle Token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, Token.put())) return false;
     TOKEN_ELEVATION Elevation{};
     DWORD Size = 0;
     // Before Vista there is no elevation to ask about: an administrator's
@@ -376,19 +375,42 @@ bool RunsAsMaintenanceCopy() {
            ComparablePath(AddTrailingBackslash(Recorded) + MaintenanceFolderName, IsAnsiLeadByte);
 }
 
-int HandOver(int ShowCmd) {
-    // The running program cannot delete itself: a copy in a folder of its
-    // own does the work, and this one waits for its outcome. The folder is
-    // made fresh under a name nobody knows in advance and only SYSTEM and
-    // the Administrators may change; an existing one is never used.
+namespace {
+
+// The hand-over's folder: made fresh under a name nobody knows in advance
+// and only SYSTEM and the Administrators may change; an existing one is
+// never used.
+std::string NewHandOverFolder() {
     const std::string Prefix = HandOverFolderPrefix();
     if (Prefix.empty()) RaiseLastOSError();
-    std::string Folder;
     for (int Attempt = 0;; ++Attempt) {
-        Folder = Prefix + RandomName();
-        if (CreateProtectedFolder(Folder, TProtection::HandOver)) break;
+        std::string Folder = Prefix + RandomName();
+        if (CreateProtectedFolder(Folder, TProtection::HandOver)) return Folder;
         if (GetLastError() != ERROR_ALREADY_EXISTS || Attempt == 15) RaiseLastOSError();
     }
+}
+
+// The copy's command line: this run's arguments, then the two handles it
+// inherits.
+std::string HandOverCommandLine(const std::string& Program, HANDLE Write, HANDLE Self) {
+    std::string CommandLine = Quoted(Program);
+    for (const std::string& Arg : ProcessArguments()) {
+        // The copy runs in another folder: a relative log file stays where
+        // it was meant.
+        const bool Log = StartsText(Arg, "--log=") && Arg.size() > 6;
+        CommandLine += " " + Quoted(Log ? "--log=" + FullPathOf(Arg.substr(6)) : Arg);
+    }
+    return CommandLine + " --uninstall --handover=" +
+           std::to_string(reinterpret_cast<std::uintptr_t>(Write)) + "," +
+           std::to_string(reinterpret_cast<std::uintptr_t>(Self));
+}
+
+} // namespace
+
+int HandOver(int ShowCmd) {
+    // The running program cannot delete itself: a copy in a folder of its
+    // own does the work, and this one waits for its outcome.
+    const std::string Folder = NewHandOverFolder();
     const std::string Program = Folder + "\\" + OwnProgramName();
     const std::string Own = AddTrailingBackslash(InstallerFolder());
     // Held until the copy has done its work: nothing can be changed in
@@ -399,25 +421,13 @@ int HandOver(int ShowCmd) {
     // The copy writes its exit code into the pipe when its work is done,
     // and waits on this process before it removes this program.
     SECURITY_ATTRIBUTES Inherit{sizeof Inherit, nullptr, TRUE};
-    HANDLE RawRead = nullptr, RawWrite = nullptr, RawSelf = nullptr;
-    if (!CreatePipe(&RawRead, &RawWrite, &Inherit, 0)) RaiseLastOSError();
-    THandle Read(RawRead), Write(RawWrite);
-    SetHandleInformation(RawRead, HANDLE_FLAG_INHERIT, 0);
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &RawSelf,
-                         SYNCHRONIZE, TRUE, 0))
+    THandle Read, Write, Self;
+    if (!CreatePipe(Read.put(), Write.put(), &Inherit, 0)) RaiseLastOSError();
+    SetHandleInformation(Read.get(), HANDLE_FLAG_INHERIT, 0);
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
+                         Self.put(), SYNCHRONIZE, TRUE, 0))
         RaiseLastOSError();
-    THandle Self(RawSelf);
-
-    std::string CommandLine = Quoted(Program);
-    for (const std::string& Arg : ProcessArguments()) {
-        // The copy runs in another folder: a relative log file stays where
-        // it was meant.
-        const bool Log = StartsText(Arg, "--log=") && Arg.size() > 6;
-        CommandLine += " " + Quoted(Log ? "--log=" + FullPathOf(Arg.substr(6)) : Arg);
-    }
-    CommandLine += " --uninstall --handover=" +
-                   std::to_string(reinterpret_cast<std::uintptr_t>(RawWrite)) + "," +
-                   std::to_string(reinterpret_cast<std::uintptr_t>(RawSelf));
+    std::string CommandLine = HandOverCommandLine(Program, Write.get(), Self.get());
 
     STARTUPINFOA Startup{};
     Startup.cb = sizeof Startup;
@@ -425,14 +435,14 @@ int HandOver(int ShowCmd) {
     Startup.wShowWindow = static_cast<WORD>(ShowCmd);
     PROCESS_INFORMATION Process{};
     AllowSetForegroundWindow(ASFW_ANY);
-    if (!StartWithHandles(Program, CommandLine, Folder, Startup, {RawWrite, RawSelf}, Process))
+    if (!StartWithHandles(Program, CommandLine, Folder, Startup, {Write.get(), Self.get()}, Process))
         RaiseLastOSError();
     THandle Child(Process.hProcess), ChildThread(Process.hThread);
     Write.reset();
     Self.reset();
 
     DWORD Code = 0, Count = 0;
-    if (!ReadFile(RawRead, &Code, sizeof Code, &Count, nullptr) || Count != sizeof Code) {
+    if (!ReadFile(Read.get(), &Code, sizeof Code, &Count, nullptr) || Count != sizeof Code) {
         // It ended without a word: its own exit code tells.
         WaitForSingleObject(Child.get(), INFINITE);
         if (!GetExitCodeProcess(Child.get(), &Code)) Code = ExitFailed;

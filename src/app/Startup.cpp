@@ -62,6 +62,25 @@ int StartError(const TCmdOptions& Options, const std::string& Message, int Code)
     return Code;
 }
 
+// The wizard's run, until its window is closed.
+int RunWizard(int ShowCmd) {
+    SetErrorReport([](const std::string& Message) {
+        MessageBoxA(GetActiveWindow(), Message.c_str(), ApplicationTitle().c_str(),
+                    MB_OK | MB_ICONERROR);
+    });
+    try {
+        TfMain Main;
+        Main.Show(ShowCmd);
+        RunMessageLoop(Main);
+        return Main.ExitCode();
+    } catch (const std::exception& E) {
+        // The window is gone by now: the box's message loop meets nothing
+        // of it.
+        ShowStartError(E.what());
+        return 3;
+    }
+}
+
 // Everything after the options, with the installation data in Data.
 int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallData>& Data) {
     const bool Silent = Options.Silent;
@@ -111,24 +130,7 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
     // The maintenance page, with Uninstall chosen, also for another version.
     if (Options.Uninstall) Data->Mode = imReinstall;
 
-    SetErrorReport([](const std::string& Message) {
-        MessageBoxA(GetActiveWindow(), Message.c_str(), ApplicationTitle().c_str(),
-                    MB_OK | MB_ICONERROR);
-    });
-
-    int ExitCode = 0;
-    try {
-        TfMain Main;
-        Main.Show(ShowCmd);
-        RunMessageLoop(Main);
-        ExitCode = Main.ExitCode();
-    } catch (const std::exception& E) {
-        // The window is gone by now: the box's message loop meets nothing
-        // of it.
-        ShowStartError(E.what());
-        ExitCode = 3;
-    }
-    return ExitCode;
+    return RunWizard(ShowCmd);
 }
 
 } // namespace

@@ -119,18 +119,6 @@ enum : int {
     IdVisitWeb,
 };
 
-// Marks the procedure as running for as long as the progress page works,
-// also when it leaves by an error.
-class TRunningScope {
-public:
-    explicit TRunningScope(bool& Flag) : FFlag(Flag) { FFlag = true; }
-    ~TRunningScope() { FFlag = false; }
-    TRunningScope(const TRunningScope&) = delete;
-    TRunningScope& operator=(const TRunningScope&) = delete;
-
-private:
-    bool& FFlag;
-};
 
 } // namespace
 
@@ -561,7 +549,8 @@ void TfMain::RequestClose() {
 
 void TfMain::wCompilePage(TWizardCustomPage*) {
     {
-        TRunningScope Running(FRunning);
+        FRunning = true;
+        const TScopeExit Running([this] { FRunning = false; });
         if (FSaveInitialDir.empty()) FSaveInitialDir = InstallData->InstallDir;
         FBuildLog.clear();
         TProcedureOutcome Outcome;

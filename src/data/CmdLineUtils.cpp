@@ -1,4 +1,5 @@
 #include "data/CmdLineUtils.h"
+#include "data/ScopeExit.h"
 
 namespace {
 
@@ -52,10 +53,7 @@ TCmdOptions::TCmdOptions(const std::vector<std::string>& Args, TDirectoryTest Di
                          THelpHandler OnHelp)
     : FDirectoryExists(std::move(DirectoryExists)) {
     // The table is only needed while parsing; drop it on every way out.
-    struct TTableGuard {
-        std::vector<std::unique_ptr<TItem>>& Table;
-        ~TTableGuard() { Table.clear(); }
-    } Guard{FOptions};
+    const TScopeExit DropTable([this] { FOptions.clear(); });
 
     TCmdOptions::AddOptions(); // a constructor reaches only its own class's version
     for (const std::string& Arg : Args) {

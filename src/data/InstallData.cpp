@@ -40,9 +40,8 @@ std::string UpToNul(const char* Text) {
 // Run as LocalSystem (a deployment tool), setup's links go where every
 // user sees them: the system account's own Start menu is seen by nobody.
 bool RunsAsLocalSystem() {
-    HANDLE Raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Raw)) return false;
-    const THandle Token(Raw);
+    THandle Token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, Token.put())) return false;
     alignas(TOKEN_USER) BYTE Buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     DWORD Size = 0;
     return GetTokenInformation(Token.get(), TokenUser, Buffer, sizeof Buffer, &Size) &&
@@ -56,9 +55,9 @@ int ProgramsCsidl(bool Common) {
 bool CommonPrograms = false; // set once, by the constructor
 
 TItemIdList ProgramsFolderIdList(int Csidl = ProgramsCsidl(CommonPrograms)) {
-    LPITEMIDLIST List = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, Csidl, &List))) return nullptr;
-    return TItemIdList(List);
+    TItemIdList List;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, Csidl, List.put()))) List.reset();
+    return List;
 }
 
 // --- shell folders ------------------------------------------------------------
@@ -73,28 +72,23 @@ std::string ProgramsFolderPath(int Csidl) {
 
 std::vector<std::string> ProgramsFolderNames() {
     std::vector<std::string> Names;
-    IShellFolder* RawDesktop = nullptr;
-    if (FAILED(SHGetDesktopFolder(&RawDesktop)) || !RawDesktop) return Names;
-    TComPtr<IShellFolder> Desktop(RawDesktop);
+    TComPtr<IShellFolder> Desktop;
+    if (FAILED(SHGetDesktopFolder(Desktop.put())) || !Desktop) return Names;
 
     TItemIdList List = ProgramsFolderIdList();
     if (!List) return Names;
-    IShellFolder* RawPrograms = nullptr;
-    if (FAILED(Desktop->BindToObject(List.get(), nullptr, IID_IShellFolder,
-                                     reinterpret_cast<void**>(&RawPrograms))) ||
-        !RawPrograms)
+    TComPtr<IShellFolder> Programs;
+    if (FAILED(Desktop->BindToObject(List.get(), nullptr, IID_IShellFolder, Programs.put_void())) ||
+        !Programs)
         return Names;
-    TComPtr<IShellFolder> Programs(RawPrograms);
 
-    IEnumIDList* RawEnum = nullptr;
+    TComPtr<IEnumIDList> Enum;
     // S_FALSE without an enumerator means an empty folder.
-    if (Programs->EnumObjects(nullptr, SHCONTF_FOLDERS, &RawEnum) != S_OK || !RawEnum) return Names;
-    TComPtr<IEnumIDList> Enum(RawEnum);
+    if (Programs->EnumObjects(nullptr, SHCONTF_FOLDERS, Enum.put()) != S_OK || !Enum) return Names;
 
     for (;;) {
-        LPITEMIDLIST RawItem = nullptr;
-        if (Enum->Next(1, &RawItem, nullptr) != S_OK) break;
-        TItemIdList Item(RawItem);
+        TItemIdList Item;
+        if (Enum->Next(1, Item.put(), nullptr) != S_OK) break;
         STRRET Name{};
         if (SUCCEEDED(Programs->GetDisplayNameOf(Item.get(), SHGDN_INFOLDER, &Name)))
             Names.push_back(StrRetToText(Name, Item.get()));
@@ -217,29 +211,27 @@ std::string OwnProgramName() {
 }
 
 std::string TInstallData::RecordedInstallDir() {
-    HKEY RawKey = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | RecordView, &RawKey) !=
+    TRegKey Key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | RecordView, Key.put()) !=
         ERROR_SUCCESS)
         return {};
-    TRegKey Key(RawKey);
     try {
-        return ReadString(RawKey, Product.InstallDirValue);
+        return ReadString(Key.get(), Product.InstallDirValue);
     } catch (const std::exception&) {
         return {};
     }
 }
 
 void TInstallData::LoadFromRegistry() {
-    HKEY RawKey = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | RecordView, &RawKey) !=
+    TRegKey Key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_READ | RecordView, Key.put()) !=
         ERROR_SUCCESS) {
         Installed = false;
         return;
     }
-    TRegKey Key(RawKey);
-    StartFolder = ReadString(RawKey, Product.StartFolderValue);
-    InstallDir = ReadString(RawKey, Product.InstallDirValue);
-    InstalledVersion.emplace(Trimmed(ReadString(RawKey, Product.InstalledVersionValue)));
+    StartFolder = ReadString(Key.get(), Product.StartFolderValue);
+    InstallDir = ReadString(Key.get(), Product.InstallDirValue);
+    InstalledVersion.emplace(Trimmed(ReadString(Key.get(), Product.InstalledVersionValue)));
     Installed = !InstallDir.empty();
     if (!Installed) {
         InstallDir.clear();
@@ -273,11 +265,11 @@ void WriteDword(HKEY Key, const char* Name, DWORD Value) {
 // The key at Path, created when missing; raises when it cannot be had, so
 // that a record that was not written is never taken for one that was.
 TRegKey CreateOrRaise(const std::string& Path) {
-    HKEY RawKey = nullptr;
+    TRegKey Key;
     const LONG Status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, Path.c_str(), 0, nullptr, 0,
-                                        KEY_ALL_ACCESS | RecordView, nullptr, &RawKey, nullptr);
+                                        KEY_ALL_ACCESS | RecordView, nullptr, Key.put(), nullptr);
     if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
-    return TRegKey(RawKey);
+    return Key;
 }
 
 // The entry of the list of installed apps: what it shows and the commands

@@ -1,37 +1,36 @@
 #include "data/Registry.h"
 
 TRegKey OpenMachineKey(const std::string& Path, REGSAM Access) {
-    HKEY Key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path.c_str(), 0, Access | MachineView, &Key) !=
+    TRegKey Key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path.c_str(), 0, Access | MachineView, Key.put()) !=
         ERROR_SUCCESS)
-        return nullptr;
-    return TRegKey(Key);
+        Key.reset();
+    return Key;
 }
 
 TRegKey CreateMachineKey(const std::string& Path) {
-    HKEY Key = nullptr;
+    TRegKey Key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, Path.c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS | MachineView, nullptr, &Key, nullptr) != ERROR_SUCCESS)
-        return nullptr;
-    return TRegKey(Key);
+                        KEY_ALL_ACCESS | MachineView, nullptr, Key.put(), nullptr) != ERROR_SUCCESS)
+        Key.reset();
+    return Key;
 }
 
 void DeleteKeyTree(HKEY Parent, const std::string& Name) {
-    HKEY RawKey = nullptr;
-    if (RegOpenKeyExA(Parent, Name.c_str(), 0, KEY_READ | MachineView, &RawKey) == ERROR_SUCCESS) {
-        TRegKey Key(RawKey);
+    TRegKey Key;
+    if (RegOpenKeyExA(Parent, Name.c_str(), 0, KEY_READ | MachineView, Key.put()) == ERROR_SUCCESS) {
         // Sub-keys first; collected before deleting so the indices stay valid.
         std::vector<std::string> SubKeys;
         char SubName[256];
         for (DWORD Index = 0;; ++Index) {
             DWORD Length = sizeof SubName;
-            if (RegEnumKeyExA(RawKey, Index, SubName, &Length, nullptr, nullptr, nullptr,
+            if (RegEnumKeyExA(Key.get(), Index, SubName, &Length, nullptr, nullptr, nullptr,
                               nullptr) != ERROR_SUCCESS)
                 break;
             SubKeys.emplace_back(SubName, Length);
         }
         for (const std::string& Sub : SubKeys)
-            DeleteKeyTree(RawKey, Sub);
+            DeleteKeyTree(Key.get(), Sub);
     }
     RegDeleteKeyExA(Parent, Name.c_str(), MachineView, 0);
 }

@@ -36,12 +36,8 @@ constexpr DWORD TerminationMilliseconds = 5000;
 // is the one this process keeps, and must not be inherited, or the child
 // would hold its own pipe open from the other side.
 bool MakePipe(SECURITY_ATTRIBUTES& Attributes, TPipe& Pipe, bool ParentReads) {
-    HANDLE Read = nullptr;
-    HANDLE Write = nullptr;
-    if (!CreatePipe(&Read, &Write, &Attributes, PipeBufferSize)) return false;
-    Pipe.Read.reset(Read);
-    Pipe.Write.reset(Write);
-    HANDLE ParentEnd = ParentReads ? Read : Write;
+    if (!CreatePipe(Pipe.Read.put(), Pipe.Write.put(), &Attributes, PipeBufferSize)) return false;
+    const HANDLE ParentEnd = ParentReads ? Pipe.Read.get() : Pipe.Write.get();
     return SetHandleInformation(ParentEnd, HANDLE_FLAG_INHERIT, 0) != 0;
 }
 
@@ -352,6 +348,38 @@ void StopProcess(HANDLE Process) {
         WaitForSingleObject(Process, TerminationMilliseconds);
 }
 
+// Hands the program's output to Splitter until the program ends or a line
+// asks to stop. The idle hook keeps its rhythm of one call per polling step
+// however often the output is looked at.
+void Capture(HANDLE Process, TOutputChannel& Output, TLineSplitter& Splitter,
+             const TCapturedIdleEvent& OnIdle, bool& Abort) {
+    TPollPace Pace;
+    DWORD LastIdle = GetTickCount();
+    DWORD Wait = PollMilliseconds;
+    while (WaitForSingleObject(Process, Wait) == WAIT_TIMEOUT && !Abort) {
+        const bool WholeStep = Wait == PollMilliseconds;
+        Wait = Pace.Next(Output.Drain(Splitter, Abort, PollMilliseconds));
+        if (OnIdle && (WholeStep || GetTickCount() - LastIdle >= PollMilliseconds)) {
+            LastIdle = GetTickCount();
+            OnIdle(nullptr);
+        }
+    }
+    Output.DrainRest(Splitter, Abort);
+    Splitter.Finish(Abort);
+}
+
+// A program asked to stop gets Ctrl+C on its input when it has one, and a
+// moment to end by itself; then it is stopped.
+void EndAborted(HANDLE Process, const TPipe* Input) {
+    if (Input) {
+        const char CtrlC[8] = {3, 3, 3, 3, 3, 3, 3, 3};
+        DWORD Written = 0;
+        WriteFile(Input->Write.get(), CtrlC, sizeof(CtrlC), &Written, nullptr);
+        if (WaitForSingleObject(Process, AbortGraceMilliseconds) == WAIT_OBJECT_0) return;
+    }
+    StopProcess(Process);
+}
+
 } // namespace
 
 std::int32_t RunCaptured(const std::string& Program, const std::string& Parameters,
@@ -400,33 +428,8 @@ std::int32_t RunCaptured(const std::string& Program, const std::string& Paramete
         OnLine(OemLineToAnsi(Line), LineAbort);
     });
 
-    // The idle hook keeps its rhythm of one call per polling step however
-    // often the output is looked at.
-    TPollPace Pace;
-    DWORD LastIdle = GetTickCount();
-    DWORD Wait = PollMilliseconds;
-    while (WaitForSingleObject(Process.get(), Wait) == WAIT_TIMEOUT && !Abort) {
-        const bool WholeStep = Wait == PollMilliseconds;
-        Wait = Pace.Next(Output.Drain(Splitter, Abort, PollMilliseconds));
-        if (OnIdle && (WholeStep || GetTickCount() - LastIdle >= PollMilliseconds)) {
-            LastIdle = GetTickCount();
-            OnIdle(nullptr);
-        }
-    }
-    Output.DrainRest(Splitter, Abort);
-    Splitter.Finish(Abort);
-
-    if (Abort) {
-        if (UseInputPipe) {
-            const char CtrlC[8] = {3, 3, 3, 3, 3, 3, 3, 3};
-            DWORD Written = 0;
-            WriteFile(Input.Write.get(), CtrlC, sizeof(CtrlC), &Written, nullptr);
-            if (WaitForSingleObject(Process.get(), AbortGraceMilliseconds) != WAIT_OBJECT_0)
-                StopProcess(Process.get());
-        } else {
-            StopProcess(Process.get());
-        }
-    }
+    Capture(Process.get(), Output, Splitter, OnIdle, Abort);
+    if (Abort) EndAborted(Process.get(), UseInputPipe ? &Input : nullptr);
 
     DWORD ExitCode = 0;
     if (!GetExitCodeProcess(Process.get(), &ExitCode)) return -2;

@@ -28,11 +28,10 @@ void DispatchPendingMessages() {
 } // namespace
 
 HRESULT CreateShellLink(const TShortcutSpec& Spec, const std::string& LinkFileName) {
-    IShellLinkA* RawLink = nullptr;
+    TComPtr<IShellLinkA> Link;
     HRESULT Result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, reinterpret_cast<void**>(&RawLink));
+                                      IID_IShellLinkA, Link.put_void());
     if (FAILED(Result)) return Result;
-    const TComPtr<IShellLinkA> Link(RawLink);
 
     Link->SetArguments(Spec.Arguments.c_str());
     Link->SetShowCmd(Spec.ShowCmd);
@@ -42,10 +41,9 @@ HRESULT CreateShellLink(const TShortcutSpec& Spec, const std::string& LinkFileNa
     Link->SetHotkey(Spec.HotKey);
     Link->SetIconLocation(Spec.IconFile.c_str(), Spec.IconIndex);
 
-    IPersistFile* RawFile = nullptr;
-    if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&RawFile))))
+    TComPtr<IPersistFile> File;
+    if (FAILED(Link->QueryInterface(IID_IPersistFile, File.put_void())))
         throw Exception("Interface not supported");
-    const TComPtr<IPersistFile> File(RawFile);
 
     // A name longer than the buffer is refused by the conversion instead
     // of running past it.
@@ -92,62 +90,62 @@ bool OpenFolderWindow(const std::string& Folder, HWND Parent) {
     return ShellExecuteExA(&Info) != FALSE;
 }
 
-bool ShellExecuteAsDesktop(const std::string& Target) {
-    // The desktop's shell runs in Explorer's process, as the user who is
-    // logged on: asked through its own dispatch object, it starts Target
-    // with that user's rights, not with this (elevated) program's.
-    IShellWindows* RawWindows = nullptr;
+namespace {
+
+// Each step hands back the next object or nothing.
+template <class TInterface> bool Query(IUnknown* From, REFIID Id, TComPtr<TInterface>& Into) {
+    return From && SUCCEEDED(From->QueryInterface(Id, Into.put_void())) && Into;
+}
+
+// The desktop's shell runs in Explorer's process, as the user who is logged
+// on: asked through its own dispatch object, it starts a program with that
+// user's rights, not with this (elevated) program's. None when there is no
+// desktop (a service's session) or a step is refused.
+TComPtr<IShellDispatch2> DesktopShell() {
+    TComPtr<IShellWindows> Windows;
     if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
-                                IID_IShellWindows, reinterpret_cast<void**>(&RawWindows))) ||
-        !RawWindows)
-        return false;
-    const TComPtr<IShellWindows> Windows(RawWindows);
+                                IID_IShellWindows, Windows.put_void())) ||
+        !Windows)
+        return {};
     VARIANT Desktop{}, Empty{};
     Desktop.vt = VT_I4;
     Desktop.lVal = CSIDL_DESKTOP;
     Empty.vt = VT_EMPTY;
     long Window = 0;
-    IDispatch* RawDispatch = nullptr;
+    TComPtr<IDispatch> Dispatch;
     if (Windows->FindWindowSW(&Desktop, &Empty, SWC_DESKTOP, &Window, SWFO_NEEDDISPATCH,
-                              &RawDispatch) != S_OK ||
-        !RawDispatch)
-        return false;
-    const TComPtr<IDispatch> Dispatch(RawDispatch);
-    // Each step hands back the next object or nothing.
-    auto Query = [](IUnknown* From, REFIID Id, void** Into) {
-        return From && SUCCEEDED(From->QueryInterface(Id, Into)) && *Into;
-    };
-    IServiceProvider* RawProvider = nullptr;
-    if (!Query(Dispatch.get(), IID_IServiceProvider, reinterpret_cast<void**>(&RawProvider)))
-        return false;
-    const TComPtr<IServiceProvider> Provider(RawProvider);
-    IShellBrowser* RawBrowser = nullptr;
+                              Dispatch.put()) != S_OK ||
+        !Dispatch)
+        return {};
+    TComPtr<IServiceProvider> Provider;
+    if (!Query(Dispatch.get(), IID_IServiceProvider, Provider)) return {};
+    TComPtr<IShellBrowser> Browser;
     if (FAILED(Provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                      reinterpret_cast<void**>(&RawBrowser))) ||
-        !RawBrowser)
-        return false;
-    const TComPtr<IShellBrowser> Browser(RawBrowser);
-    IShellView* RawView = nullptr;
-    if (FAILED(Browser->QueryActiveShellView(&RawView)) || !RawView) return false;
-    const TComPtr<IShellView> View(RawView);
-    IDispatch* RawBackground = nullptr;
-    if (FAILED(View->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch,
-                                   reinterpret_cast<void**>(&RawBackground))) ||
-        !RawBackground)
-        return false;
-    const TComPtr<IDispatch> Background(RawBackground);
-    IShellFolderViewDual* RawDual = nullptr;
-    if (!Query(Background.get(), IID_IShellFolderViewDual, reinterpret_cast<void**>(&RawDual)))
-        return false;
-    const TComPtr<IShellFolderViewDual> Dual(RawDual);
-    IDispatch* RawApplication = nullptr;
-    if (FAILED(Dual->get_Application(&RawApplication)) || !RawApplication) return false;
-    const TComPtr<IDispatch> Application(RawApplication);
-    IShellDispatch2* RawShell = nullptr;
-    if (!Query(Application.get(), IID_IShellDispatch2, reinterpret_cast<void**>(&RawShell)))
-        return false;
-    const TComPtr<IShellDispatch2> Shell(RawShell);
+                                      Browser.put_void())) ||
+        !Browser)
+        return {};
+    TComPtr<IShellView> View;
+    if (FAILED(Browser->QueryActiveShellView(View.put())) || !View) return {};
+    TComPtr<IDispatch> Background;
+    if (FAILED(View->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, Background.put_void())) ||
+        !Background)
+        return {};
+    TComPtr<IShellFolderViewDual> Dual;
+    if (!Query(Background.get(), IID_IShellFolderViewDual, Dual)) return {};
+    TComPtr<IDispatch> Application;
+    if (FAILED(Dual->get_Application(Application.put())) || !Application) return {};
+    TComPtr<IShellDispatch2> Shell;
+    if (!Query(Application.get(), IID_IShellDispatch2, Shell)) return {};
+    return Shell;
+}
 
+} // namespace
+
+bool ShellExecuteAsDesktop(const std::string& Target) {
+    const TComPtr<IShellDispatch2> Shell = DesktopShell();
+    if (!Shell) return false;
+    VARIANT Empty{};
+    Empty.vt = VT_EMPTY;
     const int Size = MultiByteToWideChar(CP_ACP, 0, Target.c_str(), -1, nullptr, 0);
     if (Size <= 0) return false;
     std::wstring Wide(static_cast<std::size_t>(Size), L'\0');

@@ -88,11 +88,10 @@ void NoteAppended(const char* Name, const std::string& Value) {
 void Snapshot(HKEY Journal, const char* Name, const std::string& Path) {
     const TRegKey Source = OpenMachineKey(Path);
     if (!Source) return;
-    HKEY Raw = nullptr;
-    if (RegCreateKeyExA(Journal, Name, 0, nullptr, 0, KEY_ALL_ACCESS | MachineView, nullptr, &Raw,
-                        nullptr) != ERROR_SUCCESS)
+    TRegKey Copy;
+    if (RegCreateKeyExA(Journal, Name, 0, nullptr, 0, KEY_ALL_ACCESS | MachineView, nullptr,
+                        Copy.put(), nullptr) != ERROR_SUCCESS)
         RaiseLastOSError();
-    const TRegKey Copy(Raw);
     if (!CopyValues(Source.get(), Copy.get()))
         throw Exception("The record of the installation cannot be noted in the journal.");
 }
@@ -100,9 +99,9 @@ void Snapshot(HKEY Journal, const char* Name, const std::string& Path) {
 // The key at Path as the snapshot Name has it: gone when there is none.
 bool RestoreSnapshot(HKEY Journal, const char* Name, const std::string& Path) {
     DeleteMachineKey(Path);
-    HKEY Raw = nullptr;
-    if (RegOpenKeyExA(Journal, Name, 0, KEY_READ | MachineView, &Raw) != ERROR_SUCCESS) return true;
-    const TRegKey Copy(Raw);
+    TRegKey Copy;
+    if (RegOpenKeyExA(Journal, Name, 0, KEY_READ | MachineView, Copy.put()) != ERROR_SUCCESS)
+        return true;
     const TRegKey Target = CreateMachineKey(Path);
     return Target && CopyValues(Copy.get(), Target.get());
 }
@@ -189,6 +188,42 @@ void RemoveWritten(HKEY Journal, const std::string& InstallDir, const std::strin
     if (ReadNumber(Journal, "WritesList")) DeleteFileA(InstalledFilesListPath(InstallDir).c_str());
 }
 
+// Undoes the steps that came after the files were moved aside: the new
+// component's registration, the links, the files this run wrote. Each step
+// notes that it is done, so that an undo cut off in its turn is finished by
+// the next run without doing anything twice.
+void UndoLaterSteps(HKEY J, const std::string& InstallDir, const std::string& Backup,
+                    const std::string& Ocx) {
+    const bool OcxKept = Contains(ReadTexts(J, "Kept"), Product.OcxFileName);
+    if (ReadNumber(J, "Registered")) {
+        if (!OcxKept && FilePresent(Ocx))
+            RunRegSvr32(SystemRegSvr32(), "/u /s", Ocx, "Error unregistering component");
+        WriteNumber(J, "Registered", 0);
+    }
+    if (ReadNumber(J, "Links")) {
+        RestoreLinks(J, Backup);
+        WriteNumber(J, "Links", 0);
+    }
+    if (ReadNumber(J, "Stage") == stWriting) {
+        RemoveWritten(J, InstallDir, Backup);
+        WriteNumber(J, "Stage", stMoving);
+    }
+}
+
+// The backup's files back where they were (the whole folder in one rename
+// when it can); what could not be put back is added to Failed.
+void PutBackFiles(HKEY J, const std::string& InstallDir, const std::string& Files,
+                  std::vector<std::string>& Failed) {
+    if (DirectoryPresent(Files)) {
+        RemoveEmptyTree(InstallDir);
+        if (DirectoryPresent(InstallDir) || !MoveFileExA(Files.c_str(), InstallDir.c_str(), 0))
+            MoveTreeInto(Files, InstallDir, Failed);
+    } else if (!ReadNumber(J, "FolderExisted")) {
+        RemoveEmptyTree(InstallDir);
+    }
+    RemoveNotedFolders(J, "MadeParents");
+}
+
 // Puts back what the journal says; the lines tell the outcome.
 std::vector<std::string> Undo() {
     std::vector<std::string> Lines;
@@ -209,35 +244,12 @@ std::vector<std::string> Undo() {
         return Lines;
     }
     const std::string Ocx = AddTrailingBackslash(InstallDir) + Product.OcxFileName;
-    const bool OcxKept = Contains(ReadTexts(J, "Kept"), Product.OcxFileName);
-    // Each step notes that it is done, so that an undo cut off in its turn
-    // is finished by the next run without doing anything twice.
-    if (ReadNumber(J, "Registered")) {
-        if (!OcxKept && FilePresent(Ocx))
-            RunRegSvr32(SystemRegSvr32(), "/u /s", Ocx, "Error unregistering component");
-        WriteNumber(J, "Registered", 0);
-    }
-    if (ReadNumber(J, "Links")) {
-        RestoreLinks(J, Backup);
-        WriteNumber(J, "Links", 0);
-    }
-    if (ReadNumber(J, "Stage") == stWriting) {
-        RemoveWritten(J, InstallDir, Backup);
-        WriteNumber(J, "Stage", stMoving);
-    }
-
+    UndoLaterSteps(J, InstallDir, Backup, Ocx);
     std::vector<std::string> Failed;
-    if (DirectoryPresent(Files)) {
-        RemoveEmptyTree(InstallDir);
-        if (DirectoryPresent(InstallDir) || !MoveFileExA(Files.c_str(), InstallDir.c_str(), 0))
-            MoveTreeInto(Files, InstallDir, Failed);
-    } else if (!ReadNumber(J, "FolderExisted")) {
-        RemoveEmptyTree(InstallDir);
-    }
-    RemoveNotedFolders(J, "MadeParents");
+    PutBackFiles(J, InstallDir, Files, Failed);
     for (const std::string& Failure : Failed)
         Lines.push_back("Could not put back " + Failure);
-    const bool HadRecord = OpenMachineKey(JournalKey() + "\\Record") != nullptr;
+    const bool HadRecord = static_cast<bool>(OpenMachineKey(JournalKey() + "\\Record"));
     if (!RestoreSnapshot(J, "Record", Product.RecordKey) ||
         !RestoreSnapshot(J, "Entry", UninstallEntryKey())) {
         Lines.push_back("Could not put back the record of the installation in the registry.");

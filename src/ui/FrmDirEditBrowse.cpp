@@ -1,5 +1,6 @@
 #include "ui/FrmDirEditBrowse.h"
 #include "data/Error.h"
+#include "data/ScopeExit.h"
 
 #include "ui/AppError.h"
 #include "ui/CommonControls.h"
@@ -124,10 +125,7 @@ bool TFrameDirEditBrowse::Busy() const {
 void TFrameDirEditBrowse::BtnDirBrowseClick() {
     if (Busy()) return;
     SetWindowLongPtrA(FBtnDirBrowse, GWLP_USERDATA, 1);
-    struct TBusyReset {
-        HWND Button;
-        ~TBusyReset() { SetWindowLongPtrA(Button, GWLP_USERDATA, 0); }
-    } Reset{FBtnDirBrowse};
+    const TScopeExit NotBusy([this] { SetWindowLongPtrA(FBtnDirBrowse, GWLP_USERDATA, 0); });
     std::string Dir = WindowText(FEditDirectory);
     if (BrowseForDirectory(Dir) && !Dir.empty()) SetWindowTextA(FEditDirectory, Dir.c_str());
 }

@@ -106,7 +106,7 @@ public:
     // The page takes ownership of the bitmap; it is drawn stretched into a
     // strip PictureWidth design pixels wide along the page's left side.
     void SetPicture(HBITMAP Picture);
-    bool HasPicture() const { return FPicture != nullptr; }
+    bool HasPicture() const { return static_cast<bool>(FPicture); }
     int PictureWidth() const { return FPictureWidth; }
     void SetPictureWidth(int DesignPixels);
 

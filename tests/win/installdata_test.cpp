@@ -32,7 +32,7 @@ TRegKey OpenRecord(REGSAM Access) {
 }
 
 bool KeyExists(const char* Path) {
-    return OpenKey(Path, KEY_READ) != nullptr;
+    return static_cast<bool>(OpenKey(Path, KEY_READ));
 }
 
 void DeleteRecordKey() {

@@ -62,4 +62,16 @@ TEST(FindHandle, OnlyAFoundSearchIsOwned) {
     EXPECT_TRUE(TFindHandle(FindFirstFileA((OwnFolder() + "\\*").c_str(), &Data)));
 }
 
+TEST(Owner, PutFreesWhatWasHeldAndHoldsWhatTheCallHandsOut) {
+    // A named event lives as long as a handle to it: after put() no other
+    // handle can open it.
+    const std::string Name = "MorvaneOwnerPut" + std::to_string(GetCurrentProcessId());
+    THandle Handle(CreateEventA(nullptr, TRUE, FALSE, Name.c_str()));
+    ASSERT_TRUE(Handle);
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
+                                Handle.put(), SYNCHRONIZE, FALSE, 0));
+    EXPECT_FALSE(THandle(OpenEventA(SYNCHRONIZE, FALSE, Name.c_str())));
+    EXPECT_EQ(WaitForSingleObject(Handle.get(), 0), WAIT_TIMEOUT); // this process, running
+}
+
 } // namespace
