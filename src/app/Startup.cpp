@@ -44,9 +44,6 @@ int RunMessageLoop(TfMain& Main) {
 
 } // namespace
 
-// The option set lives for the whole run.
-TCmdOptions* CmdOptions = nullptr;
-
 namespace {
 
 // Reported in the log file when there is one, and in a box unless the run
@@ -63,13 +60,13 @@ int StartError(const TCmdOptions& Options, const std::string& Message, int Code)
 }
 
 // The wizard's run, until its window is closed.
-int RunWizard(int ShowCmd) {
+int RunWizard(TInstallData& Data, const TCmdOptions& Options, int ShowCmd) {
     SetErrorReport([](const std::string& Message) {
         MessageBoxA(GetActiveWindow(), Message.c_str(), ApplicationTitle().c_str(),
                     MB_OK | MB_ICONERROR);
     });
     try {
-        TfMain Main;
+        TfMain Main(Data, &Options);
         Main.Show(ShowCmd);
         RunMessageLoop(Main);
         return Main.ExitCode();
@@ -117,7 +114,6 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
     } catch (const std::exception& E) {
         return StartError(Options, E.what(), ExitStartError);
     }
-    InstallData = Data.get();
     Data->EarlierRunNotes = Earlier;
     if (!Silent && !Earlier.empty()) ShowStartNotice(Earlier);
     // The maintenance copy that handed over to this one removes nothing of
@@ -130,7 +126,7 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
     // The maintenance page, with Uninstall chosen, also for another version.
     if (Options.Uninstall) Data->Mode = imReinstall;
 
-    return RunWizard(ShowCmd);
+    return RunWizard(*Data, Options, ShowCmd);
 }
 
 } // namespace
@@ -139,7 +135,6 @@ int RunSetup(int ShowCmd) {
     // A help request shows the help screen and ends the program here, with
     // exit code 1, before any window exists.
     TCmdOptions Options;
-    CmdOptions = &Options;
     // COM for the user-interface thread (apartment model), for the whole run.
     TComScope Com;
     LoadCommonControls();
@@ -162,7 +157,5 @@ int RunSetup(int ShowCmd) {
         ExitCode = RunLocked(Options, ShowCmd, Data);
         if (!Options.Handover.empty()) FinishHandOver(Options.Handover, ExitCode, Data.get());
     }
-    InstallData = nullptr;
-    CmdOptions = nullptr;
     return ExitCode;
 }

@@ -11,6 +11,3 @@ class TCmdOptions;
 // recorded; a run without a window ends with the codes of Deploy.h; the
 // wizard with its message loop's.
 int RunSetup(int ShowCmd);
-
-// The options of the run; null outside RunSetup.
-extern TCmdOptions* CmdOptions;

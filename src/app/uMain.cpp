@@ -19,6 +19,9 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+using enum TMainControl;
+using enum TMainPage;
+
 namespace {
 
 constexpr int ClientWidth = 540;
@@ -89,36 +92,110 @@ void RegisterMainClass() {
                                       0)));
 }
 
-// Control ids of the pages' controls; WM_COMMAND is dispatched by them.
-// Kept clear of IDOK and IDCANCEL, which the dialog keys send.
-enum : int {
-    IdInstallText = 100,
-    IdInstallDescription,
-    IdUpdateText,
-    IdUpdateDescription,
-    IdReinstall,
-    IdReinstallText,
-    IdUninstall,
-    IdUninstallText,
-    IdLicenseHint,
-    IdLicense,
-    IdAgree,
-    IdDestinationText,
-    IdDestinationHint,
-    IdDestination,
-    IdFolderText,
-    IdFolderCaption,
-    IdFolder,
-    IdFoldersCaption,
-    IdFolders,
-    IdProgressCaption,
-    IdOutput,
-    IdProgress,
-    IdFinishResult,
-    IdSaveLog,
-    IdVisitWeb,
+constexpr DWORD LabelStyle = SS_LEFT | SS_NOPREFIX;
+
+// The pages as tables: everything a page shows, in the order its controls
+// are made (which is also their tab order).
+enum class TControlFont { Body, Radio, Bold };
+
+struct TControlSpec {
+    TMainControl Name;
+    const char* Class;
+    std::string Text;
+    DWORD Style;
+    int Left, Top, Width, Height; // design pixels inside the page's room
+    TControlFont Font = TControlFont::Body;
 };
 
+struct TPageSpec {
+    TMainPage Name;
+    bool Welcome; // else an interior page
+    std::string Title, Subtitle;
+    TWizardButtonSet Buttons;
+    int PictureHeight; // design pixels; 0: no picture
+    std::vector<TControlSpec> Controls;
+};
+
+std::string WelcomeTitle() {
+    return Named("Welcome to the ", " Installation Wizard");
+}
+
+std::vector<TPageSpec> PageTable() {
+    const std::string Intro = std::string(ContinueText) + Product.LegalNotice;
+    const TWizardButtonSet Interior{bkBack, bkNext, bkCancel};
+    return {
+        {wInstallPage, true, WelcomeTitle(),
+         Named("This wizard will install the ", " component on your computer."),
+         {bkNext, bkCancel}, 390,
+         {{lInstall, "STATIC", Intro, LabelStyle, 20, 0, 340, 150},
+          {Label1, "STATIC", Product.Description, LabelStyle, 20, 176, 340, 76}}},
+        // InitPages fills in the versions.
+        {wUpdatePage, true, WelcomeTitle(),
+         Named("This wizard will update the ", " component version %s currently installed on "
+                                               "your computer with newer version %s."),
+         {bkNext, bkCancel}, 390,
+         {{Label2, "STATIC", Intro, LabelStyle, 20, 0, 340, 150},
+          {Label11, "STATIC", Product.Description, LabelStyle, 20, 176, 340, 76}}},
+        // The two radio buttons form one group on their own, so that the
+        // arrow keys move between them (and select them); the labels come
+        // after them and start a group of their own.
+        {wMainternance, false, Named("", " maintenance"),
+         "Select the maintanance operation to perform", {bkNext, bkCancel}, 0,
+         {{rbMainternance, "BUTTON", Named("Reinstall ", ""),
+           BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, TControlFont::Radio},
+          {rbUninstall, "BUTTON", Named("Uninstall ", ""), BS_AUTORADIOBUTTON, 40, 88, 440, 22,
+           TControlFont::Radio},
+          {Label10, "STATIC", Named("Repare ", " installation."), LabelStyle | SS_NOTIFY | WS_GROUP,
+           58, 48, 420, 16},
+          {Label12, "STATIC", Named("Delete ", " from this computer."), LabelStyle | SS_NOTIFY, 58,
+           112, 420, 16}}},
+        {wLicensePage, false, "License agreement",
+         "Please read the following license agreement carefully.", Interior, 0,
+         {{Label3, "STATIC", "Press PAGE DOWN key to see the rest of the agreement.", LabelStyle,
+           20, 8, 500, 16},
+          {mLicense, "EDIT", Product.License,
+           WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 20,
+           28, 500, 244},
+          {cbAgree, "BUTTON", "Yes, I accept this agreement", BS_AUTOCHECKBOX | WS_TABSTOP, 20,
+           282, 400, 20, TControlFont::Bold}}},
+        // The folder's edit and button follow (BuildDestinationFrame).
+        {wDestinationPage, false, "Destination Folder",
+         "Select a folder where the component will be installed.", Interior, 0,
+         {{Label6, "STATIC", Named("Setup will install ", " component in the following folder."),
+           LabelStyle, 20, 10, 500, 32},
+          {Label7, "STATIC",
+           "To install to this folder, click Next. To install to a different folder, click "
+           "Browse and select another folder.",
+           LabelStyle, 20, 46, 500, 32}}},
+        {wFolder, false, "Select program folder", "Please select a Program Folder", Interior, 0,
+         {{Label8, "STATIC",
+           "Setup will add program icons to the Program Folder listed below. You may type a new "
+           "folder name, or select one from existing folders list. Click Next to continue.",
+           LabelStyle, 20, 6, 500, 50},
+          {Label13, "STATIC", "Program Folder:", LabelStyle, 20, 60, 200, 16},
+          {eFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 78, 500, 21},
+          {Label14, "STATIC", "Existing folders:", LabelStyle, 20, 106, 200, 16},
+          {lFolders, "LISTBOX", "",
+           WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 20, 124, 500,
+           196}}},
+        // Read-only and without ES_WANTRETURN: Enter inserts no line.
+        {wCompile, false, "Copying files",
+         Named("", " component files will be copied in the specified folder."), {bkNext, bkCancel},
+         0,
+         {{Label9, "STATIC", "Installation progress:", LabelStyle, 20, 8, 500, 16},
+          {mOutput, "EDIT", "", WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 20, 28,
+           500, 262},
+          {pbProgress, "msctls_progress32", "", PBS_SMOOTH, 20, 298, 500, 16}}},
+        {wFinish, false, "Installation completed", Named("", " Setup is now complete"),
+         {bkFinish}, 331,
+         {{lFinishResult, "STATIC", std::string(Product.EditionName) + " Setup is now complete",
+           LabelStyle, 20, 20, 336, 64},
+          {bFinishSaveLog, "BUTTON", "Save Setup Log...", BS_PUSHBUTTON | WS_TABSTOP, 236, 96, 120,
+           25},
+          {cbVisitWeb, "BUTTON", std::string("Visit ") + Product.ShortName + " web site",
+           BS_AUTOCHECKBOX | WS_TABSTOP, 20, 220, 300, 20}}},
+    };
+}
 
 } // namespace
 
@@ -132,7 +209,9 @@ std::string MainWindowCaption() {
 
 std::function<void(int Pages)> TfMain::OnPageBuilt;
 
-TfMain::TfMain() : FSaveFileName(std::string(Product.ShortName) + " Build.log") {
+TfMain::TfMain(TInstallData& Data, const TCmdOptions* Options)
+    : FData(Data), FOptions(Options),
+      FSaveFileName(std::string(Product.ShortName) + " Build.log") {
     RegisterMainClass();
     RECT Frame{0, 0, UiScale(ClientWidth), UiScale(ClientHeight)};
     const DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -165,8 +244,8 @@ void TfMain::ReleaseAll() {
     // Detached before it goes: its last messages must not reach a window
     // object that is being taken apart (nor end the message loop).
     DestroyHandle();
-    deDestination.reset();
-    Wizard.reset();
+    FDestination.reset();
+    FWizard.reset();
     FRadioFont.reset();
     FBoldFont.reset();
 }
@@ -174,236 +253,121 @@ void TfMain::ReleaseAll() {
 void TfMain::Show(int ShowCmd) {
     ShowWindow(Handle(), ShowCmd);
     UpdateWindow(Handle());
-    if (TWizardCustomPage* Page = Wizard->ActivePage()) {
+    if (TWizardCustomPage* Page = FWizard->ActivePage()) {
         // The first page gets the keyboard like every later one does.
         SetFocus(Page->Handle());
-        if (Wizard->DefaultButton()) SetFocus(Wizard->DefaultButton()->Handle());
+        if (FWizard->DefaultButton()) SetFocus(FWizard->DefaultButton()->Handle());
     }
 }
-
-HWND TfMain::AddControl(TWizardCustomPage& Page, int Id, const char* Class, const char* Text,
-                        DWORD Style, int Left, int Top, int Width, int Height, HFONT Font) {
-    RECT Room = Page.ClientRect();
-    HWND Control = CreateWindowExA(
-        0, Class, Text, WS_CHILD | WS_VISIBLE | Style, Room.left + UiScale(Left),
-        Room.top + UiScale(Top), UiScale(Width), UiScale(Height), Page.Handle(),
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), GetModuleHandleA(nullptr), nullptr);
-    if (!Control) RaiseLastOSError();
-    SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font ? Font : Wizard->BodyFont()),
-                 FALSE);
-    return Control;
-}
-
-// The texts the two welcome pages share.
-std::string WelcomeTitle() {
-    return Named("Welcome to the ", " Installation Wizard");
-}
-constexpr DWORD LabelStyle = SS_LEFT | SS_NOPREFIX;
 
 void TfMain::BuildPages() {
     BuildWizard();
-    // In page order; the order matters for navigation.
-    for (void (TfMain::*Build)() :
-         {&TfMain::BuildInstallPage, &TfMain::BuildUpdatePage, &TfMain::BuildMaintenancePage,
-          &TfMain::BuildLicensePage, &TfMain::BuildDestinationPage, &TfMain::BuildFolderPage,
-          &TfMain::BuildCompilePage, &TfMain::BuildFinishPage}) {
-        (this->*Build)();
-        if (OnPageBuilt) OnPageBuilt(Wizard->PageCount());
+    for (const TPageSpec& Spec : PageTable()) {
+        TWizardCustomPage& Page = Spec.Welcome ? static_cast<TWizardCustomPage&>(
+                                                     FWizard->AddWelcomePage())
+                                               : FWizard->AddInteriorPage();
+        FPages[static_cast<int>(Spec.Name)] = &Page;
+        Page.Header.Title.SetText(Spec.Title);
+        Page.Header.Subtitle.SetText(Spec.Subtitle);
+        Page.SetVisibleButtons(Spec.Buttons);
+        if (Spec.PictureHeight)
+            Page.SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(Spec.PictureHeight)));
+        const RECT Room = Page.ClientRect();
+        for (const TControlSpec& Control : Spec.Controls) {
+            const HFONT Font = Control.Font == TControlFont::Radio ? FRadioFont.get()
+                               : Control.Font == TControlFont::Bold ? FBoldFont.get()
+                                                                     : FWizard->BodyFont();
+            HWND Made = CreateWindowExA(
+                0, Control.Class, Control.Text.c_str(), WS_CHILD | WS_VISIBLE | Control.Style,
+                Room.left + UiScale(Control.Left), Room.top + UiScale(Control.Top),
+                UiScale(Control.Width), UiScale(Control.Height), Page.Handle(),
+                reinterpret_cast<HMENU>(static_cast<INT_PTR>(Control.Name)),
+                GetModuleHandleA(nullptr), nullptr);
+            if (!Made) RaiseLastOSError();
+            SendMessageA(Made, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
+            FControls[Index(Control.Name)] = Made;
+        }
+        WirePage(Spec.Name);
+        if (OnPageBuilt) OnPageBuilt(FWizard->PageCount());
     }
-    Wizard->MoveFirst();
+    FWizard->MoveFirst();
 }
 
 void TfMain::BuildWizard() {
     RECT Client{};
     GetClientRect(Handle(), &Client);
-    Wizard = std::make_unique<TWizard>(Handle(), Client);
-    Wizard->Button(bkBack).SetCaption("< &Back");
-    Wizard->Button(bkNext).SetCaption("&Next >");
-    Wizard->Button(bkFinish).SetCaption("&Finish");
-    Wizard->Button(bkCancel).SetCaption("Cancel");
+    FWizard = std::make_unique<TWizard>(Handle(), Client);
+    FWizard->Button(bkBack).SetCaption("< &Back");
+    FWizard->Button(bkNext).SetCaption("&Next >");
+    FWizard->Button(bkFinish).SetCaption("&Finish");
+    FWizard->Button(bkCancel).SetCaption("Cancel");
     for (TWizardButtonKind Kind : {bkBack, bkNext, bkFinish, bkCancel})
-        Wizard->Button(Kind).SetWidth(75);
-    Wizard->OnCancelButtonClick = [this](TWizardButton& Sender) {
+        FWizard->Button(Kind).SetWidth(75);
+    FWizard->OnCancelButtonClick = [this](TWizardButton& Sender) {
         WizardCancelButtonClick(Sender);
     };
 }
 
-// Welcome for a first installation.
-void TfMain::BuildInstallPage() {
-    const std::string Intro = std::string(ContinueText) + Product.LegalNotice;
-    wInstallPage = &Wizard->AddWelcomePage();
-    wInstallPage->Header.Title.SetText(WelcomeTitle());
-    wInstallPage->Header.Subtitle.SetText(
-        Named("This wizard will install the ", " component on your computer."));
-    wInstallPage->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
-    wInstallPage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
-    lInstall = AddControl(*wInstallPage, IdInstallText, "STATIC", Intro.c_str(), LabelStyle, 20, 0,
-                          340, 150);
-    Label1 = AddControl(*wInstallPage, IdInstallDescription, "STATIC", Product.Description,
-                        LabelStyle, 20, 176, 340, 76);
+void TfMain::WirePage(TMainPage Name) {
+    TWizardCustomPage& Built = *Page(Name);
+    switch (Name) {
+    case wUpdatePage:
+        Built.OnNextButtonClick = [](TWizardCustomPage*, bool&) {};
+        break;
+    case wLicensePage:
+        Built.SetButtonEnabled(bkNext, false);
+        PassDialogKeys(Control(mLicense));
+        break;
+    case wDestinationPage:
+        Built.OnNextButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
+            wDestinationPageNextButtonClick(Sender, Stop);
+        };
+        BuildDestinationFrame();
+        break;
+    case wFolder:
+        Built.OnNextButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
+            wFolderNextButtonClick(Sender, Stop);
+        };
+        break;
+    case wCompile:
+        Built.SetEnabledButtons(TWizardButtonSet{bkCancel});
+        Built.OnPage = [this](TWizardCustomPage* Sender) { wCompilePage(Sender); };
+        SendMessageA(Control(mOutput), EM_SETLIMITTEXT, 0, 0);
+        SendMessageA(Control(pbProgress), PBM_SETRANGE32, 0, 1000);
+        break;
+    case wFinish:
+        Built.OnEnterPage = [this](TWizardCustomPage* Sender, TWizardCustomPage* From) {
+            wFinishEnterPage(Sender, From);
+        };
+        Built.OnFinishButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
+            wFinishFinishButtonClick(Sender, Stop);
+        };
+        SetChecked(Control(cbVisitWeb), true);
+        break;
+    default:
+        break;
+    }
 }
 
-// Welcome for an update; InitPages fills in the versions.
-void TfMain::BuildUpdatePage() {
-    const std::string Intro = std::string(ContinueText) + Product.LegalNotice;
-    wUpdatePage = &Wizard->AddWelcomePage();
-    wUpdatePage->Header.Title.SetText(WelcomeTitle());
-    wUpdatePage->Header.Subtitle.SetText(Named("This wizard will update the ",
-                                               " component version %s currently installed on "
-                                               "your computer with newer version %s."));
-    wUpdatePage->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
-    wUpdatePage->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(390)));
-    wUpdatePage->OnNextButtonClick = [](TWizardCustomPage*, bool&) {};
-    Label2 = AddControl(*wUpdatePage, IdUpdateText, "STATIC", Intro.c_str(), LabelStyle, 20, 0, 340,
-                        150);
-    Label11 = AddControl(*wUpdatePage, IdUpdateDescription, "STATIC", Product.Description,
-                         LabelStyle, 20, 176, 340, 76);
-}
-
-// Maintenance: reinstall or uninstall.
-void TfMain::BuildMaintenancePage() {
-    wMainternance = &Wizard->AddInteriorPage();
-    wMainternance->Header.Title.SetText(Named("", " maintenance"));
-    wMainternance->Header.Subtitle.SetText("Select the maintanance operation to perform");
-    wMainternance->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
-    // The two radio buttons form one group on their own, so that the arrow
-    // keys move between them (and select them); the labels come after them
-    // and start a group of their own.
-    rbMainternance =
-        AddControl(*wMainternance, IdReinstall, "BUTTON", Named("Reinstall ", "").c_str(),
-                   BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, FRadioFont.get());
-    rbUninstall = AddControl(*wMainternance, IdUninstall, "BUTTON", Named("Uninstall ", "").c_str(),
-                             BS_AUTORADIOBUTTON, 40, 88, 440, 22, FRadioFont.get());
-    Label10 = AddControl(*wMainternance, IdReinstallText, "STATIC",
-                         Named("Repare ", " installation.").c_str(),
-                         LabelStyle | SS_NOTIFY | WS_GROUP, 58, 48, 420, 16);
-    Label12 = AddControl(*wMainternance, IdUninstallText, "STATIC",
-                         Named("Delete ", " from this computer.").c_str(), LabelStyle | SS_NOTIFY,
-                         58, 112, 420, 16);
-}
-
-// Licence agreement.
-void TfMain::BuildLicensePage() {
-    wLicensePage = &Wizard->AddInteriorPage();
-    wLicensePage->Header.Title.SetText("License agreement");
-    wLicensePage->Header.Subtitle.SetText("Please read the following license agreement carefully.");
-    wLicensePage->SetVisibleButtons(TWizardButtonSet{bkBack, bkNext, bkCancel});
-    wLicensePage->SetButtonEnabled(bkNext, false);
-    Label3 = AddControl(*wLicensePage, IdLicenseHint, "STATIC",
-                        "Press PAGE DOWN key to see the rest of the agreement.", LabelStyle, 20, 8,
-                        500, 16);
-    mLicense = AddControl(*wLicensePage, IdLicense, "EDIT", Product.License,
-                          WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
-                              ES_AUTOVSCROLL,
-                          20, 28, 500, 244);
-    PassDialogKeys(mLicense);
-    cbAgree = AddControl(*wLicensePage, IdAgree, "BUTTON", "Yes, I accept this agreement",
-                         BS_AUTOCHECKBOX | WS_TABSTOP, 20, 282, 400, 20, FBoldFont.get());
-}
-
-// Destination folder.
-void TfMain::BuildDestinationPage() {
-    wDestinationPage = &Wizard->AddInteriorPage();
-    wDestinationPage->Header.Title.SetText("Destination Folder");
-    wDestinationPage->Header.Subtitle.SetText(
-        "Select a folder where the component will be installed.");
-    wDestinationPage->SetVisibleButtons(TWizardButtonSet{bkBack, bkNext, bkCancel});
-    wDestinationPage->OnNextButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
-        wDestinationPageNextButtonClick(Sender, Stop);
-    };
-    Label6 = AddControl(*wDestinationPage, IdDestinationText, "STATIC",
-                        Named("Setup will install ", " component in the following folder.").c_str(),
-                        LabelStyle, 20, 10, 500, 32);
-    Label7 = AddControl(*wDestinationPage, IdDestinationHint, "STATIC",
-                        "To install to this folder, click Next. To install to a different "
-                        "folder, click Browse and select another folder.",
-                        LabelStyle, 20, 46, 500, 32);
-    RECT Room = wDestinationPage->ClientRect();
+void TfMain::BuildDestinationFrame() {
+    TWizardCustomPage& Built = *Page(wDestinationPage);
+    RECT Room = Built.ClientRect();
     int RoomHeight = MulDiv(Room.bottom - Room.top, 96, UiScale(96));
     // Its own design place is in design pixels of the page.
     int Top = MulDiv(Room.top, 96, UiScale(96)) + RoomHeight - 48 - 12;
-    deDestination =
-        std::make_unique<TFrameDirEditBrowse>(wDestinationPage->Handle(), 12, Top, IdDestination);
-    deDestination->SetFont(Wizard->BodyFont());
-    deDestination->SetBounds(deDestination->Handle(), 12, Top, 515, 48);
+    FDestination = std::make_unique<TFrameDirEditBrowse>(Built.Handle(), 12, Top,
+                                                         static_cast<int>(deDestination));
+    FControls[Index(deDestination)] = FDestination->Handle();
+    FDestination->SetFont(FWizard->BodyFont());
+    FDestination->SetBounds(FDestination->Handle(), 12, Top, 515, 48);
     // A little larger than the classic 62 x 25 button and 13 high caption:
     // with the fonts of other systems (Wine's among them) their texts
     // would be cut.
-    deDestination->SetBounds(deDestination->LblCaption(), 4, 4, 280, 18);
-    deDestination->SetBounds(deDestination->EditDirectory(), -1, 23, 423, -1);
-    deDestination->SetBounds(deDestination->BtnDirBrowse(), 434, 21, 78, 25);
-    SetWindowTextA(deDestination->LblCaption(), "Destination Folder");
-    SetWindowTextA(deDestination->BtnDirBrowse(), "Browse...");
-}
-
-// Start-menu program folder.
-void TfMain::BuildFolderPage() {
-    wFolder = &Wizard->AddInteriorPage();
-    wFolder->Header.Title.SetText("Select program folder");
-    wFolder->Header.Subtitle.SetText("Please select a Program Folder");
-    wFolder->SetVisibleButtons(TWizardButtonSet{bkBack, bkNext, bkCancel});
-    wFolder->OnNextButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
-        wFolderNextButtonClick(Sender, Stop);
-    };
-    Label8 = AddControl(*wFolder, IdFolderText, "STATIC",
-                        "Setup will add program icons to the Program Folder listed below. You may "
-                        "type a new folder name, or select one from existing folders list. Click "
-                        "Next to continue.",
-                        LabelStyle, 20, 6, 500, 50);
-    Label13 = AddControl(*wFolder, IdFolderCaption, "STATIC", "Program Folder:", LabelStyle, 20, 60,
-                         200, 16);
-    eFolder = AddControl(*wFolder, IdFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL,
-                         20, 78, 500, 21);
-    Label14 = AddControl(*wFolder, IdFoldersCaption, "STATIC", "Existing folders:", LabelStyle, 20,
-                         106, 200, 16);
-    lFolders = AddControl(*wFolder, IdFolders, "LISTBOX", "",
-                          WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                          20, 124, 500, 196);
-}
-
-// Progress of the procedure.
-void TfMain::BuildCompilePage() {
-    wCompile = &Wizard->AddInteriorPage();
-    wCompile->Header.Title.SetText("Copying files");
-    wCompile->Header.Subtitle.SetText(
-        Named("", " component files will be copied in the specified folder."));
-    wCompile->SetVisibleButtons(TWizardButtonSet{bkNext, bkCancel});
-    wCompile->SetEnabledButtons(TWizardButtonSet{bkCancel});
-    wCompile->OnPage = [this](TWizardCustomPage* Sender) { wCompilePage(Sender); };
-    Label9 = AddControl(*wCompile, IdProgressCaption, "STATIC",
-                        "Installation progress:", LabelStyle, 20, 8, 500, 16);
-    // Read-only and without ES_WANTRETURN: Enter inserts no line.
-    mOutput = AddControl(*wCompile, IdOutput, "EDIT", "",
-                         WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 20, 28, 500, 262);
-    SendMessageA(mOutput, EM_SETLIMITTEXT, 0, 0);
-    pbProgress =
-        AddControl(*wCompile, IdProgress, "msctls_progress32", "", PBS_SMOOTH, 20, 298, 500, 16);
-    SendMessageA(pbProgress, PBM_SETRANGE32, 0, 1000);
-}
-
-// Outcome.
-void TfMain::BuildFinishPage() {
-    wFinish = &Wizard->AddInteriorPage();
-    wFinish->Header.Title.SetText("Installation completed");
-    wFinish->Header.Subtitle.SetText(Named("", " Setup is now complete"));
-    wFinish->SetVisibleButtons(TWizardButtonSet{bkFinish});
-    wFinish->SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(331)));
-    wFinish->OnEnterPage = [this](TWizardCustomPage* Sender, TWizardCustomPage* From) {
-        wFinishEnterPage(Sender, From);
-    };
-    wFinish->OnFinishButtonClick = [this](TWizardCustomPage* Sender, bool& Stop) {
-        wFinishFinishButtonClick(Sender, Stop);
-    };
-    lFinishResult =
-        AddControl(*wFinish, IdFinishResult, "STATIC",
-                   (std::string(Product.EditionName) + " Setup is now complete").c_str(),
-                   LabelStyle, 20, 20, 336, 64);
-    bFinishSaveLog = AddControl(*wFinish, IdSaveLog, "BUTTON", "Save Setup Log...",
-                                BS_PUSHBUTTON | WS_TABSTOP, 236, 96, 120, 25);
-    cbVisitWeb = AddControl(*wFinish, IdVisitWeb, "BUTTON",
-                            (std::string("Visit ") + Product.ShortName + " web site").c_str(),
-                            BS_AUTOCHECKBOX | WS_TABSTOP, 20, 220, 300, 20);
-    SetChecked(cbVisitWeb, true);
+    FDestination->SetBounds(FDestination->LblCaption(), 4, 4, 280, 18);
+    FDestination->SetBounds(FDestination->EditDirectory(), -1, 23, 423, -1);
+    FDestination->SetBounds(FDestination->BtnDirBrowse(), 434, 21, 78, 25);
+    SetWindowTextA(FDestination->LblCaption(), "Destination Folder");
+    SetWindowTextA(FDestination->BtnDirBrowse(), "Browse...");
 }
 
 void TfMain::FormCreate() {
@@ -411,68 +375,68 @@ void TfMain::FormCreate() {
 }
 
 void TfMain::InitPages() {
-    switch (InstallData->Mode) {
+    switch (FData.Mode) {
     case imInstall:
-        wUpdatePage->SetEnabled(false);
-        wMainternance->SetEnabled(false);
-        wFolder->SetEnabled(true);
+        Page(wUpdatePage)->SetEnabled(false);
+        Page(wMainternance)->SetEnabled(false);
+        Page(wFolder)->SetEnabled(true);
         break;
     case imUpdate:
-        wInstallPage->SetEnabled(false);
-        wMainternance->SetEnabled(false);
-        wLicensePage->SetEnabled(false);
-        wDestinationPage->SetEnabled(false);
-        wFolder->SetEnabled(false);
-        wUpdatePage->Header.Subtitle.SetText(FormatTemplate(
-            wUpdatePage->Header.Subtitle.Text(),
-            {InstallData->InstalledVersion ? InstallData->InstalledVersion->FullText() : "",
-             InstallData->SetupVersion.FullText()}));
+        Page(wInstallPage)->SetEnabled(false);
+        Page(wMainternance)->SetEnabled(false);
+        Page(wLicensePage)->SetEnabled(false);
+        Page(wDestinationPage)->SetEnabled(false);
+        Page(wFolder)->SetEnabled(false);
+        Page(wUpdatePage)->Header.Subtitle.SetText(FormatTemplate(
+            Page(wUpdatePage)->Header.Subtitle.Text(),
+            {FData.InstalledVersion ? FData.InstalledVersion->FullText() : "",
+             FData.SetupVersion.FullText()}));
         break;
     case imReinstall:
-        wInstallPage->SetEnabled(false);
-        wUpdatePage->SetEnabled(false);
-        wLicensePage->SetEnabled(false);
-        wDestinationPage->SetEnabled(false);
-        wFolder->SetEnabled(false);
+        Page(wInstallPage)->SetEnabled(false);
+        Page(wUpdatePage)->SetEnabled(false);
+        Page(wLicensePage)->SetEnabled(false);
+        Page(wDestinationPage)->SetEnabled(false);
+        Page(wFolder)->SetEnabled(false);
         break;
     case imUninstall:
         break;
     }
-    SetWindowTextA(deDestination->EditDirectory(), InstallData->InstallDir.c_str());
+    SetWindowTextA(FDestination->EditDirectory(), FData.InstallDir.c_str());
     // A change of the text: runs eFolderChange, which enables Next or not.
-    SetWindowTextA(eFolder, InstallData->StartFolder.c_str());
-    for (const std::string& Folder : InstallData->ProgramFolders)
-        SendMessageA(lFolders, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Folder.c_str()));
-    if (!CmdOptions) return;
-    if (CmdOptions->Uninstall) {
-        SetChecked(rbUninstall, true);
+    SetWindowTextA(Control(eFolder), FData.StartFolder.c_str());
+    for (const std::string& Folder : FData.ProgramFolders)
+        SendMessageA(Control(lFolders), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Folder.c_str()));
+    if (!FOptions) return;
+    if (FOptions->Uninstall) {
+        SetChecked(Control(rbUninstall), true);
         rbMainternanceClick();
     }
     // The copy an installation keeps can only uninstall: repairing needs the
     // archive of the downloaded setup.
-    if (!CmdOptions->Handover.empty()) {
-        EnableWindow(rbMainternance, FALSE);
-        EnableWindow(Label10, FALSE);
+    if (!FOptions->Handover.empty()) {
+        EnableWindow(Control(rbMainternance), FALSE);
+        EnableWindow(Control(Label10), FALSE);
     }
 }
 
 void TfMain::cbAgreeClick() {
-    wLicensePage->SetButtonEnabled(bkNext, Checked(cbAgree));
+    Page(wLicensePage)->SetButtonEnabled(bkNext, Checked(Control(cbAgree)));
 }
 
 void TfMain::lMainternanceLabelClick(HWND Label) {
-    HWND Radio = Label == Label10 ? rbMainternance : rbUninstall;
+    HWND Radio = Label == Control(Label10) ? Control(rbMainternance) : Control(rbUninstall);
     SetFocus(Radio);
     if (!Checked(Radio)) SendMessageA(Radio, BM_CLICK, 0, 0);
 }
 
 void TfMain::rbMainternanceClick() {
-    if (Checked(rbMainternance)) {
-        InstallData->Mode = imReinstall;
-        SetChecked(cbVisitWeb, true);
+    if (Checked(Control(rbMainternance))) {
+        FData.Mode = imReinstall;
+        SetChecked(Control(cbVisitWeb), true);
     } else {
-        InstallData->Mode = imUninstall;
-        SetChecked(cbVisitWeb, false);
+        FData.Mode = imUninstall;
+        SetChecked(Control(cbVisitWeb), false);
     }
 }
 
@@ -482,54 +446,54 @@ int TfMain::ShowMessage(const std::string& Text, UINT Type) {
 }
 
 void TfMain::wDestinationPageNextButtonClick(TWizardCustomPage*, bool& Stop) {
-    const std::string Folder = WindowText(deDestination->EditDirectory());
+    const std::string Folder = WindowText(FDestination->EditDirectory());
     // Setup removes its files from this folder again later: a folder of the
     // system's or of the user's own would lose files that are not ours.
     const TFolderVerdict Verdict = CheckInstallDir(Folder);
     if (Verdict != TFolderVerdict::Ok) {
         ShowMessage(DestinationRefusalText(Verdict, Folder), MB_OK | MB_ICONWARNING);
-        SetFocus(deDestination->EditDirectory());
+        SetFocus(FDestination->EditDirectory());
         Stop = true;
         return;
     }
     if (FolderHoldsForeignFiles(Folder) &&
         ShowMessage(ForeignFilesQuestion(Folder), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) !=
             IDYES) {
-        SetFocus(deDestination->EditDirectory());
+        SetFocus(FDestination->EditDirectory());
         Stop = true;
         return;
     }
-    InstallData->InstallDir = Folder;
+    FData.InstallDir = Folder;
 }
 
 void TfMain::lFoldersClick() {
-    LRESULT Index = SendMessageA(lFolders, LB_GETCURSEL, 0, 0);
+    LRESULT Index = SendMessageA(Control(lFolders), LB_GETCURSEL, 0, 0);
     if (Index == LB_ERR) return;
-    LRESULT Length = SendMessageA(lFolders, LB_GETTEXTLEN, static_cast<WPARAM>(Index), 0);
+    LRESULT Length = SendMessageA(Control(lFolders), LB_GETTEXTLEN, static_cast<WPARAM>(Index), 0);
     if (Length == LB_ERR) return;
     std::string Text(static_cast<size_t>(Length) + 1, '\0');
-    Length = SendMessageA(lFolders, LB_GETTEXT, static_cast<WPARAM>(Index),
+    Length = SendMessageA(Control(lFolders), LB_GETTEXT, static_cast<WPARAM>(Index),
                           reinterpret_cast<LPARAM>(Text.data()));
     Text.resize(static_cast<size_t>(Length > 0 ? Length : 0));
-    SetWindowTextA(eFolder, Text.c_str());
+    SetWindowTextA(Control(eFolder), Text.c_str());
 }
 
 void TfMain::eFolderChange() {
-    wFolder->SetButtonEnabled(bkNext, GetWindowTextLengthA(eFolder) > 0);
+    Page(wFolder)->SetButtonEnabled(bkNext, GetWindowTextLengthA(Control(eFolder)) > 0);
 }
 
 void TfMain::wFolderNextButtonClick(TWizardCustomPage*, bool& Stop) {
-    const std::string Folder = WindowText(eFolder);
+    const std::string Folder = WindowText(Control(eFolder));
     // The program folder lies inside the Start menu's Programs folder;
     // anything that could lead out of it is refused.
     const TFolderVerdict Verdict = CheckStartFolder(Folder);
     if (Verdict != TFolderVerdict::Ok) {
         ShowMessage(ProgramFolderRefusalText(Verdict, Folder), MB_OK | MB_ICONWARNING);
-        SetFocus(eFolder);
+        SetFocus(Control(eFolder));
         Stop = true;
         return;
     }
-    InstallData->StartFolder = Folder;
+    FData.StartFolder = Folder;
 }
 
 void TfMain::WizardCancelButtonClick(TWizardButton&) {
@@ -551,11 +515,11 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
     {
         FRunning = true;
         const TScopeExit Running([this] { FRunning = false; });
-        if (FSaveInitialDir.empty()) FSaveInitialDir = InstallData->InstallDir;
+        if (FSaveInitialDir.empty()) FSaveInitialDir = FData.InstallDir;
         FBuildLog.clear();
         TProcedureOutcome Outcome;
         RunProcedure(
-            *InstallData, RunNotes(CmdOptions, *InstallData),
+            FData, RunNotes(FOptions, FData),
             [this](TCompiler& Engine) {
                 Engine.OnOutputLine = [this](const std::string& Line, bool& Stop) {
                     AddOutputLine(Line, Stop);
@@ -571,23 +535,23 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
             },
             Outcome);
         FBuildLog = Outcome.Log;
-        FExitCode = ExitCodeOf(Outcome, *InstallData);
+        FExitCode = ExitCodeOf(Outcome, FData);
         if (Outcome.Raised) {
             bool Stop = false;
             AddOutputLine(Outcome.Log.back(), Stop);
         }
-        SendMessageA(pbProgress, PBM_SETPOS, 1000, 0);
+        SendMessageA(Control(pbProgress), PBM_SETPOS, 1000, 0);
     }
-    if (CmdOptions && !CmdOptions->LogFile.empty()) {
+    if (FOptions && !FOptions->LogFile.empty()) {
         try {
-            SaveBuildLog(CmdOptions->LogFile);
+            SaveBuildLog(FOptions->LogFile);
         } catch (const std::exception& E) {
             ShowMessage(E.what(), MB_OK | MB_ICONERROR);
         }
     }
-    wCompile->SetButtonEnabled(bkCancel, false);
-    wCompile->SetButtonEnabled(bkNext, true);
-    Wizard->MoveNext();
+    Page(wCompile)->SetButtonEnabled(bkCancel, false);
+    Page(wCompile)->SetButtonEnabled(bkNext, true);
+    FWizard->MoveNext();
 }
 
 TInUseChoice TfMain::AskAboutFilesInUse(const std::vector<THeldFile>& Files) {
@@ -604,32 +568,32 @@ TInUseChoice TfMain::AskAboutFilesInUse(const std::vector<THeldFile>& Files) {
 
 void TfMain::ShowProgress(int Done, int Total) {
     int Position = Total > 0 ? static_cast<int>(static_cast<long long>(Done) * 1000 / Total) : 0;
-    SendMessageA(pbProgress, PBM_SETPOS, Position > 1000 ? 1000 : Position, 0);
+    SendMessageA(Control(pbProgress), PBM_SETPOS, Position > 1000 ? 1000 : Position, 0);
 }
 
 void TfMain::AddOutputLine(const std::string& Line, bool&) {
     // Every line after the first starts on a line of its own, so an empty
     // Line still makes an empty line.
-    int Length = GetWindowTextLengthA(mOutput);
+    int Length = GetWindowTextLengthA(Control(mOutput));
     std::string Text = FOutputLines == 0 ? Line : "\r\n" + Line;
     ++FOutputLines;
-    SendMessageA(mOutput, EM_SETSEL, Length, Length);
-    SendMessageA(mOutput, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Text.c_str()));
-    Length = GetWindowTextLengthA(mOutput);
-    SendMessageA(mOutput, EM_SETSEL, Length, Length);
-    SendMessageA(mOutput, EM_SCROLLCARET, 0, 0);
+    SendMessageA(Control(mOutput), EM_SETSEL, Length, Length);
+    SendMessageA(Control(mOutput), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Text.c_str()));
+    Length = GetWindowTextLengthA(Control(mOutput));
+    SendMessageA(Control(mOutput), EM_SETSEL, Length, Length);
+    SendMessageA(Control(mOutput), EM_SCROLLCARET, 0, 0);
     ProcessMessages();
 }
 
 void TfMain::wFinishEnterPage(TWizardCustomPage*, TWizardCustomPage*) {
-    const bool Ok = InstallData->Succeeded;
+    const bool Ok = FData.Succeeded;
     const char* Text;
-    if (InstallData->Cancelled)
+    if (FData.Cancelled)
         Text = " Setup was cancelled. Nothing was changed on your computer.";
-    else if (Ok && InstallData->RestartNeeded)
+    else if (Ok && FData.RestartNeeded)
         Text = " Setup is installed successfully. Restart Windows to complete the "
                "installation: files that were in use are replaced then.";
-    else if (InstallData->Mode == imUninstall)
+    else if (FData.Mode == imUninstall)
         Text = Ok ? " Setup is now completely uninstalled from your computer"
                   : " uninstall completed with errors. You can save and view Setup Log for "
                     "additional information.";
@@ -637,7 +601,7 @@ void TfMain::wFinishEnterPage(TWizardCustomPage*, TWizardCustomPage*) {
         Text = Ok ? " Setup is installed successfully"
                   : " Setup completed with errors. You can save and view Setup Log for additional "
                     "information.";
-    SetWindowTextA(lFinishResult, (Product.EditionName + std::string(Text)).c_str());
+    SetWindowTextA(Control(lFinishResult), (Product.EditionName + std::string(Text)).c_str());
 }
 
 void TfMain::bSaveBuildLogClick() {
@@ -664,7 +628,7 @@ void TfMain::wFinishFinishButtonClick(TWizardCustomPage*, bool&) {
     // The browser runs as the user at the desktop, not as the administrator
     // setup runs as; only where no desktop shell answers does setup start
     // it itself.
-    if (Checked(cbVisitWeb) && !ShellExecuteAsDesktop(Product.WebAddress))
+    if (Checked(Control(cbVisitWeb)) && !ShellExecuteAsDesktop(Product.WebAddress))
         ShellExecuteA(Handle(), "open", Product.WebAddress, "", "", SW_SHOW);
     PostMessageA(Handle(), WM_CLOSE, 0, 0);
 }
@@ -689,36 +653,38 @@ void TfMain::ProcessMessages() {
 }
 
 void TfMain::OnCommand(int Id, int Code) {
-    switch (Id) {
-    case IdAgree:
+    switch (static_cast<TMainControl>(Id)) {
+    case cbAgree:
         if (Code == BN_CLICKED) cbAgreeClick();
         break;
-    case IdReinstallText:
-        if (Code == STN_CLICKED) lMainternanceLabelClick(Label10);
+    case Label10:
+        if (Code == STN_CLICKED) lMainternanceLabelClick(Control(Label10));
         break;
-    case IdUninstallText:
-        if (Code == STN_CLICKED) lMainternanceLabelClick(Label12);
+    case Label12:
+        if (Code == STN_CLICKED) lMainternanceLabelClick(Control(Label12));
         break;
-    case IdReinstall:
-    case IdUninstall:
+    case rbMainternance:
+    case rbUninstall:
         if (Code == BN_CLICKED) rbMainternanceClick();
         break;
-    case IdFolders:
+    case lFolders:
         if (Code == LBN_SELCHANGE) lFoldersClick();
         break;
-    case IdFolder:
+    case eFolder:
         if (Code == EN_CHANGE) eFolderChange();
         break;
-    case IdSaveLog:
+    case bFinishSaveLog:
         if (Code == BN_CLICKED) bSaveBuildLogClick();
+        break;
+    default:
         break;
     }
 }
 
 LRESULT TfMain::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
-    if (Wizard) {
+    if (FWizard) {
         LRESULT Result = 0;
-        if (Wizard->HandleDialogMessage(Msg, WParam, LParam, Result)) return Result;
+        if (FWizard->HandleDialogMessage(Msg, WParam, LParam, Result)) return Result;
     }
     switch (Msg) {
     case WM_COMMAND:

@@ -11,12 +11,32 @@
 
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 class TCompiler;
+class TCmdOptions;
+class TInstallData;
+
+// The window's controls, by the names the pages know them. The values are
+// their control ids, by which WM_COMMAND is dispatched; they keep clear of
+// IDOK and IDCANCEL, which the dialog keys send.
+enum class TMainControl : int {
+    lInstall = 100, Label1, Label2, Label11, rbMainternance, Label10, rbUninstall, Label12,
+    Label3, mLicense, cbAgree, Label6, Label7, deDestination, Label8, Label13, eFolder, Label14,
+    lFolders, Label9, mOutput, pbProgress, lFinishResult, bFinishSaveLog, cbVisitWeb,
+};
+inline constexpr int MainControlCount = 25;
+
+// The wizard's pages, in page order.
+enum class TMainPage : int {
+    wInstallPage, wUpdatePage, wMainternance, wLicensePage, wDestinationPage, wFolder, wCompile,
+    wFinish,
+};
+inline constexpr int MainPageCount = 8;
 
 // The name the application goes by (message boxes, the taskbar), distinct
 // from the window's caption.
@@ -26,11 +46,12 @@ inline constexpr const char* MainWindowClass = "TfMain";
 
 class TfMain : public TWindow {
 public:
-    // Builds the window and its pages (hidden), then runs FormCreate. When a
-    // step fails, the window is destroyed and everything made so far is
-    // released before the error travels on: nothing is left that the error
-    // report's message loop could reach.
-    TfMain();
+    // Builds the window and its pages (hidden) for the installation Data
+    // and the command line's Options (none: no option was given), then runs
+    // FormCreate. When a step fails, the window is destroyed and everything
+    // made so far is released before the error travels on: nothing is left
+    // that the error report's message loop could reach.
+    TfMain(TInstallData& Data, const TCmdOptions* Options = nullptr);
     ~TfMain() override;
 
     // Called after each page is built with the number of pages built so far;
@@ -46,27 +67,11 @@ public:
     // handling (Tab, Enter, Escape, accelerators); true when it was used.
     bool PreTranslateMessage(MSG& Msg);
 
-    // Components, named as the pages know them.
-    std::unique_ptr<TWizard> Wizard;
-    TWizardWelcomePage* wInstallPage = nullptr;
-    TWizardWelcomePage* wUpdatePage = nullptr;
-    TWizardInteriorPage* wMainternance = nullptr;
-    TWizardInteriorPage* wLicensePage = nullptr;
-    TWizardInteriorPage* wDestinationPage = nullptr;
-    TWizardInteriorPage* wFolder = nullptr;
-    TWizardInteriorPage* wCompile = nullptr;
-    TWizardInteriorPage* wFinish = nullptr;
-
-    HWND lInstall = nullptr, Label1 = nullptr;
-    HWND Label2 = nullptr, Label11 = nullptr;
-    HWND rbMainternance = nullptr, Label10 = nullptr, rbUninstall = nullptr, Label12 = nullptr;
-    HWND Label3 = nullptr, mLicense = nullptr, cbAgree = nullptr;
-    HWND Label6 = nullptr, Label7 = nullptr;
-    std::unique_ptr<TFrameDirEditBrowse> deDestination;
-    HWND Label8 = nullptr, Label13 = nullptr, eFolder = nullptr, Label14 = nullptr,
-         lFolders = nullptr;
-    HWND Label9 = nullptr, mOutput = nullptr, pbProgress = nullptr;
-    HWND lFinishResult = nullptr, bFinishSaveLog = nullptr, cbVisitWeb = nullptr;
+    // The parts of the window, by their names.
+    TWizard* Wizard() const { return FWizard.get(); }
+    TWizardCustomPage* Page(TMainPage Name) const { return FPages[static_cast<int>(Name)]; }
+    HWND Control(TMainControl Name) const { return FControls[Index(Name)]; }
+    TFrameDirEditBrowse* Destination() const { return FDestination.get(); }
 
     // Shows a message box over the window and returns the button pressed;
     // MessageBoxA unless a test puts its own here to read and answer it.
@@ -111,18 +116,14 @@ protected:
 private:
     int FExitCode = 1602;
     void OnCommand(int Id, int Code);
+    static int Index(TMainControl Name) {
+        return static_cast<int>(Name) - static_cast<int>(TMainControl::lInstall);
+    }
     void BuildPages();
     void BuildWizard();
-    void BuildInstallPage();
-    void BuildUpdatePage();
-    void BuildMaintenancePage();
-    void BuildLicensePage();
-    void BuildDestinationPage();
-    void BuildFolderPage();
-    void BuildCompilePage();
-    void BuildFinishPage();
-    HWND AddControl(TWizardCustomPage& Page, int Id, const char* Class, const char* Text,
-                    DWORD Style, int Left, int Top, int Width, int Height, HFONT Font = nullptr);
+    // What a page needs beyond its table: its events and its controls' settings.
+    void WirePage(TMainPage Name);
+    void BuildDestinationFrame();
     // Everything the window holds, window first; safe to call twice.
     void ReleaseAll();
     void RequestClose();
@@ -130,6 +131,12 @@ private:
     void ShowProgress(int Done, int Total);
     int ShowMessage(const std::string& Text, UINT Type);
 
+    TInstallData& FData;
+    const TCmdOptions* FOptions;
+    std::unique_ptr<TWizard> FWizard;
+    std::unique_ptr<TFrameDirEditBrowse> FDestination;
+    std::array<TWizardCustomPage*, MainPageCount> FPages{};
+    std::array<HWND, MainControlCount> FControls{};
     TGdiObject<HFONT> FRadioFont;
     TGdiObject<HFONT> FBoldFont;
     std::vector<std::string> FBuildLog;

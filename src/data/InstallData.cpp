@@ -15,8 +15,6 @@
 
 #include <utility>
 
-TInstallData* InstallData = nullptr;
-
 namespace {
 
 const char* const ProgramFilesFallback = "C:\\Program files";

@@ -67,6 +67,3 @@ inline constexpr const char* MaintenanceFolderName = "Setup";
 std::string UninstallEntryKey();
 // The file name of the running program, without its folder.
 std::string OwnProgramName();
-
-// The one instance, owned by the program's start-up (tests set their own).
-extern TInstallData* InstallData;

@@ -45,22 +45,21 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
     ASSERT_TRUE(SetCurrentDirectoryA(Dir.Path().c_str()));
     {
         TInstallData Data;
-        InstallData = &Data;
         Data.InstallDir = Dir / "Dest";
         // No program folder may be made in the user's Start menu by a test:
         // a folder name the rules refuse skips the shortcuts step.
         Data.StartFolder = "..\\refused";
-        TfMain Main;
+        TfMain Main(Data);
         Main.Show(SW_SHOWNORMAL);
         PumpMessages();
         BarProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-            Main.pbProgress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingBarProc)));
+            Main.Control(TMainControl::pbProgress), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingBarProc)));
         UINT_PTR Timer = SetTimer(nullptr, 0, 5, &CountTick);
-        Main.Wizard->ActivatePage(Main.wCompile); // runs the installation
+        Main.Wizard()->ActivatePage(Main.Page(TMainPage::wCompile)); // runs the installation
         KillTimer(nullptr, Timer);
-        SetWindowLongPtrA(Main.pbProgress, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BarProc));
+        SetWindowLongPtrA(Main.Control(TMainControl::pbProgress), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BarProc));
 
-        ASSERT_EQ(Main.Wizard->ActivePage(), Main.wFinish);
+        ASSERT_EQ(Main.Wizard()->ActivePage(), Main.Page(TMainPage::wFinish));
 #ifdef SLOW_EXTRACTION
         // The stand-in extracts no control, so registering it fails and the
         // run is rolled back: nothing is left installed.
@@ -91,7 +90,6 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
         // files and the record gone.
         Data.Mode = imUninstall;
         TCompiler(Data).Uninstall();
-        InstallData = nullptr;
     }
     SetCurrentDirectoryA(Old);
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);

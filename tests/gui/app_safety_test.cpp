@@ -44,30 +44,28 @@ protected:
         ASSERT_TRUE(WriteWholeFile(Dir / "version", "2.5.1\r\n"));
         ASSERT_TRUE(SetCurrentDirectoryA(Dir.Path().c_str()));
         Data = std::make_unique<TInstallData>();
-        InstallData = Data.get();
-        Main = std::make_unique<TfMain>();
+        Main = std::make_unique<TfMain>(*Data);
         Main->MessageBoxHook = [this](HWND Owner, const std::string& Text,
                                       const std::string& Caption, UINT Type) {
             EXPECT_EQ(Owner, Main->Handle());
             Shown.push_back({Text, Caption, Type});
             return Answer;
         };
-        Main->Wizard->PressButton(bkNext);
-        SendMessageA(Main->cbAgree, BM_CLICK, 0, 0);
-        Main->Wizard->PressButton(bkNext);
-        ASSERT_EQ(Main->Wizard->ActivePage(), Main->wDestinationPage);
+        Main->Wizard()->PressButton(bkNext);
+        SendMessageA(Main->Control(TMainControl::cbAgree), BM_CLICK, 0, 0);
+        Main->Wizard()->PressButton(bkNext);
+        ASSERT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wDestinationPage));
         DefaultDir = Data->InstallDir;
     }
     void TearDown() override {
         Main.reset();
-        InstallData = nullptr;
         Data.reset();
         SetCurrentDirectoryA(OldDir.c_str());
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     }
 
     void TypeDestination(const std::string& Text) {
-        SetWindowTextA(Main->deDestination->EditDirectory(), Text.c_str());
+        SetWindowTextA(Main->Destination()->EditDirectory(), Text.c_str());
     }
 
     TTempFolder Dir{"gui-safety"};
@@ -90,12 +88,12 @@ class RefusedDestination : public PageTest,
 TEST_P(RefusedDestination, SaysWhyAndKeepsThePage) {
     const std::string Path = GetParam().Path(Dir.Path());
     TypeDestination(Path);
-    Main->Wizard->PressButton(bkNext);
+    Main->Wizard()->PressButton(bkNext);
     ASSERT_EQ(Shown.size(), 1u) << Path;
     EXPECT_EQ(Shown[0].Text, DestinationRefusalText(GetParam().Verdict, Path));
     EXPECT_EQ(Shown[0].Caption, BoxCaption);
     EXPECT_EQ(Shown[0].Type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
-    EXPECT_EQ(Main->Wizard->ActivePage(), Main->wDestinationPage);
+    EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wDestinationPage));
     EXPECT_EQ(Data->InstallDir, DefaultDir) << "a refused folder is not stored";
 }
 
@@ -163,11 +161,11 @@ TEST_F(PageTest, AcceptedDestinationsAreStoredAsTyped) {
          {Dir / "New Folder", Dir / "Slashed\\", ShellFolder(CSIDL_PROGRAM_FILES) + "\\Grenwick\\X",
           ShellFolder(CSIDL_PERSONAL) + "\\Morvane"}) {
         TypeDestination(Path);
-        Main->Wizard->PressButton(bkNext);
+        Main->Wizard()->PressButton(bkNext);
         EXPECT_TRUE(Shown.empty()) << Shown[0].Text;
-        EXPECT_EQ(Main->Wizard->ActivePage(), Main->wFolder) << Path;
+        EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wFolder)) << Path;
         EXPECT_EQ(Data->InstallDir, Path);
-        Main->Wizard->PressButton(bkBack);
+        Main->Wizard()->PressButton(bkBack);
     }
 }
 
@@ -178,7 +176,7 @@ TEST_F(PageTest, AFolderWithOtherFilesNeedsAYes) {
     TypeDestination(Folder);
 
     Answer = IDNO;
-    Main->Wizard->PressButton(bkNext);
+    Main->Wizard()->PressButton(bkNext);
     ASSERT_EQ(Shown.size(), 1u);
     EXPECT_EQ(Shown[0].Text,
               "The folder \"" + Folder +
@@ -188,21 +186,21 @@ TEST_F(PageTest, AFolderWithOtherFilesNeedsAYes) {
                   "Do you want to install Morvane ActiveX into this folder?");
     EXPECT_EQ(Shown[0].Caption, BoxCaption);
     EXPECT_EQ(Shown[0].Type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
-    EXPECT_EQ(Main->Wizard->ActivePage(), Main->wDestinationPage);
+    EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wDestinationPage));
     EXPECT_EQ(Data->InstallDir, DefaultDir);
 
     Answer = IDYES;
-    Main->Wizard->PressButton(bkNext);
+    Main->Wizard()->PressButton(bkNext);
     EXPECT_EQ(Shown.size(), 2u);
-    EXPECT_EQ(Main->Wizard->ActivePage(), Main->wFolder);
+    EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wFolder));
     EXPECT_EQ(Data->InstallDir, Folder);
 
     // An earlier installation of ours in it: no question.
-    Main->Wizard->PressButton(bkBack);
+    Main->Wizard()->PressButton(bkBack);
     ASSERT_TRUE(WriteWholeFile(Folder + "\\" + Product.InstalledFilesListName, "Morvane.url\r\n"));
-    Main->Wizard->PressButton(bkNext);
+    Main->Wizard()->PressButton(bkNext);
     EXPECT_EQ(Shown.size(), 2u);
-    EXPECT_EQ(Main->Wizard->ActivePage(), Main->wFolder);
+    EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wFolder));
 }
 
 struct FolderCase {
@@ -214,16 +212,16 @@ struct FolderCase {
 class RefusedProgramFolder : public PageTest, public ::testing::WithParamInterface<FolderCase> {};
 
 TEST_P(RefusedProgramFolder, SaysWhyAndKeepsThePage) {
-    Main->Wizard->PressButton(bkNext);
-    ASSERT_EQ(Main->Wizard->ActivePage(), Main->wFolder);
+    Main->Wizard()->PressButton(bkNext);
+    ASSERT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wFolder));
     const std::string Default = Data->StartFolder;
-    SetWindowTextA(Main->eFolder, GetParam().Folder);
-    Main->Wizard->PressButton(bkNext);
+    SetWindowTextA(Main->Control(TMainControl::eFolder), GetParam().Folder);
+    Main->Wizard()->PressButton(bkNext);
     ASSERT_EQ(Shown.size(), 1u);
     EXPECT_EQ(Shown[0].Text, ProgramFolderRefusalText(GetParam().Verdict, GetParam().Folder));
     EXPECT_EQ(Shown[0].Caption, BoxCaption);
     EXPECT_EQ(Shown[0].Type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
-    EXPECT_EQ(Main->Wizard->ActivePage(), Main->wFolder);
+    EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wFolder));
     EXPECT_EQ(Data->StartFolder, Default);
 }
 
@@ -245,12 +243,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST_F(PageTest, AcceptedProgramFolderIsStoredAsTyped) {
-    Main->Wizard->PressButton(bkNext);
-    SetWindowTextA(Main->eFolder, "Other Tools\\Morvane");
-    Main->Wizard->PressButton(bkNext);
+    Main->Wizard()->PressButton(bkNext);
+    SetWindowTextA(Main->Control(TMainControl::eFolder), "Other Tools\\Morvane");
+    Main->Wizard()->PressButton(bkNext);
     EXPECT_TRUE(Shown.empty());
     EXPECT_EQ(Data->StartFolder, "Other Tools\\Morvane");
-    EXPECT_EQ(Main->Wizard->ActivePage(), Main->wCompile);
+    EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wCompile));
 }
 
 // --- the system's message box -------------------------------------------
@@ -305,13 +303,13 @@ TEST_F(PageTest, TheSystemsMessageBoxShowsTheRefusal) {
     Main->MessageBoxHook = nullptr;
     TypeDestination(WindowsFolder());
     TMessageBoxAnswerer User(IDOK);
-    Main->Wizard->PressButton(bkNext); // returns once the box is answered
+    Main->Wizard()->PressButton(bkNext); // returns once the box is answered
     User.Wait();
     ASSERT_TRUE(User.Seen.Found) << "no message box appeared";
     EXPECT_EQ(User.Seen.Caption, BoxCaption);
     EXPECT_EQ(User.Seen.Text, DestinationRefusalText(V::WindowsFolder, WindowsFolder()));
     EXPECT_TRUE(User.Seen.HasButton);
-    EXPECT_EQ(Main->Wizard->ActivePage(), Main->wDestinationPage);
+    EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wDestinationPage));
 }
 
 TEST_F(PageTest, TheSystemsQuestionAnsweredNoThenYes) {
@@ -322,34 +320,34 @@ TEST_F(PageTest, TheSystemsQuestionAnsweredNoThenYes) {
     TypeDestination(Folder);
     {
         TMessageBoxAnswerer User(IDNO);
-        Main->Wizard->PressButton(bkNext);
+        Main->Wizard()->PressButton(bkNext);
         User.Wait();
         ASSERT_TRUE(User.Seen.Found);
         EXPECT_TRUE(User.Seen.HasButton) << "a Yes/No question";
         EXPECT_NE(User.Seen.Text.find("\"" + Folder + "\" already holds files"), std::string::npos)
             << User.Seen.Text;
-        EXPECT_EQ(Main->Wizard->ActivePage(), Main->wDestinationPage);
+        EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wDestinationPage));
     }
     {
         TMessageBoxAnswerer User(IDYES);
-        Main->Wizard->PressButton(bkNext);
+        Main->Wizard()->PressButton(bkNext);
         User.Wait();
         ASSERT_TRUE(User.Seen.Found);
-        EXPECT_EQ(Main->Wizard->ActivePage(), Main->wFolder);
+        EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wFolder));
         EXPECT_EQ(Data->InstallDir, Folder);
     }
 }
 
 TEST_F(PageTest, TheSystemsMessageBoxRefusesAProgramFolder) {
     Main->MessageBoxHook = nullptr;
-    Main->Wizard->PressButton(bkNext);
-    SetWindowTextA(Main->eFolder, "..\\Startup");
+    Main->Wizard()->PressButton(bkNext);
+    SetWindowTextA(Main->Control(TMainControl::eFolder), "..\\Startup");
     TMessageBoxAnswerer User(IDOK);
-    Main->Wizard->PressButton(bkNext);
+    Main->Wizard()->PressButton(bkNext);
     User.Wait();
     ASSERT_TRUE(User.Seen.Found);
     EXPECT_EQ(User.Seen.Text, ProgramFolderRefusalText(V::DotLevel, "..\\Startup"));
-    EXPECT_EQ(Main->Wizard->ActivePage(), Main->wFolder);
+    EXPECT_EQ(Main->Wizard()->ActivePage(), Main->Page(TMainPage::wFolder));
 }
 
 } // namespace

@@ -34,11 +34,9 @@ protected:
         ASSERT_TRUE(WriteWholeFile(FDir / "version", "2.5.1\r\n"));
         ASSERT_TRUE(SetCurrentDirectoryA(FDir.Path().c_str()));
         Data = std::make_unique<TInstallData>();
-        InstallData = Data.get();
     }
     void TearDown() override {
         Main.reset();
-        InstallData = nullptr;
         Data.reset();
         SetCurrentDirectoryA(FOldDir.c_str());
         RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
@@ -49,7 +47,7 @@ protected:
             Data->Installed = true;
             Data->InstalledVersion.emplace(Mode == imUpdate ? "2.5.0" : "2.5.1");
         }
-        Main = std::make_unique<TfMain>();
+        Main = std::make_unique<TfMain>(*Data);
         // A message box nobody answers would hang the test.
         Main->MessageBoxHook = [](HWND, const std::string& Text, const std::string&, UINT) {
             ADD_FAILURE() << "unexpected message: " << Text;
@@ -76,18 +74,18 @@ class InitPagesTest : public MainWindowTest, public ::testing::WithParamInterfac
 TEST_P(InitPagesTest, ChoosesFirstPageAndDisablesTheOthers) {
     const TModeCase& Case = GetParam();
     TfMain& W = Open(Case.Mode);
-    ASSERT_NE(W.Wizard->ActivePage(), nullptr);
-    EXPECT_EQ(W.Wizard->IndexOf(W.Wizard->ActivePage()), Case.FirstPage);
-    for (int i = 0; i < W.Wizard->PageCount(); ++i) {
+    ASSERT_NE(W.Wizard()->ActivePage(), nullptr);
+    EXPECT_EQ(W.Wizard()->IndexOf(W.Wizard()->ActivePage()), Case.FirstPage);
+    for (int i = 0; i < W.Wizard()->PageCount(); ++i) {
         bool ShouldBeDisabled =
             std::find(Case.Disabled.begin(), Case.Disabled.end(), i) != Case.Disabled.end();
-        EXPECT_EQ(W.Wizard->Page(i).Enabled(), !ShouldBeDisabled) << "page " << i;
+        EXPECT_EQ(W.Wizard()->Page(i).Enabled(), !ShouldBeDisabled) << "page " << i;
     }
     // Stage 2 holds in every mode.
-    EXPECT_EQ(WindowText(W.deDestination->EditDirectory()), Data->InstallDir);
-    EXPECT_EQ(WindowText(W.eFolder), Data->StartFolder);
-    EXPECT_TRUE(NextEnabled(W.wFolder)) << "the default program folder is not empty";
-    EXPECT_EQ(SendMessageA(W.lFolders, LB_GETCOUNT, 0, 0),
+    EXPECT_EQ(WindowText(W.Destination()->EditDirectory()), Data->InstallDir);
+    EXPECT_EQ(WindowText(W.Control(TMainControl::eFolder)), Data->StartFolder);
+    EXPECT_TRUE(NextEnabled(W.Page(TMainPage::wFolder))) << "the default program folder is not empty";
+    EXPECT_EQ(SendMessageA(W.Control(TMainControl::lFolders), LB_GETCOUNT, 0, 0),
               static_cast<LRESULT>(Data->ProgramFolders.size()));
 }
 
@@ -98,92 +96,92 @@ INSTANTIATE_TEST_SUITE_P(Modes, InitPagesTest,
 
 TEST_F(MainWindowTest, UpdateSubtitleNamesInstalledVersionFirst) {
     TfMain& W = Open(imUpdate);
-    EXPECT_EQ(W.wUpdatePage->Header.Subtitle.Text(),
+    EXPECT_EQ(W.Page(TMainPage::wUpdatePage)->Header.Subtitle.Text(),
               "This wizard will update the Morvane ActiveX component version 2.5.0 Standard "
               "Edition currently installed on your computer with newer version 2.5.1 Standard "
               "Edition.");
     // The drawn header is also the page window's name, for screen readers.
-    EXPECT_EQ(WindowText(W.wUpdatePage->Handle()),
-              W.wUpdatePage->Header.Title.Text() + "\r\n" + W.wUpdatePage->Header.Subtitle.Text());
+    EXPECT_EQ(WindowText(W.Page(TMainPage::wUpdatePage)->Handle()),
+              W.Page(TMainPage::wUpdatePage)->Header.Title.Text() + "\r\n" + W.Page(TMainPage::wUpdatePage)->Header.Subtitle.Text());
 }
 
 TEST_F(MainWindowTest, AgreementTogglesNextOnLicensePage) {
     TfMain& W = Open(imInstall);
-    EXPECT_FALSE(NextEnabled(W.wLicensePage));
+    EXPECT_FALSE(NextEnabled(W.Page(TMainPage::wLicensePage)));
     for (bool Expected : {true, false, true}) {
-        SendMessageA(W.cbAgree, BM_CLICK, 0, 0);
-        EXPECT_EQ(NextEnabled(W.wLicensePage), Expected);
-        EXPECT_TRUE(W.wLicensePage->EnabledButtons().Contains(bkBack));
+        SendMessageA(W.Control(TMainControl::cbAgree), BM_CLICK, 0, 0);
+        EXPECT_EQ(NextEnabled(W.Page(TMainPage::wLicensePage)), Expected);
+        EXPECT_TRUE(W.Page(TMainPage::wLicensePage)->EnabledButtons().Contains(bkBack));
     }
 }
 
 TEST_F(MainWindowTest, ProgramFolderTextDecidesNext) {
     TfMain& W = Open(imInstall);
-    SetWindowTextA(W.eFolder, "");
-    EXPECT_FALSE(NextEnabled(W.wFolder));
-    SetWindowTextA(W.eFolder, "G");
-    EXPECT_TRUE(NextEnabled(W.wFolder));
+    SetWindowTextA(W.Control(TMainControl::eFolder), "");
+    EXPECT_FALSE(NextEnabled(W.Page(TMainPage::wFolder)));
+    SetWindowTextA(W.Control(TMainControl::eFolder), "G");
+    EXPECT_TRUE(NextEnabled(W.Page(TMainPage::wFolder)));
 }
 
 TEST_F(MainWindowTest, FolderListClickCopiesOnlyASelectedEntry) {
     TfMain& W = Open(imInstall);
-    SendMessageA(W.lFolders, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Other Tools"));
-    SetWindowTextA(W.eFolder, "Mine");
-    SendMessageA(W.lFolders, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SendMessageA(W.Control(TMainControl::lFolders), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Other Tools"));
+    SetWindowTextA(W.Control(TMainControl::eFolder), "Mine");
+    SendMessageA(W.Control(TMainControl::lFolders), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     W.lFoldersClick();
-    EXPECT_EQ(WindowText(W.eFolder), "Mine");
-    LRESULT Last = SendMessageA(W.lFolders, LB_GETCOUNT, 0, 0) - 1;
-    SendMessageA(W.lFolders, LB_SETCURSEL, static_cast<WPARAM>(Last), 0);
+    EXPECT_EQ(WindowText(W.Control(TMainControl::eFolder)), "Mine");
+    LRESULT Last = SendMessageA(W.Control(TMainControl::lFolders), LB_GETCOUNT, 0, 0) - 1;
+    SendMessageA(W.Control(TMainControl::lFolders), LB_SETCURSEL, static_cast<WPARAM>(Last), 0);
     W.lFoldersClick();
-    EXPECT_EQ(WindowText(W.eFolder), "Other Tools");
+    EXPECT_EQ(WindowText(W.Control(TMainControl::eFolder)), "Other Tools");
 }
 
 TEST_F(MainWindowTest, MaintenanceLabelsChooseModeAndWebSite) {
     TfMain& W = Open(imReinstall);
-    EXPECT_FALSE(IsTicked(W.rbMainternance));
-    EXPECT_FALSE(IsTicked(W.rbUninstall));
+    EXPECT_FALSE(IsTicked(W.Control(TMainControl::rbMainternance)));
+    EXPECT_FALSE(IsTicked(W.Control(TMainControl::rbUninstall)));
     struct {
         HWND Label;
         TInstallMode Mode;
         bool Web;
-    } Steps[] = {{W.Label12, imUninstall, false},
-                 {W.Label10, imReinstall, true},
-                 {W.Label12, imUninstall, false}};
+    } Steps[] = {{W.Control(TMainControl::Label12), imUninstall, false},
+                 {W.Control(TMainControl::Label10), imReinstall, true},
+                 {W.Control(TMainControl::Label12), imUninstall, false}};
     for (auto& Step : Steps) {
         W.lMainternanceLabelClick(Step.Label);
         EXPECT_EQ(Data->Mode, Step.Mode);
-        EXPECT_EQ(IsTicked(W.cbVisitWeb), Step.Web);
-        EXPECT_EQ(IsTicked(W.rbUninstall), Step.Mode == imUninstall);
+        EXPECT_EQ(IsTicked(W.Control(TMainControl::cbVisitWeb)), Step.Web);
+        EXPECT_EQ(IsTicked(W.Control(TMainControl::rbUninstall)), Step.Mode == imUninstall);
     }
     // The radio buttons themselves, by mouse or keyboard.
-    SendMessageA(W.rbMainternance, BM_CLICK, 0, 0);
+    SendMessageA(W.Control(TMainControl::rbMainternance), BM_CLICK, 0, 0);
     EXPECT_EQ(Data->Mode, imReinstall);
-    EXPECT_TRUE(IsTicked(W.cbVisitWeb));
+    EXPECT_TRUE(IsTicked(W.Control(TMainControl::cbVisitWeb)));
 }
 
 TEST_F(MainWindowTest, ValuesReachInstallDataOnlyThroughNext) {
     TfMain& W = Open(imInstall);
     const std::string DefaultDir = Data->InstallDir, DefaultFolder = Data->StartFolder;
-    W.Wizard->PressButton(bkNext); // welcome -> licence
-    SendMessageA(W.cbAgree, BM_CLICK, 0, 0);
-    W.Wizard->PressButton(bkNext); // -> destination
-    ASSERT_EQ(W.Wizard->ActivePage(), W.wDestinationPage);
-    SetWindowTextA(W.deDestination->EditDirectory(), "D:\\Typed");
-    W.Wizard->PressButton(bkBack);
+    W.Wizard()->PressButton(bkNext); // welcome -> licence
+    SendMessageA(W.Control(TMainControl::cbAgree), BM_CLICK, 0, 0);
+    W.Wizard()->PressButton(bkNext); // -> destination
+    ASSERT_EQ(W.Wizard()->ActivePage(), W.Page(TMainPage::wDestinationPage));
+    SetWindowTextA(W.Destination()->EditDirectory(), "D:\\Typed");
+    W.Wizard()->PressButton(bkBack);
     EXPECT_EQ(Data->InstallDir, DefaultDir);
-    W.Wizard->PressButton(bkNext);
-    EXPECT_EQ(WindowText(W.deDestination->EditDirectory()), "D:\\Typed") << "kept for the visit";
-    W.Wizard->PressButton(bkNext); // -> program folder
+    W.Wizard()->PressButton(bkNext);
+    EXPECT_EQ(WindowText(W.Destination()->EditDirectory()), "D:\\Typed") << "kept for the visit";
+    W.Wizard()->PressButton(bkNext); // -> program folder
     EXPECT_EQ(Data->InstallDir, "D:\\Typed") << "stored as typed";
-    ASSERT_EQ(W.Wizard->ActivePage(), W.wFolder);
-    SetWindowTextA(W.eFolder, "Tools\\Mine");
-    W.Wizard->PressButton(bkBack);
+    ASSERT_EQ(W.Wizard()->ActivePage(), W.Page(TMainPage::wFolder));
+    SetWindowTextA(W.Control(TMainControl::eFolder), "Tools\\Mine");
+    W.Wizard()->PressButton(bkBack);
     EXPECT_EQ(Data->StartFolder, DefaultFolder);
-    W.Wizard->PressButton(bkNext);
+    W.Wizard()->PressButton(bkNext);
     // The window is hidden: entering the progress page runs nothing.
-    W.Wizard->PressButton(bkNext);
+    W.Wizard()->PressButton(bkNext);
     EXPECT_EQ(Data->StartFolder, "Tools\\Mine");
-    EXPECT_EQ(W.Wizard->ActivePage(), W.wCompile);
+    EXPECT_EQ(W.Wizard()->ActivePage(), W.Page(TMainPage::wCompile));
 }
 
 struct TFinishCase {
@@ -198,8 +196,8 @@ TEST_P(FinishTextTest, NamesTheOutcome) {
     TfMain& W = Open(imInstall);
     Data->Mode = GetParam().Mode;
     Data->Succeeded = GetParam().Succeeded;
-    W.wFinishEnterPage(W.wFinish, W.wCompile);
-    EXPECT_EQ(WindowText(W.lFinishResult), GetParam().Text);
+    W.wFinishEnterPage(W.Page(TMainPage::wFinish), W.Page(TMainPage::wCompile));
+    EXPECT_EQ(WindowText(W.Control(TMainControl::lFinishResult)), GetParam().Text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -222,11 +220,11 @@ TEST_F(MainWindowTest, OutputViewKeepsEmptyLines) {
     bool Stop = false;
     for (const char* Line : {"", "Delete old files...", "", "Completed"})
         W.AddOutputLine(Line, Stop);
-    EXPECT_EQ(WindowText(W.mOutput), "\r\nDelete old files...\r\n\r\nCompleted");
+    EXPECT_EQ(WindowText(W.Control(TMainControl::mOutput)), "\r\nDelete old files...\r\n\r\nCompleted");
     DWORD Start = 0, End = 0;
-    SendMessageA(W.mOutput, EM_GETSEL, reinterpret_cast<WPARAM>(&Start),
+    SendMessageA(W.Control(TMainControl::mOutput), EM_GETSEL, reinterpret_cast<WPARAM>(&Start),
                  reinterpret_cast<LPARAM>(&End));
-    EXPECT_EQ(End, static_cast<DWORD>(GetWindowTextLengthA(W.mOutput))) << "caret at the end";
+    EXPECT_EQ(End, static_cast<DWORD>(GetWindowTextLengthA(W.Control(TMainControl::mOutput)))) << "caret at the end";
 }
 
 // The procedure runs to its end whatever the user does meanwhile: the close
@@ -238,28 +236,28 @@ TEST_F(MainWindowTest, NoCloseRequestEndsTheWindowWhileTheProcedureRuns) {
     TfMain& W = Open(imInstall);
     W.Show(SW_SHOWNORMAL);
     PumpMessages();
-    W.Wizard->PressButton(bkNext);
-    SendMessageA(W.cbAgree, BM_CLICK, 0, 0);
-    W.Wizard->PressButton(bkNext);
-    W.Wizard->PressButton(bkNext);
-    ASSERT_EQ(W.Wizard->ActivePage(), W.wFolder);
+    W.Wizard()->PressButton(bkNext);
+    SendMessageA(W.Control(TMainControl::cbAgree), BM_CLICK, 0, 0);
+    W.Wizard()->PressButton(bkNext);
+    W.Wizard()->PressButton(bkNext);
+    ASSERT_EQ(W.Wizard()->ActivePage(), W.Page(TMainPage::wFolder));
     HWND Window = W.Handle();
     // Queued now, handled by the procedure's own message pump.
     PostMessageA(Window, WM_CLOSE, 0, 0);
     PostMessageA(Window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    PostMessageA(W.Wizard->Button(bkCancel).Handle(), BM_CLICK, 0, 0);
+    PostMessageA(W.Wizard()->Button(bkCancel).Handle(), BM_CLICK, 0, 0);
     PostMessageA(Window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    W.Wizard->PressButton(bkNext); // runs the procedure inside the progress page
+    W.Wizard()->PressButton(bkNext); // runs the procedure inside the progress page
     PumpMessages();
     ASSERT_TRUE(IsWindow(Window));
     EXPECT_FALSE(W.ProcedureRunning());
     EXPECT_TRUE(W.CloseDeferred());
-    EXPECT_EQ(W.Wizard->ActivePage(), W.wFinish);
+    EXPECT_EQ(W.Wizard()->ActivePage(), W.Page(TMainPage::wFinish));
     // Without unrar.exe beside the test the extraction fails; every step line
     // of the run still reached the log.
     ASSERT_GE(W.BuildLog().size(), 3u);
     EXPECT_EQ(W.BuildLog().back(), "Archive damaged.");
-    EXPECT_EQ(WindowText(W.lFinishResult),
+    EXPECT_EQ(WindowText(W.Control(TMainControl::lFinishResult)),
               "Morvane ActiveX Edition Setup completed with errors. You can save and view Setup "
               "Log for additional information.");
     // install.log was written when the engine was released.
@@ -275,7 +273,7 @@ TEST_F(MainWindowTest, SavedLogEndsEveryLineWithCrLfAndIsReplaced) {
     // Fill the log the way the progress page does, through a failing run.
     Data->InstallDir = FDir / "Dest";
     W.Show(SW_SHOWNORMAL);
-    W.Wizard->ActivatePage(W.wCompile);
+    W.Wizard()->ActivatePage(W.Page(TMainPage::wCompile));
     PumpMessages();
     ASSERT_FALSE(W.BuildLog().empty());
     std::string Expected;
