@@ -7,6 +7,7 @@
 #include "Unrar.h"
 #include "unit/unrar_tar_builder.h"
 
+#include <iterator>
 #include <map>
 
 using namespace unrar;
@@ -130,6 +131,34 @@ TEST(UnrarReader, PaxSizeOverridesTheHeaderField) {
     EXPECT_EQ(result.Contents["sized"], std::string(700, 'z'));
     EXPECT_EQ(result.Entries[0].MTime, 12);
     EXPECT_EQ(result.Contents["after"], "ok");
+}
+
+// Mode and link name each from their own field, not from the fields of the
+// same form beside them (uid, name).
+TEST(UnrarReader, HeaderFieldsReachTheEntry) {
+    struct TCase {
+        const char* Name;
+        char Type;
+        const char* Link;
+        TEntryKind Kind;
+    };
+    const TCase cases[] = {
+        {"file", '0', "", TEntryKind::File},
+        {"sym", '2', "target", TEntryKind::SymLink},
+    };
+    TTarBuilder tar;
+    for (const auto& c : cases)
+        tar.Header(c.Name, c.Type, 0, c.Link);
+    tar.End();
+    auto result = ReadAll(tar.Data, TWrap::Plain);
+    ASSERT_EQ(result.Entries.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const TTarEntry& entry = result.Entries[i];
+        EXPECT_EQ(entry.Path, cases[i].Name);
+        EXPECT_EQ(entry.LinkPath, cases[i].Link);
+        EXPECT_EQ(entry.Kind, cases[i].Kind);
+        EXPECT_EQ(entry.Mode, 0644u) << entry.Path; // the builder's; its uid is 1000
+    }
 }
 
 TEST(UnrarReader, ConcatenatedGzipMembersAreOneArchive) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <initializer_list>
 #include <limits>
 #include <mutex>
 #include <string_view>
@@ -24,6 +25,109 @@ constexpr size_t QueuedChunks = 4;
 // GNU long names and links; no file system takes longer paths.
 constexpr uint64_t LongNameLimit = 64 * 1024;
 constexpr uint64_t PaxLimit = 1024 * 1024;
+
+// Where a field lies in a header block, in bytes.
+struct THeaderField {
+    size_t Offset, Size;
+};
+
+// The POSIX ustar header. Numbers are octal text (or GNU base-256), text
+// ends at the first NUL or fills its field.
+struct TUstarHeader {
+    static constexpr THeaderField Name{0, 100};
+    static constexpr THeaderField Mode{100, 8};
+    static constexpr THeaderField Uid{108, 8};
+    static constexpr THeaderField Gid{116, 8};
+    static constexpr THeaderField Size{124, 12};
+    static constexpr THeaderField MTime{136, 12};
+    static constexpr THeaderField Checksum{148, 8};
+    static constexpr THeaderField TypeFlag{156, 1};
+    static constexpr THeaderField LinkName{157, 100};
+    static constexpr THeaderField Magic{257, 6};
+    static constexpr THeaderField Version{263, 2};
+    static constexpr THeaderField UName{265, 32};
+    static constexpr THeaderField GName{297, 32};
+    static constexpr THeaderField DevMajor{329, 8};
+    static constexpr THeaderField DevMinor{337, 8};
+    static constexpr THeaderField Prefix{345, 155};
+};
+
+// One entry of an old GNU sparse map.
+struct TGnuSparseEntry {
+    static constexpr size_t Length = 24;
+    static constexpr THeaderField Offset{0, 12};
+    static constexpr THeaderField NumBytes{12, 12};
+};
+
+// The old GNU header where it differs from ustar: its magic runs into the
+// version field, and the prefix's place holds times and a sparse map.
+struct TOldGnuHeader {
+    static constexpr THeaderField Magic{257, 8};
+    static constexpr THeaderField ATime{345, 12};
+    static constexpr THeaderField CTime{357, 12};
+    static constexpr THeaderField Offset{369, 12};
+    static constexpr THeaderField LongNames{381, 4};
+    static constexpr THeaderField Unused{385, 1};
+    static constexpr THeaderField Sparse{386, 4 * TGnuSparseEntry::Length};
+    static constexpr THeaderField IsExtended{482, 1};
+    static constexpr THeaderField RealSize{483, 12};
+};
+
+// A block continuing an old GNU sparse map.
+struct TGnuSparseExtension {
+    static constexpr THeaderField Sparse{0, 21 * TGnuSparseEntry::Length};
+    static constexpr THeaderField IsExtended{504, 1};
+};
+
+// Each field starts where the one before it ends, the last within the block.
+constexpr bool Contiguous(std::initializer_list<THeaderField> fields) {
+    size_t end = fields.begin()->Offset;
+    for (const THeaderField& field : fields) {
+        if (field.Offset != end) return false;
+        end = field.Offset + field.Size;
+    }
+    return end <= BlockSize;
+}
+
+static_assert(Contiguous({TUstarHeader::Name, TUstarHeader::Mode, TUstarHeader::Uid,
+                          TUstarHeader::Gid, TUstarHeader::Size, TUstarHeader::MTime,
+                          TUstarHeader::Checksum, TUstarHeader::TypeFlag, TUstarHeader::LinkName,
+                          TUstarHeader::Magic, TUstarHeader::Version, TUstarHeader::UName,
+                          TUstarHeader::GName, TUstarHeader::DevMajor, TUstarHeader::DevMinor,
+                          TUstarHeader::Prefix}));
+static_assert(Contiguous({TUstarHeader::Magic, TUstarHeader::Version}) &&
+              TOldGnuHeader::Magic.Size == TUstarHeader::Magic.Size + TUstarHeader::Version.Size);
+static_assert(Contiguous({TUstarHeader::DevMinor, TOldGnuHeader::ATime, TOldGnuHeader::CTime,
+                          TOldGnuHeader::Offset, TOldGnuHeader::LongNames, TOldGnuHeader::Unused,
+                          TOldGnuHeader::Sparse, TOldGnuHeader::IsExtended,
+                          TOldGnuHeader::RealSize}));
+static_assert(Contiguous({TGnuSparseEntry::Offset, TGnuSparseEntry::NumBytes}) &&
+              TGnuSparseEntry::NumBytes.Offset + TGnuSparseEntry::NumBytes.Size ==
+                  TGnuSparseEntry::Length);
+static_assert(Contiguous({TGnuSparseExtension::Sparse, TGnuSparseExtension::IsExtended}));
+
+const char* FieldAt(const char* block, THeaderField field) {
+    return block + field.Offset;
+}
+
+std::string TextField(const char* block, THeaderField field) {
+    const char* p = FieldAt(block, field);
+    return std::string(p, strnlen(p, field.Size));
+}
+
+bool NumberField(const char* block, THeaderField field, int64_t& value) {
+    return ParseNumber(FieldAt(block, field), field.Size, value);
+}
+
+// The field's bytes are the first field.Size bytes of the given ones.
+bool FieldHolds(const char* block, THeaderField field, const char* bytes) {
+    return std::memcmp(FieldAt(block, field), bytes, field.Size) == 0;
+}
+
+// Zeros after data of the given size, up to a whole block.
+uint64_t PaddingAfter(uint64_t size) {
+    return (BlockSize - size % BlockSize) % BlockSize;
+}
 
 [[noreturn]] void Damaged(const std::string& what) {
     throw TArchiveError(ecDamaged, what);
@@ -244,11 +348,6 @@ private:
     TThread FWorker;
 };
 
-std::string Field(const char* block, size_t offset, size_t size) {
-    const char* p = block + offset;
-    return std::string(p, strnlen(p, size));
-}
-
 bool ParseDecimal(const std::string& text, int64_t& value) {
     // pax times may carry a fraction; whole seconds are enough here.
     size_t i = 0;
@@ -421,6 +520,51 @@ void ParsePax(const std::string& data, TPaxValues& pax) {
     }
 }
 
+// The kind of entry the header's type flag (and for pre-POSIX archives the
+// path) marks.
+void SetKind(TTarEntry& entry) {
+    switch (entry.TypeFlag) {
+    case '0':
+    case '7':
+    case 'S':
+        entry.Kind = TEntryKind::File;
+        break;
+    case '\0':
+        // Pre-POSIX archives mark folders only by the trailing slash.
+        entry.Kind = !entry.Path.empty() && entry.Path.back() == '/' ? TEntryKind::Directory
+                                                                     : TEntryKind::File;
+        break;
+    case '5':
+    case 'D': // GNU dumpdir: a folder, its data a listing for incremental restores
+        entry.Kind = TEntryKind::Directory;
+        break;
+    case '1':
+        entry.Kind = TEntryKind::HardLink;
+        break;
+    case '2':
+        entry.Kind = TEntryKind::SymLink;
+        break;
+    case 'M':
+        // Only the rest of a file whose start is in another volume.
+        entry.Kind = TEntryKind::Other;
+        entry.Refusal = "file continued from another volume";
+        break;
+    default:
+        entry.Kind = TEntryKind::Other;
+        break;
+    }
+}
+
+// The checksum and the size field of a header that is not the end marker;
+// returns the size of the data after it.
+uint64_t CheckedHeaderSize(const char* block) {
+    if (!HeaderChecksumValid(block)) Damaged("header checksum error");
+    int64_t size = 0;
+    if (!NumberField(block, TUstarHeader::Size, size) || size < 0)
+        Damaged("bad size field in header");
+    return uint64_t(size);
+}
+
 } // namespace
 
 size_t TMemorySource::Read(char* buffer, size_t size) {
@@ -471,12 +615,13 @@ bool ParseNumber(const char* field, size_t size, int64_t& value) {
 }
 
 bool HeaderChecksumValid(const char* block) {
+    constexpr THeaderField field = TUstarHeader::Checksum;
     int64_t stored = 0;
-    if (!ParseNumber(block + 148, 8, stored)) return false;
+    if (!NumberField(block, field, stored)) return false;
     // Old tar programs summed signed chars; accept either reading.
     int64_t unsignedSum = 0, signedSum = 0;
     for (size_t i = 0; i < BlockSize; ++i) {
-        bool inField = i >= 148 && i < 156;
+        bool inField = i >= field.Offset && i < field.Offset + field.Size;
         unsignedSum += inField ? ' ' : uint8_t(block[i]);
         signedSum += inField ? ' ' : int8_t(block[i]);
     }
@@ -522,7 +667,7 @@ std::string TTarReader::ReadMetaData(uint64_t size, uint64_t limit) {
         FStream.Consume(n);
         left -= n;
     }
-    Skip((BlockSize - size % BlockSize) % BlockSize);
+    Skip(PaddingAfter(size));
     return data;
 }
 
@@ -558,7 +703,7 @@ std::span<const char> TTarReader::ReadData() {
 // of 21 each for as long as the flag after them says another follows. The
 // blocks come before the data and are not counted in its size.
 void TTarReader::ReadGnuSparse(const char* header, TTarEntry& entry) {
-    if (std::memcmp(header + 257, "ustar  \0", 8) != 0) {
+    if (!FieldHolds(header, TOldGnuHeader::Magic, "ustar  \0")) {
         // Not GNU's layout (star's has its times where GNU keeps the map):
         // reading it as GNU's would write a wrong file.
         entry.Kind = TEntryKind::Other;
@@ -566,27 +711,27 @@ void TTarReader::ReadGnuSparse(const char* header, TTarEntry& entry) {
         return;
     }
     int64_t realSize = 0;
-    if (!ParseNumber(header + 483, 12, realSize) || realSize < 0)
+    if (!NumberField(header, TOldGnuHeader::RealSize, realSize) || realSize < 0)
         Damaged("bad real size in sparse header");
     TMapCollector map;
-    auto addSegments = [&map](const char* fields, size_t count) {
-        for (size_t i = 0; i < count; ++i) {
-            const char* field = fields + i * 24;
-            if (field[0] == '\0') break; // unused slots end the list
+    auto addSegments = [&map](const char* block, THeaderField entries) {
+        for (size_t i = 0; i < entries.Size / TGnuSparseEntry::Length; ++i) {
+            const char* slot = FieldAt(block, entries) + i * TGnuSparseEntry::Length;
+            if (slot[0] == '\0') break; // unused slots end the list
             int64_t offset = 0, size = 0;
-            if (!ParseNumber(field, 12, offset) || !ParseNumber(field + 12, 12, size) ||
-                offset < 0 || size < 0)
+            if (!NumberField(slot, TGnuSparseEntry::Offset, offset) ||
+                !NumberField(slot, TGnuSparseEntry::NumBytes, size) || offset < 0 || size < 0)
                 Damaged("bad sparse map in header");
             map.Add(uint64_t(offset), uint64_t(size));
         }
     };
-    addSegments(header + 386, 4);
-    bool extended = header[482] != '\0';
+    addSegments(header, TOldGnuHeader::Sparse);
+    bool extended = *FieldAt(header, TOldGnuHeader::IsExtended) != '\0';
     char block[BlockSize];
     while (extended) {
         if (!ReadBlock(block)) Damaged("unexpected end of archive (truncated sparse header)");
-        addSegments(block, 21);
-        extended = block[504] != '\0';
+        addSegments(block, TGnuSparseExtension::Sparse);
+        extended = *FieldAt(block, TGnuSparseExtension::IsExtended) != '\0';
     }
     entry.Size = uint64_t(realSize);
     if (map.TooLarge) {
@@ -636,7 +781,7 @@ void TTarReader::ReadDataMap(TTarEntry& entry) {
         if (!ReadMapNumber(offset) || !ReadMapNumber(size)) Damaged("malformed sparse map");
         map.Add(offset, size);
     }
-    uint64_t padding = (BlockSize - (stored - FRemaining) % BlockSize) % BlockSize;
+    uint64_t padding = PaddingAfter(stored - FRemaining);
     if (padding > FRemaining) Damaged("sparse map runs past its entry");
     Skip(padding);
     FRemaining -= padding;
@@ -646,8 +791,33 @@ void TTarReader::ReadDataMap(TTarEntry& entry) {
     entry.Sparse = true;
 }
 
+// What the extension records before a header said about its entry.
+struct TTarReader::TExtensions {
+    std::string LongName, LongLink;
+    bool HasLongName = false, HasLongLink = false;
+    // Set by a global record: the next file began in an earlier volume.
+    bool Continued = false;
+    TPaxValues Pax;
+};
+
 bool TTarReader::Next(TTarEntry& entry) {
     if (FDone) return false;
+    StepOverRest();
+    char block[BlockSize];
+    TExtensions extensions;
+    uint64_t size = 0;
+    if (!ReadHeader(block, size, extensions)) {
+        // One zero block then the end of data is common enough to accept.
+        Finish();
+        FDone = true;
+        return false;
+    }
+    DecodeHeader(block, size, extensions, entry);
+    StartData(block, extensions, entry);
+    return true;
+}
+
+void TTarReader::StepOverRest() {
     if (FPending) {
         FStream.Consume(FPending);
         FRemaining -= FPending;
@@ -656,140 +826,117 @@ bool TTarReader::Next(TTarEntry& entry) {
     Skip(FRemaining);
     Skip(FPadding);
     FRemaining = FPadding = 0;
+}
 
-    std::string longName, longLink;
-    bool hasLongName = false, hasLongLink = false, continued = false;
-    TPaxValues pax;
-    char block[BlockSize];
-    for (;;) {
+bool TTarReader::ReadHeader(char* block, uint64_t& size, TExtensions& extensions) {
+    do {
         if (!ReadBlock(block)) Damaged("unexpected end of archive (no end marker)");
-        if (std::all_of(block, block + BlockSize, [](char c) { return c == 0; })) {
-            // One zero block then the end of data is common enough to accept.
-            Finish();
-            FDone = true;
-            return false;
-        }
-        if (!HeaderChecksumValid(block)) Damaged("header checksum error");
-        int64_t size = 0;
-        if (!ParseNumber(block + 124, 12, size) || size < 0) Damaged("bad size field in header");
-        char type = block[156];
-        if (type == 'L' || type == 'K') {
-            // Of several in a row the last counts, as in GNU tar.
-            std::string text = ReadMetaData(uint64_t(size), LongNameLimit);
-            text.resize(strnlen(text.data(), text.size()));
-            (type == 'L' ? longName : longLink) = std::move(text);
-            (type == 'L' ? hasLongName : hasLongLink) = true;
-            continue;
-        }
-        if (type == 'x' || type == 'X') {
-            ParsePax(ReadMetaData(uint64_t(size), PaxLimit), pax);
-            continue;
-        }
-        if (type == 'g' && uint64_t(size) <= PaxLimit) {
-            // Global records name no file; only a volume's continuation matters.
-            TPaxValues global;
-            ParsePax(ReadMetaData(uint64_t(size), PaxLimit), global);
-            continued = global.Continued;
-            continue;
-        }
-        if (type == 'g' || type == 'V') {
-            // GNU volume labels name no file either.
-            Skip(uint64_t(size) + (BlockSize - uint64_t(size) % BlockSize) % BlockSize);
-            continue;
-        }
-        if (pax.PendingOffset) BadPax(); // a sparse offset without its size
+        if (std::all_of(block, block + BlockSize, [](char c) { return c == 0; })) return false;
+        size = CheckedHeaderSize(block);
+    } while (ReadExtension(*FieldAt(block, TUstarHeader::TypeFlag), size, extensions));
+    return true;
+}
 
-        entry = TTarEntry{};
-        entry.TypeFlag = type;
-        entry.Path = Field(block, 0, 100);
-        if (std::memcmp(block + 257, "ustar\0", 6) == 0) {
-            std::string prefix = Field(block, 345, 155);
-            if (!prefix.empty()) entry.Path = prefix + "/" + entry.Path;
-        }
-        entry.LinkPath = Field(block, 157, 100);
-        if (hasLongName) entry.Path = longName;
-        if (hasLongLink) entry.LinkPath = longLink;
-        if (pax.HasPath) entry.Path = pax.Path;
-        entry.PathIsUtf8 = pax.HasPath;
-        if (pax.HasLink) entry.LinkPath = pax.Link;
-        entry.Size = entry.DataSize = pax.HasSize ? pax.Size : uint64_t(size);
-        int64_t number = 0;
-        if (!ParseNumber(block + 136, 12, number)) Damaged("bad time field in header");
-        entry.MTime = pax.HasTime ? pax.Time : number;
-        if (!ParseNumber(block + 100, 8, number)) Damaged("bad mode field in header");
-        entry.Mode = uint32_t(number) & 07777;
-
-        switch (type) {
-        case '0':
-        case '7':
-        case 'S':
-            entry.Kind = TEntryKind::File;
-            break;
-        case '\0':
-            // Pre-POSIX archives mark folders only by the trailing slash.
-            entry.Kind = !entry.Path.empty() && entry.Path.back() == '/' ? TEntryKind::Directory
-                                                                         : TEntryKind::File;
-            break;
-        case '5':
-        case 'D': // GNU dumpdir: a folder, its data a listing for incremental restores
-            entry.Kind = TEntryKind::Directory;
-            break;
-        case '1':
-            entry.Kind = TEntryKind::HardLink;
-            break;
-        case '2':
-            entry.Kind = TEntryKind::SymLink;
-            break;
-        case 'M':
-            // Only the rest of a file whose start is in another volume.
-            entry.Kind = TEntryKind::Other;
-            entry.Refusal = "file continued from another volume";
-            break;
-        default:
-            entry.Kind = TEntryKind::Other;
-            break;
-        }
-        if (continued) {
-            // The same in pax form, under a made-up name of its own.
-            entry.Kind = TEntryKind::Other;
-            entry.Refusal = "file continued from another volume";
-        }
-        FRemaining = entry.DataSize;
-        FPadding = (BlockSize - entry.DataSize % BlockSize) % BlockSize;
-        FMap.clear();
-        if (type == 'S') {
-            ReadGnuSparse(block, entry);
-        } else if (pax.Sparse && entry.Kind == TEntryKind::File) {
-            if (pax.HasSparseName) entry.Path = pax.SparseName;
-            entry.PathIsUtf8 = entry.PathIsUtf8 || pax.HasSparseName;
-            if (!pax.HasRealSize) Damaged("sparse file without its real size");
-            entry.Size = pax.RealSize;
-            if (pax.HasVersion && pax.Major == 1 && pax.Minor == 0) {
-                ReadDataMap(entry);
-            } else if (pax.HasVersion && pax.Major != 0) {
-                entry.Kind = TEntryKind::Other;
-                entry.Refusal = "sparse format " + std::to_string(pax.Major) + "." +
-                                std::to_string(pax.Minor) + " not supported";
-            } else if (pax.Map.TooLarge) {
-                entry.Kind = TEntryKind::Other;
-                entry.Refusal =
-                    "sparse map of more than " + std::to_string(MaxSparseSegments) + " parts";
-            } else {
-                if (pax.HasNumBlocks && pax.NumBlocks != pax.Map.Map.size())
-                    Damaged("sparse map does not have the parts it declares");
-                CheckSparseMap(pax.Map.Map, entry.Size, entry.DataSize);
-                FMap = std::move(pax.Map.Map);
-                entry.Sparse = true;
-            }
-        }
-        if (!entry.Sparse) {
-            // Refused sparse entries too: their data is then stepped over whole.
-            FMap.assign(1, TSparseSegment{0, FRemaining});
-            entry.Size = entry.DataSize = FRemaining;
-        }
-        FSegment = 0;
-        FSegmentLeft = FMap.empty() ? 0 : FMap[0].Size;
+bool TTarReader::ReadExtension(char type, uint64_t size, TExtensions& extensions) {
+    if (type == 'L' || type == 'K') {
+        // Of several in a row the last counts, as in GNU tar.
+        std::string text = ReadMetaData(size, LongNameLimit);
+        text.resize(strnlen(text.data(), text.size()));
+        (type == 'L' ? extensions.LongName : extensions.LongLink) = std::move(text);
+        (type == 'L' ? extensions.HasLongName : extensions.HasLongLink) = true;
         return true;
+    }
+    if (type == 'x' || type == 'X') {
+        ParsePax(ReadMetaData(size, PaxLimit), extensions.Pax);
+        return true;
+    }
+    if (type == 'g' && size <= PaxLimit) {
+        // Global records name no file; only a volume's continuation matters.
+        TPaxValues global;
+        ParsePax(ReadMetaData(size, PaxLimit), global);
+        extensions.Continued = global.Continued;
+        return true;
+    }
+    if (type == 'g' || type == 'V') {
+        // GNU volume labels name no file either.
+        Skip(size + PaddingAfter(size));
+        return true;
+    }
+    return false;
+}
+
+void TTarReader::DecodeHeader(const char* block, uint64_t size, const TExtensions& extensions,
+                              TTarEntry& entry) {
+    const TPaxValues& pax = extensions.Pax;
+    if (pax.PendingOffset) BadPax(); // a sparse offset without its size
+
+    entry = TTarEntry{};
+    entry.TypeFlag = *FieldAt(block, TUstarHeader::TypeFlag);
+    entry.Path = TextField(block, TUstarHeader::Name);
+    if (FieldHolds(block, TUstarHeader::Magic, "ustar\0")) {
+        std::string prefix = TextField(block, TUstarHeader::Prefix);
+        if (!prefix.empty()) entry.Path = prefix + "/" + entry.Path;
+    }
+    entry.LinkPath = TextField(block, TUstarHeader::LinkName);
+    if (extensions.HasLongName) entry.Path = extensions.LongName;
+    if (extensions.HasLongLink) entry.LinkPath = extensions.LongLink;
+    if (pax.HasPath) entry.Path = pax.Path;
+    entry.PathIsUtf8 = pax.HasPath;
+    if (pax.HasLink) entry.LinkPath = pax.Link;
+    entry.Size = entry.DataSize = pax.HasSize ? pax.Size : size;
+    int64_t number = 0;
+    if (!NumberField(block, TUstarHeader::MTime, number)) Damaged("bad time field in header");
+    entry.MTime = pax.HasTime ? pax.Time : number;
+    if (!NumberField(block, TUstarHeader::Mode, number)) Damaged("bad mode field in header");
+    entry.Mode = uint32_t(number) & 07777;
+
+    SetKind(entry);
+    if (extensions.Continued) {
+        // The same in pax form, under a made-up name of its own.
+        entry.Kind = TEntryKind::Other;
+        entry.Refusal = "file continued from another volume";
+    }
+}
+
+void TTarReader::StartData(const char* block, TExtensions& extensions, TTarEntry& entry) {
+    FRemaining = entry.DataSize;
+    FPadding = PaddingAfter(entry.DataSize);
+    FMap.clear();
+    if (entry.TypeFlag == 'S') {
+        ReadGnuSparse(block, entry);
+    } else if (extensions.Pax.Sparse && entry.Kind == TEntryKind::File) {
+        ReadPaxSparse(extensions, entry);
+    }
+    if (!entry.Sparse) {
+        // Refused sparse entries too: their data is then stepped over whole.
+        FMap.assign(1, TSparseSegment{0, FRemaining});
+        entry.Size = entry.DataSize = FRemaining;
+    }
+    FSegment = 0;
+    FSegmentLeft = FMap.empty() ? 0 : FMap[0].Size;
+}
+
+void TTarReader::ReadPaxSparse(TExtensions& extensions, TTarEntry& entry) {
+    TPaxValues& pax = extensions.Pax;
+    if (pax.HasSparseName) entry.Path = pax.SparseName;
+    entry.PathIsUtf8 = entry.PathIsUtf8 || pax.HasSparseName;
+    if (!pax.HasRealSize) Damaged("sparse file without its real size");
+    entry.Size = pax.RealSize;
+    if (pax.HasVersion && pax.Major == 1 && pax.Minor == 0) {
+        ReadDataMap(entry);
+    } else if (pax.HasVersion && pax.Major != 0) {
+        entry.Kind = TEntryKind::Other;
+        entry.Refusal = "sparse format " + std::to_string(pax.Major) + "." +
+                        std::to_string(pax.Minor) + " not supported";
+    } else if (pax.Map.TooLarge) {
+        entry.Kind = TEntryKind::Other;
+        entry.Refusal = "sparse map of more than " + std::to_string(MaxSparseSegments) + " parts";
+    } else {
+        if (pax.HasNumBlocks && pax.NumBlocks != pax.Map.Map.size())
+            Damaged("sparse map does not have the parts it declares");
+        CheckSparseMap(pax.Map.Map, entry.Size, entry.DataSize);
+        FMap = std::move(pax.Map.Map);
+        entry.Sparse = true;
     }
 }
 

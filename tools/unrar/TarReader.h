@@ -122,10 +122,27 @@ public:
     uint64_t DataOffset() const { return FPieceOffset; }
 
 private:
+    struct TExtensions;
+
+    // Skips what is left of the current entry: its data and padding.
+    void StepOverRest();
+    // Reads blocks up to the next entry's header, taking in the extension
+    // records before it; size is that of the data after it. False at the
+    // end-of-archive marker.
+    bool ReadHeader(char* block, uint64_t& size, TExtensions& extensions);
+    // Takes in the record when the type flag marks one; false otherwise.
+    bool ReadExtension(char type, uint64_t size, TExtensions& extensions);
+    // The entry from its header and extension records; a number field that
+    // is not one makes the archive damaged.
+    void DecodeHeader(const char* block, uint64_t size, const TExtensions& extensions,
+                      TTarEntry& entry);
+    // Prepares reading the entry's data: its sparse map, or one segment.
+    void StartData(const char* block, TExtensions& extensions, TTarEntry& entry);
     void Skip(uint64_t count);
     bool ReadBlock(char* block);
     std::string ReadMetaData(uint64_t size, uint64_t limit);
     void ReadGnuSparse(const char* header, TTarEntry& entry);
+    void ReadPaxSparse(TExtensions& extensions, TTarEntry& entry);
     bool ReadMapNumber(uint64_t& value);
     void ReadDataMap(TTarEntry& entry);
     void Finish();

@@ -66,11 +66,28 @@ public:
     int Execute();
 
 private:
+    void ReadEntries(fs::TInputFile& input, bool extract);
+    // Splits the entry's path into parts; false when the entry is refused
+    // (with a warning) or no mask selects it.
+    bool Selects(const TTarEntry& entry, std::vector<std::string>& parts);
+    void HandleEntry(TTarReader& reader, const TTarEntry& entry,
+                     const std::vector<std::string>& parts, bool extract);
+    int ExitCode() const;
+    void PutSummary(int code);
     bool PrepareDestination();
     bool MakeFolders(const std::string& path);
     bool EnsureFolders(const std::vector<std::string>& parts, size_t count);
     void ExtractFile(TTarReader& reader, const TTarEntry& entry,
                      const std::vector<std::string>& parts, const std::string& shown);
+    // The file created for an entry; null when it is skipped or cannot be.
+    std::unique_ptr<fs::TOutputFile> CreateOutput(const std::string& path, const std::string& shown,
+                                                  uint32_t mode);
+    // Hands a small file to the writer, its data read whole.
+    void QueueFile(TTarReader& reader, const TTarEntry& entry,
+                   std::unique_ptr<fs::TOutputFile> file, const std::string& path,
+                   const std::string& shown);
+    void WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile& file,
+                   const std::string& path, const std::string& shown);
     void Line(const char* label, const std::string& path);
     // A line after those of the files the writer still has.
     void LineInTurn(const char* label, const std::string& path);
@@ -251,63 +268,79 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
                        const std::vector<std::string>& parts, const std::string& shown) {
     if (!EnsureFolders(parts, parts.size() - 1)) return;
     std::string path = FPrefix + shown;
+    auto file = CreateOutput(path, shown, entry.Mode);
+    if (!file) return;
+    if (!entry.Sparse && entry.Size <= TWriter::JobLimit)
+        return QueueFile(reader, entry, std::move(file), path, shown);
+    // A large or sparse file is written here, after everything before it.
+    Settle();
+    if (FStop != ecSuccess) return file->Discard();
+    WriteFile(reader, entry, *file, path, shown);
+}
+
+std::unique_ptr<fs::TOutputFile> TRun::CreateOutput(const std::string& path,
+                                                    const std::string& shown, uint32_t mode) {
     bool overwrite = FOptions.Overwrite && !FOptions.KeepExisting;
     auto file = std::make_unique<fs::TOutputFile>();
     // A new file first; one that exists may be one the writer still has.
-    fs::TCreateResult created = file->Create(path, entry.Mode, false);
+    fs::TCreateResult created = file->Create(path, mode, false);
     if (created == fs::TCreateResult::Exists) {
         Settle();
-        if (FStop != ecSuccess) return;
-        created = file->Create(path, entry.Mode, overwrite);
+        if (FStop != ecSuccess) return nullptr;
+        created = file->Create(path, mode, overwrite);
     }
     switch (created) {
     case fs::TCreateResult::Exists:
         Line("Skipping    ", shown);
-        return;
+        return nullptr;
     case fs::TCreateResult::Failed:
         Error(ecCreate, "cannot create " + path + ": " + fs::CreateErrorText(file->InUse()));
-        return;
+        return nullptr;
     case fs::TCreateResult::Created:
         break;
     }
-    if (!entry.Sparse && entry.Size <= TWriter::JobLimit) {
-        auto job = std::make_unique<TWriteJob>();
-        if (!FSpare.empty()) {
-            job->Data = std::move(FSpare.back());
-            FSpare.pop_back();
-            FSpareBytes -= job->Data.capacity();
-        }
-        job->Data.reserve(size_t(entry.Size));
-        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
-            job->Data.insert(job->Data.end(), data.begin(), data.end());
-        job->Data.resize(size_t(entry.Size));
-        job->File = std::move(file);
-        job->Size = entry.Size;
-        job->MTime = entry.MTime;
-        job->Path = path;
-        job->Shown = shown;
-        if (!FWriter) FWriter = std::make_unique<TWriter>();
-        FWriter->Queue(std::move(job));
-        Settle(false);
-        return;
+    return file;
+}
+
+void TRun::QueueFile(TTarReader& reader, const TTarEntry& entry,
+                     std::unique_ptr<fs::TOutputFile> file, const std::string& path,
+                     const std::string& shown) {
+    auto job = std::make_unique<TWriteJob>();
+    if (!FSpare.empty()) {
+        job->Data = std::move(FSpare.back());
+        FSpare.pop_back();
+        FSpareBytes -= job->Data.capacity();
     }
-    // A large or sparse file is written here, after everything before it.
-    Settle();
-    if (FStop != ecSuccess) return file->Discard();
+    job->Data.reserve(size_t(entry.Size));
+    for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
+        job->Data.insert(job->Data.end(), data.begin(), data.end());
+    job->Data.resize(size_t(entry.Size));
+    job->File = std::move(file);
+    job->Size = entry.Size;
+    job->MTime = entry.MTime;
+    job->Path = path;
+    job->Shown = shown;
+    if (!FWriter) FWriter = std::make_unique<TWriter>();
+    FWriter->Queue(std::move(job));
+    Settle(false);
+}
+
+void TRun::WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile& file,
+                     const std::string& path, const std::string& shown) {
     auto failed = [&] {
         Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
-        file->Discard();
+        file.Discard();
     };
-    if (entry.Sparse && entry.DataSize < entry.Size) file->MakeSparse();
+    if (entry.Sparse && entry.DataSize < entry.Size) file.MakeSparse();
     uint64_t end = 0; // of what is written so far
     for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
         uint64_t at = reader.DataOffset();
-        if ((at != end && !file->Seek(at)) || !file->Write(data.data(), data.size())) return failed();
+        if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size())) return failed();
         end = at + data.size();
     }
-    if (end < entry.Size && !file->SetSize(entry.Size)) return failed();
-    file->SetTime(entry.MTime);
-    if (!file->Close()) {
+    if (end < entry.Size && !file.SetSize(entry.Size)) return failed();
+    file.SetTime(entry.MTime);
+    if (!file.Close()) {
         // Some file systems report a failed write only on closing: the
         // file is then incomplete and is gone.
         Error(ecWrite, "write error in " + path + ": " + fs::LastErrorText());
@@ -315,7 +348,7 @@ void TRun::ExtractFile(TTarReader& reader, const TTarEntry& entry,
     }
     FBytes += entry.Size;
     ++FFiles;
-    if (file->Pending()) {
+    if (file.Pending()) {
         // Complete, but beside the file another program holds.
         FPending = true;
         Line("Pending     ", shown);
@@ -338,108 +371,121 @@ int TRun::Execute() {
         Put(FOut, "Extracting from " + names::ForConsole(FOptions.Archive) + "\n\n");
     }
     try {
-        auto stream = OpenArchiveStream(input, true);
-        TTarReader reader(*stream);
-        TTarEntry entry;
-        std::vector<std::string> parts;
-        while (FStop == ecSuccess && reader.Next(entry)) {
-            entry.Path = names::EntryName(entry.Path, entry.PathIsUtf8);
-            entry.LinkPath = names::EntryName(entry.LinkPath, entry.PathIsUtf8);
-            TPathVerdict verdict = SplitSafePath(entry.Path, parts);
-            if (verdict == TPathVerdict::Empty) continue; // "./": the destination itself
-            if (verdict != TPathVerdict::Ok) {
-                ++FMatched;
-                Error(ecWarning, "refused " + entry.Path + ": " + VerdictText(verdict));
-                continue;
-            }
-            // A file the setup program cannot name is one its uninstall could
-            // not find again: it is not installed at all.
-            if (!std::all_of(parts.begin(), parts.end(), names::FitsSetupProgram)) {
-                ++FMatched;
-                Error(ecWarning, "refused " + entry.Path +
-                                     ": name not held by this system's code pages");
-                continue;
-            }
-            bool selected = std::any_of(FOptions.Masks.begin(), FOptions.Masks.end(),
-                                        [&](const std::string& mask) {
-                                            return MaskSelects(mask, parts, FOptions.Recurse);
-                                        });
-            if (!selected) continue;
-            ++FMatched;
-            std::string shown = Shown(parts);
-            switch (entry.Kind) {
-            case TEntryKind::HardLink:
-            case TEntryKind::SymLink:
-                Error(ecWarning,
-                      "refused " + entry.Path + ": link entry (to " + entry.LinkPath + ")");
-                break;
-            case TEntryKind::Other:
-                Error(ecWarning,
-                      "refused " + entry.Path + ": " +
-                          (entry.Refusal.empty()
-                               ? "unsupported entry type '" + std::string(1, entry.TypeFlag) + "'"
-                               : entry.Refusal));
-                break;
-            case TEntryKind::Directory:
-                if (extract && EnsureFolders(parts, parts.size())) LineInTurn("Creating    ", shown);
-                break;
-            case TEntryKind::File:
-                if (!extract) {
-                    Line("", shown);
-                } else if (entry.Size - entry.DataSize > FHoleBudget) {
-                    Error(ecWarning, "refused " + entry.Path + ": sparse file too large (" +
-                                         std::to_string(entry.Size) + " bytes, holes over " +
-                                         std::to_string(HoleLimit >> 30) + " GB in all)");
-                } else {
-                    FHoleBudget -= entry.Size - entry.DataSize;
-                    ExtractFile(reader, entry, parts, shown);
-                }
-                break;
-            }
-        }
+        ReadEntries(input, extract);
     } catch (const TArchiveError& e) {
         Error(e.Code(), FOptions.Archive + ": " + e.what());
     }
     Settle();
 
-    int code = FStop != ecSuccess ? FStop
-               : FCreateFailed    ? ecCreate
-               : FWarned          ? ecWarning
-               : FMatched == 0    ? ecNoFiles
-               : FPending         ? ecPending
-                                  : ecSuccess;
+    int code = ExitCode();
     if (code == ecNoFiles) Error(ecWarning, "no files to extract");
     Flush();
-    if (extract) {
-        const char* outcome = code == ecSuccess   ? "All OK"
-                              : code == ecPending ? "All OK, some files wait for a restart"
-                                                  : "Finished with errors";
-        Put(FOut, "\n" + std::string(outcome) + ": " + std::to_string(FFiles) + " files, " +
-                      std::to_string(FFolders) + " folders, " + std::to_string(FBytes) +
-                      " bytes\n");
-    }
+    if (extract) PutSummary(code);
     std::fflush(FOut);
     return code;
 }
 
-} // namespace
+void TRun::ReadEntries(fs::TInputFile& input, bool extract) {
+    auto stream = OpenArchiveStream(input, true);
+    TTarReader reader(*stream);
+    TTarEntry entry;
+    std::vector<std::string> parts;
+    while (FStop == ecSuccess && reader.Next(entry)) {
+        entry.Path = names::EntryName(entry.Path, entry.PathIsUtf8);
+        entry.LinkPath = names::EntryName(entry.LinkPath, entry.PathIsUtf8);
+        if (Selects(entry, parts)) HandleEntry(reader, entry, parts, extract);
+    }
+}
 
-bool ParseCommandLine(const std::vector<std::string>& args, TOptions& options, std::string& error) {
-    options = TOptions{};
-    if (args.empty()) {
-        error = "no command given";
+bool TRun::Selects(const TTarEntry& entry, std::vector<std::string>& parts) {
+    TPathVerdict verdict = SplitSafePath(entry.Path, parts);
+    if (verdict == TPathVerdict::Empty) return false; // "./": the destination itself
+    if (verdict != TPathVerdict::Ok) {
+        ++FMatched;
+        Error(ecWarning, "refused " + entry.Path + ": " + VerdictText(verdict));
         return false;
     }
-    std::string command = Lowered(args[0]);
+    // A file the setup program cannot name is one its uninstall could
+    // not find again: it is not installed at all.
+    if (!std::all_of(parts.begin(), parts.end(), names::FitsSetupProgram)) {
+        ++FMatched;
+        Error(ecWarning, "refused " + entry.Path + ": name not held by this system's code pages");
+        return false;
+    }
+    bool selected =
+        std::any_of(FOptions.Masks.begin(), FOptions.Masks.end(), [&](const std::string& mask) {
+            return MaskSelects(mask, parts, FOptions.Recurse);
+        });
+    if (selected) ++FMatched;
+    return selected;
+}
+
+void TRun::HandleEntry(TTarReader& reader, const TTarEntry& entry,
+                       const std::vector<std::string>& parts, bool extract) {
+    std::string shown = Shown(parts);
+    switch (entry.Kind) {
+    case TEntryKind::HardLink:
+    case TEntryKind::SymLink:
+        Error(ecWarning, "refused " + entry.Path + ": link entry (to " + entry.LinkPath + ")");
+        break;
+    case TEntryKind::Other:
+        Error(ecWarning, "refused " + entry.Path + ": " +
+                             (entry.Refusal.empty() ? "unsupported entry type '" +
+                                                          std::string(1, entry.TypeFlag) + "'"
+                                                    : entry.Refusal));
+        break;
+    case TEntryKind::Directory:
+        if (extract && EnsureFolders(parts, parts.size())) LineInTurn("Creating    ", shown);
+        break;
+    case TEntryKind::File:
+        if (!extract) {
+            Line("", shown);
+        } else if (entry.Size - entry.DataSize > FHoleBudget) {
+            Error(ecWarning, "refused " + entry.Path + ": sparse file too large (" +
+                                 std::to_string(entry.Size) + " bytes, holes over " +
+                                 std::to_string(HoleLimit >> 30) + " GB in all)");
+        } else {
+            FHoleBudget -= entry.Size - entry.DataSize;
+            ExtractFile(reader, entry, parts, shown);
+        }
+        break;
+    }
+}
+
+int TRun::ExitCode() const {
+    return FStop != ecSuccess ? FStop
+           : FCreateFailed    ? ecCreate
+           : FWarned          ? ecWarning
+           : FMatched == 0    ? ecNoFiles
+           : FPending         ? ecPending
+                              : ecSuccess;
+}
+
+void TRun::PutSummary(int code) {
+    const char* outcome = code == ecSuccess   ? "All OK"
+                          : code == ecPending ? "All OK, some files wait for a restart"
+                                              : "Finished with errors";
+    Put(FOut, "\n" + std::string(outcome) + ": " + std::to_string(FFiles) + " files, " +
+                  std::to_string(FFolders) + " folders, " + std::to_string(FBytes) + " bytes\n");
+}
+
+bool ParseCommand(const std::string& arg, TOptions& options, std::string& error) {
+    std::string command = Lowered(arg);
     if (command == "x") {
         options.Command = TCommand::Extract;
     } else if (command == "lb") {
         options.Command = TCommand::ListBare;
     } else {
-        error = "unknown command " + args[0];
+        error = "unknown command " + arg;
         return false;
     }
-    std::vector<std::string> names;
+    return true;
+}
+
+// Sorts the arguments after the command into switches, which it applies,
+// and names.
+bool ParseSwitches(const std::vector<std::string>& args, TOptions& options,
+                   std::vector<std::string>& names, std::string& error) {
     bool switches = true;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -466,27 +512,46 @@ bool ParseCommandLine(const std::vector<std::string>& args, TOptions& options, s
             return false;
         }
     }
+    return true;
+}
+
+// Takes the destination from the end of the names when the last one is one.
+bool TakeDestination(std::vector<std::string>& names, TOptions& options, std::string& error) {
+    std::string last = names.back();
+    bool quoted = !last.empty() && last.back() == '"';
+    if (quoted) last.pop_back();
+    if (!quoted && !EndsWithSeparator(last)) return true;
+    if (last.find('"') != std::string::npos) {
+        error = "bad destination " + names.back();
+        return false;
+    }
+    // "C:\" arrives as C:" and would otherwise mean the current folder of drive C.
+    if (last.size() == 2 && last[1] == ':') last += '\\';
+    options.Destination = last.empty() ? "." : last;
+    names.pop_back();
+    return true;
+}
+
+} // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, TOptions& options, std::string& error) {
+    options = TOptions{};
+    if (args.empty()) {
+        error = "no command given";
+        return false;
+    }
+    std::vector<std::string> names;
+    if (!ParseCommand(args[0], options, error) || !ParseSwitches(args, options, names, error))
+        return false;
     if (names.empty() || names[0].empty()) {
         error = "no archive name given";
         return false;
     }
     options.Archive = names[0];
     names.erase(names.begin());
-    if (options.Command == TCommand::Extract && !names.empty()) {
-        std::string last = names.back();
-        bool quoted = !last.empty() && last.back() == '"';
-        if (quoted) last.pop_back();
-        if (quoted || EndsWithSeparator(last)) {
-            if (last.find('"') != std::string::npos) {
-                error = "bad destination " + names.back();
-                return false;
-            }
-            // "C:\" arrives as C:" and would otherwise mean the current folder of drive C.
-            if (last.size() == 2 && last[1] == ':') last += '\\';
-            options.Destination = last.empty() ? "." : last;
-            names.pop_back();
-        }
-    }
+    if (options.Command == TCommand::Extract && !names.empty() &&
+        !TakeDestination(names, options, error))
+        return false;
     for (const auto& mask : names) {
         if (mask.empty() || mask.find('"') != std::string::npos || EndsWithSeparator(mask)) {
             error = "bad file mask " + mask;
