@@ -14,7 +14,7 @@
 
 #include "BenchUtil.h"
 #include "data/InstallData.h"
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "engine/Compile.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "app/Art.h"
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "data/Product.h"
 
 #include <cmath>

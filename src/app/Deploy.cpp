@@ -4,14 +4,15 @@
 #include "app/Procedure.h"
 
 #include "data/CmdLineUtils.h"
-#include "data/Error.h"
+#include "platform/Console.h"
+#include "platform/Error.h"
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
-#include "data/OsError.h"
+#include "platform/OsError.h"
 #include "data/Product.h"
 #include "data/LockRules.h"
 #include "data/Protection.h"
-#include "data/Utils.h"
+#include "platform/Utils.h"
 #include "engine/Compile.h"
 
 #include <windows.h>

@@ -4,7 +4,7 @@
 // choice, and the hand-over that lets an uninstall started from the
 // installation folder remove that folder's copy of the setup program.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 
 #include <string>
 #include <vector>

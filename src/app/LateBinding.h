@@ -18,26 +18,19 @@
 //    failed system call of the program to its error report.
 // The code is also left in GetLastError().
 
-#include "data/OsError.h"
+#include "platform/OsError.h"
+#include "platform/SystemLibrary.h"
 
 #include <windows.h>
 
 #include <cstddef>
 #include <type_traits>
 
-#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
-#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
-#endif
-
 // Which function of which system library a slot stands for.
 struct TLateProc {
     const char* Library; // file name, e.g. "shell32.dll"
     const char* Name;    // exported name
 };
-
-// The system folder's copy of a library, never one from the program's or
-// the current folder; nullptr with the system's error code when missing.
-HMODULE LoadSystemLibrary(const char* Library);
 
 // The function's address; nullptr with the system's error code when the
 // library or the function is missing. The library stays loaded for the life

@@ -4,22 +4,6 @@
 
 #include <windows.h>
 
-HMODULE LoadSystemLibrary(const char* Library) {
-    HMODULE Module = LoadLibraryExA(Library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // Only a system that does not know the flag gets here for an existing
-    // library: load by full path, and let the libraries that one imports be
-    // looked up beside it (the system folder) rather than beside the program.
-    if (Module || GetLastError() != ERROR_INVALID_PARAMETER) return Module;
-    char Path[MAX_PATH];
-    UINT Length = GetSystemDirectoryA(Path, MAX_PATH);
-    if (Length == 0 || Length + 1 + lstrlenA(Library) >= MAX_PATH) {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return nullptr;
-    }
-    lstrcatA(Path, "\\");
-    lstrcatA(Path, Library);
-    return LoadLibraryExA(Path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 namespace {
 

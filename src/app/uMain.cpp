@@ -7,15 +7,16 @@
 #include "data/CmdLineUtils.h"
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
-#include "data/OsError.h"
+#include "platform/OsError.h"
 #include "data/Product.h"
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "engine/Compile.h"
 #include "engine/ShellOps.h"
 #include "ui/AppError.h"
 #include "ui/UiScale.h"
 
 #include <commctrl.h>
+#include <cstdint>
 #include <commdlg.h>
 #include <shellapi.h>
 
@@ -95,106 +96,273 @@ void RegisterMainClass() {
 constexpr DWORD LabelStyle = SS_LEFT | SS_NOPREFIX;
 
 // The pages as tables: everything a page shows, in the order its controls
-// are made (which is also their tab order).
-enum class TControlFont { Body, Radio, Bold };
+// are made (which is also their tab order). Constant data: only the texts'
+// product names are filled in when the window is built.
+enum class TControlFont : std::uint8_t { Body, Radio, Bold };
 
-struct TControlSpec {
-    TMainControl Name;
-    const char* Class;
-    std::string Text;
-    DWORD Style;
-    int Left, Top, Width, Height; // design pixels inside the page's room
-    TControlFont Font = TControlFont::Body;
+// Before, then the product's text Middle (none: nothing), then After.
+struct TText {
+    const char* Before;
+    const char* TProductDefinition::*Middle = nullptr;
+    const char* After = "";
 };
+
+std::string TextOf(const TText& Text) {
+    std::string Result = Text.Before;
+    if (Text.Middle) Result += Product.*(Text.Middle);
+    return Result + Text.After;
+}
+
+constexpr const char* TProductDefinition::*ProductName = &TProductDefinition::Name;
 
 struct TPageSpec {
     TMainPage Name;
     bool Welcome; // else an interior page
-    std::string Title, Subtitle;
+    TText Title, Subtitle;
     TWizardButtonSet Buttons;
-    int PictureHeight; // design pixels; 0: no picture
-    std::vector<TControlSpec> Controls;
+    short PictureHeight; // design pixels; 0: no picture
 };
 
-std::string WelcomeTitle() {
-    return Named("Welcome to the ", " Installation Wizard");
-}
+struct TControlSpec {
+    TMainPage Page;
+    TMainControl Name;
+    const char* Class;
+    TText Text;
+    DWORD Style;
+    short Left, Top, Width, Height; // design pixels inside the page's room
+    TControlFont Font = TControlFont::Body;
+};
 
-std::vector<TPageSpec> PageTable() {
-    const std::string Intro = std::string(ContinueText) + Product.LegalNotice;
-    const TWizardButtonSet Interior{bkBack, bkNext, bkCancel};
-    return {
-        {wInstallPage, true, WelcomeTitle(),
-         Named("This wizard will install the ", " component on your computer."),
-         {bkNext, bkCancel}, 390,
-         {{lInstall, "STATIC", Intro, LabelStyle, 20, 0, 340, 150},
-          {Label1, "STATIC", Product.Description, LabelStyle, 20, 176, 340, 76}}},
-        // InitPages fills in the versions.
-        {wUpdatePage, true, WelcomeTitle(),
-         Named("This wizard will update the ", " component version %s currently installed on "
-                                               "your computer with newer version %s."),
-         {bkNext, bkCancel}, 390,
-         {{Label2, "STATIC", Intro, LabelStyle, 20, 0, 340, 150},
-          {Label11, "STATIC", Product.Description, LabelStyle, 20, 176, 340, 76}}},
-        // The two radio buttons form one group on their own, so that the
-        // arrow keys move between them (and select them); the labels come
-        // after them and start a group of their own.
-        {wMainternance, false, Named("", " maintenance"),
-         "Select the maintanance operation to perform", {bkNext, bkCancel}, 0,
-         {{rbMainternance, "BUTTON", Named("Reinstall ", ""),
-           BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, 40, 24, 440, 22, TControlFont::Radio},
-          {rbUninstall, "BUTTON", Named("Uninstall ", ""), BS_AUTORADIOBUTTON, 40, 88, 440, 22,
-           TControlFont::Radio},
-          {Label10, "STATIC", Named("Repare ", " installation."), LabelStyle | SS_NOTIFY | WS_GROUP,
-           58, 48, 420, 16},
-          {Label12, "STATIC", Named("Delete ", " from this computer."), LabelStyle | SS_NOTIFY, 58,
-           112, 420, 16}}},
-        {wLicensePage, false, "License agreement",
-         "Please read the following license agreement carefully.", Interior, 0,
-         {{Label3, "STATIC", "Press PAGE DOWN key to see the rest of the agreement.", LabelStyle,
-           20, 8, 500, 16},
-          {mLicense, "EDIT", Product.License,
-           WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 20,
-           28, 500, 244},
-          {cbAgree, "BUTTON", "Yes, I accept this agreement", BS_AUTOCHECKBOX | WS_TABSTOP, 20,
-           282, 400, 20, TControlFont::Bold}}},
-        // The folder's edit and button follow (BuildDestinationFrame).
-        {wDestinationPage, false, "Destination Folder",
-         "Select a folder where the component will be installed.", Interior, 0,
-         {{Label6, "STATIC", Named("Setup will install ", " component in the following folder."),
-           LabelStyle, 20, 10, 500, 32},
-          {Label7, "STATIC",
-           "To install to this folder, click Next. To install to a different folder, click "
-           "Browse and select another folder.",
-           LabelStyle, 20, 46, 500, 32}}},
-        {wFolder, false, "Select program folder", "Please select a Program Folder", Interior, 0,
-         {{Label8, "STATIC",
-           "Setup will add program icons to the Program Folder listed below. You may type a new "
-           "folder name, or select one from existing folders list. Click Next to continue.",
-           LabelStyle, 20, 6, 500, 50},
-          {Label13, "STATIC", "Program Folder:", LabelStyle, 20, 60, 200, 16},
-          {eFolder, "EDIT", "", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 78, 500, 21},
-          {Label14, "STATIC", "Existing folders:", LabelStyle, 20, 106, 200, 16},
-          {lFolders, "LISTBOX", "",
-           WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 20, 124, 500,
-           196}}},
-        // Read-only and without ES_WANTRETURN: Enter inserts no line.
-        {wCompile, false, "Copying files",
-         Named("", " component files will be copied in the specified folder."), {bkNext, bkCancel},
-         0,
-         {{Label9, "STATIC", "Installation progress:", LabelStyle, 20, 8, 500, 16},
-          {mOutput, "EDIT", "", WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 20, 28,
-           500, 262},
-          {pbProgress, "msctls_progress32", "", PBS_SMOOTH, 20, 298, 500, 16}}},
-        {wFinish, false, "Installation completed", Named("", " Setup is now complete"),
-         {bkFinish}, 331,
-         {{lFinishResult, "STATIC", std::string(Product.EditionName) + " Setup is now complete",
-           LabelStyle, 20, 20, 336, 64},
-          {bFinishSaveLog, "BUTTON", "Save Setup Log...", BS_PUSHBUTTON | WS_TABSTOP, 236, 96, 120,
-           25},
-          {cbVisitWeb, "BUTTON", std::string("Visit ") + Product.ShortName + " web site",
-           BS_AUTOCHECKBOX | WS_TABSTOP, 20, 220, 300, 20}}},
-    };
+constexpr TWizardButtonSet InteriorButtons{bkBack, bkNext, bkCancel};
+constexpr TText WelcomeTitle{"Welcome to the ", ProductName, " Installation Wizard"};
+
+// clang-format off: one row a page, one row a control
+const TPageSpec PageTable[] = {
+    {wInstallPage,
+     true,
+     WelcomeTitle,
+     {"This wizard will install the ", ProductName, " component on your computer."},
+     {bkNext, bkCancel},
+     390},
+    // InitPages fills in the versions.
+    {wUpdatePage,
+     true,
+     WelcomeTitle,
+     {"This wizard will update the ", ProductName,
+      " component version %s currently installed on your "
+      "computer with newer version %s."},
+     {bkNext, bkCancel},
+     390},
+    {wMainternance,
+     false,
+     {"", ProductName, " maintenance"},
+     {"Select the maintanance operation to perform"},
+     {bkNext, bkCancel},
+     0},
+    {wLicensePage,
+     false,
+     {"License agreement"},
+     {"Please read the following license agreement carefully."},
+     InteriorButtons,
+     0},
+    {wDestinationPage,
+     false,
+     {"Destination Folder"},
+     {"Select a folder where the component will be installed."},
+     InteriorButtons,
+     0},
+    {wFolder,
+     false,
+     {"Select program folder"},
+     {"Please select a Program Folder"},
+     InteriorButtons,
+     0},
+    {wCompile,
+     false,
+     {"Copying files"},
+     {"", ProductName, " component files will be copied in the specified folder."},
+     {bkNext, bkCancel},
+     0},
+    {wFinish,
+     false,
+     {"Installation completed"},
+     {"", ProductName, " Setup is now complete"},
+     {bkFinish},
+     331},
+};
+
+const TText Intro{ContinueText, &TProductDefinition::LegalNotice};
+const TText Description{"", &TProductDefinition::Description};
+
+const TControlSpec ControlTable[] = {
+    {wInstallPage, lInstall, "STATIC", Intro, LabelStyle, 20, 0, 340, 150},
+    {wInstallPage, Label1, "STATIC", Description, LabelStyle, 20, 176, 340, 76},
+    {wUpdatePage, Label2, "STATIC", Intro, LabelStyle, 20, 0, 340, 150},
+    {wUpdatePage, Label11, "STATIC", Description, LabelStyle, 20, 176, 340, 76},
+    // The two radio buttons form one group on their own, so that the arrow
+    // keys move between them (and select them); the labels come after them
+    // and start a group of their own.
+    {wMainternance,
+     rbMainternance,
+     "BUTTON",
+     {"Reinstall ", ProductName},
+     BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP,
+     40,
+     24,
+     440,
+     22,
+     TControlFont::Radio},
+    {wMainternance,
+     rbUninstall,
+     "BUTTON",
+     {"Uninstall ", ProductName},
+     BS_AUTORADIOBUTTON,
+     40,
+     88,
+     440,
+     22,
+     TControlFont::Radio},
+    {wMainternance,
+     Label10,
+     "STATIC",
+     {"Repare ", ProductName, " installation."},
+     LabelStyle | SS_NOTIFY | WS_GROUP,
+     58,
+     48,
+     420,
+     16},
+    {wMainternance,
+     Label12,
+     "STATIC",
+     {"Delete ", ProductName, " from this computer."},
+     LabelStyle | SS_NOTIFY,
+     58,
+     112,
+     420,
+     16},
+    {wLicensePage,
+     Label3,
+     "STATIC",
+     {"Press PAGE DOWN key to see the rest of the agreement."},
+     LabelStyle,
+     20,
+     8,
+     500,
+     16},
+    {wLicensePage,
+     mLicense,
+     "EDIT",
+     {"", &TProductDefinition::License},
+     WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+     20,
+     28,
+     500,
+     244},
+    {wLicensePage,
+     cbAgree,
+     "BUTTON",
+     {"Yes, I accept this agreement"},
+     BS_AUTOCHECKBOX | WS_TABSTOP,
+     20,
+     282,
+     400,
+     20,
+     TControlFont::Bold},
+    // The folder's edit and button follow (BuildDestinationFrame).
+    {wDestinationPage,
+     Label6,
+     "STATIC",
+     {"Setup will install ", ProductName, " component in the following folder."},
+     LabelStyle,
+     20,
+     10,
+     500,
+     32},
+    {wDestinationPage,
+     Label7,
+     "STATIC",
+     {"To install to this folder, click Next. To install to a different folder, click Browse "
+      "and select another folder."},
+     LabelStyle,
+     20,
+     46,
+     500,
+     32},
+    {wFolder,
+     Label8,
+     "STATIC",
+     {"Setup will add program icons to the Program Folder listed below. You may type a new "
+      "folder name, or select one from existing folders list. Click Next to continue."},
+     LabelStyle,
+     20,
+     6,
+     500,
+     50},
+    {wFolder, Label13, "STATIC", {"Program Folder:"}, LabelStyle, 20, 60, 200, 16},
+    {wFolder, eFolder, "EDIT", {""}, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 78, 500, 21},
+    {wFolder, Label14, "STATIC", {"Existing folders:"}, LabelStyle, 20, 106, 200, 16},
+    {wFolder,
+     lFolders,
+     "LISTBOX",
+     {""},
+     WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+     20,
+     124,
+     500,
+     196},
+    {wCompile, Label9, "STATIC", {"Installation progress:"}, LabelStyle, 20, 8, 500, 16},
+    // Read-only and without ES_WANTRETURN: Enter inserts no line.
+    {wCompile,
+     mOutput,
+     "EDIT",
+     {""},
+     WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+     20,
+     28,
+     500,
+     262},
+    {wCompile, pbProgress, "msctls_progress32", {""}, PBS_SMOOTH, 20, 298, 500, 16},
+    {wFinish,
+     lFinishResult,
+     "STATIC",
+     {"", &TProductDefinition::EditionName, " Setup is now complete"},
+     LabelStyle,
+     20,
+     20,
+     336,
+     64},
+    {wFinish,
+     bFinishSaveLog,
+     "BUTTON",
+     {"Save Setup Log..."},
+     BS_PUSHBUTTON | WS_TABSTOP,
+     236,
+     96,
+     120,
+     25},
+    {wFinish,
+     cbVisitWeb,
+     "BUTTON",
+     {"Visit ", &TProductDefinition::ShortName, " web site"},
+     BS_AUTOCHECKBOX | WS_TABSTOP,
+     20,
+     220,
+     300,
+     20},
+};
+// clang-format on
+
+HWND MakeControl(TWizardCustomPage& Page, const TControlSpec& Spec, HFONT Font) {
+    const RECT Room = Page.ClientRect();
+    HWND Control =
+        CreateWindowExA(0, Spec.Class, TextOf(Spec.Text).c_str(),
+                        WS_CHILD | WS_VISIBLE | Spec.Style, Room.left + UiScale(Spec.Left),
+                        Room.top + UiScale(Spec.Top), UiScale(Spec.Width), UiScale(Spec.Height),
+                        Page.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(Spec.Name)),
+                        GetModuleHandleA(nullptr), nullptr);
+    if (!Control) RaiseLastOSError();
+    SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
+    return Control;
 }
 
 } // namespace
@@ -210,8 +378,7 @@ std::string MainWindowCaption() {
 std::function<void(int Pages)> TfMain::OnPageBuilt;
 
 TfMain::TfMain(TInstallData& Data, const TCmdOptions* Options)
-    : FData(Data), FOptions(Options),
-      FSaveFileName(std::string(Product.ShortName) + " Build.log") {
+    : FData(Data), FOptions(Options), FSaveFileName(std::string(Product.ShortName) + " Build.log") {
     RegisterMainClass();
     RECT Frame{0, 0, UiScale(ClientWidth), UiScale(ClientHeight)};
     const DWORD Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -262,31 +429,21 @@ void TfMain::Show(int ShowCmd) {
 
 void TfMain::BuildPages() {
     BuildWizard();
-    for (const TPageSpec& Spec : PageTable()) {
-        TWizardCustomPage& Page = Spec.Welcome ? static_cast<TWizardCustomPage&>(
-                                                     FWizard->AddWelcomePage())
-                                               : FWizard->AddInteriorPage();
+    const HFONT Fonts[] = {FWizard->BodyFont(), FRadioFont.get(), FBoldFont.get()};
+    for (const TPageSpec& Spec : PageTable) {
+        TWizardCustomPage& Page = Spec.Welcome
+                                      ? static_cast<TWizardCustomPage&>(FWizard->AddWelcomePage())
+                                      : FWizard->AddInteriorPage();
         FPages[static_cast<int>(Spec.Name)] = &Page;
-        Page.Header.Title.SetText(Spec.Title);
-        Page.Header.Subtitle.SetText(Spec.Subtitle);
+        Page.Header.Title.SetText(TextOf(Spec.Title));
+        Page.Header.Subtitle.SetText(TextOf(Spec.Subtitle));
         Page.SetVisibleButtons(Spec.Buttons);
         if (Spec.PictureHeight)
             Page.SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(Spec.PictureHeight)));
-        const RECT Room = Page.ClientRect();
-        for (const TControlSpec& Control : Spec.Controls) {
-            const HFONT Font = Control.Font == TControlFont::Radio ? FRadioFont.get()
-                               : Control.Font == TControlFont::Bold ? FBoldFont.get()
-                                                                     : FWizard->BodyFont();
-            HWND Made = CreateWindowExA(
-                0, Control.Class, Control.Text.c_str(), WS_CHILD | WS_VISIBLE | Control.Style,
-                Room.left + UiScale(Control.Left), Room.top + UiScale(Control.Top),
-                UiScale(Control.Width), UiScale(Control.Height), Page.Handle(),
-                reinterpret_cast<HMENU>(static_cast<INT_PTR>(Control.Name)),
-                GetModuleHandleA(nullptr), nullptr);
-            if (!Made) RaiseLastOSError();
-            SendMessageA(Made, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
-            FControls[Index(Control.Name)] = Made;
-        }
+        for (const TControlSpec& Control : ControlTable)
+            if (Control.Page == Spec.Name)
+                FControls[Index(Control.Name)] =
+                    MakeControl(Page, Control, Fonts[static_cast<int>(Control.Font)]);
         WirePage(Spec.Name);
         if (OnPageBuilt) OnPageBuilt(FWizard->PageCount());
     }
@@ -387,10 +544,11 @@ void TfMain::InitPages() {
         Page(wLicensePage)->SetEnabled(false);
         Page(wDestinationPage)->SetEnabled(false);
         Page(wFolder)->SetEnabled(false);
-        Page(wUpdatePage)->Header.Subtitle.SetText(FormatTemplate(
-            Page(wUpdatePage)->Header.Subtitle.Text(),
-            {FData.InstalledVersion ? FData.InstalledVersion->FullText() : "",
-             FData.SetupVersion.FullText()}));
+        Page(wUpdatePage)
+            ->Header.Subtitle.SetText(
+                FormatTemplate(Page(wUpdatePage)->Header.Subtitle.Text(),
+                               {FData.InstalledVersion ? FData.InstalledVersion->FullText() : "",
+                                FData.SetupVersion.FullText()}));
         break;
     case imReinstall:
         Page(wInstallPage)->SetEnabled(false);

@@ -3,7 +3,7 @@
 // copy the user's choices into the installation data, and the hand-over to
 // the engine on the progress page.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "ui/FrmDirEditBrowse.h"
 #include "ui/Window.h"
 #include "engine/Compile.h"
@@ -24,6 +24,7 @@ class TInstallData;
 // The window's controls, by the names the pages know them. The values are
 // their control ids, by which WM_COMMAND is dispatched; they keep clear of
 // IDOK and IDCANCEL, which the dialog keys send.
+// clang-format off
 enum class TMainControl : int {
     lInstall = 100, Label1, Label2, Label11, rbMainternance, Label10, rbUninstall, Label12,
     Label3, mLicense, cbAgree, Label6, Label7, deDestination, Label8, Label13, eFolder, Label14,
@@ -37,6 +38,7 @@ enum class TMainPage : int {
     wFinish,
 };
 inline constexpr int MainPageCount = 8;
+// clang-format on
 
 // The name the application goes by (message boxes, the taskbar), distinct
 // from the window's caption.

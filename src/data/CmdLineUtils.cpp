@@ -1,5 +1,5 @@
 #include "data/CmdLineUtils.h"
-#include "data/ScopeExit.h"
+#include "platform/ScopeExit.h"
 
 namespace {
 

@@ -116,10 +116,3 @@ protected:
     TDirectoryTest FDirectoryExists;
 };
 
-#ifdef _WIN32
-// Writes Screen to the process's console (see CmdLineConsole.cpp) and waits
-// for Enter, or for the end of standard input.
-void ShowHelp(const std::string& Screen);
-// The process's own arguments, without the program name.
-std::vector<std::string> ProcessArguments();
-#endif

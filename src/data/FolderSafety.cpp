@@ -1,8 +1,8 @@
 #include "data/FolderSafety.h"
 
 #include "data/Product.h"
-#include "data/Owners.h"
-#include "data/Utils.h"
+#include "platform/Owners.h"
+#include "platform/Utils.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,14 +1,14 @@
 #include "data/InstallData.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 
 #include "data/InstalledFiles.h"
 
-#include "data/OsError.h"
+#include "platform/OsError.h"
 #include "data/Product.h"
-#include "data/Owners.h"
-#include "data/Registry.h"
-#include "data/ShellNames.h"
-#include "data/Utils.h"
+#include "platform/Owners.h"
+#include "platform/Registry.h"
+#include "platform/ShellNames.h"
+#include "platform/Utils.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -144,28 +144,6 @@ void WriteString(HKEY Key, const char* Name, const std::string& Value) {
 
 } // namespace
 
-std::string StrRetToText(STRRET& Value, PCUITEMID_CHILD Item) {
-    switch (Value.uType) {
-    case STRRET_WSTR: {
-        const TCoMem<WCHAR> Wide(std::exchange(Value.pOleStr, nullptr));
-        std::string Text;
-        if (!Wide) return Text;
-        int Size = WideCharToMultiByte(CP_ACP, 0, Wide.get(), -1, nullptr, 0, nullptr, nullptr);
-        if (Size > 0) {
-            Text.resize(Size);
-            WideCharToMultiByte(CP_ACP, 0, Wide.get(), -1, Text.data(), Size, nullptr, nullptr);
-            Text.resize(Size - 1);
-        }
-        return Text;
-    }
-    case STRRET_OFFSET:
-        return UpToNul(reinterpret_cast<const char*>(Item) + Value.uOffset);
-    case STRRET_CSTR:
-        return std::string(Value.cStr, strnlen(Value.cStr, sizeof Value.cStr));
-    default:
-        return {};
-    }
-}
 
 // SetupVersion only gets its value from the file "version" after the
 // registry is read; until then it holds an empty version.

@@ -2,10 +2,10 @@
 
 #include "data/FolderRules.h"
 #include "data/FolderSafety.h"
-#include "data/OsError.h"
+#include "platform/OsError.h"
 #include "data/Product.h"
-#include "data/Owners.h"
-#include "data/Utils.h"
+#include "platform/Owners.h"
+#include "platform/Utils.h"
 
 #include <windows.h>
 

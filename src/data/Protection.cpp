@@ -2,7 +2,7 @@
 
 #include "data/FolderRules.h"
 #include "data/FolderSafety.h"
-#include "data/Owners.h"
+#include "platform/Owners.h"
 
 #include <windows.h>
 #include <sddl.h>

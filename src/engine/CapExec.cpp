@@ -1,6 +1,6 @@
 #include "engine/CapExec.h"
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "engine/LineSplitter.h"
 
 #include <windows.h>

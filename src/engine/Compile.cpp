@@ -1,12 +1,12 @@
 #define _CRT_RAND_S
 #include "engine/Compile.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
-#include "data/OsError.h"
-#include "data/Owners.h"
-#include "data/Utils.h"
+#include "platform/OsError.h"
+#include "platform/Owners.h"
+#include "platform/Utils.h"
 #include "engine/CapExec.h"
 #include "engine/ShellOps.h"
 

@@ -1,9 +1,9 @@
 #include "engine/HeldFiles.h"
 
 #include "data/InstalledFiles.h"
-#include "data/Owners.h"
-#include "data/SystemLibrary.h"
-#include "data/Utils.h"
+#include "platform/Owners.h"
+#include "platform/SystemLibrary.h"
+#include "platform/Utils.h"
 
 #include <windows.h>
 #include <restartmanager.h>

@@ -1,7 +1,7 @@
 #include "engine/Pins.h"
 
-#include "data/SystemLibrary.h"
-#include "data/Utils.h"
+#include "platform/SystemLibrary.h"
+#include "platform/Utils.h"
 
 #include <windows.h>
 #include <bcrypt.h>

@@ -6,7 +6,7 @@
 // other, so that neither can change between the check and its use. A
 // program without pins checks nothing: nothing vouches for it either.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "engine/ShellOps.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 
-#include "data/Utils.h"
+#include "platform/Utils.h"
 
 #include <shellapi.h>
 #include <exdisp.h>

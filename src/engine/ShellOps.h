@@ -3,7 +3,7 @@
 // the shell and waiting for it, opening a folder window. All of them need
 // COM initialised for the apartment model on the calling thread.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 
 #include <windows.h>
 #include <shlobj.h>

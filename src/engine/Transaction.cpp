@@ -1,19 +1,19 @@
 #define _CRT_RAND_S
 #include "engine/Transaction.h"
 
-#include "data/Error.h"
+#include "platform/Error.h"
 #include "data/FolderRules.h"
 #include "data/InstallData.h"
 #include "data/InstalledFiles.h"
-#include "data/OsError.h"
+#include "platform/OsError.h"
 #include "data/Product.h"
 #include "data/Protection.h"
-#include "data/Registry.h"
-#include "data/Utils.h"
+#include "platform/Registry.h"
+#include "platform/Utils.h"
 #include "engine/Compile.h"
 #include "engine/HeldFiles.h"
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 
 #include <windows.h>
 

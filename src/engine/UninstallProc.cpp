@@ -4,10 +4,10 @@
 
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
-#include "data/OsError.h"
+#include "platform/OsError.h"
 #include "data/Product.h"
 #include "data/InstalledFiles.h"
-#include "data/Utils.h"
+#include "platform/Utils.h"
 #include "engine/ShellOps.h"
 
 #include <windows.h>

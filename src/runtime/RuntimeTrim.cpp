@@ -2,7 +2,7 @@
 // (the setup program and the extraction program), which link the C++
 // runtime statically.
 
-#include "data/Error.h"
+#include "platform/Error.h"
 
 #include <windows.h>
 

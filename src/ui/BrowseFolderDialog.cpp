@@ -1,8 +1,8 @@
 #include "ui/BrowseFolderDialog.h"
 
-#include "data/OsError.h"
-#include "data/Owners.h"
-#include "data/Utils.h"
+#include "platform/OsError.h"
+#include "platform/Owners.h"
+#include "platform/Utils.h"
 #include "ui/Centring.h"
 
 #include <shlobj.h>

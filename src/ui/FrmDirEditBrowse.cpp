@@ -1,6 +1,6 @@
 #include "ui/FrmDirEditBrowse.h"
-#include "data/Error.h"
-#include "data/ScopeExit.h"
+#include "platform/Error.h"
+#include "platform/ScopeExit.h"
 
 #include "ui/AppError.h"
 #include "ui/CommonControls.h"

@@ -1,6 +1,6 @@
 #include "ui/UiScale.h"
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 
 #include <windows.h>
 

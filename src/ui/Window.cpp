@@ -1,6 +1,6 @@
 #include "ui/Window.h"
 
-#include "data/OsError.h"
+#include "platform/OsError.h"
 #include "ui/AppError.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #include "ui/Wizard.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 
 #include "ui/AppError.h"
 #include "ui/UiScale.h"

@@ -9,7 +9,7 @@
 // WM_COMMAND messages; its window procedure passes them to
 // TWizard::HandleDialogMessage first.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "ui/Window.h"
 
 #include <windows.h>

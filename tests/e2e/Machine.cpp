@@ -4,7 +4,7 @@
 
 #include "e2e/UiDriver.h"
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/Files.h"
 #include "support/System.h"
 

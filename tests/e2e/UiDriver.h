@@ -3,7 +3,7 @@
 // controls by class and text, presses only what is visible and enabled,
 // types character by character, reads texts, and photographs the screen.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/Ui.h"
 
 #include <windows.h>

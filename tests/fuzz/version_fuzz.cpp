@@ -1,7 +1,7 @@
 // Any text either fails as blank or parses; parsing the full text of the
 // result must give back the same version.
 #include "data/Version.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 
 #include "app/Startup.h"
 #include "app/uMain.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // before the error box shows, the box names the error, and the program ends
 // with exit code 3 once the box is closed, not by a crash.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "data/Product.h"
 #include "support/Files.h"
 #include "support/System.h"

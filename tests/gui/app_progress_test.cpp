@@ -5,7 +5,7 @@
 #include "app/uMain.h"
 #include "data/InstallData.h"
 #include "engine/Compile.h"
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/Files.h"
 #include "support/Ui.h"
 
@@ -52,12 +52,14 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
         TfMain Main(Data);
         Main.Show(SW_SHOWNORMAL);
         PumpMessages();
-        BarProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-            Main.Control(TMainControl::pbProgress), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingBarProc)));
+        BarProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(Main.Control(TMainControl::pbProgress), GWLP_WNDPROC,
+                              reinterpret_cast<LONG_PTR>(&RecordingBarProc)));
         UINT_PTR Timer = SetTimer(nullptr, 0, 5, &CountTick);
         Main.Wizard()->ActivatePage(Main.Page(TMainPage::wCompile)); // runs the installation
         KillTimer(nullptr, Timer);
-        SetWindowLongPtrA(Main.Control(TMainControl::pbProgress), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BarProc));
+        SetWindowLongPtrA(Main.Control(TMainControl::pbProgress), GWLP_WNDPROC,
+                          reinterpret_cast<LONG_PTR>(BarProc));
 
         ASSERT_EQ(Main.Wizard()->ActivePage(), Main.Page(TMainPage::wFinish));
 #ifdef SLOW_EXTRACTION

@@ -6,7 +6,7 @@
 #include "app/uMain.h"
 #include "data/FolderRules.h"
 #include "data/InstallData.h"
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/Files.h"
 #include "support/System.h"
 #include "support/Ui.h"

@@ -3,9 +3,9 @@
 // request to close can end the window while the procedure runs.
 
 #include "app/uMain.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 #include "data/InstallData.h"
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/Files.h"
 #include "support/Checked.h"
 #include "support/Ui.h"
@@ -84,7 +84,8 @@ TEST_P(InitPagesTest, ChoosesFirstPageAndDisablesTheOthers) {
     // Stage 2 holds in every mode.
     EXPECT_EQ(WindowText(W.Destination()->EditDirectory()), Data->InstallDir);
     EXPECT_EQ(WindowText(W.Control(TMainControl::eFolder)), Data->StartFolder);
-    EXPECT_TRUE(NextEnabled(W.Page(TMainPage::wFolder))) << "the default program folder is not empty";
+    EXPECT_TRUE(NextEnabled(W.Page(TMainPage::wFolder)))
+        << "the default program folder is not empty";
     EXPECT_EQ(SendMessageA(W.Control(TMainControl::lFolders), LB_GETCOUNT, 0, 0),
               static_cast<LRESULT>(Data->ProgramFolders.size()));
 }
@@ -102,7 +103,8 @@ TEST_F(MainWindowTest, UpdateSubtitleNamesInstalledVersionFirst) {
               "Edition.");
     // The drawn header is also the page window's name, for screen readers.
     EXPECT_EQ(WindowText(W.Page(TMainPage::wUpdatePage)->Handle()),
-              W.Page(TMainPage::wUpdatePage)->Header.Title.Text() + "\r\n" + W.Page(TMainPage::wUpdatePage)->Header.Subtitle.Text());
+              W.Page(TMainPage::wUpdatePage)->Header.Title.Text() + "\r\n" +
+                  W.Page(TMainPage::wUpdatePage)->Header.Subtitle.Text());
 }
 
 TEST_F(MainWindowTest, AgreementTogglesNextOnLicensePage) {
@@ -125,7 +127,8 @@ TEST_F(MainWindowTest, ProgramFolderTextDecidesNext) {
 
 TEST_F(MainWindowTest, FolderListClickCopiesOnlyASelectedEntry) {
     TfMain& W = Open(imInstall);
-    SendMessageA(W.Control(TMainControl::lFolders), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Other Tools"));
+    SendMessageA(W.Control(TMainControl::lFolders), LB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>("Other Tools"));
     SetWindowTextA(W.Control(TMainControl::eFolder), "Mine");
     SendMessageA(W.Control(TMainControl::lFolders), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     W.lFoldersClick();
@@ -220,11 +223,13 @@ TEST_F(MainWindowTest, OutputViewKeepsEmptyLines) {
     bool Stop = false;
     for (const char* Line : {"", "Delete old files...", "", "Completed"})
         W.AddOutputLine(Line, Stop);
-    EXPECT_EQ(WindowText(W.Control(TMainControl::mOutput)), "\r\nDelete old files...\r\n\r\nCompleted");
+    EXPECT_EQ(WindowText(W.Control(TMainControl::mOutput)),
+              "\r\nDelete old files...\r\n\r\nCompleted");
     DWORD Start = 0, End = 0;
     SendMessageA(W.Control(TMainControl::mOutput), EM_GETSEL, reinterpret_cast<WPARAM>(&Start),
                  reinterpret_cast<LPARAM>(&End));
-    EXPECT_EQ(End, static_cast<DWORD>(GetWindowTextLengthA(W.Control(TMainControl::mOutput)))) << "caret at the end";
+    EXPECT_EQ(End, static_cast<DWORD>(GetWindowTextLengthA(W.Control(TMainControl::mOutput))))
+        << "caret at the end";
 }
 
 // The procedure runs to its end whatever the user does meanwhile: the close

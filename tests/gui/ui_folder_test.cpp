@@ -1,8 +1,8 @@
 // The folder-browse dialog and the directory frame, driven for real: a
 // helper thread finds the shell's dialog, looks at it and presses its
 // buttons while the test thread waits inside Execute.
-#include "data/OsError.h"
-#include "data/Owners.h"
+#include "platform/OsError.h"
+#include "platform/Owners.h"
 #include "ui/AppError.h"
 #include "ui/BrowseFolderDialog.h"
 #include "ui/Centring.h"

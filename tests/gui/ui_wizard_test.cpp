@@ -1,7 +1,7 @@
 // The wizard control with real windows: navigation, page events, buttons,
 // their geometry and the keyboard through IsDialogMessage.
 #include "ui/UiScale.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 #include "ui/Wizard.h"
 
 #include <gtest/gtest.h>

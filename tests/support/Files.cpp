@@ -4,7 +4,7 @@
 #include <memory>
 
 #ifdef _WIN32
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include <windows.h>
 #else
 #include <filesystem>

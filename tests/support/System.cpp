@@ -1,6 +1,6 @@
 #include "support/System.h"
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 
 #include <objbase.h>
 #include <shlobj.h>

@@ -1,6 +1,6 @@
 #include "support/Ui.h"
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/Files.h"
 
 #include <cstring>

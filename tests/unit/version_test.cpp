@@ -1,5 +1,5 @@
 #include "data/Version.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // running it: the manifest (rights, visual styles, DPI awareness, supported
 // systems), the version resource and the icon.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "data/Product.h"
 #include "support/Files.h"
 #include "support/System.h"

@@ -2,7 +2,7 @@
 // test) under the system's own process and pipe implementation.
 
 #include "engine/CapExec.h"
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/Files.h"
 #include "support/System.h"
 #include "support/Ui.h"

@@ -1,4 +1,4 @@
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/Files.h"
 #include "support/HelpScreen.h"
 #include "support/System.h"

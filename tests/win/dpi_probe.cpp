@@ -4,7 +4,7 @@
 //
 //   dpi_probe <MorvaneSetup.exe> <expected client width> <height> <shots folder>
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "data/Product.h"
 #include "support/Ui.h"
 

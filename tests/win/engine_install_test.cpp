@@ -4,8 +4,8 @@
 // unrar.exe and data.arc lie beside this program, as beside the installer.
 
 #include "data/InstallData.h"
-#include "data/OsError.h"
-#include "data/Utils.h"
+#include "platform/OsError.h"
+#include "platform/Utils.h"
 #include "engine/Compile.h"
 #include "engine/ShellOps.h"
 #include "MorvaneXControls.h"

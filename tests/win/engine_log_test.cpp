@@ -2,10 +2,10 @@
 // see it, and what install.log holds on disk.
 
 #include "engine/Compile.h"
-#include "data/Error.h"
+#include "platform/Error.h"
 #include "data/InstallData.h"
-#include "data/OsError.h"
-#include "data/Owners.h"
+#include "platform/OsError.h"
+#include "platform/Owners.h"
 
 #include "win/engine_support.h"
 

@@ -16,8 +16,8 @@
 // The installation data is read from the current folder, as at start-up.
 
 #include "data/InstallData.h"
-#include "data/Owners.h"
-#include "data/Error.h"
+#include "platform/Owners.h"
+#include "platform/Error.h"
 #include "engine/Compile.h"
 #include "engine/Transaction.h"
 

@@ -5,8 +5,8 @@
 // folder of the test's own, and everything put back afterwards.
 
 #include "data/InstallData.h"
-#include "data/Utils.h"
-#include "data/Registry.h"
+#include "platform/Utils.h"
+#include "platform/Registry.h"
 #include "engine/Compile.h"
 #include "engine/Transaction.h"
 #include "MorvaneXControls.h"

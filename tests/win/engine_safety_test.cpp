@@ -7,7 +7,7 @@
 
 #include "data/FolderRules.h"
 #include "data/InstallData.h"
-#include "data/Utils.h"
+#include "platform/Utils.h"
 #include "engine/Compile.h"
 #include "MorvaneXControls.h"
 

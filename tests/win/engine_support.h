@@ -2,7 +2,7 @@
 // What the engine tests share beyond the common support: the log's lines,
 // Explorer's folder windows and the Recycle Bin.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/Checked.h"
 #include "support/Files.h"
 #include "support/System.h"

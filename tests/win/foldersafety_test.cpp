@@ -6,8 +6,8 @@
 #include "data/Protection.h"
 #include "data/InstalledFiles.h"
 #include "data/Product.h"
-#include "data/Utils.h"
-#include "data/Owners.h"
+#include "platform/Utils.h"
+#include "platform/Owners.h"
 #include "support/Files.h"
 #include "support/System.h"
 

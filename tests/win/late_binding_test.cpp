@@ -4,7 +4,7 @@
 // callers of that kind of function expect.
 
 #include "app/LateBinding.h"
-#include "data/OsError.h"
+#include "platform/OsError.h"
 #include "support/Files.h"
 #include "support/System.h"
 

@@ -3,7 +3,7 @@
 // neither freed nor taken for a handle; a real one is closed by whichever
 // owner holds it last.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "support/System.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 // The program's import table is checked as well: a library imported is
 // loaded before the program's first line can restrict the search.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "data/Product.h"
 #include "support/Files.h"
 #include "support/System.h"

@@ -1,7 +1,7 @@
 // The distribution folder as the setup program uses it: unrar.exe unpacks
 // data.arc into a destination, and the system's regsvr32 registers and
 // unregisters the extracted control.
-#include "data/Owners.h"
+#include "platform/Owners.h"
 #include "data/Product.h"
 #include "support/Files.h"
 #include "support/System.h"

@@ -1,6 +1,6 @@
 #include "data/InstalledFiles.h"
-#include "data/Utils.h"
-#include "data/Owners.h"
+#include "platform/Utils.h"
+#include "platform/Owners.h"
 #include "support/Files.h"
 #include "support/System.h"
 

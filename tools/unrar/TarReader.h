@@ -38,7 +38,8 @@ enum TExitCode : int {
 // for them.
 class TArchiveError : public std::exception {
 public:
-    TArchiveError(TExitCode code, std::string message) : FCode(code), FMessage(std::move(message)) {}
+    TArchiveError(TExitCode code, std::string message)
+        : FCode(code), FMessage(std::move(message)) {}
     TExitCode Code() const { return FCode; }
     const char* what() const noexcept override { return FMessage.c_str(); }
 
@@ -92,9 +93,9 @@ struct TSparseSegment {
 };
 
 struct TTarEntry {
-    std::string Path;     // as stored, separators untouched
+    std::string Path;        // as stored, separators untouched
     bool PathIsUtf8 = false; // from a pax record, which is UTF-8 by definition
-    std::string LinkPath; // target of a link entry
+    std::string LinkPath;    // target of a link entry
     TEntryKind Kind = TEntryKind::File;
     char TypeFlag = '0';
     uint64_t Size = 0;     // of the file; a sparse file's real size, holes included

@@ -110,7 +110,7 @@ private:
     unsigned long long FFiles = 0, FFolders = 0, FBytes = 0, FMatched = 0;
     uint64_t FLastFlush = fs::Milliseconds();
     static constexpr size_t LineBlock = 64 * 1024;
-    std::string FLines; // lines not yet handed to FOut
+    std::string FLines;               // lines not yet handed to FOut
     std::unique_ptr<TWriter> FWriter; // started by the first small file
     // Buffers of written files, for the next ones: memory stays flat.
     std::vector<std::vector<char>> FSpare;

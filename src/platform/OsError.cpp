@@ -1,5 +1,5 @@
-#include "data/OsError.h"
-#include "data/Error.h"
+#include "platform/OsError.h"
+#include "platform/Error.h"
 
 #include <windows.h>
 

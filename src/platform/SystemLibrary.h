@@ -4,20 +4,21 @@
 // imported, and no library may come from the setup's own folder. Windows
 // only.
 
-#include "data/Owners.h"
-#include "data/Utils.h"
+#include "platform/Owners.h"
 
 #include <windows.h>
 
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
+// The system folder's copy of a library, never one from the program's or
+// the current folder; nullptr with the system's error code when missing.
+HMODULE LoadSystemLibrary(const char* Library);
+
 class TSystemLibrary {
 public:
-    explicit TSystemLibrary(const char* Name) {
-        char Folder[MAX_PATH];
-        const UINT Length = GetSystemDirectoryA(Folder, MAX_PATH);
-        if (Length == 0 || Length >= MAX_PATH) return;
-        FModule.reset(LoadLibraryExA((AddTrailingBackslash(Folder) + Name).c_str(), nullptr,
-                                     LOAD_WITH_ALTERED_SEARCH_PATH));
-    }
+    explicit TSystemLibrary(const char* Name) : FModule(LoadSystemLibrary(Name)) {}
     // Sets Proc to the function Name of the library; false, and Proc null,
     // when there is none.
     template <class TProc> bool Bind(TProc& Proc, const char* Name) const {

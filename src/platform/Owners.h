@@ -7,7 +7,7 @@
 #include <objbase.h>
 #include <shtypes.h>
 
-#include "data/ScopeExit.h"
+#include "platform/ScopeExit.h"
 
 #include <cstddef>
 #include <utility>
@@ -61,7 +61,6 @@ private:
 
 template <class TFree> using THandleOwner = TOwner<HANDLE, TFree>;
 
-
 struct TCloseHandle {
     void operator()(HANDLE Handle) const { CloseHandle(Handle); }
 };
@@ -83,8 +82,7 @@ struct TDeleteObject {
     void operator()(HGDIOBJ Object) const { DeleteObject(Object); }
 };
 // A pen, brush, font or bitmap; deselect it before it goes.
-template <class TGdiHandle>
-using TGdiObject = TOwner<TGdiHandle, TDeleteObject>;
+template <class TGdiHandle> using TGdiObject = TOwner<TGdiHandle, TDeleteObject>;
 
 struct TDeleteDc {
     void operator()(HDC Dc) const { DeleteDC(Dc); }

@@ -1,6 +1,6 @@
-#include "data/Utils.h"
+#include "platform/Utils.h"
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,7 +1,7 @@
 #pragma once
 // The one error type for failed operating-system calls.
 
-#include "data/Error.h"
+#include "platform/Error.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "data/Registry.h"
+#include "platform/Registry.h"
 
 TRegKey OpenMachineKey(const std::string& Path, REGSAM Access) {
     TRegKey Key;
@@ -18,7 +18,8 @@ TRegKey CreateMachineKey(const std::string& Path) {
 
 void DeleteKeyTree(HKEY Parent, const std::string& Name) {
     TRegKey Key;
-    if (RegOpenKeyExA(Parent, Name.c_str(), 0, KEY_READ | MachineView, Key.put()) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(Parent, Name.c_str(), 0, KEY_READ | MachineView, Key.put()) ==
+        ERROR_SUCCESS) {
         // Sub-keys first; collected before deleting so the indices stay valid.
         std::vector<std::string> SubKeys;
         char SubName[256];

@@ -5,7 +5,7 @@
 // in progress. Windows only. Reads answer with their result; nothing here
 // raises.
 
-#include "data/Owners.h"
+#include "platform/Owners.h"
 
 #include <string>
 #include <vector>
