@@ -3,6 +3,13 @@
 // a run without a window: an engine prepared by the caller, the install or
 // the uninstall that the mode asks for, install.log, the setup log and the
 // exit code that the outcome means.
+//
+// How the program (src/app) reports failures: every failure ends as an exit
+// code (Startup.h) and, unless the run is silent, a message box; the window
+// shows a run's errors on its pages. RunProcedure catches what the engine
+// raises into the outcome (Raised, the message as the log's last line) and
+// lets only the final release's error travel on. A start-up step's error is
+// caught where the step runs (Startup.cpp) and turned into its exit code.
 
 #include <functional>
 #include <string>

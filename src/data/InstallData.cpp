@@ -137,10 +137,6 @@ std::string ReadString(HKEY Key, const char* Name) {
     return UpToNul(Data.c_str());
 }
 
-void WriteString(HKEY Key, const char* Name, const std::string& Value) {
-    if (!WriteText(Key, Name, Value))
-        throw Exception(std::string("Failed to set data for '") + Name + "'");
-}
 
 } // namespace
 
@@ -233,10 +229,6 @@ DWORD InstalledKilobytes(const std::string& Folder) {
     return static_cast<DWORD>((Bytes + 1023) / 1024);
 }
 
-void WriteDword(HKEY Key, const char* Name, DWORD Value) {
-    if (!WriteNumber(Key, Name, Value))
-        throw Exception(std::string("Failed to set data for '") + Name + "'");
-}
 
 // The key at Path, created when missing; raises when it cannot be had, so
 // that a record that was not written is never taken for one that was.
@@ -254,19 +246,19 @@ void WriteUninstallEntry(const TInstallData& Data) {
     const TRegKey Key = CreateOrRaise(UninstallEntryKey());
     HKEY RawKey = Key.get();
     const std::string Program = "\"" + Data.MaintenanceProgram() + "\"";
-    WriteString(RawKey, "DisplayName", Product.Name);
-    WriteString(RawKey, "DisplayVersion", Data.SetupVersion.NumberText());
-    WriteString(RawKey, "Publisher", Product.Publisher);
-    WriteString(RawKey, "InstallLocation", Data.InstallDir);
-    WriteString(RawKey, "DisplayIcon", Data.MaintenanceProgram() + ",0");
-    WriteString(RawKey, "URLInfoAbout", Product.WebAddress);
-    WriteString(RawKey, "UninstallString", Program + " --uninstall");
-    WriteString(RawKey, "QuietUninstallString", Program + " --uninstall --silent");
+    PutText(RawKey, "DisplayName", Product.Name);
+    PutText(RawKey, "DisplayVersion", Data.SetupVersion.NumberText());
+    PutText(RawKey, "Publisher", Product.Publisher);
+    PutText(RawKey, "InstallLocation", Data.InstallDir);
+    PutText(RawKey, "DisplayIcon", Data.MaintenanceProgram() + ",0");
+    PutText(RawKey, "URLInfoAbout", Product.WebAddress);
+    PutText(RawKey, "UninstallString", Program + " --uninstall");
+    PutText(RawKey, "QuietUninstallString", Program + " --uninstall --silent");
     // The copy kept there can only uninstall: repairing needs the archive.
-    WriteDword(RawKey, "NoModify", 1);
-    WriteDword(RawKey, "NoRepair", 1);
+    PutNumber(RawKey, "NoModify", 1);
+    PutNumber(RawKey, "NoRepair", 1);
     if (const DWORD Size = InstalledKilobytes(Data.InstallDir))
-        WriteDword(RawKey, "EstimatedSize", Size);
+        PutNumber(RawKey, "EstimatedSize", Size);
 }
 
 } // namespace
@@ -279,8 +271,8 @@ void TInstallData::SaveToRegistry() {
     }
     const TRegKey Key = CreateOrRaise(Product.RecordKey);
     HKEY RawKey = Key.get();
-    WriteString(RawKey, Product.InstallDirValue, InstallDir);
-    WriteString(RawKey, Product.StartFolderValue, StartFolder);
-    WriteString(RawKey, Product.InstalledVersionValue, SetupVersion.FullText());
+    PutText(RawKey, Product.InstallDirValue, InstallDir);
+    PutText(RawKey, Product.StartFolderValue, StartFolder);
+    PutText(RawKey, Product.InstalledVersionValue, SetupVersion.FullText());
     WriteUninstallEntry(*this);
 }

@@ -1,6 +1,16 @@
 #pragma once
 // What the wizard and the engine share about one run of the installer, and
 // the registry record of an earlier installation.
+//
+// How the product's rules (src/data) report failures:
+// - The pure rules (FolderRules.h, LockRules.h, InUseText.h, DeviceNames.h,
+//   the option parser) never raise: they answer with a verdict or a text,
+//   and unknown options are collected, not refused.
+// - What cannot be had that a run needs raises Exception with the message
+//   the user is shown: a missing or blank version (TVersion, TInstallData's
+//   constructor), an incomplete or mistyped record, a record that cannot be
+//   written (SaveToRegistry, which writes with Put*). The caller shows it and
+//   ends the run, or (the engine) logs it and puts the installation back.
 
 #include "data/Product.h"
 #include "data/Version.h"

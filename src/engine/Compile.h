@@ -2,6 +2,20 @@
 // The installation engine: one object per install or uninstall run. It
 // records every line of the run in its log, passes step lines on to the
 // progress page and writes the log to "install.log".
+//
+// How the engine (src/engine) reports failures:
+// - Install and Uninstall answer with their outcome and say each failure in
+//   the log; Install puts the earlier installation back before it answers
+//   false. Data.Succeeded tells the caller whether the run ended without
+//   errors.
+// - What the engine cannot go on from raises (Exception, EOSError): after
+//   the transaction has undone the run, the error travels on to the caller,
+//   which shows its message (RunProcedure notes it in the setup log).
+//   SaveLog and Release raise when install.log cannot be written anywhere.
+// - The transaction's journal is written with Put* (raises); its undo never
+//   raises and answers with the lines that tell its outcome.
+// - RunCaptured answers with the program's exit code or its own -1, -2, -3
+//   (CapExec.h); hooks' errors propagate through it.
 
 #include <cstdint>
 #include <functional>

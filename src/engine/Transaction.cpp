@@ -66,21 +66,18 @@ TRegKey OpenJournal() {
 
 // Each note reaches the registry before the step it announces runs.
 void Note(const char* Name, DWORD Value) {
-    if (!WriteNumber(OpenJournal().get(), Name, Value))
-        throw Exception(std::string("Failed to set data for '") + Name + "'");
+    PutNumber(OpenJournal().get(), Name, Value);
 }
 
 void Note(const char* Name, const std::string& Value) {
-    if (!WriteText(OpenJournal().get(), Name, Value))
-        throw Exception(std::string("Failed to set data for '") + Name + "'");
+    PutText(OpenJournal().get(), Name, Value);
 }
 
 void NoteAppended(const char* Name, const std::string& Value) {
     TRegKey Journal = OpenJournal();
     std::vector<std::string> Values = ReadTexts(Journal.get(), Name);
     Values.push_back(Value);
-    if (!WriteTexts(Journal.get(), Name, Values))
-        throw Exception(std::string("Failed to set data for '") + Name + "'");
+    PutTexts(Journal.get(), Name, Values);
 }
 
 // The values of the key at Path, copied into the journal's sub-key Name;
@@ -191,7 +188,9 @@ void RemoveWritten(HKEY Journal, const std::string& InstallDir, const std::strin
 // Undoes the steps that came after the files were moved aside: the new
 // component's registration, the links, the files this run wrote. Each step
 // notes that it is done, so that an undo cut off in its turn is finished by
-// the next run without doing anything twice.
+// the next run without doing anything twice. The marks are written with
+// Write*: an undo goes on whatever it cannot note, because stopping half-way
+// would leave less put back.
 void UndoLaterSteps(HKEY J, const std::string& InstallDir, const std::string& Backup,
                     const std::string& Ocx) {
     const bool OcxKept = Contains(ReadTexts(J, "Kept"), Product.OcxFileName);
@@ -351,8 +350,7 @@ void TInstallTransaction::Begin() {
 }
 
 void TInstallTransaction::KeepInPlace(const std::vector<std::string>& Entries) {
-    if (!WriteTexts(OpenJournal().get(), "Kept", Entries))
-        throw Exception("Failed to set data for 'Kept'");
+    PutTexts(OpenJournal().get(), "Kept", Entries);
 }
 
 bool TInstallTransaction::MoveAside(const std::vector<std::string>& Entries, bool WholeFolder,
@@ -411,8 +409,8 @@ void TInstallTransaction::CreatingFolder(const std::string& Folder) {
 
 void TInstallTransaction::RegisterAfterRestart(const std::string& Ocx) {
     const TRegKey State = CreateMachineKey(SetupStateKey());
-    if (!State || !WriteText(State.get(), "RegisterAfterRestart", Ocx))
-        throw Exception("Failed to set data for 'RegisterAfterRestart'");
+    if (!State) throw Exception("Failed to set data for 'RegisterAfterRestart'");
+    PutText(State.get(), "RegisterAfterRestart", Ocx);
 }
 
 void TInstallTransaction::Commit() {

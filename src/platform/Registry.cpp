@@ -1,4 +1,5 @@
 #include "platform/Registry.h"
+#include "platform/Error.h"
 
 TRegKey OpenMachineKey(const std::string& Path, REGSAM Access) {
     TRegKey Key;
@@ -111,4 +112,24 @@ bool WriteTexts(HKEY Key, const char* Name, const std::vector<std::string>& Valu
     Data.push_back('\0');
     return RegSetValueExA(Key, Name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(Data.data()),
                           static_cast<DWORD>(Data.size())) == ERROR_SUCCESS;
+}
+
+namespace {
+
+void RaiseUnset(bool Written, const char* Name) {
+    if (!Written) throw Exception(std::string("Failed to set data for '") + Name + "'");
+}
+
+} // namespace
+
+void PutText(HKEY Key, const char* Name, const std::string& Value) {
+    RaiseUnset(WriteText(Key, Name, Value), Name);
+}
+
+void PutNumber(HKEY Key, const char* Name, DWORD Value) {
+    RaiseUnset(WriteNumber(Key, Name, Value), Name);
+}
+
+void PutTexts(HKEY Key, const char* Name, const std::vector<std::string>& Values) {
+    RaiseUnset(WriteTexts(Key, Name, Values), Name);
 }

@@ -2,8 +2,8 @@
 // The keys setup keeps below HKEY_LOCAL_MACHINE, all in the 32-bit view
 // where every earlier (32-bit) installation of the product wrote them: the
 // record, the entry in the list of installed apps and the journal of a run
-// in progress. Windows only. Reads answer with their result; nothing here
-// raises.
+// in progress. Windows only. Reads answer with their result; writes as
+// Error.h says.
 
 #include "platform/Owners.h"
 
@@ -31,6 +31,11 @@ std::string ReadText(HKEY Key, const char* Name);
 DWORD ReadNumber(HKEY Key, const char* Name);
 // The strings of a REG_MULTI_SZ value; none when missing.
 std::vector<std::string> ReadTexts(HKEY Key, const char* Name);
+// Writes that answer false on failure.
 bool WriteText(HKEY Key, const char* Name, const std::string& Value);
 bool WriteNumber(HKEY Key, const char* Name, DWORD Value);
 bool WriteTexts(HKEY Key, const char* Name, const std::vector<std::string>& Values);
+// The same writes, raising Exception("Failed to set data for '<Name>'").
+void PutText(HKEY Key, const char* Name, const std::string& Value);
+void PutNumber(HKEY Key, const char* Name, DWORD Value);
+void PutTexts(HKEY Key, const char* Name, const std::vector<std::string>& Values);

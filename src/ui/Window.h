@@ -5,6 +5,12 @@
 // sees every message from the first one on, and detached at WM_NCDESTROY.
 // Errors must not unwind through the system's window code: the procedure
 // catches what a handler raises and hands it to the general error report.
+//
+// How the window layer (src/ui) reports failures: building a window or a
+// control raises (EOSError) when the system refuses it, and the builder
+// releases what it made first; handlers raise like any code, and the
+// window procedure shows their message (AppError.h). Nothing raises into
+// the system's window code.
 
 #include <windows.h>
 
