@@ -220,10 +220,4 @@ std::vector<std::string> CrLfLines(const std::string& Text, const std::string& S
     return Lines;
 }
 
-std::string Lower(std::string Text) {
-    for (char& C : Text)
-        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
-    return Text;
-}
-
 } // namespace e2e

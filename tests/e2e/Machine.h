@@ -56,6 +56,4 @@ bool UnregisterServer(const std::string& DllPath);
 // break of another kind or a last line without one.
 std::vector<std::string> CrLfLines(const std::string& Text, const std::string& Step);
 
-std::string Lower(std::string Text);
-
 } // namespace e2e

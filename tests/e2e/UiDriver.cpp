@@ -10,52 +10,10 @@ void Fail(const std::string& Step, const std::string& Seen) {
 }
 
 TProcess::TProcess(const std::string& Exe, const std::string& Args, const std::string& Dir,
-                   HANDLE StdIn, HANDLE StdOut) {
-    STARTUPINFOA Startup{};
-    Startup.cb = sizeof(Startup);
-    const bool Redirect = StdIn || StdOut;
-    if (Redirect) {
-        Startup.dwFlags = STARTF_USESTDHANDLES;
-        Startup.hStdInput = StdIn;
-        Startup.hStdOutput = StdOut;
-        Startup.hStdError = StdOut;
-    }
-    std::string CommandLine = "\"" + Exe + "\"";
-    if (!Args.empty()) CommandLine += " " + Args;
-    std::vector<char> Buffer(CommandLine.begin(), CommandLine.end());
-    Buffer.push_back('\0');
-    PROCESS_INFORMATION Info{};
-    if (!CreateProcessA(Exe.c_str(), Buffer.data(), nullptr, nullptr, Redirect, 0, nullptr,
-                        Dir.c_str(), &Startup, &Info))
-        Fail("start " + Exe, "CreateProcess failed with error " + std::to_string(GetLastError()));
-    const THandle Thread(Info.hThread);
-    FProcess.reset(Info.hProcess);
-    FId = Info.dwProcessId;
-}
-
-TProcess::~TProcess() {
-    Terminate();
-}
-
-bool TProcess::Running() const {
-    return !Wait(0);
-}
-
-bool TProcess::Wait(DWORD Ms) const {
-    return WaitForSingleObject(FProcess.get(), Ms) == WAIT_OBJECT_0;
-}
-
-DWORD TProcess::ExitCode() const {
-    DWORD Code = 0;
-    GetExitCodeProcess(FProcess.get(), &Code);
-    return Code;
-}
-
-void TProcess::Terminate() {
-    if (FProcess && Running()) {
-        TerminateProcess(FProcess.get(), 255);
-        Wait(10000);
-    }
+                   HANDLE StdIn, HANDLE StdOut)
+    : TChildProcess(Exe, Args, Dir, StdIn, StdOut) {
+    if (!Started())
+        Fail("start " + Exe, "CreateProcess failed with error " + std::to_string(StartError()));
 }
 
 const char* KindName(TKind Kind) {

@@ -4,6 +4,7 @@
 // types character by character, reads texts, and photographs the screen.
 
 #include "platform/Owners.h"
+#include "support/System.h"
 #include "support/Ui.h"
 
 #include <windows.h>
@@ -25,26 +26,11 @@ public:
 
 // A child process we started; a process still running when its owner goes
 // away is terminated, so a failed flow never leaves an installer behind.
-class TProcess {
+class TProcess : public TChildProcess {
 public:
-    // Runs Exe with Args (already quoted as needed) in the folder Dir.
-    // StdIn/StdOut, when given, become the child's standard handles.
+    // Fails the step when the program cannot be started.
     TProcess(const std::string& Exe, const std::string& Args, const std::string& Dir,
              HANDLE StdIn = nullptr, HANDLE StdOut = nullptr);
-    ~TProcess();
-    TProcess(const TProcess&) = delete;
-    TProcess& operator=(const TProcess&) = delete;
-
-    DWORD Id() const { return FId; }
-    bool Running() const;
-    // True when the process has ended within Ms milliseconds.
-    bool Wait(DWORD Ms) const;
-    DWORD ExitCode() const;
-    void Terminate();
-
-private:
-    THandle FProcess;
-    DWORD FId = 0;
 };
 
 // Kinds of child control a flow asks for.

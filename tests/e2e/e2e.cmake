@@ -12,6 +12,9 @@ function(morvane_e2e_driver name)
     cmake_parse_arguments(D "" "" "DEFINITION" ${ARGN})
     add_executable(${name}
         ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/driver.cpp
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/FlowsWizard.cpp
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/FlowsUnattended.cpp
+        ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/FlowsTrouble.cpp
         ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/Machine.cpp
         ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/UiDriver.cpp
         ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/Wizard.cpp

@@ -42,19 +42,13 @@ TEST_P(AppFailedStart, WindowGoneBeforeTheErrorBoxAndExitCodeThree) {
     ASSERT_TRUE(WriteWholeFile(Work + "\\version", "2.5.1\n"));
     SetEnvironmentVariableA("MORVANE_FAIL_AT_PAGE", std::to_string(GetParam()).c_str());
 
-    std::string CommandLine(1, '"');
-    CommandLine.append(OwnFolder()).append("\\app_failstart_probe.exe\"");
-    STARTUPINFOA Startup{};
-    Startup.cb = sizeof Startup;
-    PROCESS_INFORMATION Process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               Work.c_str(), &Startup, &Process));
-    const THandle Thread(Process.hThread), Program(Process.hProcess);
+    TChildProcess Program(OwnFolder() + "\\app_failstart_probe.exe", "", Work);
+    ASSERT_TRUE(Program.Started());
 
-    TFound Found{Process.dwProcessId};
+    TFound Found{Program.Id()};
     for (int Waited = 0; !Found.Box && Waited < 60000; Waited += 100) {
-        if (WaitForSingleObject(Program.get(), 100) == WAIT_OBJECT_0) break;
-        Found = TFound{Process.dwProcessId};
+        if (Program.Wait(100)) break;
+        Found = TFound{Program.Id()};
         EnumWindows(Look, reinterpret_cast<LPARAM>(&Found));
     }
     ASSERT_NE(Found.Box, nullptr) << "no error box";
@@ -67,11 +61,8 @@ TEST_P(AppFailedStart, WindowGoneBeforeTheErrorBoxAndExitCodeThree) {
     DWORD_PTR Reply = 0;
     EXPECT_NE(SendMessageTimeoutA(Found.Box, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &Reply), 0);
     PostMessageA(Found.Box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(WaitForSingleObject(Program.get(), 20000), WAIT_OBJECT_0);
-    DWORD ExitCode = 0;
-    GetExitCodeProcess(Program.get(), &ExitCode);
-    EXPECT_EQ(ExitCode, 3u);
-    if (ExitCode == STILL_ACTIVE) TerminateProcess(Program.get(), 1);
+    EXPECT_TRUE(Program.Wait(20000));
+    EXPECT_EQ(Program.ExitCode(), 3u);
 }
 
 // The first page, the page with the directory frame, the last page.

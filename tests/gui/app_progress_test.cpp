@@ -7,6 +7,7 @@
 #include "engine/Compile.h"
 #include "platform/Owners.h"
 #include "support/Files.h"
+#include "support/Record.h"
 #include "support/Ui.h"
 
 #include <gtest/gtest.h>
@@ -37,12 +38,8 @@ void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
-    TTempFolder Dir("gui-progress");
-    char Old[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, Old);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
-    ASSERT_TRUE(WriteWholeFile(Dir / "version", "2.5.1\r\n"));
-    ASSERT_TRUE(SetCurrentDirectoryA(Dir.Path().c_str()));
+    const TSetupFolder Dir("gui-progress");
+    ASSERT_TRUE(Dir.Ready());
     {
         TInstallData Data;
         Data.InstallDir = Dir / "Dest";
@@ -93,8 +90,6 @@ TEST(ProgressPage, BarFollowsTheExtractionAndTheWindowStaysLive) {
         Data.Mode = imUninstall;
         TCompiler(Data).Uninstall();
     }
-    SetCurrentDirectoryA(Old);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "data/InstallData.h"
 #include "platform/Owners.h"
 #include "support/Files.h"
+#include "support/Record.h"
 #include "support/System.h"
 #include "support/Ui.h"
 
@@ -37,12 +38,7 @@ struct TShown {
 class PageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
-        char Old[MAX_PATH];
-        GetCurrentDirectoryA(MAX_PATH, Old);
-        OldDir = Old;
-        ASSERT_TRUE(WriteWholeFile(Dir / "version", "2.5.1\r\n"));
-        ASSERT_TRUE(SetCurrentDirectoryA(Dir.Path().c_str()));
+        ASSERT_TRUE(Dir.Ready());
         Data = std::make_unique<TInstallData>();
         Main = std::make_unique<TfMain>(*Data);
         Main->MessageBoxHook = [this](HWND Owner, const std::string& Text,
@@ -60,16 +56,14 @@ protected:
     void TearDown() override {
         Main.reset();
         Data.reset();
-        SetCurrentDirectoryA(OldDir.c_str());
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     }
 
     void TypeDestination(const std::string& Text) {
         SetWindowTextA(Main->Destination()->EditDirectory(), Text.c_str());
     }
 
-    TTempFolder Dir{"gui-safety"};
-    std::string OldDir, DefaultDir;
+    TSetupFolder Dir{"gui-safety"};
+    std::string DefaultDir;
     std::unique_ptr<TInstallData> Data;
     std::unique_ptr<TfMain> Main;
     std::vector<TShown> Shown;

@@ -7,6 +7,7 @@
 #include "data/InstallData.h"
 #include "platform/Owners.h"
 #include "support/Files.h"
+#include "support/Record.h"
 #include "support/Checked.h"
 #include "support/Ui.h"
 
@@ -27,19 +28,12 @@ bool IsTicked(HWND Button) {
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char Old[MAX_PATH];
-        GetCurrentDirectoryA(MAX_PATH, Old);
-        FOldDir = Old;
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
-        ASSERT_TRUE(WriteWholeFile(FDir / "version", "2.5.1\r\n"));
-        ASSERT_TRUE(SetCurrentDirectoryA(FDir.Path().c_str()));
+        ASSERT_TRUE(FDir.Ready());
         Data = std::make_unique<TInstallData>();
     }
     void TearDown() override {
         Main.reset();
         Data.reset();
-        SetCurrentDirectoryA(FOldDir.c_str());
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     }
     TfMain& Open(TInstallMode Mode) {
         Data->Mode = Mode;
@@ -57,8 +51,7 @@ protected:
     }
     bool NextEnabled(TWizardCustomPage* Page) { return Page->EnabledButtons().Contains(bkNext); }
 
-    TTempFolder FDir{"gui-app"};
-    std::string FOldDir;
+    TSetupFolder FDir{"gui-app"};
     std::unique_ptr<TInstallData> Data;
     std::unique_ptr<TfMain> Main;
 };

@@ -28,12 +28,6 @@
 
 namespace {
 
-std::string Lower(std::string Text) {
-    for (char& C : Text)
-        C = static_cast<char>(tolower(static_cast<unsigned char>(C)));
-    return Text;
-}
-
 BOOL CALLBACK CollectDialog(HWND Wnd, LPARAM Data) {
     char Class[64] = {};
     GetClassNameA(Wnd, Class, sizeof Class);

@@ -159,3 +159,9 @@ void WipeTree(const std::string& Path) {
 }
 
 #endif
+
+std::string Lower(std::string Text) {
+    for (char& C : Text)
+        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
+    return Text;
+}

@@ -15,6 +15,8 @@ bool PathExists(const std::string& Path);
 bool FilePresent(const std::string& Path);
 bool FolderPresent(const std::string& Path);
 
+// Text with the ASCII capitals made small, as the file system compares names.
+std::string Lower(std::string Text);
 // Folder and Name with one separator between them.
 std::string JoinPath(const std::string& Folder, const std::string& Name);
 // Creates the folder and the missing ones above it; false when it is not there after.

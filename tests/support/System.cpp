@@ -129,3 +129,53 @@ std::string LinkTarget(const std::string& LinkFile) {
     TLinkContents Contents;
     return ReadLink(LinkFile, Contents) ? Contents.Path : std::string();
 }
+
+TChildProcess::TChildProcess(const std::string& Exe, const std::string& Args,
+                             const std::string& Dir, HANDLE StdIn, HANDLE StdOut, DWORD Flags) {
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof(Startup);
+    const bool Redirect = StdIn || StdOut;
+    if (Redirect) {
+        Startup.dwFlags = STARTF_USESTDHANDLES;
+        Startup.hStdInput = StdIn;
+        Startup.hStdOutput = StdOut;
+        Startup.hStdError = StdOut;
+    }
+    std::string CommandLine = "\"" + Exe + "\"";
+    if (!Args.empty()) CommandLine += " " + Args;
+    PROCESS_INFORMATION Info{};
+    if (!CreateProcessA(Exe.c_str(), CommandLine.data(), nullptr, nullptr, Redirect, Flags,
+                        nullptr, Dir.empty() ? nullptr : Dir.c_str(), &Startup, &Info)) {
+        FStartError = GetLastError();
+        return;
+    }
+    CloseHandle(Info.hThread);
+    FProcess = Info.hProcess;
+    FId = Info.dwProcessId;
+}
+
+TChildProcess::~TChildProcess() {
+    Terminate();
+    if (FProcess) CloseHandle(FProcess);
+}
+
+bool TChildProcess::Running() const {
+    return FProcess && !Wait(0);
+}
+
+bool TChildProcess::Wait(DWORD Ms) const {
+    return WaitForSingleObject(FProcess, Ms) == WAIT_OBJECT_0;
+}
+
+DWORD TChildProcess::ExitCode() const {
+    DWORD Code = 0;
+    GetExitCodeProcess(FProcess, &Code);
+    return Code;
+}
+
+void TChildProcess::Terminate() {
+    if (Running()) {
+        TerminateProcess(FProcess, 255);
+        Wait(10000);
+    }
+}

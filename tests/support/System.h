@@ -39,6 +39,35 @@ private:
 long RunProgram(const std::string& CommandLine, const std::string& Folder = {},
                 DWORD TimeoutMs = 120000, const std::string& Application = {});
 
+// A program started for a test; it is ended (exit code 255) when the object
+// goes and it still runs.
+class TChildProcess {
+public:
+    // Runs Exe with Args (already quoted as needed) in the folder Dir (empty:
+    // this one). StdIn/StdOut, when given, become the child's standard
+    // handles (and are inherited); Flags go to CreateProcess.
+    TChildProcess(const std::string& Exe, const std::string& Args, const std::string& Dir = {},
+                  HANDLE StdIn = nullptr, HANDLE StdOut = nullptr, DWORD Flags = 0);
+    ~TChildProcess();
+    TChildProcess(const TChildProcess&) = delete;
+    TChildProcess& operator=(const TChildProcess&) = delete;
+
+    // False when it could not be started (StartError tells why).
+    bool Started() const { return FProcess != nullptr; }
+    DWORD StartError() const { return FStartError; }
+    DWORD Id() const { return FId; }
+    HANDLE Handle() const { return FProcess; }
+    bool Running() const;
+    // True when the process has ended within Ms milliseconds.
+    bool Wait(DWORD Ms) const;
+    DWORD ExitCode() const;
+    void Terminate();
+
+private:
+    HANDLE FProcess = nullptr;
+    DWORD FId = 0, FStartError = 0;
+};
+
 // A shell link file as the shell reads it back (COM set up by the caller).
 struct TLinkContents {
     std::string Path, Arguments, WorkingFolder, Description, IconFile;

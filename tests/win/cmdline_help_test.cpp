@@ -113,20 +113,11 @@ TEST(HelpScreen, GoesToAFileOutput) {
 // instead of waiting for an Enter nobody can press.
 TEST(HelpScreen, WithoutAConsoleItDoesNotWait) {
     FreeConsole(); // nothing for the probe to attach to
-    std::string CommandLine = std::string(1, '"').append(OwnFolder()).append(
-        "\\cmdline_probe.exe\" --help");
-    STARTUPINFOA Startup{};
-    Startup.cb = sizeof Startup;
-    PROCESS_INFORMATION Process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE,
-                               DETACHED_PROCESS, nullptr, nullptr, &Startup, &Process));
-    THandle ProcessOwner(Process.hProcess), ThreadOwner(Process.hThread);
-    const bool Ended = WaitForSingleObject(Process.hProcess, 20000) == WAIT_OBJECT_0;
-    if (!Ended) TerminateProcess(Process.hProcess, 99);
-    EXPECT_TRUE(Ended) << "the help screen waits for input nobody can give";
-    DWORD Code = 0;
-    GetExitCodeProcess(Process.hProcess, &Code);
-    EXPECT_EQ(1u, Code);
+    TChildProcess Probe(OwnFolder() + "\\cmdline_probe.exe", "--help", {}, nullptr, nullptr,
+                        DETACHED_PROCESS);
+    ASSERT_TRUE(Probe.Started());
+    EXPECT_TRUE(Probe.Wait(20000)) << "the help screen waits for input nobody can give";
+    EXPECT_EQ(1u, Probe.ExitCode());
 }
 
 } // namespace

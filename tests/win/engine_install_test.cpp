@@ -10,6 +10,7 @@
 #include "engine/ShellOps.h"
 #include "MorvaneXControls.h"
 
+#include "support/Steps.h"
 #include "win/engine_run_fixture.h"
 
 #include <shlobj.h>
@@ -31,12 +32,6 @@ std::string Token() {
     return Value;
 }
 
-using TLines = std::vector<std::string>;
-
-TLines operator+(TLines Left, const TLines& Right) {
-    Left.insert(Left.end(), Right.begin(), Right.end());
-    return Left;
-}
 
 std::string EchoFor(const std::string& InstallDir) {
     return "unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" +
@@ -46,25 +41,10 @@ std::string EchoFor(const std::string& InstallDir) {
 TLines InstallHead() {
     TLines Lines;
     if (auto System = SystemLine()) Lines = {*System, ""};
-    return Lines + TLines{"Delete old files...", "Extracting component files..."};
+    return Lines + InstallStart;
 }
 
-const TLines InstallTail = {"Completed",
-                            "Registering component in registry...",
-                            "Completed",
-                            "Create Shortcuts in Start menu folder...",
-                            "Completed",
-                            "",
-                            "All operations done. Press Next to complete installation."};
 
-const TLines UninstallSteps = {"Unregistering component in registry...",
-                               "Completed",
-                               "Delete component files...",
-                               "Completed",
-                               "Delete Start menu Program Folder...",
-                               "Completed",
-                               "",
-                               "Uninstall completed. Press Next to complete uninstall."};
 
 const TLines ExtractionFailed = {"Error extracting component files from archive.",
                                  "Archive damaged."};
@@ -162,7 +142,7 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     const TLines Head = InstallHead() + TLines{EchoFor(Dest)};
     ASSERT_GE(Log.size(), Head.size());
     const TLines Output = Captured(Log, Head.size());
-    EXPECT_EQ(Log, Head + Output + InstallTail);
+    EXPECT_EQ(Log, Head + Output + InstallEnd);
     EXPECT_FALSE(Output.empty());
     for (const TProductShortcut& Link : ProductShortcuts()) {
         std::string Name =
@@ -172,7 +152,7 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
             << Name << " not mentioned by the extraction program";
     }
     // The page saw the step lines only.
-    TLines PageExpected = InstallHead() + InstallTail;
+    TLines PageExpected = InstallHead() + InstallEnd;
     EXPECT_EQ(Page, PageExpected);
 
     // Files, registration, links, record.

@@ -11,6 +11,7 @@
 #include "engine/Transaction.h"
 #include "MorvaneXControls.h"
 
+#include "support/Record.h"
 #include "win/engine_support.h"
 
 #include <gtest/gtest.h>
@@ -25,12 +26,7 @@ namespace enginetest {
 // Setup's own state beside it (the journal of a run) goes with it.
 inline void DeleteRecord() {
     DeleteMachineKey(SetupStateKey());
-    HKEY Key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                      &Key) != ERROR_SUCCESS)
-        return;
-    RegDeleteTreeA(TRegKey(Key).get(), nullptr);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
+    DeleteProductRecord();
 }
 
 inline const std::string ControlClsidKey = std::string("CLSID\\") + MORVANE_XCONTROLS_CLSID;

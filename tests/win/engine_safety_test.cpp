@@ -11,6 +11,7 @@
 #include "engine/Compile.h"
 #include "MorvaneXControls.h"
 
+#include "support/Steps.h"
 #include "win/engine_run_fixture.h"
 
 #include <shlobj.h>
@@ -26,31 +27,13 @@ using namespace enginetest;
 
 namespace {
 
-using TLines = std::vector<std::string>;
 
 std::string Token() {
     static const std::string Value = "MorvaneSafetyTest-" + std::to_string(GetCurrentProcessId());
     return Value;
 }
 
-const TLines UninstallSteps = {"Unregistering component in registry...",
-                               "Completed",
-                               "Delete component files...",
-                               "Completed",
-                               "Delete Start menu Program Folder...",
-                               "Completed",
-                               "",
-                               "Uninstall completed. Press Next to complete uninstall."};
 
-const TLines InstallSteps = {"Delete old files...",
-                             "Extracting component files...",
-                             "Completed",
-                             "Registering component in registry...",
-                             "Completed",
-                             "Create Shortcuts in Start menu folder...",
-                             "Completed",
-                             "",
-                             "All operations done. Press Next to complete installation."};
 
 // One of the product's links, as setup would name it.
 const std::string OurLink = ProductShortcuts().back().LinkName;
@@ -71,12 +54,6 @@ TLines StepsOnly(const TLines& Page) {
 
 bool Contains(const TLines& Lines, const std::string& Line) {
     return std::find(Lines.begin(), Lines.end(), Line) != Lines.end();
-}
-
-std::string Lower(std::string Text) {
-    std::transform(Text.begin(), Text.end(), Text.begin(),
-                   [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
-    return Text;
 }
 
 // The files of a snapshot, lower case, sorted.

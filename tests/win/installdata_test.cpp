@@ -5,6 +5,7 @@
 #include "platform/ShellNames.h"
 #include "platform/Utils.h"
 #include "platform/Owners.h"
+#include "support/Record.h"
 #include "support/Files.h"
 #include "support/System.h"
 
@@ -20,27 +21,12 @@ namespace {
 
 const char* const ParentKey = "Software\\Pellinor";
 
-TRegKey OpenKey(const char* Path, REGSAM Access) {
-    HKEY Key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, Path, 0, Access | KEY_WOW64_32KEY, &Key) != ERROR_SUCCESS)
-        return nullptr;
-    return TRegKey(Key);
-}
-
 TRegKey OpenRecord(REGSAM Access) {
-    return OpenKey(Product.RecordKey, Access);
+    return OpenProductKey(Product.RecordKey, Access);
 }
 
 bool KeyExists(const char* Path) {
-    return static_cast<bool>(OpenKey(Path, KEY_READ));
-}
-
-void DeleteRecordKey() {
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(Product.RecordKey) + "\\Sub\\Deeper").c_str(),
-                    KEY_WOW64_32KEY, 0);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, (std::string(Product.RecordKey) + "\\Sub").c_str(),
-                    KEY_WOW64_32KEY, 0);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
+    return static_cast<bool>(OpenProductKey(Path));
 }
 
 struct TValue {
@@ -55,13 +41,13 @@ class TInstallDataTest : public testing::Test {
 protected:
     void SetUp() override {
         FParentExisted = KeyExists(ParentKey);
-        DeleteRecordKey();
+        DeleteProductRecord();
         GetCurrentDirectoryA(MAX_PATH, FOldDirectory);
         ASSERT_TRUE(SetCurrentDirectoryA(FDir.Path().c_str()));
     }
     void TearDown() override {
         SetCurrentDirectoryA(FOldDirectory);
-        DeleteRecordKey();
+        DeleteProductRecord();
         if (!FParentExisted) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, ParentKey, KEY_WOW64_32KEY, 0);
     }
 

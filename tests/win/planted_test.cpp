@@ -88,26 +88,21 @@ TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
         }
 
     TNativeFirst Overrides;
-    std::string CommandLine = "\"" + App + "\\MorvaneSetup.exe\"";
-    STARTUPINFOA Startup{};
-    Startup.cb = sizeof Startup;
-    PROCESS_INFORMATION Process{};
-    ASSERT_TRUE(CreateProcessA(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               Cwd.c_str(), &Startup, &Process));
-    const THandle Thread(Process.hThread), Child(Process.hProcess);
+    TChildProcess Child(App + "\\MorvaneSetup.exe", "", Cwd);
+    ASSERT_TRUE(Child.Started());
     // The window comes up only after start-up has loaded what it needs, and
     // is painted (themed) before it answers the close request.
     HWND Main = nullptr;
     for (int i = 0; i < 300 && !Main; ++i) {
-        if (WaitForSingleObject(Child.get(), 100) == WAIT_OBJECT_0) break;
-        Main = FindTopWindow(Process.dwProcessId, std::string(Product.Name) + " Installer");
+        if (Child.Wait(100)) break;
+        Main = FindTopWindow(Child.Id(), std::string(Product.Name) + " Installer");
     }
     EXPECT_NE(Main, nullptr) << "the setup program did not come up";
     if (Main) {
         Sleep(1000);
         PostMessageA(Main, WM_CLOSE, 0, 0);
     }
-    if (WaitForSingleObject(Child.get(), 30000) != WAIT_OBJECT_0) TerminateProcess(Child.get(), 1);
+    Child.Wait(30000);
     DWORD ExitCode = 1;
     GetExitCodeProcess(Child.get(), &ExitCode);
     EXPECT_EQ(ExitCode, 1602u) << "closed before anything was done: cancelled";
