@@ -478,6 +478,77 @@ inline void CheckInstallLog(const std::string& Log, const TPlaces& Places,
 // The flows.
 //
 
+const std::string AnotherSetup = Texts::Named("Setup of ", " is already running. Wait until it has "
+                                                           "ended, then start setup again.");
+const std::string NotInstalled =
+    Texts::Named("", " is not installed on this computer: there is nothing to uninstall.");
+
+inline std::string Arg(const std::string& Option, const std::string& Value) {
+    return " \"" + Option + Value + "\"";
+}
+
+// Runs the setup program Exe in Folder with Args and returns its exit code.
+// Fails the step when a window of it shows meanwhile.
+inline DWORD RunWithoutWindow(const std::string& Exe, const std::string& Args,
+                              const std::string& Folder, const std::string& Step) {
+    TProcess Program(Exe, Args, Folder);
+    std::string Seen;
+    const bool Ended = WaitFor(ProcedureMs, [&] {
+        for (HWND Window : TopWindows(Program.Id()))
+            Seen = WindowText(Window);
+        return !Program.Running();
+    });
+    if (!Ended) Fail(Step, "the program still runs");
+    if (!Seen.empty()) Fail(Step, "it showed the window '" + Seen + "'");
+    return Program.ExitCode();
+}
+
+// The maintenance copy in the installation folder and the entry in the list
+// of installed apps that starts it.
+inline void CheckUninstallEntry(const TFlow& Flow, const TPlaces& Places) {
+    const std::string Copy = JoinPath(JoinPath(Places.InstallDir, "Setup"), SetupExe);
+    if (ReadOrFail(Copy) != ReadOrFail(JoinPath(Flow.Dist, SetupExe)))
+        Fail("maintenance copy", Copy + " is not the setup program");
+    const std::string List =
+        ReadOrFail(JoinPath(Places.InstallDir, Product.InstalledFilesListName));
+    for (const std::string& Entry : {"Setup\\" + SetupExe, std::string("Setup\\version")})
+        if (List.find(Entry + "\r\n") == std::string::npos)
+            Fail("list of installed files", "it does not name " + Entry + ":\n" + List);
+    const auto Entry = ReadUninstallEntry();
+    if (!Entry) Fail("entry in Installed apps", "the key is missing");
+    const TValues Wanted = {
+        {"DisplayName", Product.Name},
+        {"DisplayVersion", Flow.Version.substr(0, Flow.Version.find(' '))},
+        {"Publisher", Product.Publisher},
+        {"InstallLocation", Places.InstallDir},
+        {"DisplayIcon", Copy + ",0"},
+        {"URLInfoAbout", Product.WebAddress},
+        {"UninstallString", "\"" + Copy + "\" --uninstall"},
+        {"QuietUninstallString", "\"" + Copy + "\" --uninstall --silent"},
+        {"NoModify", "1"},
+        {"NoRepair", "1"},
+    };
+    for (const auto& [Name, Value] : Wanted)
+        ExpectText(Entry->count(Name) ? Entry->at(Name) : "<absent>", Value,
+                   "value " + Name + " of the entry in Installed apps");
+    // The size in KB of what was installed: the OCX alone is more than 0.
+    const long Size =
+        Entry->count("EstimatedSize") ? std::atol(Entry->at("EstimatedSize").c_str()) : 0;
+    const long Ocx =
+        static_cast<long>(ReadOrFail(JoinPath(Places.InstallDir, OcxName)).size() / 1024);
+    if (Size <= Ocx) Fail("entry in Installed apps", "EstimatedSize is " + std::to_string(Size));
+}
+
+// Nothing of the product on the machine.
+inline void ExpectNothingInstalled(const TPlaces& Places, const std::string& Step) {
+    std::string Left;
+    if (FolderPresent(Places.InstallDir)) Left += " the installation folder;";
+    if (FolderPresent(Places.ProgramFolder)) Left += " the program folder;";
+    if (ReadRecord()) Left += " the record;";
+    if (ReadUninstallEntry()) Left += " the entry in Installed apps;";
+    if (!Left.empty()) Fail(Step, "left:" + Left);
+}
+
 // The flows, by subject: the wizard (FlowsWizard.cpp), runs without a
 // window (FlowsUnattended.cpp), files held and runs cut off (FlowsTrouble.cpp).
 void FirstInstallation(TFlow& Flow);
@@ -487,6 +558,9 @@ void KeyboardOnly(TFlow& Flow);
 void DamagedArchive(TFlow& Flow);
 void CancelEverywhere(TFlow& Flow);
 void Refusals(TFlow& Flow);
+// A first installation, then a second run that uninstalls it (Foreign: with
+// a file of the user's and another program's link that must stay).
+void RunUninstall(TFlow& Flow, bool Foreign);
 void Help(TFlow& Flow);
 void Silent(TFlow& Flow);
 void UninstallFromInstalledApps(TFlow& Flow);

@@ -86,77 +86,6 @@ void Help(TFlow& Flow) {
 // the list of installed apps with the copy of the setup it keeps.
 //
 
-const std::string AnotherSetup = Texts::Named("Setup of ", " is already running. Wait until it has "
-                                                           "ended, then start setup again.");
-const std::string NotInstalled =
-    Texts::Named("", " is not installed on this computer: there is nothing to uninstall.");
-
-std::string Arg(const std::string& Option, const std::string& Value) {
-    return " \"" + Option + Value + "\"";
-}
-
-// Runs the setup program Exe in Folder with Args and returns its exit code.
-// Fails the step when a window of it shows meanwhile.
-DWORD RunWithoutWindow(const std::string& Exe, const std::string& Args, const std::string& Folder,
-                       const std::string& Step) {
-    TProcess Program(Exe, Args, Folder);
-    std::string Seen;
-    const bool Ended = WaitFor(ProcedureMs, [&] {
-        for (HWND Window : TopWindows(Program.Id()))
-            Seen = WindowText(Window);
-        return !Program.Running();
-    });
-    if (!Ended) Fail(Step, "the program still runs");
-    if (!Seen.empty()) Fail(Step, "it showed the window '" + Seen + "'");
-    return Program.ExitCode();
-}
-
-// The maintenance copy in the installation folder and the entry in the list
-// of installed apps that starts it.
-void CheckUninstallEntry(const TFlow& Flow, const TPlaces& Places) {
-    const std::string Copy = JoinPath(JoinPath(Places.InstallDir, "Setup"), SetupExe);
-    if (ReadOrFail(Copy) != ReadOrFail(JoinPath(Flow.Dist, SetupExe)))
-        Fail("maintenance copy", Copy + " is not the setup program");
-    const std::string List =
-        ReadOrFail(JoinPath(Places.InstallDir, Product.InstalledFilesListName));
-    for (const std::string& Entry : {"Setup\\" + SetupExe, std::string("Setup\\version")})
-        if (List.find(Entry + "\r\n") == std::string::npos)
-            Fail("list of installed files", "it does not name " + Entry + ":\n" + List);
-    const auto Entry = ReadUninstallEntry();
-    if (!Entry) Fail("entry in Installed apps", "the key is missing");
-    const TValues Wanted = {
-        {"DisplayName", Product.Name},
-        {"DisplayVersion", Flow.Version.substr(0, Flow.Version.find(' '))},
-        {"Publisher", Product.Publisher},
-        {"InstallLocation", Places.InstallDir},
-        {"DisplayIcon", Copy + ",0"},
-        {"URLInfoAbout", Product.WebAddress},
-        {"UninstallString", "\"" + Copy + "\" --uninstall"},
-        {"QuietUninstallString", "\"" + Copy + "\" --uninstall --silent"},
-        {"NoModify", "1"},
-        {"NoRepair", "1"},
-    };
-    for (const auto& [Name, Value] : Wanted)
-        ExpectText(Entry->count(Name) ? Entry->at(Name) : "<absent>", Value,
-                   "value " + Name + " of the entry in Installed apps");
-    // The size in KB of what was installed: the OCX alone is more than 0.
-    const long Size =
-        Entry->count("EstimatedSize") ? std::atol(Entry->at("EstimatedSize").c_str()) : 0;
-    const long Ocx =
-        static_cast<long>(ReadOrFail(JoinPath(Places.InstallDir, OcxName)).size() / 1024);
-    if (Size <= Ocx) Fail("entry in Installed apps", "EstimatedSize is " + std::to_string(Size));
-}
-
-// Nothing of the product on the machine.
-void ExpectNothingInstalled(const TPlaces& Places, const std::string& Step) {
-    std::string Left;
-    if (FolderPresent(Places.InstallDir)) Left += " the installation folder;";
-    if (FolderPresent(Places.ProgramFolder)) Left += " the program folder;";
-    if (ReadRecord()) Left += " the record;";
-    if (ReadUninstallEntry()) Left += " the entry in Installed apps;";
-    if (!Left.empty()) Fail(Step, "left:" + Left);
-}
-
 // One run of setup without a window, as a deployment tool makes it: the
 // setup folder and its log file, the folders the flow installs to.
 struct TSilentRuns {
@@ -200,7 +129,7 @@ void SilentNothingToDo(const TSilentRuns& R) {
 
 // Refused folders: nothing is made, not even install.log.
 void SilentRefusedFolders(const TSilentRuns& R) {
-    const TFlow& Flow = R.Flow;
+    TFlow& Flow = R.Flow;
     const TPlaces& Places = R.Places;
     const std::string& Setup = R.Setup;
     const std::string Shared = JoinPath(Flow.Work, "Shared Tools");
@@ -231,7 +160,7 @@ void SilentRefusedFolders(const TSilentRuns& R) {
 // Start-up errors: no message box, the text in the log file when it can be
 // written at all.
 void SilentStartErrors(const TSilentRuns& R) {
-    const TFlow& Flow = R.Flow;
+    TFlow& Flow = R.Flow;
     const std::string NoVersion = Flow.CopyOfDist("no version");
     DeleteFileA(JoinPath(NoVersion, "version").c_str());
     const TLines Error =
@@ -293,7 +222,7 @@ void SilentWhileTheWizardRuns(const TSilentRuns& R) {
 // First installation (no window, not even the program folder's), repair
 // and update, which keep the recorded folders.
 void SilentInstallRepairUpdate(const TSilentRuns& R) {
-    const TFlow& Flow = R.Flow;
+    TFlow& Flow = R.Flow;
     const TPlaces& Places = R.Places;
     const std::string& Setup = R.Setup;
     const std::string& Log = R.Log;
@@ -329,7 +258,7 @@ void SilentInstallRepairUpdate(const TSilentRuns& R) {
 // The kept copy can only uninstall; the quiet uninstall command of
 // Installed apps does, with the downloaded setup gone.
 void SilentKeptCopy(const TSilentRuns& R) {
-    const TFlow& Flow = R.Flow;
+    TFlow& Flow = R.Flow;
     const TPlaces& Places = R.Places;
     const std::string& LogFile = R.LogFile;
     const std::string& Log = R.Log;

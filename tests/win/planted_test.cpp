@@ -103,9 +103,7 @@ TEST(PlantedLibraries, NeverLoadFromTheProgramOrCurrentFolder) {
         PostMessageA(Main, WM_CLOSE, 0, 0);
     }
     Child.Wait(30000);
-    DWORD ExitCode = 1;
-    GetExitCodeProcess(Child.get(), &ExitCode);
-    EXPECT_EQ(ExitCode, 1602u) << "closed before anything was done: cancelled";
+    EXPECT_EQ(Child.ExitCode(), 1602u) << "closed before anything was done: cancelled";
 
     for (const std::string& Dll : Planted)
         EXPECT_FALSE(PathExists(Dll + ".loaded")) << "loaded: " << Dll;
