@@ -305,15 +305,9 @@ std::string NotInstalledText() {
 }
 
 void WriteLogFile(const std::string& FileName, const std::vector<std::string>& Lines) {
-    std::string Text;
-    for (const std::string& Line : Lines)
-        Text += Line + "\r\n";
     const THandle File(CreateFileA(FileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD Written = 0;
-    if (!File ||
-        !WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) ||
-        Written != Text.size())
+    if (!File || !WriteFileText(File.get(), CrLfJoined(Lines)))
         throw Exception("Cannot create file \"" + FullPathOf(FileName) + "\". " +
                         SysErrorMessage(GetLastError()));
 }

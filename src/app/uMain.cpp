@@ -48,14 +48,6 @@ std::string FormatTemplate(const std::string& Template, const std::vector<std::s
     return Result;
 }
 
-std::string WindowText(HWND Wnd) {
-    int Length = GetWindowTextLengthA(Wnd);
-    std::string Text(static_cast<size_t>(Length) + 1, '\0');
-    Length = GetWindowTextA(Wnd, Text.data(), Length + 1);
-    Text.resize(static_cast<size_t>(Length > 0 ? Length : 0));
-    return Text;
-}
-
 // Product.Name between Before and After.
 std::string Named(const char* Before, const char* After) {
     return std::string(Before) + Product.Name + After;
@@ -75,12 +67,6 @@ bool Checked(HWND Button) {
 
 void SetChecked(HWND Button, bool Value) {
     SendMessageA(Button, BM_SETCHECK, Value ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-HFONT CreateBodyFont(int Points, int Weight) {
-    return CreateFontA(UiFontHeight(Points), 0, 0, 0, Weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SWISS, "MS Shell Dlg");
 }
 
 void RegisterMainClass() {
@@ -393,8 +379,8 @@ TfMain::TfMain(TInstallData& Data, const TCmdOptions* Options)
     CreateHandle(ExStyle, MainWindowClass, MainWindowCaption().c_str(), Style,
                  RECT{Left, Top, Left + Width, Top + Height}, nullptr);
     try {
-        FRadioFont.reset(CreateBodyFont(10, FW_NORMAL));
-        FBoldFont.reset(CreateBodyFont(8, FW_BOLD));
+        FRadioFont.reset(CreateUiFont(10, FW_NORMAL, "MS Shell Dlg"));
+        FBoldFont.reset(CreateUiFont(8, FW_BOLD, "MS Shell Dlg"));
         BuildPages();
         FormCreate();
     } catch (...) {
@@ -604,7 +590,7 @@ int TfMain::ShowMessage(const std::string& Text, UINT Type) {
 }
 
 void TfMain::wDestinationPageNextButtonClick(TWizardCustomPage*, bool& Stop) {
-    const std::string Folder = WindowText(FDestination->EditDirectory());
+    const std::string Folder = ControlText(FDestination->EditDirectory());
     // Setup removes its files from this folder again later: a folder of the
     // system's or of the user's own would lose files that are not ours.
     const TFolderVerdict Verdict = CheckInstallDir(Folder);
@@ -641,7 +627,7 @@ void TfMain::eFolderChange() {
 }
 
 void TfMain::wFolderNextButtonClick(TWizardCustomPage*, bool& Stop) {
-    const std::string Folder = WindowText(Control(eFolder));
+    const std::string Folder = ControlText(Control(eFolder));
     // The program folder lies inside the Start menu's Programs folder;
     // anything that could lead out of it is refused.
     const TFolderVerdict Verdict = CheckStartFolder(Folder);

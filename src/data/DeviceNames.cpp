@@ -1,10 +1,7 @@
 #include "data/DeviceNames.h"
+#include "platform/Text.h"
 
 namespace {
-
-char Upper(char C) {
-    return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C;
-}
 
 bool IsDigit(char C) {
     return C >= '0' && C <= '9';
@@ -24,7 +21,7 @@ bool IsSuperscriptDigit(const std::string& Text) {
 bool IsDeviceName(const std::string& Name) {
     std::string Base;
     for (char C : Name.substr(0, Name.find('.')))
-        Base += Upper(C);
+        Base += UpperAscii(C);
     while (!Base.empty() && Base.back() == ' ')
         Base.pop_back();
     static const char* const Devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};

@@ -1,6 +1,7 @@
 #include "data/FolderRules.h"
 
 #include "data/DeviceNames.h"
+#include "platform/Text.h"
 
 #include "data/Product.h"
 
@@ -37,10 +38,6 @@ std::vector<std::string> SplitLevels(const std::string& Text, TLeadBytePredicate
         if (!Single) Levels.back() += Text[I + 1];
     });
     return Levels;
-}
-
-char UpperAscii(char C) {
-    return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C;
 }
 
 bool IsAsciiLetter(char C) {

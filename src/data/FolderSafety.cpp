@@ -51,17 +51,6 @@ bool IsAnsiLeadByte(unsigned char Byte) {
     return IsDBCSLeadByte(Byte) != FALSE;
 }
 
-std::string ResolvedPath(const std::string& Path) {
-    HANDLE Raw =
-        CreateFileA(Path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (Raw == INVALID_HANDLE_VALUE) return {};
-    THandle File(Raw);
-    char Buffer[MAX_PATH + 8];
-    DWORD Length = GetFinalPathNameByHandleA(Raw, Buffer, sizeof Buffer, 0);
-    if (Length == 0 || Length >= sizeof Buffer) return {};
-    return std::string(Buffer, Length);
-}
 
 std::vector<std::string> PathSpellings(const std::string& Path) {
     std::vector<std::string> Spellings;
@@ -79,7 +68,7 @@ std::vector<std::string> PathSpellings(const std::string& Path) {
     if (Existing.empty()) return Spellings;
     if (Existing.size() == 2 && Existing[1] == ':') Existing += '\\';
     for (const std::string& Spelling :
-         {LongName(Existing), ShortName(Existing), ResolvedPath(Existing)})
+         {LongName(Existing), ShortName(Existing), FinalPath(Existing, true)})
         if (!Spelling.empty()) Spellings.push_back(StripTrailingBackslash(Spelling) + Rest);
     return Spellings;
 }

@@ -15,10 +15,6 @@ bool IsAnsiLeadByte(unsigned char Byte);
 // each in all its spellings.
 TSystemFolders SystemFolders();
 
-// Where the system takes an existing Path to, through links and junctions
-// (as "\\?\C:\..."); empty when it cannot tell.
-std::string ResolvedPath(const std::string& Path);
-
 // The spellings of Path: as given, and for its deepest existing folder the
 // long name, the short name and the resolved path, with the rest appended.
 std::vector<std::string> PathSpellings(const std::string& Path);

@@ -8,6 +8,7 @@
 #include "platform/Owners.h"
 #include "platform/Registry.h"
 #include "platform/ShellNames.h"
+#include "platform/Text.h"
 #include "platform/Utils.h"
 
 #include <windows.h>
@@ -21,15 +22,6 @@ const char* const ProgramFilesFallback = "C:\\Program files";
 const char* const VersionFileName = "version";
 
 const REGSAM RecordView = MachineView;
-
-std::string Trimmed(const std::string& Text) {
-    std::size_t First = 0, Last = Text.size();
-    while (First < Last && static_cast<unsigned char>(Text[First]) <= ' ')
-        ++First;
-    while (Last > First && static_cast<unsigned char>(Text[Last - 1]) <= ' ')
-        --Last;
-    return Text.substr(First, Last - First);
-}
 
 std::string UpToNul(const char* Text) {
     return std::string(Text);
@@ -105,18 +97,11 @@ std::string ProgramFilesPath() {
 
 // The whole file, opened so that nobody writes to it while it is read.
 std::string ReadWholeFile(const std::string& Name) {
-    HANDLE Raw = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (Raw == INVALID_HANDLE_VALUE) {
+    std::string Content;
+    if (!ReadFileText(Name, Content)) {
         DWORD Code = GetLastError();
         throw Exception("Cannot open file \"" + FullPathOf(Name) + "\". " + SysErrorMessage(Code));
     }
-    THandle File(Raw);
-    std::string Content;
-    char Buffer[4096];
-    DWORD Read = 0;
-    while (ReadFile(Raw, Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
-        Content.append(Buffer, Read);
     return Content;
 }
 

@@ -24,7 +24,7 @@ std::string Key(const std::string& Entry) {
 class TInsideCheck {
 public:
     explicit TInsideCheck(const std::string& Base)
-        : FBase(Base), FBaseResolved(ResolvedPath(Base)) {}
+        : FBase(Base), FBaseResolved(FinalPath(Base, true)) {}
 
     // Relative is a folder path below the base ("" for the base).
     bool FolderOk(const std::string& Relative) {
@@ -45,7 +45,7 @@ public:
             else if (!FBaseResolved.empty())
                 // Wine shows a Unix link to a folder as a plain folder; where
                 // it resolves to tells.
-                Ok = Key(ResolvedPath(Path)) == Key(FBaseResolved + "\\" + Relative);
+                Ok = Key(FinalPath(Path, true)) == Key(FBaseResolved + "\\" + Relative);
         }
         FVerdicts.emplace(K, Ok);
         return Ok;
@@ -123,19 +123,10 @@ bool ReadInstalledFiles(const std::string& Folder, std::vector<std::string>& Ent
 
 bool ReadInstalledFilesAt(const std::string& Path, std::vector<std::string>& Entries) {
     Entries.clear();
-    HANDLE Raw = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (Raw == INVALID_HANDLE_VALUE) return false;
-    THandle File(Raw);
+    // A list of a few thousand names is a few hundred kilobytes; a file far
+    // beyond that is not one of ours.
     std::string Text;
-    char Buffer[16384];
-    DWORD Read = 0;
-    while (ReadFile(Raw, Buffer, sizeof Buffer, &Read, nullptr) && Read > 0) {
-        Text.append(Buffer, Read);
-        // A list of a few thousand names is a few hundred kilobytes; a
-        // file far beyond that is not one of ours.
-        if (Text.size() > 64u * 1024 * 1024) return false;
-    }
+    if (!ReadFileText(Path, Text, 64u * 1024 * 1024)) return false;
     Entries = ParseFileList(Text, IsAnsiLeadByte);
     return true;
 }
@@ -157,15 +148,9 @@ bool WriteFileList(const std::string& Path, const std::vector<std::string>& Entr
     }
     bool Written = false;
     {
-        HANDLE Raw = CreateFileA(Temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (Raw != INVALID_HANDLE_VALUE) {
-            THandle File(Raw);
-            DWORD Count = 0;
-            Written =
-                WriteFile(Raw, Text.data(), static_cast<DWORD>(Text.size()), &Count, nullptr) &&
-                Count == Text.size() && FlushFileBuffers(Raw);
-        }
+        const THandle File(CreateFileA(Temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        Written = File && WriteFileText(File.get(), Text) && FlushFileBuffers(File.get());
     }
     if (Written &&
         MoveFileExA(Temporary, Path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

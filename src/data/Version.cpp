@@ -1,36 +1,20 @@
 #include "data/Version.h"
 #include "platform/Error.h"
+#include "platform/Text.h"
 
 namespace {
-
-bool IsBlank(char C) {
-    return static_cast<unsigned char>(C) <= ' ';
-}
-
-std::string TrimBlanks(const std::string& Text) {
-    std::size_t First = 0, Last = Text.size();
-    while (First < Last && IsBlank(Text[First]))
-        ++First;
-    while (Last > First && IsBlank(Text[Last - 1]))
-        --Last;
-    return Text.substr(First, Last - First);
-}
-
-char AsciiUpper(char C) {
-    return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C;
-}
 
 bool StartsWithIgnoringCase(const std::string& Text, const std::string& Prefix) {
     if (Text.size() < Prefix.size()) return false;
     for (std::size_t I = 0; I < Prefix.size(); ++I)
-        if (AsciiUpper(Text[I]) != AsciiUpper(Prefix[I])) return false;
+        if (UpperAscii(Text[I]) != UpperAscii(Prefix[I])) return false;
     return true;
 }
 
 } // namespace
 
 TVersion::TVersion(const std::string& Text) {
-    if (TrimBlanks(Text).empty()) throw Exception("Bad version string");
+    if (Trimmed(Text).empty()) throw Exception("Bad version string");
     Parse(Text);
 }
 
@@ -53,7 +37,7 @@ void TVersion::Parse(const std::string& Text) {
         FMinor = Numbers[1];
         FRelease = Numbers[2];
         FBuild = Numbers[3];
-        FEditionText = TrimBlanks(Text.substr(Pos));
+        FEditionText = Trimmed(Text.substr(Pos));
         FFreeEdition = StartsWithIgnoringCase(FEditionText, "Free");
     }
 

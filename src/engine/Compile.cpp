@@ -202,16 +202,8 @@ void TCompiler::SaveLog() {
         throw Exception("Cannot create file \"" + FullPathOf(LogFileName) + "\". " +
                         SysErrorMessage(Code));
     }
-    THandle File(Raw);
-    std::string Text;
-    for (const std::string& Line : FLog) {
-        Text += Line;
-        Text += "\r\n";
-    }
-    DWORD Written = 0;
-    if (!WriteFile(File.get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) ||
-        Written != Text.size())
-        RaiseLastOSError();
+    const THandle File(Raw);
+    if (!WriteFileText(File.get(), CrLfJoined(FLog))) RaiseLastOSError();
 }
 
 void TCompiler::Release() {

@@ -23,24 +23,26 @@ bool IsLink(DWORD Attributes) {
     return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// Where the system resolves Path to, asking for a link itself rather than
-// its target where the system can tell them apart; empty when unknown.
-std::string FinalPath(const std::string& Path) {
-    HANDLE Raw = CreateFileA(
+} // namespace
+
+std::string FinalPath(const std::string& Path, bool FollowLinks) {
+    const THandle File(CreateFileA(
         Path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (Raw == INVALID_HANDLE_VALUE) return {};
-    THandle File(Raw);
+        OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | (FollowLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr));
+    if (!File) return {};
     std::string Result(MAX_PATH, '\0');
-    DWORD Length = GetFinalPathNameByHandleA(Raw, Result.data(), MAX_PATH, 0);
+    DWORD Length = GetFinalPathNameByHandleA(File.get(), Result.data(), MAX_PATH, 0);
     if (Length >= MAX_PATH) {
         Result.resize(Length);
-        Length = GetFinalPathNameByHandleA(Raw, Result.data(), Length, 0);
+        Length = GetFinalPathNameByHandleA(File.get(), Result.data(), Length, 0);
     }
     if (Length == 0 || Length > Result.size()) return {};
     Result.resize(Length);
     return Result;
 }
+
+namespace {
 
 // True when the entry Name of a directory resolving to ParentFinal resolves
 // somewhere else: a link whose target the system follows even when asked
@@ -170,4 +172,31 @@ void RecyclePaths(const std::string& NulSeparated) {
     Operation.fFlags =
         FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     SHFileOperationA(&Operation);
+}
+
+bool ReadFileText(const std::string& Path, std::string& Text, std::size_t Limit) {
+    Text.clear();
+    const THandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File) return false;
+    char Buffer[16384];
+    DWORD Read = 0;
+    while (ReadFile(File.get(), Buffer, sizeof Buffer, &Read, nullptr) && Read > 0) {
+        Text.append(Buffer, Read);
+        if (Text.size() > Limit) return false;
+    }
+    return true;
+}
+
+bool WriteFileText(void* File, const std::string& Text) {
+    DWORD Written = 0;
+    return WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) &&
+           Written == Text.size();
+}
+
+std::string CrLfJoined(const std::vector<std::string>& Lines) {
+    std::string Text;
+    for (const std::string& Line : Lines)
+        Text.append(Line).append("\r\n");
+    return Text;
 }

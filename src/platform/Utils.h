@@ -2,6 +2,7 @@
 // File and path functions shared by the installation data and the engine.
 // None of them raises an error: they answer with their result.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,6 +27,19 @@ std::string StripTrailingBackslashEx(const std::string& Path, std::uint32_t Code
 // The full path of Name (relative to the current folder); Name itself when
 // the system cannot tell.
 std::string FullPathOf(const std::string& Name);
+// Where the system resolves Path to: the link itself rather than its target
+// where the system can tell them apart, or with FollowLinks the target;
+// empty when unknown.
+std::string FinalPath(const std::string& Path, bool FollowLinks = false);
+// The whole file, opened so that nobody writes to it while it is read;
+// false (the system's error code set) when it cannot be opened, and false
+// when it holds more than Limit bytes.
+bool ReadFileText(const std::string& Path, std::string& Text,
+                  std::size_t Limit = static_cast<std::size_t>(-1));
+// All of Text to the open file File (a HANDLE); false unless all was written.
+bool WriteFileText(void* File, const std::string& Text);
+// The lines, each followed by CR LF, as every log and list of ours is stored.
+std::string CrLfJoined(const std::vector<std::string>& Lines);
 // True when Path exists and is a directory.
 bool DirectoryPresent(const std::string& Path);
 // Appends the names matching Mask (never "." or "..") to List; entries with

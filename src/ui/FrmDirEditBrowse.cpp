@@ -38,13 +38,6 @@ HWND MakeChild(HWND Parent, const char* Class, const char* Text, DWORD Style, DW
     return Wnd;
 }
 
-std::string WindowText(HWND Wnd) {
-    std::string Text(static_cast<std::size_t>(GetWindowTextLengthA(Wnd)) + 1, '\0');
-    Text.resize(
-        static_cast<std::size_t>(GetWindowTextA(Wnd, Text.data(), static_cast<int>(Text.size()))));
-    return Text;
-}
-
 RECT BoundsInParent(HWND Wnd) {
     RECT Bounds{};
     GetWindowRect(Wnd, &Bounds);
@@ -126,7 +119,7 @@ void TFrameDirEditBrowse::BtnDirBrowseClick() {
     if (Busy()) return;
     SetWindowLongPtrA(FBtnDirBrowse, GWLP_USERDATA, 1);
     const TScopeExit NotBusy([this] { SetWindowLongPtrA(FBtnDirBrowse, GWLP_USERDATA, 0); });
-    std::string Dir = WindowText(FEditDirectory);
+    std::string Dir = ControlText(FEditDirectory);
     if (BrowseForDirectory(Dir) && !Dir.empty()) SetWindowTextA(FEditDirectory, Dir.c_str());
 }
 

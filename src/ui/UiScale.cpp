@@ -24,3 +24,9 @@ int UiScale(int DesignPixels) {
 int UiFontHeight(int Points) {
     return -MulDiv(Points, ScreenDpi(), 72);
 }
+
+HFONT CreateUiFont(int Points, int Weight, const char* Face) {
+    return CreateFontA(UiFontHeight(Points), 0, 0, 0, Weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, Face);
+}

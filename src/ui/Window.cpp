@@ -93,3 +93,11 @@ LRESULT CALLBACK TWindow::WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM L
         return 0;
     }
 }
+
+std::string ControlText(HWND Wnd) {
+    int Length = GetWindowTextLengthA(Wnd);
+    std::string Text(static_cast<size_t>(Length) + 1, '\0');
+    Length = GetWindowTextA(Wnd, Text.data(), Length + 1);
+    Text.resize(static_cast<size_t>(Length > 0 ? Length : 0));
+    return Text;
+}

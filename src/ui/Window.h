@@ -14,12 +14,17 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Makes a read-only multi-line text box behave as in a dialog: Tab,
 // Shift+Tab, Enter and Escape go on to the dialog keys (the next control,
 // the default button, Cancel) instead of into the box, which otherwise takes
 // every key; arrows and Page Up/Down still scroll it. Tabbing into it no
 // longer selects all its text.
 void PassDialogKeys(HWND Edit);
+
+// The text of a window or control.
+std::string ControlText(HWND Wnd);
 
 class TWindow {
 public:

@@ -62,12 +62,6 @@ void RegisterClasses() {
     TWindow::RegisterWindowClass(PageClass, nullptr, CS_HREDRAW | CS_VREDRAW);
 }
 
-HFONT MakeFont(int Points, int Weight) {
-    return CreateFontA(UiFontHeight(Points), 0, 0, 0, Weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SWISS, "MS Shell Dlg 2");
-}
-
 void DrawTextIn(HDC DC, HFONT Font, const std::string& Text, RECT Box, UINT Format) {
     HGDIOBJ Old = SelectObject(DC, Font);
     DrawTextA(DC, Text.c_str(), static_cast<int>(Text.size()), &Box, Format | DT_NOPREFIX);
@@ -308,8 +302,8 @@ TWizard::TWizard(HWND Parent, const RECT& Bounds, int Id) {
     RegisterClasses();
     CreateHandle(WS_EX_CONTROLPARENT, WizardClass, "",
                  WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, Bounds, Parent, Id);
-    FBodyFont.reset(MakeFont(Design::BodyFontPoints, FW_NORMAL));
-    FTitleFont.reset(MakeFont(Design::TitleFontPoints, FW_BOLD));
+    FBodyFont.reset(CreateUiFont(Design::BodyFontPoints, FW_NORMAL));
+    FTitleFont.reset(CreateUiFont(Design::TitleFontPoints, FW_BOLD));
 
     const char* Captions[4] = {"< &Back", "&Next >", "&Finish", "Cancel"};
     for (int I = 0; I < 4; ++I) {
