@@ -126,12 +126,11 @@ bool FolderHoldsForeignFiles(const std::string& Path) {
         INVALID_FILE_ATTRIBUTES)
         return false;
     WIN32_FIND_DATAA Entry;
-    HANDLE Raw = FindFirstFileA((Folder + "*").c_str(), &Entry);
-    if (Raw == INVALID_HANDLE_VALUE) return false;
-    TFindHandle Find(Raw);
+    const TFindHandle Find(FindFirstFileA((Folder + "*").c_str(), &Entry));
+    if (!Find) return false;
     do {
         const std::string Name = Entry.cFileName;
         if (Name != "." && Name != "..") return true;
-    } while (FindNextFileA(Raw, &Entry));
+    } while (FindNextFileA(Find.get(), &Entry));
     return false;
 }

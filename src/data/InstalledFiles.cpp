@@ -95,9 +95,8 @@ std::size_t CountUnlisted(const std::string& Base, const std::string& Relative,
     std::size_t Count = 0;
     const std::string Folder = Relative.empty() ? Base : Base + "\\" + Relative;
     WIN32_FIND_DATAA Entry;
-    HANDLE Raw = FindFirstFileA((Folder + "\\*").c_str(), &Entry);
-    if (Raw == INVALID_HANDLE_VALUE) return 0;
-    TFindHandle Find(Raw);
+    const TFindHandle Find(FindFirstFileA((Folder + "\\*").c_str(), &Entry));
+    if (!Find) return 0;
     do {
         const std::string Name = Entry.cFileName;
         if (Name == "." || Name == "..") continue;
@@ -107,7 +106,7 @@ std::size_t CountUnlisted(const std::string& Base, const std::string& Relative,
             Count += CountUnlisted(Base, Path, Listed);
         else if (!Listed.count(Key(Path)))
             ++Count;
-    } while (FindNextFileA(Raw, &Entry));
+    } while (FindNextFileA(Find.get(), &Entry));
     return Count;
 }
 

@@ -160,7 +160,7 @@ namespace {
 
 // A new file of an unpredictable name in the temporary folder, for the log
 // that cannot be written where it belongs; empty when there is none.
-std::string CreateTempLog(HANDLE& File) {
+std::string CreateTempLog(THandle& File) {
     char Temp[MAX_PATH + 1];
     const DWORD Length = GetTempPathA(sizeof Temp, Temp);
     if (Length == 0 || Length >= sizeof Temp) return {};
@@ -171,9 +171,9 @@ std::string CreateTempLog(HANDLE& File) {
         for (int Digit = 0; Digit < 8; ++Digit, Value >>= 4)
             Name += "0123456789abcdef"[Value & 15];
         Name += ".log";
-        File = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (File != INVALID_HANDLE_VALUE) return Name;
+        File.reset(CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (File) return Name;
         if (GetLastError() != ERROR_FILE_EXISTS) return {};
     }
     return {};
@@ -182,13 +182,13 @@ std::string CreateTempLog(HANDLE& File) {
 } // namespace
 
 void TCompiler::SaveLog() {
-    HANDLE Raw = CreateFileA(FLogPath.empty() ? LogFileName : FLogPath.c_str(), GENERIC_WRITE, 0,
-                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (Raw == INVALID_HANDLE_VALUE && FLogPath.empty()) {
+    THandle File(CreateFileA(FLogPath.empty() ? LogFileName : FLogPath.c_str(), GENERIC_WRITE, 0,
+                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File && FLogPath.empty()) {
         // A folder that cannot be written (a mounted ISO, a read-only
         // share) costs the log its place, not the installation its outcome.
         const DWORD Code = GetLastError();
-        const std::string Temp = CreateTempLog(Raw);
+        const std::string Temp = CreateTempLog(File);
         if (!Temp.empty()) {
             FLogPath = Temp;
             FLog.insert(FLog.begin(), "\"" + FullPathOf(LogFileName) + "\" cannot be written (" +
@@ -197,12 +197,11 @@ void TCompiler::SaveLog() {
         }
         SetLastError(Code);
     }
-    if (Raw == INVALID_HANDLE_VALUE) {
+    if (!File) {
         DWORD Code = GetLastError();
         throw Exception("Cannot create file \"" + FullPathOf(LogFileName) + "\". " +
                         SysErrorMessage(Code));
     }
-    const THandle File(Raw);
     if (!WriteFileText(File.get(), CrLfJoined(FLog))) RaiseLastOSError();
 }
 

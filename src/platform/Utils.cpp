@@ -93,18 +93,17 @@ bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
     const DWORD Excluded = Filtered & ~Attributes;
 
     WIN32_FIND_DATAA Data;
-    HANDLE Raw = FindFirstFileA(Mask.c_str(), &Data);
-    if (Raw == INVALID_HANDLE_VALUE) return false;
-    TFindHandle Find(Raw);
+    const TFindHandle Find(FindFirstFileA(Mask.c_str(), &Data));
+    if (!Find) return false;
     // The listing starts with the first entry that passes the filter.
     while (Data.dwFileAttributes & Excluded)
-        if (!FindNextFileA(Raw, &Data)) return false;
+        if (!FindNextFileA(Find.get(), &Data)) return false;
 
     do {
         if (Data.dwFileAttributes & Excluded) continue;
         std::string Name = Data.cFileName;
         if (Name != "." && Name != "..") List.push_back(Name);
-    } while (FindNextFileA(Raw, &Data));
+    } while (FindNextFileA(Find.get(), &Data));
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
