@@ -6,11 +6,14 @@
 #include "e2e/UiDriver.h"
 #include "e2e/Wizard.h"
 #include "support/Steps.h"
+#include "platform/Text.h"
 #include "MorvaneXControls.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -25,18 +28,9 @@ constexpr DWORD CancelEndMs = 10000;
 const char* const OcxName = Product.OcxFileName;
 const std::string SetupExe = Product.ShortName + std::string("Setup.exe");
 
-inline std::string Trim(const std::string& Text) {
-    size_t First = 0, Last = Text.size();
-    while (First < Last && static_cast<unsigned char>(Text[First]) <= 32)
-        ++First;
-    while (Last > First && static_cast<unsigned char>(Text[Last - 1]) <= 32)
-        --Last;
-    return Text.substr(First, Last - First);
-}
-
 // The display form of a version text: its numbers, then the edition name.
 inline std::string FullVersionText(const std::string& Raw) {
-    const std::string Text = Trim(Raw);
+    const std::string Text = Trimmed(Raw);
     size_t Position = 0;
     std::string Numbers;
     for (int Index = 0; Index < 4; ++Index) {
@@ -52,7 +46,7 @@ inline std::string FullVersionText(const std::string& Raw) {
         if (Index) Numbers += '.';
         Numbers.append(Text, Start, Position - Start);
     }
-    const std::string Edition = Trim(Text.substr(Position));
+    const std::string Edition = Trimmed(Text.substr(Position));
     const bool Free = Edition.size() >= 4 && Lower(Edition.substr(0, 4)) == "free";
     return Numbers + (Free ? " Free Edition" : " Standard Edition");
 }
