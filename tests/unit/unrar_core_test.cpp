@@ -2,6 +2,7 @@
 // program, without touching the file system.
 #include <gtest/gtest.h>
 
+#include "Checksums.h"
 #include "Paths.h"
 #include "TarReader.h"
 #include "Unrar.h"
@@ -9,6 +10,8 @@
 
 #include <iterator>
 #include <map>
+
+#include <zlib.h>
 
 using namespace unrar;
 using namespace unrar_test;
@@ -660,3 +663,25 @@ INSTANTIATE_TEST_SUITE_P(
         TLineCase{{"x", "data.arc", "", "d/"}, false, "", "", {}}));
 
 } // namespace
+
+// The program's own checksums give what zlib's give: from any start in the
+// data (the eight-byte steps then meet every alignment), for any length
+// around those steps, and continued over a split.
+TEST(UnrarChecksums, SameAsZlibs) {
+    const std::string Noise = NoiseBytes(5552 * 2 + 40, 777);
+    const auto* Bytes = reinterpret_cast<const unsigned char*>(Noise.data());
+    const std::size_t Sizes[] = {0, 1, 7, 8, 9, 15, 16, 17, 63, 5551, 5552, 5553, 5552 * 2 + 20};
+    for (std::size_t Start = 0; Start < 8; ++Start)
+        for (std::size_t Size : Sizes) {
+            SCOPED_TRACE(testing::Message() << "start " << Start << ", size " << Size);
+            const unsigned char* Data = Bytes + Start;
+            const auto Length = static_cast<uInt>(Size);
+            EXPECT_EQ(Crc32(0, Data, Size), crc32(0, Data, Length));
+            EXPECT_EQ(Adler32(1, Data, Size), adler32(1, Data, Length));
+            const std::size_t Half = Size / 2;
+            EXPECT_EQ(Crc32(Crc32(0, Data, Half), Data + Half, Size - Half),
+                      crc32(0, Data, Length));
+            EXPECT_EQ(Adler32(Adler32(1, Data, Half), Data + Half, Size - Half),
+                      adler32(1, Data, Length));
+        }
+}
