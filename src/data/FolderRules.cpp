@@ -1,12 +1,12 @@
 #include "data/FolderRules.h"
 
 #include "data/DeviceNames.h"
+#include "platform/NameSet.h"
 #include "platform/Text.h"
 
 #include "data/Product.h"
 
 #include <cstddef>
-#include <unordered_set>
 
 namespace {
 
@@ -326,7 +326,7 @@ std::string VerdictReason(TFolderVerdict Verdict) {
 
 std::vector<std::string> ParseFileList(const std::string& Text, TLeadBytePredicate IsLead) {
     std::vector<std::string> Entries;
-    std::unordered_set<std::string> Seen;
+    TNameSet Seen;
     const std::string OwnName = ComparablePath(Product.InstalledFilesListName);
     std::size_t Start = 0;
     while (Start < Text.size()) {
@@ -342,7 +342,7 @@ std::vector<std::string> ParseFileList(const std::string& Text, TLeadBytePredica
         for (const std::string& Level : Levels)
             Entry += (Entry.empty() ? "" : "\\") + Level;
         const std::string Key = ComparablePath(Entry, IsLead);
-        if (Key == OwnName || !Seen.insert(Key).second) continue;
+        if (Key == OwnName || !Seen.Insert(Key)) continue;
         Entries.push_back(Entry);
     }
     return Entries;

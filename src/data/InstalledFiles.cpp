@@ -2,6 +2,7 @@
 
 #include "data/FolderRules.h"
 #include "data/FolderSafety.h"
+#include "platform/NameSet.h"
 #include "platform/OsError.h"
 #include "data/Product.h"
 #include "platform/Owners.h"
@@ -10,8 +11,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace {
 
@@ -30,8 +29,8 @@ public:
     bool FolderOk(const std::string& Relative) {
         if (Relative.empty()) return true;
         const std::string K = Key(Relative);
-        auto Known = FVerdicts.find(K);
-        if (Known != FVerdicts.end()) return Known->second;
+        if (FGood.Contains(K)) return true;
+        if (FBad.Contains(K)) return false;
         const std::string::size_type Slash = Relative.find_last_of('\\');
         bool Ok = FolderOk(Slash == std::string::npos ? std::string() : Relative.substr(0, Slash));
         if (Ok) {
@@ -47,7 +46,7 @@ public:
                 // it resolves to tells.
                 Ok = Key(FinalPath(Path, true)) == Key(FBaseResolved + "\\" + Relative);
         }
-        FVerdicts.emplace(K, Ok);
+        (Ok ? FGood : FBad).Insert(K);
         return Ok;
     }
 
@@ -58,7 +57,7 @@ public:
 
 private:
     std::string FBase, FBaseResolved;
-    std::unordered_map<std::string, bool> FVerdicts;
+    TNameSet FGood, FBad; // the folders answered so far
 };
 
 bool IsPlainFile(const std::string& Path) {
@@ -70,13 +69,13 @@ bool IsPlainFile(const std::string& Path) {
 void RemoveEmptyFolders(const std::string& Base, const std::vector<std::string>& Entries,
                         TInsideCheck& Inside) {
     std::vector<std::string> Folders;
-    std::unordered_set<std::string> Seen;
+    TNameSet Seen;
     for (const std::string& Entry : Entries) {
         std::string Folder = Entry;
         for (std::string::size_type Slash;
              (Slash = Folder.find_last_of('\\')) != std::string::npos;) {
             Folder.erase(Slash);
-            if (Seen.insert(Key(Folder)).second) Folders.push_back(Folder);
+            if (Seen.Insert(Key(Folder))) Folders.push_back(Folder);
         }
     }
     const auto Depth = [](const std::string& Folder) {
@@ -91,7 +90,7 @@ void RemoveEmptyFolders(const std::string& Base, const std::vector<std::string>&
 
 // Files below Base (not through links) whose relative path Listed does not hold.
 std::size_t CountUnlisted(const std::string& Base, const std::string& Relative,
-                          const std::unordered_set<std::string>& Listed) {
+                          const TNameSet& Listed) {
     std::size_t Count = 0;
     const std::string Folder = Relative.empty() ? Base : Base + "\\" + Relative;
     WIN32_FIND_DATAA Entry;
@@ -104,7 +103,7 @@ std::size_t CountUnlisted(const std::string& Base, const std::string& Relative,
         const DWORD Attributes = Entry.dwFileAttributes;
         if ((Attributes & FILE_ATTRIBUTE_DIRECTORY) && !(Attributes & FILE_ATTRIBUTE_REPARSE_POINT))
             Count += CountUnlisted(Base, Path, Listed);
-        else if (!Listed.count(Key(Path)))
+        else if (!Listed.Contains(Key(Path)))
             ++Count;
     } while (FindNextFileA(Find.get(), &Entry));
     return Count;
@@ -192,11 +191,11 @@ TRemovalReport DeleteInstalledFiles(const std::string& Folder,
     TRemovalReport Report;
     const std::string Base = StripTrailingBackslash(Folder);
     TInsideCheck Inside(Base);
-    std::unordered_set<std::string> Listed;
+    TNameSet Listed;
     for (const std::string& Entry : Spared)
-        Listed.insert(Key(Entry));
+        Listed.Insert(Key(Entry));
     for (const std::string& Entry : Entries) {
-        if (!Listed.insert(Key(Entry)).second) continue;
+        if (!Listed.Insert(Key(Entry))) continue;
         const std::string Path = Base + "\\" + Entry;
         if (!IsPlainFile(Path)) continue; // gone already, or a folder of someone else's
         if (!Inside.EntryOk(Entry)) {
@@ -214,7 +213,7 @@ TRemovalReport DeleteInstalledFiles(const std::string& Folder,
     // can still be finished by the next one; while any of them is left it
     // stays, for the run that finishes the job.
     if (Report.Failed.empty()) DeleteFileA(InstalledFilesListPath(Base).c_str());
-    Listed.insert(Key(Product.InstalledFilesListName));
+    Listed.Insert(Key(Product.InstalledFilesListName));
     RemoveEmptyFolders(Base, Entries, Inside);
     Report.FolderRemoved = RemoveDirectoryA(Base.c_str()) != FALSE;
     if (!Report.FolderRemoved) Report.Kept = CountUnlisted(Base, std::string(), Listed);
@@ -236,10 +235,10 @@ std::vector<std::string> HeldEntries(const std::string& Folder,
 }
 
 bool HoldsOnlyListedFiles(const std::string& Folder, const std::vector<std::string>& Entries) {
-    std::unordered_set<std::string> Listed;
+    TNameSet Listed;
     for (const std::string& Entry : Entries)
-        Listed.insert(Key(Entry));
-    Listed.insert(Key(Product.InstalledFilesListName));
+        Listed.Insert(Key(Entry));
+    Listed.Insert(Key(Product.InstalledFilesListName));
     return CountUnlisted(StripTrailingBackslash(Folder), std::string(), Listed) == 0;
 }
 
@@ -247,11 +246,11 @@ namespace {
 
 // Makes the folders above Relative below Base, once per folder.
 bool MakeFoldersFor(const std::string& Base, const std::string& Relative,
-                    std::unordered_set<std::string>& Made) {
+                    TNameSet& Made) {
     for (std::string::size_type Slash = Relative.find('\\'); Slash != std::string::npos;
          Slash = Relative.find('\\', Slash + 1)) {
         const std::string Folder = Base + "\\" + Relative.substr(0, Slash);
-        if (!Made.insert(Key(Folder)).second) continue;
+        if (!Made.Insert(Key(Folder))) continue;
         if (!CreateDirectoryA(Folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
             return false;
     }
@@ -286,12 +285,12 @@ bool MoveInstalledFiles(const std::string& Folder, const std::string& Backup,
                         DWORD& FailedCode) {
     const std::string Base = StripTrailingBackslash(Folder);
     TInsideCheck Inside(Base);
-    std::unordered_set<std::string> Skip, Made;
+    TNameSet Skip, Made;
     for (const std::string& Entry : Kept)
-        Skip.insert(Key(Entry));
+        Skip.Insert(Key(Entry));
     for (const std::string& Entry : Entries) {
         const std::string Path = Base + "\\" + Entry;
-        if (Skip.count(Key(Entry)) || !IsPlainFile(Path) || !Inside.EntryOk(Entry)) continue;
+        if (Skip.Contains(Key(Entry)) || !IsPlainFile(Path) || !Inside.EntryOk(Entry)) continue;
         if (!MakeFoldersFor(Backup, Entry, Made) ||
             !MoveFileExA(Path.c_str(), (Backup + "\\" + Entry).c_str(), 0)) {
             FailedPath = Path;
@@ -307,7 +306,7 @@ void MoveTreeInto(const std::string& From, const std::string& To,
                   std::vector<std::string>& Failed) {
     std::vector<std::string> Files;
     CollectTree(From, std::string(), Files);
-    std::unordered_set<std::string> Made;
+    TNameSet Made;
     for (const std::string& File : Files) {
         const std::string Target = To + "\\" + File;
         if (MakeFoldersFor(To, File, Made) &&

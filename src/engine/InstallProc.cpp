@@ -7,6 +7,7 @@
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "data/InstalledFiles.h"
+#include "platform/NameSet.h"
 #include "platform/OsError.h"
 #include "data/Product.h"
 #include "data/Protection.h"
@@ -19,7 +20,6 @@
 #include <windows.h>
 
 #include <iterator>
-#include <unordered_set>
 
 namespace {
 
@@ -116,14 +116,14 @@ std::vector<std::string> TCompiler::OldFiles(bool& HaveList) {
     // Whatever of the archive lies there already would be overwritten: it
     // goes aside too, also without a list (an installation of an older
     // setup, or a first installation into a folder that has our files).
-    std::unordered_set<std::string> Seen;
+    TNameSet Seen;
     for (const std::string& Entry : Old)
-        Seen.insert(Comparable(Entry));
+        Seen.Insert(Comparable(Entry));
     std::vector<std::string> More = FArchiveFiles;
     for (const std::string& Entry : MaintenanceEntries())
         More.push_back(Entry);
     for (const std::string& Entry : More)
-        if (Seen.insert(Comparable(Entry)).second) Old.push_back(Entry);
+        if (Seen.Insert(Comparable(Entry))) Old.push_back(Entry);
     Old.push_back(Product.InstalledFilesListName);
     return Old;
 }
@@ -265,11 +265,11 @@ bool TCompiler::FinishAtRestart() {
                       "\" to be replaced at the restart: " + SysErrorMessage(GetLastError()));
             return false;
         }
-    std::unordered_set<std::string> Written;
+    TNameSet Written;
     for (const std::string& Entry : FArchiveFiles)
-        Written.insert(Comparable(Entry));
+        Written.Insert(Comparable(Entry));
     for (const THeldFile& File : FHeld)
-        if (!Written.count(Comparable(File.Entry)))
+        if (!Written.Contains(Comparable(File.Entry)))
             MoveFileExA(File.Path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return true;
 }
@@ -303,13 +303,13 @@ bool TCompiler::RecordInstalledFiles() {
         Entries.push_back(Entry);
     // Ours too: until the restart the new content lies beside the old, and
     // a held file the new version dropped is still there.
-    std::unordered_set<std::string> Listed;
+    TNameSet Listed;
     for (const std::string& Entry : Entries)
-        Listed.insert(Comparable(Entry));
+        Listed.Insert(Comparable(Entry));
     for (const THeldFile& File : FPending)
         Entries.push_back(File.Entry + PendingFileSuffix);
     for (const THeldFile& File : FHeld)
-        if (!Listed.count(Comparable(File.Entry))) Entries.push_back(File.Entry);
+        if (!Listed.Contains(Comparable(File.Entry))) Entries.push_back(File.Entry);
     std::string Error;
     if (WriteInstalledFiles(FData.InstallDir, Entries, Error)) return true;
     WriteLine("Could not write the list of installed files \"" +
