@@ -69,23 +69,26 @@ bool IsPlainFile(const std::string& Path) {
 void RemoveEmptyFolders(const std::string& Base, const std::vector<std::string>& Entries,
                         TInsideCheck& Inside) {
     std::vector<std::string> Folders;
+    std::vector<std::size_t> Depths; // backslashes in each
+    std::size_t Deepest = 0;
     TNameSet Seen;
     for (const std::string& Entry : Entries) {
         std::string Folder = Entry;
         for (std::string::size_type Slash;
              (Slash = Folder.find_last_of('\\')) != std::string::npos;) {
             Folder.erase(Slash);
-            if (Seen.Insert(Key(Folder))) Folders.push_back(Folder);
+            if (!Seen.Insert(Key(Folder))) continue;
+            Depths.push_back(
+                static_cast<std::size_t>(std::count(Folder.begin(), Folder.end(), '\\')));
+            Deepest = std::max(Deepest, Depths.back());
+            Folders.push_back(Folder);
         }
     }
-    const auto Depth = [](const std::string& Folder) {
-        return std::count(Folder.begin(), Folder.end(), '\\');
-    };
-    std::stable_sort(
-        Folders.begin(), Folders.end(),
-        [&](const std::string& A, const std::string& B) { return Depth(A) > Depth(B); });
-    for (const std::string& Folder : Folders)
-        if (Inside.FolderOk(Folder)) RemoveDirectoryA((Base + "\\" + Folder).c_str());
+    // Level by level from the deepest; within a level in the entries' order.
+    for (std::size_t Level = Deepest + 1; Level-- > 0;)
+        for (std::size_t I = 0; I < Folders.size(); ++I)
+            if (Depths[I] == Level && Inside.FolderOk(Folders[I]))
+                RemoveDirectoryA((Base + "\\" + Folders[I]).c_str());
 }
 
 // Files below Base (not through links) whose relative path Listed does not hold.
