@@ -248,8 +248,7 @@ bool HoldsOnlyListedFiles(const std::string& Folder, const std::vector<std::stri
 namespace {
 
 // Makes the folders above Relative below Base, once per folder.
-bool MakeFoldersFor(const std::string& Base, const std::string& Relative,
-                    TNameSet& Made) {
+bool MakeFoldersFor(const std::string& Base, const std::string& Relative, TNameSet& Made) {
     for (std::string::size_type Slash = Relative.find('\\'); Slash != std::string::npos;
          Slash = Relative.find('\\', Slash + 1)) {
         const std::string Folder = Base + "\\" + Relative.substr(0, Slash);

@@ -11,10 +11,14 @@ namespace {
 // byte; the empty name is a name too.
 std::string NameOf(int I) {
     switch (I % 4) {
-    case 0: return "dir\\file" + std::to_string(I) + ".txt";
-    case 1: return "DIR\\FILE" + std::to_string(I - 1) + ".TXT";
-    case 2: return std::string(static_cast<std::size_t>(I % 37), 'x');
-    default: return "dir\\file" + std::to_string(I - 3) + std::string(1, '\0');
+    case 0:
+        return "dir\\file" + std::to_string(I) + ".txt";
+    case 1:
+        return "DIR\\FILE" + std::to_string(I - 1) + ".TXT";
+    case 2:
+        return std::string(static_cast<std::size_t>(I % 37), 'x');
+    default:
+        return "dir\\file" + std::to_string(I - 3) + std::string(1, '\0');
     }
 }
 
