@@ -666,22 +666,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The program's own checksums give what zlib's give: from any start in the
 // data (the eight-byte steps then meet every alignment), for any length
-// around those steps, and continued over a split.
+// around those steps, and continued over a split; on noise, and on bytes of
+// 0xFF, whose sums come nearest to overflowing between two modulos.
 TEST(UnrarChecksums, SameAsZlibs) {
-    const std::string Noise = NoiseBytes(5552 * 2 + 40, 777);
-    const auto* Bytes = reinterpret_cast<const unsigned char*>(Noise.data());
     const std::size_t Sizes[] = {0, 1, 7, 8, 9, 15, 16, 17, 63, 5551, 5552, 5553, 5552 * 2 + 20};
-    for (std::size_t Start = 0; Start < 8; ++Start)
-        for (std::size_t Size : Sizes) {
-            SCOPED_TRACE(testing::Message() << "start " << Start << ", size " << Size);
-            const unsigned char* Data = Bytes + Start;
-            const auto Length = static_cast<uInt>(Size);
-            EXPECT_EQ(Crc32(0, Data, Size), crc32(0, Data, Length));
-            EXPECT_EQ(Adler32(1, Data, Size), adler32(1, Data, Length));
-            const std::size_t Half = Size / 2;
-            EXPECT_EQ(Crc32(Crc32(0, Data, Half), Data + Half, Size - Half),
-                      crc32(0, Data, Length));
-            EXPECT_EQ(Adler32(Adler32(1, Data, Half), Data + Half, Size - Half),
-                      adler32(1, Data, Length));
-        }
+    for (const std::string& Buffer :
+         {NoiseBytes(5552 * 2 + 40, 777), std::string(5552 * 2 + 40, '\xff')})
+        for (std::size_t Start = 0; Start < 8; ++Start)
+            for (std::size_t Size : Sizes) {
+                SCOPED_TRACE(testing::Message() << "start " << Start << ", size " << Size << ", "
+                                                << (Buffer[0] == '\xff' ? "0xFF" : "noise"));
+                const auto* Bytes = reinterpret_cast<const unsigned char*>(Buffer.data());
+                const unsigned char* Data = Bytes + Start;
+                const auto Length = static_cast<uInt>(Size);
+                EXPECT_EQ(Crc32(0, Data, Size), crc32(0, Data, Length));
+                EXPECT_EQ(Adler32(1, Data, Size), adler32(1, Data, Length));
+                const std::size_t Half = Size / 2;
+                EXPECT_EQ(Crc32(Crc32(0, Data, Half), Data + Half, Size - Half),
+                          crc32(0, Data, Length));
+                EXPECT_EQ(Adler32(Adler32(1, Data, Half), Data + Half, Size - Half),
+                          adler32(1, Data, Length));
+            }
 }
