@@ -1,0 +1,75 @@
+#pragma once
+// The system functions the program calls, declared as never throwing.
+//
+// The compiler assumes that any function not declared otherwise may throw a
+// C++ exception, and the system headers promise nothing. So each call made
+// while a string or an owned handle is alive needed an entry in the unwind
+// tables and a cleanup path: 3 KB of the program. These functions are C and
+// throw nothing; those that run the program's own code (window procedures,
+// through messages) reach TWindow::WindowProc and the subclass procedures,
+// which let no exception out. EnumThreadWindows is not listed: its callback
+// may throw (a full vector) and that must unwind its caller.
+//
+// Every part of the program is compiled with this header included first
+// (src/app/CMakeLists.txt); adding the attribute to a declaration changes
+// nothing else about the function. Deploy.cpp, Transaction.cpp and
+// Compile.cpp ask the C runtime for rand_s, which must be known before its
+// header comes in through windows.h.
+
+#ifndef _CRT_RAND_S
+#define _CRT_RAND_S
+#endif
+#include <windows.h>
+
+#include <sddl.h>
+
+#define MORVANE_SYSTEM_FUNCTIONS(X) \
+    /* advapi32 */ \
+    X(AddAccessAllowedAceEx) X(ConvertSecurityDescriptorToStringSecurityDescriptorA) \
+    X(CreateWellKnownSid) X(GetTokenInformation) X(InitializeAcl) X(InitializeSecurityDescriptor) \
+    X(IsWellKnownSid) X(OpenProcessToken) X(RegCloseKey) X(RegCreateKeyExA) X(RegDeleteKeyExA) \
+    X(RegDeleteValueA) X(RegEnumKeyExA) X(RegEnumValueA) X(RegOpenKeyExA) X(RegQueryInfoKeyA) \
+    X(RegQueryValueExA) X(RegSetValueExA) X(SetSecurityDescriptorControl) \
+    X(SetSecurityDescriptorDacl) \
+    /* gdi32 */ \
+    X(CreateCompatibleBitmap) X(CreateCompatibleDC) X(CreateFontA) X(CreateFontIndirectA) \
+    X(CreatePen) X(CreateSolidBrush) X(DeleteDC) X(DeleteObject) X(Ellipse) X(GetDeviceCaps) \
+    X(GetObjectA) X(GetStockObject) X(LineTo) X(MoveToEx) X(SelectObject) X(SetBkColor) \
+    X(SetBkMode) X(SetStretchBltMode) X(SetTextColor) X(StretchBlt) \
+    /* kernel32 */ \
+    X(AllocConsole) X(AttachConsole) X(CloseHandle) X(CopyFileA) X(CreateDirectoryA) \
+    X(CreateFileA) X(CreateMutexA) X(CreatePipe) X(CreateProcessA) X(DeleteFileA) \
+    X(DuplicateHandle) X(FindClose) X(FindFirstFileA) X(FindNextFileA) X(FindResourceA) \
+    X(FlushFileBuffers) X(FormatMessageA) X(FreeLibrary) X(GetACP) X(GetConsoleMode) X(GetCPInfo) \
+    X(GetCurrentProcess) X(GetCurrentProcessId) X(GetCurrentThreadId) X(GetEnvironmentVariableA) \
+    X(GetExitCodeProcess) X(GetFileAttributesA) X(GetFileAttributesExA) X(GetFileSizeEx) \
+    X(GetFileType) X(GetFinalPathNameByHandleA) X(GetFullPathNameA) X(GetLastError) \
+    X(GetLongPathNameA) X(GetModuleFileNameA) X(GetModuleHandleA) X(GetModuleHandleW) \
+    X(GetProcAddress) X(GetShortPathNameA) X(GetStdHandle) X(GetSystemDirectoryA) \
+    X(GetSystemWow64DirectoryA) X(GetTempFileNameA) X(GetTempPathA) X(GetTickCount) \
+    X(GetVersionExA) X(GetWindowsDirectoryA) X(IsDBCSLeadByte) X(IsDBCSLeadByteEx) \
+    X(LoadLibraryExA) X(LoadLibraryW) X(LoadResource) X(LocalFree) X(LockResource) X(lstrcatA) \
+    X(lstrcmpiA) X(lstrcpyA) X(lstrcpynA) X(lstrlenA) X(MoveFileExA) X(MulDiv) \
+    X(MultiByteToWideChar) X(PeekNamedPipe) X(ReadFile) X(RemoveDirectoryA) X(SetFileAttributesA) \
+    X(SetFilePointer) X(SetHandleInformation) X(SetLastError) X(SizeofResource) X(Sleep) \
+    X(TerminateProcess) X(WaitForSingleObject) X(WideCharToMultiByte) X(WriteConsoleA) \
+    X(WriteFile) \
+    /* user32 */ \
+    X(AdjustWindowRectEx) X(AllowSetForegroundWindow) X(BeginPaint) X(CallWindowProcA) \
+    X(CreateWindowExA) X(DefWindowProcA) X(DestroyWindow) X(DispatchMessageA) X(DrawEdge) \
+    X(DrawTextA) X(EnableWindow) X(EndPaint) X(FillRect) X(GetActiveWindow) X(GetClassInfoExA) \
+    X(GetClientRect) X(GetDC) X(GetDlgCtrlID) X(GetFocus) X(GetMessageA) X(GetNextDlgTabItem) \
+    X(GetParent) X(GetPropA) X(GetSysColor) X(GetSysColorBrush) X(GetSystemMetrics) \
+    X(GetWindowLongA) X(GetWindowLongPtrA) X(GetWindowRect) X(GetWindowTextA) \
+    X(GetWindowTextLengthA) X(InvalidateRect) X(IsChild) X(IsDialogMessageA) X(IsWindow) \
+    X(IsWindowEnabled) X(IsWindowVisible) X(LoadCursorA) X(LoadIconA) X(LoadImageA) \
+    X(MapWindowPoints) X(MessageBoxA) X(MoveWindow) X(OemToCharBuffA) X(PeekMessageA) \
+    X(PostMessageA) X(PostQuitMessage) X(RedrawWindow) X(RegisterClassExA) X(ReleaseDC) \
+    X(RemovePropA) X(SendMessageA) X(SetActiveWindow) X(SetFocus) X(SetPropA) X(SetWindowLongPtrA) \
+    X(SetWindowPos) X(SetWindowTextA) X(ShowWindow) X(SystemParametersInfoA) X(TranslateMessage) \
+    X(UpdateWindow) X(WaitForInputIdle)
+
+#define MORVANE_NO_THROW(Name) \
+    extern "C" __declspec(dllimport) decltype(::Name) Name __attribute__((nothrow));
+MORVANE_SYSTEM_FUNCTIONS(MORVANE_NO_THROW)
+#undef MORVANE_NO_THROW
