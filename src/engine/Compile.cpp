@@ -156,6 +156,8 @@ void TCompiler::WriteLine(const std::string& Line) {
     if (OnOutputLine) OnOutputLine(Line, Abort);
 }
 
+void TCompiler::WriteLine(const char* Line) { WriteLine(std::string(Line)); }
+
 namespace {
 
 // A new file of an unpredictable name in the temporary folder, for the log

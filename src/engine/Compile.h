@@ -67,6 +67,7 @@ public:
     virtual void Output(const std::string& Line, bool& AbortFlag);
     // A step line: into the log first, then to OnOutputLine.
     void WriteLine(const std::string& Line);
+    void WriteLine(const char* Line); // the fixed lines: one string made here, not at each call
     // Writes the whole log to install.log in the current folder, replacing
     // the file. Where that cannot be written, into a new file in the
     // temporary folder instead, which the log's first line then names.
