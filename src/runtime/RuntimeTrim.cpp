@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <math.h>
 #include <new>
 #include <string>
 
@@ -119,5 +120,41 @@ int pthread_setspecific(unsigned Key, const void* Value) {
     const bool Set = TlsSetValue(Key, const_cast<void*>(Value));
     SetLastError(Error);
     return Set ? 0 : ENOMEM;
+}
+}
+
+// The C runtime's start-up parts that a program of ours does not need.
+extern "C" {
+
+// The start-up code patches the references to data that the linker
+// imported from a DLL by itself ("auto-import"). These programs are linked
+// with auto-import off (src/runtime/CMakeLists.txt), so the link fails on
+// any such reference instead and there is never anything to patch: the
+// patcher and its helpers (3.5 KB) are left out.
+void _pei386_runtime_relocator() {}
+
+// A math function's error (sin or cos of an infinity): the runtime's handler
+// prints it to standard error, which a window program does not have. Zero
+// keeps the function's own result and errno, as that handler does.
+int _matherr(struct _exception*) {
+    return 0;
+}
+
+// The start-up code puts this in front of the system's filter for a crash
+// (an access violation, a bad instruction). The runtime's version passes it
+// to a handler set with signal(), which these programs never set, and then
+// to the filter that was there before; what is left of it is that, and its
+// answer to the unwinder: a C++ exception that no frame catches comes here
+// as the unwinder's continuable "GCC" exception, and carrying on returns to
+// the unwinder, which then ends the program through std::terminate.
+LPTOP_LEVEL_EXCEPTION_FILTER __mingw_oldexcpt_handler;
+LONG WINAPI _gnu_exception_handler(EXCEPTION_POINTERS* Exception) {
+    const EXCEPTION_RECORD& Record = *Exception->ExceptionRecord;
+    constexpr DWORD UnwinderCode = 0x20000000 | ('G' << 16) | ('C' << 8) | 'C';
+    if ((Record.ExceptionCode & 0x20ffffff) == UnwinderCode &&
+        !(Record.ExceptionFlags & EXCEPTION_NONCONTINUABLE))
+        return EXCEPTION_CONTINUE_EXECUTION;
+    return __mingw_oldexcpt_handler ? __mingw_oldexcpt_handler(Exception)
+                                    : EXCEPTION_CONTINUE_SEARCH;
 }
 }

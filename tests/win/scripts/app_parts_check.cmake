@@ -16,11 +16,13 @@ string(SUBSTRING "${Map}" ${Start} ${Length} Members)
 # The second string implementation and what drags it in (the standard error
 # classes and the library's throw helpers), MinGW's C99 printf and the
 # threads library (whose members carry a prefix of their archive's), and
-# zlib's checksums with their tables (unrar brings its own).
+# zlib's checksums with their tables (unrar brings its own), and the start-up
+# code's patcher, crash filter and math-error printer (src/runtime).
 set(Heavy "\\(cow-stdexcept\\.o\\)" "\\(cow-string-inst\\.o\\)" "\\(string-inst\\.o\\)"
           "\\(functexcept\\.o\\)" "\\(random\\.o\\)" "-mingw_pformat\\.o\\)"
           "-mingw_vsnprintf\\.o\\)" "\\(cp-demangle\\.o\\)" "\\(libwinpthread_la-[a-z_]+\\.o\\)"
-          "libz\\.a\\(crc32\\.o\\)" "libz\\.a\\(adler32\\.o\\)")
+          "libz\\.a\\(crc32\\.o\\)" "libz\\.a\\(adler32\\.o\\)" "-pseudo-reloc\\.o\\)"
+          "-crt_handler\\.o\\)" "-merr\\.o\\)")
 set(Found "")
 foreach(Part ${Heavy})
     string(REGEX MATCH "[^\n]*${Part}[^\n]*(\n[ \t]+[^\n]*)?" Hit "${Members}")

@@ -1,0 +1,4 @@
+// Throws what nothing catches.
+int main() {
+    throw 1;
+}
