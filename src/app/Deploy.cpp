@@ -86,7 +86,7 @@ std::string TempFolder() {
 std::string HandOverFolderPrefix() {
     const std::string Temp = TempFolder();
     if (Temp.empty()) return {};
-    return AddTrailingBackslash(Temp) + Product.ShortName + "Setup-";
+    return PathIn(Temp, Product.ShortName) + "Setup-";
 }
 
 // A name nobody can know in advance: 64 random bits.
@@ -367,7 +367,7 @@ bool RunsAsMaintenanceCopy() {
     const std::string Recorded = TInstallData::RecordedInstallDir();
     if (Recorded.empty()) return false;
     return ComparablePath(InstallerFolder(), IsAnsiLeadByte) ==
-           ComparablePath(AddTrailingBackslash(Recorded) + MaintenanceFolderName, IsAnsiLeadByte);
+           ComparablePath(PathIn(Recorded, MaintenanceFolderName), IsAnsiLeadByte);
 }
 
 namespace {
@@ -484,7 +484,7 @@ void FinishHandOver(const std::string& HandOver, int ExitCode, const TInstallDat
     if (Data && !Data->Installed) {
         // The installation is gone: so is the copy it kept for this.
         for (const std::string& Entry : TCompiler::MaintenanceEntries()) {
-            const std::string Path = AddTrailingBackslash(Data->InstallDir) + Entry;
+            const std::string Path = PathIn(Data->InstallDir, Entry);
             SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(Path.c_str());
         }

@@ -133,7 +133,7 @@ TInstallData::TInstallData() : SetupVersion(std::string("-")) {
     ProgramsDir = ProgramsFolderPath(ProgramsCsidl(CommonPrograms));
     OtherProgramsDir = ProgramsFolderPath(ProgramsCsidl(!CommonPrograms));
     ProgramFolders = ProgramsFolderNames();
-    InstallDir = AddTrailingBackslash(ProgramFilesPath()) + Product.DefaultInstallSubDir;
+    InstallDir = PathIn(ProgramFilesPath(), Product.DefaultInstallSubDir);
     LoadFromRegistry();
     if (StartFolder.empty()) StartFolder = Product.DefaultStartFolder;
     SetupVersion = TVersion(Trimmed(ReadWholeFile(VersionFileName)));
@@ -144,11 +144,11 @@ TInstallData::TInstallData() : SetupVersion(std::string("-")) {
 }
 
 std::string TInstallData::OcxFileName() const {
-    return AddTrailingBackslash(InstallDir) + Product.OcxFileName;
+    return PathIn(InstallDir, Product.OcxFileName);
 }
 
 std::string TInstallData::MaintenanceFolder() const {
-    return AddTrailingBackslash(InstallDir) + MaintenanceFolderName;
+    return PathIn(InstallDir, MaintenanceFolderName);
 }
 
 std::string TInstallData::MaintenanceProgram() const {
@@ -206,7 +206,7 @@ DWORD InstalledKilobytes(const std::string& Folder) {
     unsigned long long Bytes = 0;
     for (const std::string& Entry : Entries) {
         WIN32_FILE_ATTRIBUTE_DATA Data;
-        if (GetFileAttributesExA((AddTrailingBackslash(Folder) + Entry).c_str(),
+        if (GetFileAttributesExA(PathIn(Folder, Entry).c_str(),
                                  GetFileExInfoStandard, &Data))
             Bytes +=
                 (static_cast<unsigned long long>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;

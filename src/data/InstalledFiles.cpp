@@ -115,7 +115,7 @@ std::size_t CountUnlisted(const std::string& Base, const std::string& Relative,
 } // namespace
 
 std::string InstalledFilesListPath(const std::string& Folder) {
-    return AddTrailingBackslash(Folder) + Product.InstalledFilesListName;
+    return PathIn(Folder, Product.InstalledFilesListName);
 }
 
 bool ReadInstalledFiles(const std::string& Folder, std::vector<std::string>& Entries) {

@@ -109,31 +109,31 @@ std::string RegSvr32ForImage(const std::string& Path) {
     // A 32-bit component registers in the 32-bit view, by the 32-bit regsvr32.
     if (Machine == IMAGE_FILE_MACHINE_I386) {
         const UINT Length = GetSystemWow64DirectoryA(Folder, MAX_PATH);
-        if (Length > 0 && Length < MAX_PATH) return AddTrailingBackslash(Folder) + "regsvr32.exe";
+        if (Length > 0 && Length < MAX_PATH) return PathIn(Folder, "regsvr32.exe");
     }
 #else
     // Seen from a 32-bit program, the 64-bit system folder is "Sysnative".
     if (Machine == IMAGE_FILE_MACHINE_AMD64 || Machine == IMAGE_FILE_MACHINE_ARM64) {
         const UINT Length = GetWindowsDirectoryA(Folder, MAX_PATH);
         if (Length > 0 && Length < MAX_PATH)
-            return AddTrailingBackslash(Folder) + "Sysnative\\regsvr32.exe";
+            return PathIn(Folder, "Sysnative\\regsvr32.exe");
     }
 #endif
     return SystemRegSvr32();
 }
 
-std::string RunRegSvr32(const std::string& RegSvr32, const std::string& Switches,
-                        const std::string& Ocx, const std::string& Failure) {
+std::string RunRegSvr32(const std::string& RegSvr32, const char* Switches, const std::string& Ocx,
+                        const char* Failure) {
     std::optional<DWORD> ExitCode;
-    if (!ShellExecuteAndWait(RegSvr32, " " + Switches + " \"" + Ocx + "\"", "", SW_SHOWNORMAL,
-                             &ExitCode)) {
+    if (!ShellExecuteAndWait(RegSvr32, std::string(" ") + Switches + " \"" + Ocx + "\"", {},
+                             SW_SHOWNORMAL, &ExitCode)) {
         const std::string Reason = SysErrorMessage(GetLastError());
-        return Failure + ": regsvr32.exe could not be started." +
+        return Failure + std::string(": regsvr32.exe could not be started.") +
                (Reason.empty() ? "" : " " + Reason);
     }
-    if (!ExitCode) return Failure + ": regsvr32.exe did not report how it ended.";
+    if (!ExitCode) return Failure + std::string(": regsvr32.exe did not report how it ended.");
     if (*ExitCode == 0) return {};
-    return Failure + ". Code: " + std::to_string(static_cast<std::int32_t>(*ExitCode)) + ".";
+    return Failure + (". Code: " + std::to_string(static_cast<std::int32_t>(*ExitCode)) + ".");
 }
 
 TCompiler::~TCompiler() {
@@ -228,7 +228,7 @@ bool TCompiler::ListArchive(std::vector<std::string>& Entries, std::vector<std::
             Text += Line;
             Text += '\n';
         },
-        nullptr, false, AddTrailingBackslash(Folder) + "unrar.exe");
+        nullptr, false, PathIn(Folder, "unrar.exe"));
     if (ExitCode != 0) return false;
     Entries = ParseFileList(Text, IsAnsiLeadByte);
     return true;
@@ -259,6 +259,6 @@ bool TCompiler::UsableProgramFolder(const char* Step, std::string& Folder) {
                Abort);
         return false;
     }
-    Folder = AddTrailingBackslash(Programs) + StartFolder;
+    Folder = PathIn(Programs, StartFolder);
     return true;
 }

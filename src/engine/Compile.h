@@ -189,5 +189,5 @@ std::string SystemRegSvr32();
 std::string RegSvr32ForImage(const std::string& Path);
 // Runs RegSvr32 silently with Switches on Ocx and waits for it. Empty when
 // it ended with 0; otherwise Failure, then ". Code: N." or why it could not run.
-std::string RunRegSvr32(const std::string& RegSvr32, const std::string& Switches,
-                        const std::string& Ocx, const std::string& Failure);
+std::string RunRegSvr32(const std::string& RegSvr32, const char* Switches, const std::string& Ocx,
+                        const char* Failure);

@@ -68,7 +68,7 @@ std::vector<THeldFile> FilesInUse(const std::string& Folder,
                                   const std::vector<std::string>& Entries) {
     std::vector<THeldFile> Files;
     for (const std::string& Entry : HeldEntries(Folder, Entries)) {
-        const std::string Path = AddTrailingBackslash(Folder) + Entry;
+        const std::string Path = PathIn(Folder, Entry);
         Files.push_back({Entry, Path, HoldersOf(Path)});
     }
     return Files;

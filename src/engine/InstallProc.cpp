@@ -184,7 +184,7 @@ std::vector<std::string> TCompiler::FilesToWrite(bool FolderCleared) const {
     // not exist yet is the run's to remove again.
     std::vector<std::string> New;
     for (const std::string& Entry : Entries)
-        if (!FilePresent(AddTrailingBackslash(FData.InstallDir) + Entry)) New.push_back(Entry);
+        if (!FilePresent(PathIn(FData.InstallDir, Entry))) New.push_back(Entry);
     return New;
 }
 
@@ -284,7 +284,7 @@ bool TCompiler::CopyMaintenanceFiles() {
     // program and the version file it read at start.
     const std::string Folder = FData.MaintenanceFolder();
     CreateDirectoryA(Folder.c_str(), nullptr);
-    const std::string Sources[] = {AddTrailingBackslash(InstallerFolder()) + OwnProgramName(),
+    const std::string Sources[] = {PathIn(InstallerFolder(), OwnProgramName()),
                                    "version"};
     const std::string Targets[] = {FData.MaintenanceProgram(), Folder + "\\version"};
     for (int I = 0; I < 2; ++I)
@@ -349,7 +349,7 @@ void TCompiler::ExtractFiles(TExtraction& Result) {
                 return;
             if (OnProgress) OnProgress(++Done, Total);
         },
-        Idle, false, AddTrailingBackslash(Folder) + "unrar.exe");
+        Idle, false, PathIn(Folder, "unrar.exe"));
 }
 
 bool TCompiler::AcceptExtraction(const TExtraction& Result) {
@@ -402,7 +402,7 @@ std::string TCompiler::CreateProgramFolder() {
     for (;;) {
         const std::string::size_type Slash = Rest.find('\\');
         const std::string Level = Rest.substr(0, Slash);
-        Path = AddTrailingBackslash(Path) + Level;
+        Path = PathIn(Path, Level);
         if (!DirectoryPresent(Path)) {
             if (FTransaction) FTransaction->CreatingFolder(Path);
             if (!CreateDirectoryA(Path.c_str(), nullptr)) RaiseLastOSError();

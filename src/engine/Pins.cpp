@@ -102,7 +102,7 @@ bool TPinnedFiles::Check(const std::string& Folder, std::vector<std::string>& Li
         const char* Names[] = {"unrar.exe", "data.arc"};
         THandle* Held[] = {&FUnrar, &FArchive};
         for (int I = 0; I < 2; ++I) {
-            const std::string Path = AddTrailingBackslash(Folder) + Names[I];
+            const std::string Path = PathIn(Folder, Names[I]);
             *Held[I] = OpenHeld(Path);
             const std::string Hash = *Held[I] ? Sha256Of(Held[I]->get()) : std::string();
             if (Hash == Pins[I]) continue;

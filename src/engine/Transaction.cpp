@@ -242,7 +242,7 @@ std::vector<std::string> Undo() {
         DeleteJournal();
         return Lines;
     }
-    const std::string Ocx = AddTrailingBackslash(InstallDir) + Product.OcxFileName;
+    const std::string Ocx = PathIn(InstallDir, Product.OcxFileName);
     UndoLaterSteps(J, InstallDir, Backup, Ocx);
     std::vector<std::string> Failed;
     PutBackFiles(J, InstallDir, Files, Failed);

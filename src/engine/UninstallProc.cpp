@@ -18,7 +18,7 @@ namespace {
 // used to go there.
 void RecycleEmptyFolder(const std::string& Folder) {
     std::vector<std::string> Names;
-    if (CollectFileNames(AddTrailingBackslash(Folder) + "*", faAnyFile, Names) && !Names.empty())
+    if (CollectFileNames(PathIn(Folder, "*"), faAnyFile, Names) && !Names.empty())
         return;
     RecycleFolder(Folder);
 }
@@ -148,7 +148,7 @@ bool TCompiler::DeleteProgramFolder() {
     const std::string Other = FData.OtherProgramsDir;
     if (!Other.empty() && CheckDestinationText(Other, IsAnsiLeadByte) == TFolderVerdict::Ok &&
         ComparablePath(Other, IsAnsiLeadByte) != ComparablePath(FData.ProgramsDir, IsAnsiLeadByte))
-        Folders.push_back(AddTrailingBackslash(Other) + FData.StartFolder);
+        Folders.push_back(PathIn(Other, FData.StartFolder));
     std::vector<std::string> Links;
     for (const TProductShortcut& Shortcut : ProductShortcuts())
         Links.push_back(Shortcut.LinkName);

@@ -78,6 +78,12 @@ std::string AddTrailingBackslash(const std::string& Path) {
     return AddTrailingBackslashEx(Path, GetACP());
 }
 
+std::string PathIn(const std::string& Folder, std::string_view Name) {
+    std::string Path = AddTrailingBackslash(Folder);
+    Path += Name;
+    return Path;
+}
+
 std::string StripTrailingBackslash(const std::string& Path) {
     return StripTrailingBackslashEx(Path, GetACP());
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Attribute filter of CollectFileNames (the Windows attribute bits).
@@ -18,6 +19,8 @@ constexpr std::uint32_t faAnyFile = 0x3F;
 
 // The path with "\" appended unless its last character (not byte) is one.
 std::string AddTrailingBackslash(const std::string& Path);
+// Name inside Folder: AddTrailingBackslash(Folder) + Name, made as one string.
+std::string PathIn(const std::string& Folder, std::string_view Name);
 // The path without its last character when that character is "\".
 std::string StripTrailingBackslash(const std::string& Path);
 // The same two, with the characters of the given code page instead of the

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <float.h>
 #include <math.h>
 #include <new>
 #include <string>
@@ -156,5 +157,17 @@ LONG WINAPI _gnu_exception_handler(EXCEPTION_POINTERS* Exception) {
         return EXCEPTION_CONTINUE_EXECUTION;
     return __mingw_oldexcpt_handler ? __mingw_oldexcpt_handler(Exception)
                                     : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Called by the start-up code's thread-local storage support for each
+// thread that starts and ends. The runtime's version keeps a list of
+// destructors of thread data (for the threads library and for thread_local
+// objects), of which these programs have none: were the part that holds
+// the list pulled in, its definition of this function would clash with
+// this one and the link would fail. It also resets the floating-point unit
+// of a new thread; only that is left.
+BOOL __mingw_TLScallback(HANDLE, DWORD Reason, LPVOID) {
+    if (Reason == DLL_THREAD_ATTACH) _fpreset();
+    return TRUE;
 }
 }

@@ -57,6 +57,8 @@ TEST(TrailingBackslash, ProcessCodePageVariants) {
     EXPECT_EQ("\\", AddTrailingBackslash(""));
     EXPECT_EQ("C:\\P\\", StripTrailingBackslash("C:\\P\\\\"));
     EXPECT_EQ("", StripTrailingBackslash(""));
+    EXPECT_EQ("C:\\P\\a.ocx", PathIn("C:\\P", "a.ocx"));
+    EXPECT_EQ("C:\\P\\a.ocx", PathIn("C:\\P\\", std::string("a.ocx")));
 }
 
 TEST(DirectoryPresent, OnlyExistingDirectories) {

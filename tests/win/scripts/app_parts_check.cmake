@@ -17,12 +17,13 @@ string(SUBSTRING "${Map}" ${Start} ${Length} Members)
 # classes and the library's throw helpers), MinGW's C99 printf and the
 # threads library (whose members carry a prefix of their archive's), and
 # zlib's checksums with their tables (unrar brings its own), and the start-up
-# code's patcher, crash filter and math-error printer (src/runtime).
+# code's patcher, crash filter, math-error printer and thread-data
+# destructor list (src/runtime).
 set(Heavy "\\(cow-stdexcept\\.o\\)" "\\(cow-string-inst\\.o\\)" "\\(string-inst\\.o\\)"
           "\\(functexcept\\.o\\)" "\\(random\\.o\\)" "-mingw_pformat\\.o\\)"
           "-mingw_vsnprintf\\.o\\)" "\\(cp-demangle\\.o\\)" "\\(libwinpthread_la-[a-z_]+\\.o\\)"
           "libz\\.a\\(crc32\\.o\\)" "libz\\.a\\(adler32\\.o\\)" "-pseudo-reloc\\.o\\)"
-          "-crt_handler\\.o\\)" "-merr\\.o\\)")
+          "-crt_handler\\.o\\)" "-merr\\.o\\)" "-tlsthrd\\.o\\)")
 set(Found "")
 foreach(Part ${Heavy})
     string(REGEX MATCH "[^\n]*${Part}[^\n]*(\n[ \t]+[^\n]*)?" Hit "${Members}")
