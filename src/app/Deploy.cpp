@@ -1,4 +1,3 @@
-#define _CRT_RAND_S
 #include "app/Deploy.h"
 
 #include "app/Procedure.h"
@@ -87,18 +86,6 @@ std::string HandOverFolderPrefix() {
     const std::string Temp = TempFolder();
     if (Temp.empty()) return {};
     return PathIn(Temp, Product.ShortName) + "Setup-";
-}
-
-// A name nobody can know in advance: 64 random bits.
-std::string RandomName() {
-    std::string Name;
-    for (int Part = 0; Part < 2; ++Part) {
-        unsigned int Value = 0;
-        if (rand_s(&Value) != 0) Value = GetTickCount() ^ (GetCurrentProcessId() << Part);
-        for (int Digit = 0; Digit < 8; ++Digit, Value >>= 4)
-            Name += "0123456789abcdef"[Value & 15];
-    }
-    return Name;
 }
 
 // Copies From into a new file To (never an existing one) and hands back a
@@ -379,7 +366,7 @@ std::string NewHandOverFolder() {
     const std::string Prefix = HandOverFolderPrefix();
     if (Prefix.empty()) RaiseLastOSError();
     for (int Attempt = 0;; ++Attempt) {
-        std::string Folder = Prefix + RandomName();
+        std::string Folder = Prefix + RandomHex(16);
         if (CreateProtectedFolder(Folder, TProtection::HandOver)) return Folder;
         if (GetLastError() != ERROR_ALREADY_EXISTS || Attempt == 15) RaiseLastOSError();
     }

@@ -1,4 +1,3 @@
-#define _CRT_RAND_S
 #include "engine/Compile.h"
 #include "platform/Error.h"
 
@@ -167,12 +166,7 @@ std::string CreateTempLog(THandle& File) {
     const DWORD Length = GetTempPathA(sizeof Temp, Temp);
     if (Length == 0 || Length >= sizeof Temp) return {};
     for (int Attempt = 0; Attempt < 16; ++Attempt) {
-        unsigned int Value = 0;
-        if (rand_s(&Value) != 0) Value = GetTickCount() + static_cast<unsigned>(Attempt);
-        std::string Name = std::string(Temp) + "install-";
-        for (int Digit = 0; Digit < 8; ++Digit, Value >>= 4)
-            Name += "0123456789abcdef"[Value & 15];
-        Name += ".log";
+        const std::string Name = std::string(Temp) + "install-" + RandomHex(8) + ".log";
         File.reset(CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
         if (File) return Name;

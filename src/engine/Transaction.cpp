@@ -1,4 +1,3 @@
-#define _CRT_RAND_S
 #include "engine/Transaction.h"
 
 #include "platform/Error.h"
@@ -101,15 +100,6 @@ bool RestoreSnapshot(HKEY Journal, const char* Name, const std::string& Path) {
         return true;
     const TRegKey Target = CreateMachineKey(Path);
     return Target && CopyValues(Copy.get(), Target.get());
-}
-
-std::string RandomSuffix() {
-    unsigned int Value = 0;
-    if (rand_s(&Value) != 0) Value = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    std::string Text(8, '0');
-    for (int I = 7; I >= 0; --I, Value >>= 4)
-        Text[static_cast<std::size_t>(I)] = "0123456789abcdef"[Value & 15];
-    return Text;
 }
 
 // Removes the setup state key once nothing is left in it.
@@ -341,7 +331,7 @@ void TInstallTransaction::Begin() {
     // A fresh folder of a name nobody can know in advance: an existing one
     // is never used.
     for (int Attempt = 0;; ++Attempt) {
-        FBackup = FInstallDir + ".backup-" + RandomSuffix();
+        FBackup = FInstallDir + ".backup-" + RandomHex(8);
         Note("Backup", FBackup);
         if (CreateInstallationFolder(FBackup)) break;
         if (GetLastError() != ERROR_ALREADY_EXISTS || Attempt == 15) RaiseLastOSError();

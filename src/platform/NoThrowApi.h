@@ -12,9 +12,8 @@
 //
 // Every part of the program is compiled with this header included first
 // (src/app/CMakeLists.txt); adding the attribute to a declaration changes
-// nothing else about the function. Deploy.cpp, Transaction.cpp and
-// Compile.cpp ask the C runtime for rand_s, which must be known before its
-// header comes in through windows.h.
+// nothing else about the function. Utils.cpp asks the C runtime for rand_s,
+// which must be known before its header comes in through windows.h.
 
 #ifndef _CRT_RAND_S
 #define _CRT_RAND_S

@@ -1,3 +1,4 @@
+#define _CRT_RAND_S
 #include "platform/Utils.h"
 
 #include "platform/Owners.h"
@@ -76,6 +77,18 @@ std::string StripTrailingBackslashEx(const std::string& Path, std::uint32_t Code
 
 std::string AddTrailingBackslash(const std::string& Path) {
     return AddTrailingBackslashEx(Path, GetACP());
+}
+
+std::string RandomHex(unsigned Digits) {
+    static unsigned Calls = 0;
+    std::string Text;
+    unsigned int Value = 0;
+    for (unsigned I = 0; I < Digits; ++I, Value >>= 4) {
+        if (I % 8 == 0 && rand_s(&Value) != 0)
+            Value = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ (++Calls * 0x9E3779B9u);
+        Text += "0123456789abcdef"[Value & 15];
+    }
+    return Text;
 }
 
 std::string PathIn(const std::string& Folder, std::string_view Name) {

@@ -21,6 +21,10 @@ constexpr std::uint32_t faAnyFile = 0x3F;
 std::string AddTrailingBackslash(const std::string& Path);
 // Name inside Folder: AddTrailingBackslash(Folder) + Name, made as one string.
 std::string PathIn(const std::string& Folder, std::string_view Name);
+// Digits random hexadecimal digits (0-9, a-f), for names nobody can know in
+// advance. Should the system's generator fail, from the time, the process
+// and a count of calls, so that calls in a row still differ.
+std::string RandomHex(unsigned Digits);
 // The path without its last character when that character is "\".
 std::string StripTrailingBackslash(const std::string& Path);
 // The same two, with the characters of the given code page instead of the

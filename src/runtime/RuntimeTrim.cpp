@@ -6,13 +6,18 @@
 
 #include <windows.h>
 
+#include <cxxabi.h>
+
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <float.h>
 #include <math.h>
+#include <cstdlib>
+#include <exception>
 #include <new>
 #include <string>
+#include <typeinfo>
 
 extern "C" {
 
@@ -26,6 +31,43 @@ char* __cxa_demangle(const char*, char*, std::size_t*, int* Status) {
     return nullptr;
 }
 }
+
+// What std::terminate says before it ends the program (an exception that
+// nothing caught, or one thrown while another unwinds), on standard error,
+// where a run from a console shows it: the runtime's own words, written
+// through the system instead of the C library's streams, which would come
+// along only for this (1 KB).
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    static bool Terminating = false;
+    const auto Say = [](const char* Text) {
+        DWORD Written;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), Text, static_cast<DWORD>(lstrlenA(Text)),
+                  &Written, nullptr);
+    };
+    if (Terminating) {
+        Say("terminate called recursively\n");
+        std::abort();
+    }
+    Terminating = true;
+    if (const std::type_info* Type = abi::__cxa_current_exception_type()) {
+        Say("terminate called after throwing an instance of '");
+        Say(Type->name());
+        Say("'\n");
+        try {
+            throw;
+        } catch (const std::exception& E) {
+            Say("  what():  ");
+            Say(E.what());
+            Say("\n");
+        } catch (...) {
+        }
+    } else {
+        Say("terminate called without an active exception\n");
+    }
+    std::abort();
+}
+} // namespace __gnu_cxx
 
 // The containers report a misuse (a string or vector grown past its maximum,
 // an index out of range) through these functions. The library's own versions

@@ -61,6 +61,18 @@ TEST(TrailingBackslash, ProcessCodePageVariants) {
     EXPECT_EQ("C:\\P\\a.ocx", PathIn("C:\\P\\", std::string("a.ocx")));
 }
 
+TEST(RandomHex, DigitsOfItsLengthThatDifferEachCall) {
+    for (unsigned Digits : {0u, 7u, 8u, 9u, 16u}) {
+        const std::string Text = RandomHex(Digits);
+        EXPECT_EQ(Digits, Text.size());
+        EXPECT_EQ(std::string::npos, Text.find_first_not_of("0123456789abcdef")) << Text;
+    }
+    // 64 bits, each half drawn: equal draws in a row, or a second half of
+    // zeros, would be a fault, not chance.
+    EXPECT_NE(RandomHex(16), RandomHex(16));
+    EXPECT_NE("00000000", RandomHex(16).substr(8));
+}
+
 TEST(DirectoryPresent, OnlyExistingDirectories) {
     TTempFolder Dir("present");
     ASSERT_TRUE(WriteWholeFile(Dir / "file.txt", "x"));
