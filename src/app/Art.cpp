@@ -4,6 +4,7 @@
 #include "data/Product.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -67,7 +68,7 @@ void DrawName(HDC Dc, int Width, int Height) {
     Lf.lfHeight = -(Width / 7);
     Lf.lfWeight = FW_BOLD;
     Lf.lfQuality = ANTIALIASED_QUALITY;
-    lstrcpyA(Lf.lfFaceName, "Tahoma");
+    std::memcpy(Lf.lfFaceName, "Tahoma", sizeof "Tahoma");
     const TGdiObject<HFONT> Big(CreateFontIndirectA(&Lf));
     Lf.lfHeight = -(Width / 11);
     Lf.lfWeight = FW_NORMAL;

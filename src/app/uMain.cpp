@@ -750,7 +750,7 @@ void TfMain::wFinishEnterPage(TWizardCustomPage*, TWizardCustomPage*) {
 
 void TfMain::bSaveBuildLogClick() {
     char FileName[MAX_PATH] = {};
-    lstrcpynA(FileName, FSaveFileName.c_str(), MAX_PATH);
+    FSaveFileName.copy(FileName, MAX_PATH - 1);
     OPENFILENAMEA Dialog{};
     Dialog.lStructSize = sizeof Dialog;
     Dialog.hwndOwner = Handle();

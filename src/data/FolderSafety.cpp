@@ -48,7 +48,7 @@ void AddSpellings(std::vector<std::string>& To, const std::string& Path) {
 } // namespace
 
 bool IsAnsiLeadByte(unsigned char Byte) {
-    return IsDBCSLeadByte(Byte) != FALSE;
+    return IsDBCSLeadByteEx(CP_ACP, Byte) != FALSE;
 }
 
 

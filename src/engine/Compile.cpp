@@ -124,15 +124,20 @@ std::string RegSvr32ForImage(const std::string& Path) {
 std::string RunRegSvr32(const std::string& RegSvr32, const char* Switches, const std::string& Ocx,
                         const char* Failure) {
     std::optional<DWORD> ExitCode;
+    std::string Text = Failure;
     if (!ShellExecuteAndWait(RegSvr32, std::string(" ") + Switches + " \"" + Ocx + "\"", {},
                              SW_SHOWNORMAL, &ExitCode)) {
         const std::string Reason = SysErrorMessage(GetLastError());
-        return Failure + std::string(": regsvr32.exe could not be started.") +
-               (Reason.empty() ? "" : " " + Reason);
+        Text += ": regsvr32.exe could not be started.";
+        if (!Reason.empty()) Text += " " + Reason;
+    } else if (!ExitCode) {
+        Text += ": regsvr32.exe did not report how it ended.";
+    } else if (*ExitCode == 0) {
+        Text.clear();
+    } else {
+        Text += ". Code: " + std::to_string(static_cast<std::int32_t>(*ExitCode)) + ".";
     }
-    if (!ExitCode) return Failure + std::string(": regsvr32.exe did not report how it ended.");
-    if (*ExitCode == 0) return {};
-    return Failure + (". Code: " + std::to_string(static_cast<std::int32_t>(*ExitCode)) + ".");
+    return Text;
 }
 
 TCompiler::~TCompiler() {
@@ -150,8 +155,10 @@ void TCompiler::Output(const std::string& Line, bool& AbortFlag) {
     AbortFlag = Abort;
 }
 
+void TCompiler::LogLine(const std::string& Line) { Output(Line, Abort); }
+
 void TCompiler::WriteLine(const std::string& Line) {
-    Output(Line, Abort);
+    LogLine(Line);
     if (OnOutputLine) OnOutputLine(Line, Abort);
 }
 
@@ -232,9 +239,8 @@ bool TCompiler::CleanableInstallDir(const char* Step) {
     const std::string& Folder = FData.InstallDir;
     const TFolderVerdict Verdict = CheckInstallDir(Folder);
     if (Verdict == TFolderVerdict::Ok) return true;
-    Output(std::string(Step) + ": \"" + Folder + "\" is not a folder setup may clean (" +
-               VerdictReason(Verdict) + ").",
-           Abort);
+    LogLine(std::string(Step) + ": \"" + Folder + "\" is not a folder setup may clean (" +
+               VerdictReason(Verdict) + ").");
     return false;
 }
 
@@ -243,14 +249,13 @@ bool TCompiler::UsableProgramFolder(const char* Step, std::string& Folder) {
     const std::string& StartFolder = FData.StartFolder;
     // Without it the folder would be taken from the root of the current drive.
     if (CheckDestinationText(Programs, IsAnsiLeadByte) != TFolderVerdict::Ok) {
-        Output(std::string(Step) + ": the Start menu's Programs folder is unknown.", Abort);
+        LogLine(std::string(Step) + ": the Start menu's Programs folder is unknown.");
         return false;
     }
     const TFolderVerdict Verdict = CheckStartFolder(StartFolder);
     if (Verdict != TFolderVerdict::Ok) {
-        Output(std::string(Step) + ": \"" + StartFolder +
-                   "\" is not a program folder setup may use (" + VerdictReason(Verdict) + ").",
-               Abort);
+        LogLine(std::string(Step) + ": \"" + StartFolder +
+                   "\" is not a program folder setup may use (" + VerdictReason(Verdict) + ").");
         return false;
     }
     Folder = PathIn(Programs, StartFolder);

@@ -65,6 +65,8 @@ public:
     // The one way into the log: appends Line, calls OnLogLine, and hands the
     // engine's abort flag back through AbortFlag.
     virtual void Output(const std::string& Line, bool& AbortFlag);
+    // Output with the engine's own abort flag.
+    void LogLine(const std::string& Line);
     // A step line: into the log first, then to OnOutputLine.
     void WriteLine(const std::string& Line);
     void WriteLine(const char* Line); // the fixed lines: one string made here, not at each call

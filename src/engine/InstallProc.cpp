@@ -77,11 +77,10 @@ bool TCompiler::Install() {
     const std::vector<std::string> Old = OldFiles(HaveList);
     if (!FArchiveListed) {
         WriteLine("Extracting component files...");
-        Output(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" +
-                   AddTrailingBackslash(FData.InstallDir) + "\"",
-               Abort);
+        LogLine(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" +
+                   AddTrailingBackslash(FData.InstallDir) + "\"");
         for (const std::string& Line : FListingErrors)
-            Output(Line, Abort);
+            LogLine(Line);
         WriteLine("Error extracting component files from archive.");
         WriteLine("Archive damaged.");
         FData.Succeeded = false;
@@ -161,7 +160,7 @@ bool TCompiler::RemoveOldFiles(const std::vector<std::string>& Old, bool HaveLis
         Transaction.ControlRegistrationChanges(FOldControlView);
         const std::string Error =
             RunRegSvr32(FOldControlView, "/u /s", Ocx, "Error unregistering the earlier component");
-        if (!Error.empty()) Output(Error, Abort);
+        if (!Error.empty()) LogLine(Error);
     }
     const bool WholeFolder =
         HaveList && FHeld.empty() && HoldsOnlyListedFiles(FData.InstallDir, Old);
@@ -211,9 +210,8 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
     });
     if (OcxPending) {
         // Registering now would register the old file that is still there.
-        Output("The component is in use: the first run of setup after Windows has restarted "
-               "registers its new version.",
-               Abort);
+        LogLine("The component is in use: the first run of setup after Windows has restarted "
+               "registers its new version.");
         Transaction.RegisterAfterRestart(Ocx);
     } else {
         // Registering the new component changes what the old one registered.
@@ -319,8 +317,7 @@ bool TCompiler::RecordInstalledFiles() {
 
 void TCompiler::ExtractFiles(TExtraction& Result) {
     const std::string Destination = AddTrailingBackslash(FData.InstallDir);
-    Output(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" + Destination + "\"",
-           Abort);
+    LogLine(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" + Destination + "\"");
 
     const std::string Parameters =
         std::string(ExtractSwitches) + " data.arc *.*" + " \"" + Destination + "\"";
@@ -367,7 +364,7 @@ bool TCompiler::AcceptExtraction(const TExtraction& Result) {
     const bool Pending = Result.ExitCode == ExtractedWithPending;
     if ((Result.ExitCode == 0 || Pending) && Taken.empty()) {
         for (const THeldFile& File : FPending)
-            Output(RestartLine(File.Path, File.Holders), Abort);
+            LogLine(RestartLine(File.Path, File.Holders));
         return true;
     }
     // A file that another program holds, or that setup may not write, is no

@@ -53,8 +53,8 @@ bool TCompiler::Uninstall() {
     // The system line goes to the log only; its leading SOH marks it as the
     // uninstaller's.
     if (auto Line = SystemLine()) {
-        Output("\x01" + *Line, Abort);
-        Output("", Abort);
+        LogLine("\x01" + *Line);
+        LogLine("");
     }
 
     WriteLine("Unregistering component in registry...");
@@ -66,9 +66,8 @@ bool TCompiler::Uninstall() {
     const bool Keep = !UnregisterError.empty();
     WriteLine("Delete component files...");
     if (Keep)
-        Output("Kept the component files and the program folder: the component is still "
-               "registered.",
-               Abort);
+        LogLine("Kept the component files and the program folder: the component is still "
+               "registered.");
     const bool FilesGone = !Keep && DeleteComponentFiles();
     WriteLine("Completed");
 
@@ -104,7 +103,7 @@ bool TCompiler::DeleteComponentFiles() {
     if (!CleanableInstallDir("Skipped removing component files")) return false;
     const std::string& Folder = FData.InstallDir;
     if (const std::string Why = UnreachableReason(Folder); !Why.empty()) {
-        Output("Could not reach \"" + Folder + "\": " + Why, Abort);
+        LogLine("Could not reach \"" + Folder + "\": " + Why);
         return false;
     }
     if (!DirectoryPresent(Folder)) return true;
@@ -114,9 +113,8 @@ bool TCompiler::DeleteComponentFiles() {
     std::vector<std::string> Entries;
     if (!ReadInstalledFiles(Folder, Entries)) {
         if (!ListArchive(Entries)) {
-            Output("Kept every file in \"" + Folder +
-                       "\": there is no list of installed files and data.arc could not be listed.",
-                   Abort);
+            LogLine("Kept every file in \"" + Folder +
+                       "\": there is no list of installed files and data.arc could not be listed.");
             return false;
         }
         // Setup's own copy is not in the archive, but ours all the same.
@@ -129,11 +127,10 @@ bool TCompiler::DeleteComponentFiles() {
         Folder, Entries,
         FData.MaintenanceDeferred ? MaintenanceEntries() : std::vector<std::string>{});
     for (const std::string& Failure : Report.Failed)
-        Output("Could not delete " + Failure, Abort);
+        LogLine("Could not delete " + Failure);
     if (Report.Kept > 0)
-        Output("Kept " + FilesText(Report.Kept) + " that setup did not install in \"" + Folder +
-                   "\".",
-               Abort);
+        LogLine("Kept " + FilesText(Report.Kept) + " that setup did not install in \"" + Folder +
+                   "\".");
     return Report.Failed.empty();
 }
 
@@ -159,7 +156,6 @@ bool TCompiler::DeleteProgramFolder() {
         RecycleEmptyFolder(Path);
     }
     for (const std::string& Link : Left)
-        Output("Could not delete \"" + Link + "\": it could not be moved to the Recycle Bin.",
-               Abort);
+        LogLine("Could not delete \"" + Link + "\": it could not be moved to the Recycle Bin.");
     return Left.empty();
 }

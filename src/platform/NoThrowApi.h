@@ -12,14 +12,11 @@
 //
 // Every part of the program is compiled with this header included first
 // (src/app/CMakeLists.txt); adding the attribute to a declaration changes
-// nothing else about the function. Utils.cpp asks the C runtime for rand_s,
-// which must be known before its header comes in through windows.h.
+// nothing else about the function.
 
-#ifndef _CRT_RAND_S
-#define _CRT_RAND_S
-#endif
 #include <windows.h>
 
+#include <ntsecapi.h>
 #include <sddl.h>
 
 #define MORVANE_SYSTEM_FUNCTIONS(X) \
@@ -29,7 +26,7 @@
     X(IsWellKnownSid) X(OpenProcessToken) X(RegCloseKey) X(RegCreateKeyExA) X(RegDeleteKeyExA) \
     X(RegDeleteValueA) X(RegEnumKeyExA) X(RegEnumValueA) X(RegOpenKeyExA) X(RegQueryInfoKeyA) \
     X(RegQueryValueExA) X(RegSetValueExA) X(SetSecurityDescriptorControl) \
-    X(SetSecurityDescriptorDacl) \
+    X(SetSecurityDescriptorDacl) X(SystemFunction036) \
     /* gdi32 */ \
     X(CreateCompatibleBitmap) X(CreateCompatibleDC) X(CreateFontA) X(CreateFontIndirectA) \
     X(CreatePen) X(CreateSolidBrush) X(DeleteDC) X(DeleteObject) X(Ellipse) X(GetDeviceCaps) \
@@ -46,9 +43,9 @@
     X(GetLongPathNameA) X(GetModuleFileNameA) X(GetModuleHandleA) X(GetModuleHandleW) \
     X(GetProcAddress) X(GetShortPathNameA) X(GetStdHandle) X(GetSystemDirectoryA) \
     X(GetSystemWow64DirectoryA) X(GetTempFileNameA) X(GetTempPathA) X(GetTickCount) \
-    X(GetVersionExA) X(GetWindowsDirectoryA) X(IsDBCSLeadByte) X(IsDBCSLeadByteEx) \
-    X(LoadLibraryExA) X(LoadLibraryW) X(LoadResource) X(LocalFree) X(LockResource) X(lstrcatA) \
-    X(lstrcmpiA) X(lstrcpyA) X(lstrcpynA) X(lstrlenA) X(MoveFileExA) X(MulDiv) \
+    X(GetVersionExA) X(GetWindowsDirectoryA) X(IsDBCSLeadByteEx) \
+    X(LoadLibraryExA) X(LoadLibraryW) X(LoadResource) X(LocalFree) X(LockResource) \
+    X(lstrcmpiA) X(MoveFileExA) X(MulDiv) \
     X(MultiByteToWideChar) X(PeekNamedPipe) X(ReadFile) X(RemoveDirectoryA) X(SetFileAttributesA) \
     X(SetFilePointer) X(SetHandleInformation) X(SetLastError) X(SizeofResource) X(Sleep) \
     X(TerminateProcess) X(WaitForSingleObject) X(WideCharToMultiByte) X(WriteConsoleA) \
@@ -59,7 +56,7 @@
     X(DrawTextA) X(EnableWindow) X(EndPaint) X(FillRect) X(GetActiveWindow) X(GetClassInfoExA) \
     X(GetClientRect) X(GetDC) X(GetDlgCtrlID) X(GetFocus) X(GetMessageA) X(GetNextDlgTabItem) \
     X(GetParent) X(GetPropA) X(GetSysColor) X(GetSysColorBrush) X(GetSystemMetrics) \
-    X(GetWindowLongA) X(GetWindowLongPtrA) X(GetWindowRect) X(GetWindowTextA) \
+    X(GetWindowLongPtrA) X(GetWindowRect) X(GetWindowTextA) \
     X(GetWindowTextLengthA) X(InvalidateRect) X(IsChild) X(IsDialogMessageA) X(IsWindow) \
     X(IsWindowEnabled) X(IsWindowVisible) X(LoadCursorA) X(LoadIconA) X(LoadImageA) \
     X(MapWindowPoints) X(MessageBoxA) X(MoveWindow) X(OemToCharBuffA) X(PeekMessageA) \

@@ -1,5 +1,7 @@
 #include "platform/SystemLibrary.h"
 
+#include <cstring>
+
 HMODULE LoadSystemLibrary(const char* Library) {
     HMODULE Module = LoadLibraryExA(Library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     // Only a system that does not know the flag gets here for an existing
@@ -8,11 +10,12 @@ HMODULE LoadSystemLibrary(const char* Library) {
     if (Module || GetLastError() != ERROR_INVALID_PARAMETER) return Module;
     char Path[MAX_PATH];
     UINT Length = GetSystemDirectoryA(Path, MAX_PATH);
-    if (Length == 0 || Length + 1 + lstrlenA(Library) >= MAX_PATH) {
+    const std::size_t NameLength = std::strlen(Library);
+    if (Length == 0 || Length + 1 + NameLength >= MAX_PATH) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return nullptr;
     }
-    lstrcatA(Path, "\\");
-    lstrcatA(Path, Library);
+    Path[Length] = '\\';
+    std::memcpy(Path + Length + 1, Library, NameLength + 1);
     return LoadLibraryExA(Path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -1,10 +1,10 @@
-#define _CRT_RAND_S
 #include "platform/Utils.h"
 
 #include "platform/Owners.h"
 
 #include <windows.h>
 #include <shellapi.h>
+#include <ntsecapi.h>
 
 namespace {
 
@@ -84,7 +84,7 @@ std::string RandomHex(unsigned Digits) {
     std::string Text;
     unsigned int Value = 0;
     for (unsigned I = 0; I < Digits; ++I, Value >>= 4) {
-        if (I % 8 == 0 && rand_s(&Value) != 0)
+        if (I % 8 == 0 && !RtlGenRandom(&Value, sizeof Value))
             Value = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ (++Calls * 0x9E3779B9u);
         Text += "0123456789abcdef"[Value & 15];
     }

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <float.h>
 #include <math.h>
 #include <cstdlib>
@@ -42,7 +43,7 @@ void __verbose_terminate_handler() {
     static bool Terminating = false;
     const auto Say = [](const char* Text) {
         DWORD Written;
-        WriteFile(GetStdHandle(STD_ERROR_HANDLE), Text, static_cast<DWORD>(lstrlenA(Text)),
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), Text, static_cast<DWORD>(std::strlen(Text)),
                   &Written, nullptr);
     };
     if (Terminating) {

@@ -406,7 +406,7 @@ bool TWizard::CanFocus(HWND Wnd) const {
     if (!IsWindowVisible(Wnd)) return false;
     for (HWND W = Wnd; W; W = GetParent(W)) {
         if (!IsWindowEnabled(W)) return false;
-        if (!(GetWindowLongA(W, GWL_STYLE) & WS_CHILD)) break;
+        if (!(GetWindowLongPtrA(W, GWL_STYLE) & WS_CHILD)) break;
     }
     return true;
 }
@@ -523,7 +523,7 @@ void TWizard::LayoutButtons() {
     // Right to left; a hidden button takes no room.
     for (int I = 3; I >= 0; --I) {
         TWizardButton& Button = *FButtons[I];
-        if (!(GetWindowLongA(Button.Handle(), GWL_STYLE) & WS_VISIBLE)) continue;
+        if (!(GetWindowLongPtrA(Button.Handle(), GWL_STYLE) & WS_VISIBLE)) continue;
         int Width = UiScale(Button.Width());
         MoveWindow(Button.Handle(), Right - Width, Top, Width, UiScale(Design::ButtonHeight), TRUE);
         Right -= Width + UiScale(Button.Kind() == bkCancel ? Design::CancelGap : Design::ButtonGap);
@@ -538,7 +538,7 @@ TWizardButton* TWizard::ButtonOf(HWND Wnd) const {
 }
 
 bool TWizard::IsUsable(const TWizardButton& Button) const {
-    return (GetWindowLongA(Button.Handle(), GWL_STYLE) & WS_VISIBLE) &&
+    return (GetWindowLongPtrA(Button.Handle(), GWL_STYLE) & WS_VISIBLE) &&
            IsWindowEnabled(Button.Handle());
 }
 

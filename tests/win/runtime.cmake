@@ -6,6 +6,9 @@ if(NOT WIN32 OR MORVANE_FUZZ)
 endif()
 add_executable(runtime_probe ${CMAKE_CURRENT_LIST_DIR}/runtime_probe.cpp)
 target_link_libraries(runtime_probe PRIVATE morvane_runtime_trim)
+# Compiled as the programs are: the 32-bit linker refuses the exception's
+# type data from a plain part next to the runtime part's.
+target_compile_options(runtime_probe PRIVATE -Oz -flto -fno-rtti)
 target_link_options(runtime_probe PRIVATE -flto)
 add_test(NAME runtime_uncaught
          COMMAND ${CMAKE_COMMAND} -D RUN=${MORVANE_WINE_RUN} -D PROBE=$<TARGET_FILE:runtime_probe>
