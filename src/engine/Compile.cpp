@@ -155,7 +155,9 @@ void TCompiler::Output(const std::string& Line, bool& AbortFlag) {
     AbortFlag = Abort;
 }
 
-void TCompiler::LogLine(const std::string& Line) { Output(Line, Abort); }
+void TCompiler::LogLine(const std::string& Line) {
+    Output(Line, Abort);
+}
 
 void TCompiler::WriteLine(const std::string& Line) {
     LogLine(Line);
@@ -240,7 +242,7 @@ bool TCompiler::CleanableInstallDir(const char* Step) {
     const TFolderVerdict Verdict = CheckInstallDir(Folder);
     if (Verdict == TFolderVerdict::Ok) return true;
     LogLine(std::string(Step) + ": \"" + Folder + "\" is not a folder setup may clean (" +
-               VerdictReason(Verdict) + ").");
+            VerdictReason(Verdict) + ").");
     return false;
 }
 
@@ -255,7 +257,7 @@ bool TCompiler::UsableProgramFolder(const char* Step, std::string& Folder) {
     const TFolderVerdict Verdict = CheckStartFolder(StartFolder);
     if (Verdict != TFolderVerdict::Ok) {
         LogLine(std::string(Step) + ": \"" + StartFolder +
-                   "\" is not a program folder setup may use (" + VerdictReason(Verdict) + ").");
+                "\" is not a program folder setup may use (" + VerdictReason(Verdict) + ").");
         return false;
     }
     Folder = PathIn(Programs, StartFolder);

@@ -78,7 +78,7 @@ bool TCompiler::Install() {
     if (!FArchiveListed) {
         WriteLine("Extracting component files...");
         LogLine(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" +
-                   AddTrailingBackslash(FData.InstallDir) + "\"");
+                AddTrailingBackslash(FData.InstallDir) + "\"");
         for (const std::string& Line : FListingErrors)
             LogLine(Line);
         WriteLine("Error extracting component files from archive.");
@@ -211,7 +211,7 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
     if (OcxPending) {
         // Registering now would register the old file that is still there.
         LogLine("The component is in use: the first run of setup after Windows has restarted "
-               "registers its new version.");
+                "registers its new version.");
         Transaction.RegisterAfterRestart(Ocx);
     } else {
         // Registering the new component changes what the old one registered.

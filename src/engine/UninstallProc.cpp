@@ -67,7 +67,7 @@ bool TCompiler::Uninstall() {
     WriteLine("Delete component files...");
     if (Keep)
         LogLine("Kept the component files and the program folder: the component is still "
-               "registered.");
+                "registered.");
     const bool FilesGone = !Keep && DeleteComponentFiles();
     WriteLine("Completed");
 
@@ -114,7 +114,7 @@ bool TCompiler::DeleteComponentFiles() {
     if (!ReadInstalledFiles(Folder, Entries)) {
         if (!ListArchive(Entries)) {
             LogLine("Kept every file in \"" + Folder +
-                       "\": there is no list of installed files and data.arc could not be listed.");
+                    "\": there is no list of installed files and data.arc could not be listed.");
             return false;
         }
         // Setup's own copy is not in the archive, but ours all the same.
@@ -130,7 +130,7 @@ bool TCompiler::DeleteComponentFiles() {
         LogLine("Could not delete " + Failure);
     if (Report.Kept > 0)
         LogLine("Kept " + FilesText(Report.Kept) + " that setup did not install in \"" + Folder +
-                   "\".");
+                "\".");
     return Report.Failed.empty();
 }
 

@@ -19,6 +19,7 @@
 #include <ntsecapi.h>
 #include <sddl.h>
 
+// clang-format off
 #define MORVANE_SYSTEM_FUNCTIONS(X) \
     /* advapi32 */ \
     X(AddAccessAllowedAceEx) X(ConvertSecurityDescriptorToStringSecurityDescriptorA) \
@@ -64,6 +65,7 @@
     X(RemovePropA) X(SendMessageA) X(SetActiveWindow) X(SetFocus) X(SetPropA) X(SetWindowLongPtrA) \
     X(SetWindowPos) X(SetWindowTextA) X(ShowWindow) X(SystemParametersInfoA) X(TranslateMessage) \
     X(UpdateWindow) X(WaitForInputIdle)
+// clang-format on
 
 #define MORVANE_NO_THROW(Name) \
     extern "C" __declspec(dllimport) decltype(::Name) Name __attribute__((nothrow));
