@@ -11,11 +11,11 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <float.h>
 #include <math.h>
-#include <cstdlib>
-#include <exception>
 #include <new>
 #include <string>
 #include <typeinfo>
