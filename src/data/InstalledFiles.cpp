@@ -205,11 +205,8 @@ TRemovalReport DeleteInstalledFiles(const std::string& Folder,
             Report.Failed.push_back("\"" + Path + "\": a link on the way leads out of the folder.");
             continue;
         }
-        const DWORD Attributes = GetFileAttributesA(Path.c_str());
-        if (SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL) && DeleteFileA(Path.c_str()))
-            continue;
+        if (DeleteFileEvenReadOnly(Path)) continue;
         const DWORD Code = GetLastError();
-        SetFileAttributesA(Path.c_str(), Attributes); // as it was, for whoever holds it
         Report.Failed.push_back("\"" + Path + "\": " + SysErrorMessage(Code));
     }
     // The list goes after the files it names, so a run broken off midway
@@ -326,8 +323,7 @@ void DeleteListedFiles(const std::string& Folder, const std::vector<std::string>
     for (const std::string& Entry : Entries) {
         const std::string Path = Base + "\\" + Entry;
         if (!IsPlainFile(Path) || !Inside.EntryOk(Entry)) continue;
-        SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(Path.c_str());
+        DeleteFileEvenReadOnly(Path);
     }
     RemoveEmptyFolders(Base, Entries, Inside);
 }

@@ -126,6 +126,21 @@ bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
+bool DeleteFileEvenReadOnly(const std::string& Path) {
+    if (DeleteFileA(Path.c_str())) return true;
+    DWORD Code = GetLastError();
+    const DWORD Attributes = GetFileAttributesA(Path.c_str());
+    if (Code == ERROR_ACCESS_DENIED && Attributes != INVALID_FILE_ATTRIBUTES &&
+        (Attributes & FILE_ATTRIBUTE_READONLY) &&
+        SetFileAttributesA(Path.c_str(), Attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        if (DeleteFileA(Path.c_str())) return true;
+        Code = GetLastError();
+        SetFileAttributesA(Path.c_str(), Attributes); // as it was, for whoever holds it
+    }
+    SetLastError(Code);
+    return false;
+}
+
 bool RemoveTree(const std::string& Path) {
     if (Path.empty()) return false;
     const std::string Base = StripTrailingBackslash(Path);
@@ -153,8 +168,7 @@ bool RemoveTree(const std::string& Path) {
         else if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY))
             Removed = RemoveTree(Entry);
         else
-            Removed = SetFileAttributesA(Entry.c_str(), FILE_ATTRIBUTE_NORMAL) &&
-                      DeleteFileA(Entry.c_str());
+            Removed = DeleteFileEvenReadOnly(Entry);
         if (!Removed) AllRemoved = false;
     }
     if (!AllRemoved) return false;

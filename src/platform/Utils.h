@@ -54,6 +54,11 @@ bool DirectoryPresent(const std::string& Path);
 // True when the listing ran to its normal end.
 bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
                       std::vector<std::string>& List);
+// Deletes the file, a read-only one too: its attribute is cleared only when
+// the plain delete is refused for it (and put back when the file still
+// cannot go), which spares the usual file a system call that under Wine
+// costs more than the delete. The system's error when it stays.
+bool DeleteFileEvenReadOnly(const std::string& Path);
 // Deletes the tree permanently, going on after failures. True when all of
 // it, the directory included, is gone. Never follows a link out of the tree:
 // a link (reparse point) is removed as an entry, its target stays.

@@ -153,6 +153,27 @@ TEST(RemoveTree, RemovesProtectedEntries) {
     }
 }
 
+// What cannot go keeps its attributes and the system's reason.
+TEST(DeleteFileEvenReadOnly, AHeldOrMissingFileStaysAsItWas) {
+    TTempFolder Dir("delete-ro");
+    const std::string Held = Dir / "held.txt";
+    ASSERT_TRUE(MakeFile(Held, "h", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    const DWORD Protected = GetFileAttributesA(Held.c_str());
+    ASSERT_TRUE(Protected & FILE_ATTRIBUTE_READONLY);
+    {
+        THandle File(CreateFileA(Held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(File);
+        EXPECT_FALSE(DeleteFileEvenReadOnly(Held));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    EXPECT_EQ(GetFileAttributesA(Held.c_str()), Protected);
+    EXPECT_FALSE(DeleteFileEvenReadOnly(Dir / "missing.txt"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(DeleteFileEvenReadOnly(Held));
+    EXPECT_FALSE(PathExists(Held));
+}
+
 TEST(RemoveTree, EmptyOrMissingPath) {
     TTempFolder Dir("missing");
     EXPECT_FALSE(RemoveTree(""));
