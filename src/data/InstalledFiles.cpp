@@ -201,13 +201,14 @@ TRemovalReport DeleteInstalledFiles(const std::string& Folder,
         if (!Listed.Insert(Key(Entry))) continue;
         const std::string Path = Base + "\\" + Entry;
         if (!IsPlainFile(Path)) continue; // gone already, or a folder of someone else's
-        if (!Inside.EntryOk(Entry)) {
-            Report.Failed.push_back("\"" + Path + "\": a link on the way leads out of the folder.");
+        std::string Why;
+        if (!Inside.EntryOk(Entry))
+            Why = "a link on the way leads out of the folder.";
+        else if (DeleteFileEvenReadOnly(Path))
             continue;
-        }
-        if (DeleteFileEvenReadOnly(Path)) continue;
-        const DWORD Code = GetLastError();
-        Report.Failed.push_back("\"" + Path + "\": " + SysErrorMessage(Code));
+        else
+            Why = SysErrorMessage(GetLastError());
+        Report.Failed.push_back("\"" + Path + "\": " + Why);
     }
     // The list goes after the files it names, so a run broken off midway
     // can still be finished by the next one; while any of them is left it

@@ -127,15 +127,17 @@ bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
 }
 
 bool DeleteFileEvenReadOnly(const std::string& Path) {
-    if (DeleteFileA(Path.c_str())) return true;
+    const char* const Name = Path.c_str();
+    if (DeleteFileA(Name)) return true;
     DWORD Code = GetLastError();
-    const DWORD Attributes = GetFileAttributesA(Path.c_str());
-    if (Code == ERROR_ACCESS_DENIED && Attributes != INVALID_FILE_ATTRIBUTES &&
-        (Attributes & FILE_ATTRIBUTE_READONLY) &&
-        SetFileAttributesA(Path.c_str(), Attributes & ~FILE_ATTRIBUTE_READONLY)) {
-        if (DeleteFileA(Path.c_str())) return true;
-        Code = GetLastError();
-        SetFileAttributesA(Path.c_str(), Attributes); // as it was, for whoever holds it
+    if (Code == ERROR_ACCESS_DENIED) {
+        const DWORD Attributes = GetFileAttributesA(Name);
+        if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY) &&
+            SetFileAttributesA(Name, Attributes ^ FILE_ATTRIBUTE_READONLY)) {
+            if (DeleteFileA(Name)) return true;
+            Code = GetLastError();
+            SetFileAttributesA(Name, Attributes); // as it was, for whoever holds it
+        }
     }
     SetLastError(Code);
     return false;
