@@ -197,19 +197,6 @@ BOOL CALLBACK CloseExplorer(HWND Window, LPARAM Title) {
     return TRUE;
 }
 
-// On ext4 without a journal (the file system of some of our machines) a
-// file's creation passes over every inode freed in the last minute, five
-// while the freed inode's block is not yet written, and then costs several
-// times as much: whichever install ran first after a round's removals paid
-// seconds for them (measured: tar -xzf of the bench archive 8.1 s right
-// after removing a tree as large, 4.0 s 70 s later). So every round starts
-// once the removals are written (sync, a Unix program, which Wine starts)
-// and a minute has passed.
-void Settle(const std::string& Folder) {
-    Timed("Z:\\bin\\sync", Folder, "sync");
-    Sleep(61 * 1000);
-}
-
 void ClearRecords() {
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, Product.RecordKey, KEY_WOW64_32KEY, 0);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, PeerUninstallKey);
@@ -226,8 +213,6 @@ int Drive(const std::string& Peer, const std::string& Work, int Runs) {
     const std::string StepsFile = Stage + "\\steps.txt";
     DeleteFileA(StepsFile.c_str());
     SetEnvironmentVariableA("MORVANE_BENCH_STEPS", StepsFile.c_str());
-    std::printf("each round starts after sync and a pause of 61 s (removals slow the creations "
-                "of the next minute on some file systems)\n");
     for (int Run = 1; Run <= Runs; ++Run) {
         char Id[64];
         std::snprintf(Id, sizeof Id, "%lu-%d", static_cast<unsigned long>(GetCurrentProcessId()),
@@ -237,7 +222,6 @@ int Drive(const std::string& Peer, const std::string& Work, int Runs) {
         const std::string StartFolder = std::string("Morvane Bench ") + Id;
         WipeTree(OursDir);
         WipeTree(PeerDir);
-        Settle(Stage);
 
         // Creating files right after 20,000 were removed is slower on some
         // file systems (ext4 without a journal passes over freed inodes),
