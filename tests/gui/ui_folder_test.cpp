@@ -80,6 +80,17 @@ std::string SelectedText(HWND Dialog) {
     return Text;
 }
 
+// The dialog selects its folder once it has started, and a loaded machine
+// may show the dialog well before that: waits for Leaf to be selected.
+std::string AwaitSelected(HWND Dialog, const std::string& Leaf) {
+    std::string Selected = SelectedText(Dialog);
+    for (int Waited = 0; Waited < 15000 && Lower(Selected) != Lower(Leaf); Waited += 100) {
+        Sleep(100);
+        Selected = SelectedText(Dialog);
+    }
+    return Selected;
+}
+
 bool OkEnabled(HWND Dialog) {
     return IsWindowEnabled(GetDlgItem(Dialog, IDOK)) != FALSE;
 }
@@ -220,7 +231,7 @@ TEST_P(PreselectTest, OnlyAnExistingFolderIsPreselected) {
                    if (!D) return;
                    Found = true;
                    Centred = IsCentred(D);
-                   Selected = SelectedText(D);
+                   Selected = C.Preselected ? AwaitSelected(D, Leaf) : SelectedText(D);
                    Ok = OkEnabled(D);
                    Text = HasChildText(D, "Pick one:");
                    Press(D, IDCANCEL);
@@ -256,7 +267,7 @@ TEST_F(FolderTest, OkFollowsTheSelection) {
                [&](HWND D) {
                    if (!D) return;
                    Found = true;
-                   States.emplace_back("preselected " + SelectedText(D), OkEnabled(D));
+                   States.emplace_back("preselected " + AwaitSelected(D, Leaf), OkEnabled(D));
                    SelectComputer(D);
                    States.emplace_back("computer", OkEnabled(D));
                    SelectPath(D, "C:\\windows");
@@ -443,13 +454,9 @@ TEST_P(FrameBrowseTest, PutsOnlyAChosenFolderIntoTheEditBox) {
     WithDialog([&] { Click(); },
                [&](HWND D) {
                    if (!D) return;
-                   // The dialog selects the folder once it has started; a
-                   // loaded machine may show it a moment before that.
-                   for (int Waited = 0;
-                        Waited < 5000 && C.Preselected && Lower(SelectedText(D)) != Lower(Leaf);
-                        Waited += 100)
-                       Sleep(100);
-                   Preselected = Lower(SelectedText(D)) == Lower(Leaf);
+                   const std::string Selected =
+                       C.Preselected ? AwaitSelected(D, Leaf) : SelectedText(D);
+                   Preselected = Lower(Selected) == Lower(Leaf);
                    Busy = GetWindowLongPtrA(Frame->BtnDirBrowse(), GWLP_USERDATA) == 1;
                    Instruction = HasChildText(D, "Please select the directory below:");
                    if (C.Action == 2) SelectPath(D, "C:\\");
