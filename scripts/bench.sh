@@ -185,9 +185,10 @@ if wants setup; then
     ln -s "$ARC" "$STAGE/data.arc"
     # ext4 without a journal passes over every inode of the block group
     # freed in the last minute (the last six, while its block is not yet
-    # written) when it creates a file there: whichever install runs first after a round's
-    # removals paid seconds for them (tar -xzf of data.arc here: 1.4 s into
-    # a fresh folder, 6.4 and 11.8 s right after removing an equal tree).
+    # written) when it creates a file there: whichever install ran first
+    # after a round's removals paid seconds for them (tar -xzf of data.arc
+    # here: 1.4 s into a fresh folder, 6.4 and 11.8 s right after removing
+    # an equal tree).
     # Folders made in a folder marked as a top of a hierarchy are spread to
     # other groups, as on a disk where nothing was just removed (1.2 and
     # 1.6 s). No effect, and no harm, on other file systems.
