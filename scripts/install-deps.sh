@@ -54,5 +54,61 @@ for p in "${missing[@]}"; do
     if [[ "$p" == *:i386 ]]; then left+=("$p"); else rest+=("$p"); fi
 done
 [ ${#left[@]} -gt 0 ] || exit 1
+
+# Seen here: the security index for i386 keeps failing its check while the
+# amd64 one loads. The 32-bit libraries are then one update behind the
+# 64-bit ones apt would install, and a library of both architectures must
+# have one version. So take the 32-bit ones as the i386 index has them, and
+# their 64-bit twins at that same version (mostly an upgrade; apt removes
+# the -dev packages that pinned the older ones, none of which the build
+# uses).
+matched() {
+    local closure
+    mapfile -t closure < <(apt-cache depends --recurse --no-recommends --no-suggests \
+        --no-conflicts --no-breaks --no-replaces --no-enhances "$@" 2>/dev/null |
+        grep -v '^ ' | grep ':i386$' | sort -u)
+    [ ${#closure[@]} -gt 0 ] || return 0
+    # Each apt-cache call reads the whole cache: one call for all versions,
+    # one for all records, one dpkg-query for what is installed.
+    local versions records
+    versions=$(apt-cache policy "${closure[@]}" | awk '/^[^ ]/ {sub(/:$/, ""); p = $0}
+        /^  Candidate:/ && $2 != "(none)" {print p "=" $2}')
+    [ -n "$versions" ] || return 0
+    # shellcheck disable=SC2086
+    records=$(apt-cache show $versions 2>/dev/null)
+    { dpkg-query -W -f='I ${Package}:${Architecture} ${Status} ${Version}\n' 2>/dev/null
+      echo "$versions" | sed 's/^/V /'
+      echo "$records" | sed 's/^/R /'; } | awk '
+        $1 == "I" && $4 == "ok" && $5 == "installed" {
+            inst[$2] = $6; split($2, q, ":"); any[q[1]] = 1; next }
+        $1 == "V" { split($2, q, "="); want[q[1]] = q[2]; order[++n] = q[1]; next }
+        $1 == "R" && $2 == "Package:" { pkg = $3; next }
+        $1 == "R" && $2 == "Architecture:" && $3 == "i386" { cur = pkg ":i386"; next }
+        $1 == "R" && $2 == "Architecture:" { cur = ""; next }
+        $1 == "R" && $2 == "Multi-Arch:" && cur != "" { ma[cur] = $3; next }
+        $1 == "R" && $2 == "Conflicts:" && cur != "" {
+            line = substr($0, index($0, "Conflicts:") + 11); conf[cur] = line; next }
+        END {
+            for (i = 1; i <= n; i++) {
+                p = order[i]; split(p, q, ":"); twin = q[1] ":amd64"
+                # A 64-bit program (tar, dpkg) stays as it is: only shared
+                # libraries are installed for both architectures.
+                if (twin in inst && ma[p] != "same") continue
+                # Nor one that stands in for an installed package
+                # (libelogind0 for libsystemd0): the recursion also follows
+                # alternatives.
+                skip = 0; m = split(conf[p], c, ",")
+                for (j = 1; j <= m; j++) { split(c[j], w, " "); sub(/:.*/, "", w[1]); if (w[1] in any) skip = 1 }
+                if (skip) continue
+                print p "=" want[p]
+                if (twin in inst && inst[twin] != want[p]) print twin "=" want[p]
+            }
+        }'
+}
+mapfile -t pinned < <(matched "${left[@]}")
+if [ ${#pinned[@]} -gt 0 ] && install --allow-downgrades "${rest[@]}" "${pinned[@]}"; then
+    echo "Installed ${left[*]} at the versions of the i386 index" >&2
+    exit 0
+fi
 echo "Installing without ${left[*]}: 32-bit Windows programs will not run here" >&2
 install "${rest[@]}"
