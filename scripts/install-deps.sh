@@ -59,9 +59,9 @@ done
 # amd64 one loads. The 32-bit libraries are then one update behind the
 # 64-bit ones apt would install, and a library of both architectures must
 # have one version. So take the 32-bit ones as the i386 index has them, and
-# their 64-bit twins at that same version (mostly an upgrade; apt removes
-# the -dev packages that pinned the older ones, none of which the build
-# uses).
+# their 64-bit twins at that same version (on a machine that had the
+# twins, mostly an upgrade; apt removes the -dev packages that pinned the
+# older ones, none of which the build uses).
 matched() {
     local closure
     mapfile -t closure < <(apt-cache depends --recurse --no-recommends --no-suggests \
@@ -75,7 +75,7 @@ matched() {
         /^  Candidate:/ && $2 != "(none)" {print p "=" $2}')
     [ -n "$versions" ] || return 0
     # shellcheck disable=SC2086
-    records=$(apt-cache show $versions 2>/dev/null)
+    records=$(apt-cache show $versions 2>/dev/null || true)
     { dpkg-query -W -f='I ${Package}:${Architecture} ${Status} ${Version}\n' 2>/dev/null
       echo "$versions" | sed 's/^/V /'
       echo "$records" | sed 's/^/R /'; } | awk '
@@ -101,7 +101,9 @@ matched() {
                 for (j = 1; j <= m; j++) { split(c[j], w, " "); sub(/:.*/, "", w[1]); if (w[1] in any) skip = 1 }
                 if (skip) continue
                 print p "=" want[p]
-                if (twin in inst && inst[twin] != want[p]) print twin "=" want[p]
+                # The twin too, whether it is installed or comes with the
+                # 64-bit packages: otherwise apt picks the newer one.
+                if (ma[p] == "same" && inst[twin] != want[p]) print twin "=" want[p]
             }
         }'
 }
