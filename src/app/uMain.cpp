@@ -623,7 +623,8 @@ void TfMain::lFoldersClick() {
 }
 
 void TfMain::eFolderChange() {
-    Page(wFolder)->SetButtonEnabled(bkNext, GetWindowTextLengthA(Control(eFolder)) > 0);
+    Page(wFolder)->SetButtonEnabled(bkNext,
+                                    SendMessageA(Control(eFolder), WM_GETTEXTLENGTH, 0, 0) > 0);
 }
 
 void TfMain::wFolderNextButtonClick(TWizardCustomPage*, bool& Stop) {
@@ -718,12 +719,12 @@ void TfMain::ShowProgress(int Done, int Total) {
 void TfMain::AddOutputLine(const std::string& Line, bool&) {
     // Every line after the first starts on a line of its own, so an empty
     // Line still makes an empty line.
-    int Length = GetWindowTextLengthA(Control(mOutput));
+    int Length = static_cast<int>(SendMessageA(Control(mOutput), WM_GETTEXTLENGTH, 0, 0));
     std::string Text = FOutputLines == 0 ? Line : "\r\n" + Line;
     ++FOutputLines;
     SendMessageA(Control(mOutput), EM_SETSEL, Length, Length);
     SendMessageA(Control(mOutput), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Text.c_str()));
-    Length = GetWindowTextLengthA(Control(mOutput));
+    Length = static_cast<int>(SendMessageA(Control(mOutput), WM_GETTEXTLENGTH, 0, 0));
     SendMessageA(Control(mOutput), EM_SETSEL, Length, Length);
     SendMessageA(Control(mOutput), EM_SCROLLCARET, 0, 0);
     ProcessMessages();

@@ -57,12 +57,13 @@
     X(DrawTextA) X(EnableWindow) X(EndPaint) X(FillRect) X(GetActiveWindow) X(GetClassInfoExA) \
     X(GetClientRect) X(GetDC) X(GetDlgCtrlID) X(GetFocus) X(GetMessageA) X(GetNextDlgTabItem) \
     X(GetParent) X(GetPropA) X(GetSysColor) X(GetSysColorBrush) X(GetSystemMetrics) \
-    X(GetWindowLongPtrA) X(GetWindowRect) X(GetWindowTextA) \
-    X(GetWindowTextLengthA) X(InvalidateRect) X(IsChild) X(IsDialogMessageA) X(IsWindow) \
+    X(GetWindowLongPtrA) X(GetWindowRect) X(InvalidateRect) X(IsChild) X(IsDialogMessageA) \
+    X(IsWindow) \
     X(IsWindowEnabled) X(IsWindowVisible) X(LoadCursorA) X(LoadIconA) X(LoadImageA) \
     X(MapWindowPoints) X(MessageBoxA) X(MoveWindow) X(OemToCharBuffA) X(PeekMessageA) \
     X(PostMessageA) X(PostQuitMessage) X(RedrawWindow) X(RegisterClassExA) X(ReleaseDC) \
-    X(RemovePropA) X(SendMessageA) X(SetActiveWindow) X(SetFocus) X(SetPropA) X(SetWindowLongPtrA) \
+    X(RemovePropA) X(SendMessageA) X(SetActiveWindow) X(SetFocus) X(SetPropA) X(SetTimer) \
+    X(SetWindowLongPtrA) \
     X(SetWindowPos) X(SetWindowTextA) X(ShowWindow) X(SystemParametersInfoA) X(TranslateMessage) \
     X(UpdateWindow) X(WaitForInputIdle)
 // clang-format on

@@ -94,21 +94,35 @@ int CALLBACK TBrowseFolderDialog::BrowseCallback(HWND Wnd, UINT Msg, LPARAM Para
     return 0;
 }
 
+void CALLBACK TBrowseFolderDialog::PreselectTick(HWND Wnd, UINT, UINT_PTR Id, DWORD) {
+    // The timer ends with the dialog; once something is selected, or after
+    // 15 s, its ticks do nothing.
+    auto* Self = reinterpret_cast<TBrowseFolderDialog*>(Id);
+    if (Self->FPreselectTicksLeft > 0) {
+        --Self->FPreselectTicksLeft;
+        SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE,
+                     reinterpret_cast<LPARAM>(Self->FolderName.c_str()));
+    }
+}
+
 void TBrowseFolderDialog::HandleCallback(HWND Wnd, UINT Msg, LPARAM Param) {
     switch (Msg) {
     case BFFM_INITIALIZED:
         CentreOnScreen(Wnd);
         if (DirectoryPresent(FolderName)) {
+            // Set before the request: a selection it makes clears it.
+            FPreselectTicksLeft = 60;
             SendMessageA(Wnd, BFFM_SETSELECTIONA, TRUE,
                          reinterpret_cast<LPARAM>(FolderName.c_str()));
-            // Wine's dialog can drop a selection made this early (the first
-            // dialog of a process); the same request again, once the dialog
-            // runs, is harmless where the first one held.
-            PostMessageA(Wnd, BFFM_SETSELECTIONA, TRUE,
-                         reinterpret_cast<LPARAM>(FolderName.c_str()));
+            // Wine's dialog can drop a selection asked for this early; the
+            // same request again may also fail on a loaded machine, each one
+            // opening more of the tree. So the request is repeated while the
+            // dialog starts and nothing is selected yet.
+            SetTimer(Wnd, reinterpret_cast<UINT_PTR>(this), 250, &PreselectTick);
         }
         break;
     case BFFM_SELCHANGED:
+        FPreselectTicksLeft = 0;
         SendMessageA(Wnd, BFFM_ENABLEOK, 0,
                      IsExistingFolderItem(reinterpret_cast<LPCITEMIDLIST>(Param)) ? 1 : 0);
         break;

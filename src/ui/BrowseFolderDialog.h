@@ -30,5 +30,8 @@ public:
 private:
     static int CALLBACK BrowseCallback(HWND Wnd, UINT Msg, LPARAM Param, LPARAM Data);
     void HandleCallback(HWND Wnd, UINT Msg, LPARAM Param);
+    // The timer's id is the dialog object.
+    static void CALLBACK PreselectTick(HWND Wnd, UINT, UINT_PTR Id, DWORD);
     std::string FDisplayName;
+    int FPreselectTicksLeft = 0;
 };

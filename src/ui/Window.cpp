@@ -95,9 +95,11 @@ LRESULT CALLBACK TWindow::WindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM L
 }
 
 std::string ControlText(HWND Wnd) {
-    int Length = GetWindowTextLengthA(Wnd);
+    // The program's own controls: the messages are what GetWindowText sends.
+    auto Length = static_cast<int>(SendMessageA(Wnd, WM_GETTEXTLENGTH, 0, 0));
     std::string Text(static_cast<size_t>(Length) + 1, '\0');
-    Length = GetWindowTextA(Wnd, Text.data(), Length + 1);
+    Length = static_cast<int>(
+        SendMessageA(Wnd, WM_GETTEXT, Length + 1, reinterpret_cast<LPARAM>(Text.data())));
     Text.resize(static_cast<size_t>(Length > 0 ? Length : 0));
     return Text;
 }
