@@ -5,7 +5,7 @@ if(NOT WIN32 OR MORVANE_FUZZ)
     return()
 endif()
 add_executable(runtime_probe ${CMAKE_CURRENT_LIST_DIR}/runtime_probe.cpp)
-target_link_libraries(runtime_probe PRIVATE morvane_runtime_trim)
+target_link_libraries(runtime_probe PRIVATE morvane_runtime_trim morvane_runtime_exceptions)
 # Compiled as the programs are: the 32-bit linker refuses the exception's
 # type data from a plain part next to the runtime part's.
 target_compile_options(runtime_probe PRIVATE -Oz -flto -fno-rtti)

@@ -83,11 +83,13 @@ bool TInputFile::Open(const std::string& path) {
     return Handle(FHandle) != INVALID_HANDLE_VALUE;
 }
 
-size_t TInputFile::Read(char* buffer, size_t size) {
+size_t TInputFile::Read(char* buffer, size_t size, TArchiveFault& fault) {
     DWORD got = 0;
     DWORD want = size > 0x40000000 ? 0x40000000 : DWORD(size);
-    if (!ReadFile(Handle(FHandle), buffer, want, &got, nullptr))
-        throw TArchiveError(ecFatal, "cannot read the archive: " + LastErrorText());
+    if (!ReadFile(Handle(FHandle), buffer, want, &got, nullptr)) {
+        fault.Set(ecFatal, "cannot read the archive: " + LastErrorText());
+        return 0;
+    }
     return got;
 }
 
@@ -117,7 +119,8 @@ constexpr DWORD CreateFlags =
     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT;
 
 HANDLE CreateNew(const std::string& path) {
-    return CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, CreateFlags, nullptr);
+    return CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, CreateFlags,
+                       nullptr);
 }
 
 } // namespace
@@ -296,12 +299,14 @@ bool TInputFile::Open(const std::string& path) {
     return true;
 }
 
-size_t TInputFile::Read(char* buffer, size_t size) {
+size_t TInputFile::Read(char* buffer, size_t size, TArchiveFault& fault) {
     for (;;) {
         ssize_t n = read(FFd, buffer, size);
         if (n >= 0) return size_t(n);
-        if (errno != EINTR)
-            throw TArchiveError(ecFatal, "cannot read the archive: " + LastErrorText());
+        if (errno != EINTR) {
+            fault.Set(ecFatal, "cannot read the archive: " + LastErrorText());
+            return 0;
+        }
     }
 }
 

@@ -45,7 +45,7 @@ public:
     TInputFile(const TInputFile&) = delete;
     TInputFile& operator=(const TInputFile&) = delete;
     bool Open(const std::string& path);
-    size_t Read(char* buffer, size_t size) override;
+    size_t Read(char* buffer, size_t size, TArchiveFault& fault) override;
 
 private:
 #ifdef _WIN32

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
-#include <exception>
+#include <cstdlib>
 #include <initializer_list>
 #include <limits>
 #include <mutex>
@@ -129,8 +129,10 @@ uint64_t PaddingAfter(uint64_t size) {
     return (BlockSize - size % BlockSize) % BlockSize;
 }
 
+TArchiveErrorHandler ErrorHandler = nullptr;
+
 [[noreturn]] void Damaged(const std::string& what) {
-    throw TArchiveError(ecDamaged, what);
+    RaiseArchiveError(ecDamaged, what);
 }
 
 // Hands out the bytes peeked to detect the format before the source's own.
@@ -138,14 +140,14 @@ class TPrefixedSource : public TRawSource {
 public:
     TPrefixedSource(TRawSource& source, std::string prefix)
         : FSource(source), FPrefix(std::move(prefix)) {}
-    size_t Read(char* buffer, size_t size) override {
+    size_t Read(char* buffer, size_t size, TArchiveFault& fault) override {
         if (FUsed < FPrefix.size()) {
             size_t n = std::min(size, FPrefix.size() - FUsed);
             std::memcpy(buffer, FPrefix.data() + FUsed, n);
             FUsed += n;
             return n;
         }
-        return FSource.Read(buffer, size);
+        return FSource.Read(buffer, size, fault);
     }
 
 private:
@@ -155,10 +157,10 @@ private:
 };
 
 // Reads until size bytes or the end, so short reads of pipes do not matter.
-size_t ReadFull(TRawSource& source, char* buffer, size_t size) {
+size_t ReadFull(TRawSource& source, char* buffer, size_t size, TArchiveFault& fault) {
     size_t got = 0;
     while (got < size) {
-        size_t n = source.Read(buffer + got, size - got);
+        size_t n = source.Read(buffer + got, size - got, fault);
         if (n == 0) break;
         got += n;
     }
@@ -172,7 +174,9 @@ public:
     std::span<const char> Fill() override {
         if (FPos == FLen) {
             FPos = 0;
-            FLen = ReadFull(*FSource, FBuffer.data(), FBuffer.size());
+            TArchiveFault fault;
+            FLen = ReadFull(*FSource, FBuffer.data(), FBuffer.size(), fault);
+            fault.RaiseIfSet();
         }
         return {FBuffer.data() + FPos, FLen - FPos};
     }
@@ -191,42 +195,45 @@ public:
     explicit TInflater(std::unique_ptr<TRawSource> source)
         : FSource(std::move(source)), FInput(InputChunk) {
         std::memset(&FZ, 0, sizeof FZ);
-        if (inflateInit2(&FZ, 15 + 16) != Z_OK) throw TArchiveError(ecFatal, "out of memory");
+        if (inflateInit2(&FZ, 15 + 16) != Z_OK) FFault.Set(ecFatal, "out of memory");
     }
     ~TInflater() { inflateEnd(&FZ); }
     TInflater(const TInflater&) = delete;
     TInflater& operator=(const TInflater&) = delete;
 
-    // Fills out with up to capacity bytes; 0 means the stream ended cleanly.
+    // Fills out with up to capacity bytes; 0 means the stream ended, cleanly
+    // unless Fault() is set. Raises nothing: it may run on a thread of its own.
     size_t Produce(char* out, size_t capacity) {
         FZ.next_out = reinterpret_cast<Bytef*>(out);
         FZ.avail_out = static_cast<uInt>(capacity);
-        while (FZ.avail_out == capacity) {
+        while (!FFault && FZ.avail_out == capacity) {
             if (FMemberEnded) {
-                if (!StartNextMember()) return 0;
+                if (!StartNextMember()) break;
             }
             if (FZ.avail_in == 0 && !FEof) Refill();
             int rc = inflate(&FZ, Z_NO_FLUSH);
             if (rc == Z_STREAM_END) {
                 FMemberEnded = true;
             } else if (rc == Z_BUF_ERROR) {
-                if (FZ.avail_in == 0 && FEof) Damaged("unexpected end of archive (truncated)");
+                if (FZ.avail_in == 0 && FEof)
+                    FFault.Set(ecDamaged, "unexpected end of archive (truncated)");
             } else if (rc == Z_DATA_ERROR) {
-                Damaged(std::string("compressed data damaged: ") +
-                        (FZ.msg ? FZ.msg : "invalid data"));
+                FFault.Set(ecDamaged, std::string("compressed data damaged: ") +
+                                          (FZ.msg ? FZ.msg : "invalid data"));
             } else if (rc != Z_OK) {
-                throw TArchiveError(ecFatal, "decompression failed");
+                FFault.Set(ecFatal, "decompression failed");
             }
         }
-        return capacity - FZ.avail_out;
+        return FFault ? 0 : capacity - FZ.avail_out;
     }
+    const TArchiveFault& Fault() const { return FFault; }
 
 private:
     void Refill() {
         // Keep unread bytes: the magic check of a following member needs two.
         if (FZ.avail_in > 0) std::memmove(FInput.data(), FZ.next_in, FZ.avail_in);
         size_t kept = FZ.avail_in;
-        size_t n = FSource->Read(FInput.data() + kept, FInput.size() - kept);
+        size_t n = FSource->Read(FInput.data() + kept, FInput.size() - kept, FFault);
         if (n == 0) FEof = true;
         FZ.next_in = reinterpret_cast<Bytef*>(FInput.data());
         FZ.avail_in = static_cast<uInt>(kept + n);
@@ -235,9 +242,11 @@ private:
     bool StartNextMember() {
         while (FZ.avail_in < 2 && !FEof)
             Refill();
-        if (FZ.avail_in == 0) return false;
-        if (FZ.avail_in < 2 || FZ.next_in[0] != 0x1f || FZ.next_in[1] != 0x8b)
-            Damaged("unexpected data after the compressed archive");
+        if (FZ.avail_in == 0 || FFault) return false;
+        if (FZ.avail_in < 2 || FZ.next_in[0] != 0x1f || FZ.next_in[1] != 0x8b) {
+            FFault.Set(ecDamaged, "unexpected data after the compressed archive");
+            return false;
+        }
         inflateReset(&FZ);
         FMemberEnded = false;
         return true;
@@ -248,6 +257,7 @@ private:
     z_stream FZ;
     bool FEof = false;
     bool FMemberEnded = false;
+    TArchiveFault FFault; // the first error found
 };
 
 class TGzipStream : public TByteStream {
@@ -258,6 +268,7 @@ public:
         if (FPos == FLen) {
             FPos = 0;
             FLen = FInflater.Produce(FBuffer.data(), FBuffer.size());
+            FInflater.Fault().RaiseIfSet();
         }
         return {FBuffer.data() + FPos, FLen - FPos};
     }
@@ -297,7 +308,9 @@ public:
         }
         FChanged.wait(lock, [this] { return !FFull.empty() || FFinished; });
         if (FFull.empty()) {
-            if (FError) std::rethrow_exception(FError);
+            // The worker has ended: the inflater is this thread's to read.
+            lock.unlock();
+            FInflater.Fault().RaiseIfSet();
             FCurrentLen = FPos = 0;
             return {};
         }
@@ -311,25 +324,20 @@ public:
 
 private:
     void Work() {
-        try {
-            for (;;) {
-                std::vector<char> chunk;
-                {
-                    std::unique_lock<TMutex> lock(FMutex);
-                    FChanged.wait(lock, [this] { return !FFree.empty() || FStop; });
-                    if (FStop) break;
-                    chunk = std::move(FFree.back());
-                    FFree.pop_back();
-                }
-                size_t n = FInflater.Produce(chunk.data(), chunk.size());
-                std::lock_guard<TMutex> lock(FMutex);
-                if (n == 0) break;
-                FFull.emplace_back(std::move(chunk), n);
-                FChanged.notify_all();
+        for (;;) {
+            std::vector<char> chunk;
+            {
+                std::unique_lock<TMutex> lock(FMutex);
+                FChanged.wait(lock, [this] { return !FFree.empty() || FStop; });
+                if (FStop) break;
+                chunk = std::move(FFree.back());
+                FFree.pop_back();
             }
-        } catch (...) {
+            size_t n = FInflater.Produce(chunk.data(), chunk.size());
             std::lock_guard<TMutex> lock(FMutex);
-            FError = std::current_exception();
+            if (n == 0) break;
+            FFull.emplace_back(std::move(chunk), n);
+            FChanged.notify_all();
         }
         std::lock_guard<TMutex> lock(FMutex);
         FFinished = true;
@@ -341,7 +349,6 @@ private:
     TCondition FChanged;
     std::deque<std::vector<char>> FFree;
     std::deque<std::pair<std::vector<char>, size_t>> FFull;
-    std::exception_ptr FError;
     bool FStop = false, FFinished = false;
     std::vector<char> FCurrent;
     size_t FCurrentLen = 0, FPos = 0;
@@ -567,7 +574,20 @@ uint64_t CheckedHeaderSize(const char* block) {
 
 } // namespace
 
-size_t TMemorySource::Read(char* buffer, size_t size) {
+void SetArchiveErrorHandler(TArchiveErrorHandler handler) {
+    ErrorHandler = handler;
+}
+
+void RaiseArchiveError(TExitCode code, const std::string& message) {
+    if (ErrorHandler) ErrorHandler(code, message);
+#if __cpp_exceptions
+    throw TArchiveError(code, message);
+#else
+    std::abort(); // a handler that returned
+#endif
+}
+
+size_t TMemorySource::Read(char* buffer, size_t size, TArchiveFault&) {
     size_t n = std::min(size, FData.size());
     if (n) std::memcpy(buffer, FData.data(), n);
     FData = FData.subspan(n);
@@ -576,7 +596,9 @@ size_t TMemorySource::Read(char* buffer, size_t size) {
 
 std::unique_ptr<TByteStream> OpenArchiveStream(TRawSource& source, bool background) {
     char magic[2];
-    size_t n = ReadFull(source, magic, 2);
+    TArchiveFault fault;
+    size_t n = ReadFull(source, magic, 2, fault);
+    fault.RaiseIfSet();
     auto prefixed = std::make_unique<TPrefixedSource>(source, std::string(magic, n));
     bool gzip = n == 2 && uint8_t(magic[0]) == 0x1f && uint8_t(magic[1]) == 0x8b;
     if (!gzip) return std::make_unique<TPlainStream>(std::move(prefixed));

@@ -48,18 +48,45 @@ private:
     std::string FMessage;
 };
 
+// An archive error that ends the reading. The reader raises it where it
+// finds it: the handler set gets it and does not return (the extraction
+// program ends its run there, and is built without exceptions on Windows,
+// where their runtime would be a third of it); with no handler set it is
+// thrown as TArchiveError. Raised only on the thread that reads.
+using TArchiveErrorHandler = void (*)(TExitCode code, const std::string& message);
+void SetArchiveErrorHandler(TArchiveErrorHandler handler);
+[[noreturn]] void RaiseArchiveError(TExitCode code, const std::string& message);
+
+// An archive error found on another thread (the inflater's), or by a source,
+// kept until the reading thread raises it.
+struct TArchiveFault {
+    TExitCode Code = ecSuccess;
+    std::string Message;
+    explicit operator bool() const { return Code != ecSuccess; }
+    // The first error counts: what follows from it says less.
+    void Set(TExitCode code, std::string message) {
+        if (Code != ecSuccess) return;
+        Code = code;
+        Message = std::move(message);
+    }
+    void RaiseIfSet() const {
+        if (Code != ecSuccess) RaiseArchiveError(Code, Message);
+    }
+};
+
 // Where compressed (or raw) archive bytes come from.
 class TRawSource {
 public:
     virtual ~TRawSource() = default;
-    // Fills up to size bytes; 0 only at the end. Throws TArchiveError on failure.
-    virtual size_t Read(char* buffer, size_t size) = 0;
+    // Fills up to size bytes; 0 at the end, and on failure, which it then
+    // sets in fault.
+    virtual size_t Read(char* buffer, size_t size, TArchiveFault& fault) = 0;
 };
 
 class TMemorySource : public TRawSource {
 public:
     explicit TMemorySource(std::span<const char> data) : FData(data) {}
-    size_t Read(char* buffer, size_t size) override;
+    size_t Read(char* buffer, size_t size, TArchiveFault& fault) override;
 
 private:
     std::span<const char> FData;

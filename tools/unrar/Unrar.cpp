@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <new>
 #include <set>
 
@@ -51,14 +52,23 @@ bool EndsWithSeparator(const std::string& text) {
 class TRun {
 public:
     TRun(const TOptions& options, std::FILE* out, std::FILE* err)
-        : FOptions(options), FOut(out), FErr(err) {}
-    // Lines collected before an unexpected error still reach the output.
+        : FOptions(options), FOut(out), FErr(err) {
+        Active = this;
+        SetArchiveErrorHandler(&EndOnArchiveError);
+    }
     ~TRun() {
+        SetArchiveErrorHandler(nullptr);
+        Active = nullptr;
+#if __cpp_exceptions
+        // Lines collected before an unexpected error (out of memory) still
+        // reach the output. Built without exceptions, such an error ends the
+        // program where it happens.
         try {
             Settle();
         } catch (...) {
         }
         Flush();
+#endif
     }
     TRun(const TRun&) = delete;
     TRun& operator=(const TRun&) = delete;
@@ -66,6 +76,13 @@ public:
     int Execute();
 
 private:
+    // An archive error ends the run where the reader finds it, as the end
+    // of the archive would: the file it was reading into is deleted, the
+    // error and the summary are written, and the program ends with its code.
+    [[noreturn]] static void EndOnArchiveError(TExitCode code, const std::string& message);
+    // Settles, reports and returns the exit code.
+    int Finish();
+    static TRun* Active;
     void ReadEntries(fs::TInputFile& input, bool extract);
     // Splits the entry's path into parts; false when the entry is refused
     // (with a warning) or no mask selects it.
@@ -116,7 +133,17 @@ private:
     std::vector<std::vector<char>> FSpare;
     size_t FSpareBytes = 0;
     bool FSettling = false;
+    fs::TOutputFile* FReadingInto = nullptr; // the file whose data is being read
 };
+
+TRun* TRun::Active = nullptr;
+
+void TRun::EndOnArchiveError(TExitCode code, const std::string& message) {
+    TRun& run = *Active;
+    if (run.FReadingInto) run.FReadingInto->Discard();
+    run.Error(code, run.FOptions.Archive + ": " + message);
+    std::exit(run.Finish());
+}
 
 void TRun::Line(const char* label, const std::string& path) {
     if (!FSettling) Settle();
@@ -312,8 +339,10 @@ void TRun::QueueFile(TTarReader& reader, const TTarEntry& entry,
         FSpareBytes -= job->Data.capacity();
     }
     job->Data.reserve(size_t(entry.Size));
+    FReadingInto = file.get();
     for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
         job->Data.insert(job->Data.end(), data.begin(), data.end());
+    FReadingInto = nullptr;
     job->Data.resize(size_t(entry.Size));
     job->File = std::move(file);
     job->Size = entry.Size;
@@ -333,11 +362,16 @@ void TRun::WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile
     };
     if (entry.Sparse && entry.DataSize < entry.Size) file.MakeSparse();
     uint64_t end = 0; // of what is written so far
+    FReadingInto = &file;
     for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
         uint64_t at = reader.DataOffset();
-        if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size())) return failed();
+        if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size())) {
+            FReadingInto = nullptr;
+            return failed();
+        }
         end = at + data.size();
     }
+    FReadingInto = nullptr;
     if (end < entry.Size && !file.SetSize(entry.Size)) return failed();
     file.SetTime(entry.MTime);
     if (!file.Close()) {
@@ -370,17 +404,16 @@ int TRun::Execute() {
         if (!PrepareDestination()) return ecCreate;
         Put(FOut, "Extracting from " + names::ForConsole(FOptions.Archive) + "\n\n");
     }
-    try {
-        ReadEntries(input, extract);
-    } catch (const TArchiveError& e) {
-        Error(e.Code(), FOptions.Archive + ": " + e.what());
-    }
-    Settle();
+    ReadEntries(input, extract);
+    return Finish();
+}
 
+int TRun::Finish() {
+    Settle();
     int code = ExitCode();
     if (code == ecNoFiles) Error(ecWarning, "no files to extract");
     Flush();
-    if (extract) PutSummary(code);
+    if (FOptions.Command == TCommand::Extract) PutSummary(code);
     std::fflush(FOut);
     return code;
 }
@@ -563,6 +596,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, TOptions& options, s
 }
 
 int Run(const TOptions& options, std::FILE* out, std::FILE* err) {
+#if __cpp_exceptions
     try {
         TRun run(options, out, err);
         return run.Execute();
@@ -572,6 +606,12 @@ int Run(const TOptions& options, std::FILE* out, std::FILE* err) {
         Put(err, std::string("unrar: ") + e.what() + "\n");
     }
     return ecFatal;
+#else
+    // Out of memory and the containers' errors end the program with the
+    // same words (NoExceptions.cpp).
+    TRun run(options, out, err);
+    return run.Execute();
+#endif
 }
 
 } // namespace unrar

@@ -48,7 +48,9 @@ public:
         // The function lives on the heap, so the thread keeps its address
         // when this object is moved.
         FHandle = CreateThread(nullptr, 0, Start, FWork.get(), 0, nullptr);
-        if (!FHandle) throw std::bad_alloc();
+        // The runtime's own report (NoExceptions.cpp where unrar.exe has no
+        // exceptions).
+        if (!FHandle) std::__throw_bad_alloc();
     }
     TThread(TThread&& other) noexcept { *this = std::move(other); }
     TThread& operator=(TThread&& other) noexcept {

@@ -1,6 +1,7 @@
 # Fails when a program's link map (the setup program's, unrar's) shows one of
 # the heavy library parts, naming it and what pulled it in.
-#   cmake -D MAP=<MorvaneSetup.map | unrar.map> -P app_parts_check.cmake
+#   cmake -D MAP=<MorvaneSetup.map | unrar.map> [-D EXTRA=<regex;...>] -P app_parts_check.cmake
+# EXTRA: further parts that program must not link.
 if(NOT EXISTS "${MAP}")
     message(FATAL_ERROR "no link map at ${MAP}")
 endif()
@@ -24,6 +25,7 @@ set(Heavy "\\(cow-stdexcept\\.o\\)" "\\(cow-string-inst\\.o\\)" "\\(string-inst\
           "-mingw_vsnprintf\\.o\\)" "\\(cp-demangle\\.o\\)" "\\(libwinpthread_la-[a-z_]+\\.o\\)"
           "libz\\.a\\(crc32\\.o\\)" "libz\\.a\\(adler32\\.o\\)" "-pseudo-reloc\\.o\\)"
           "-crt_handler\\.o\\)" "-merr\\.o\\)" "-tlsthrd\\.o\\)")
+list(APPEND Heavy ${EXTRA})
 set(Found "")
 foreach(Part ${Heavy})
     string(REGEX MATCH "[^\n]*${Part}[^\n]*(\n[ \t]+[^\n]*)?" Hit "${Members}")
