@@ -119,8 +119,7 @@ constexpr DWORD CreateFlags =
     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT;
 
 HANDLE CreateNew(const std::string& path) {
-    return CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, CreateFlags,
-                       nullptr);
+    return CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, CreateFlags, nullptr);
 }
 
 } // namespace

@@ -83,6 +83,17 @@ private:
     // Settles, reports and returns the exit code.
     int Finish();
     static TRun* Active;
+    // Names the file whose data is being read, for as long as it lives.
+    class TReadingInto {
+    public:
+        TReadingInto(TRun& run, fs::TOutputFile& file) : FRun(run) { run.FReadingInto = &file; }
+        ~TReadingInto() { FRun.FReadingInto = nullptr; }
+        TReadingInto(const TReadingInto&) = delete;
+        TReadingInto& operator=(const TReadingInto&) = delete;
+
+    private:
+        TRun& FRun;
+    };
     void ReadEntries(fs::TInputFile& input, bool extract);
     // Splits the entry's path into parts; false when the entry is refused
     // (with a warning) or no mask selects it.
@@ -339,10 +350,11 @@ void TRun::QueueFile(TTarReader& reader, const TTarEntry& entry,
         FSpareBytes -= job->Data.capacity();
     }
     job->Data.reserve(size_t(entry.Size));
-    FReadingInto = file.get();
-    for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
-        job->Data.insert(job->Data.end(), data.begin(), data.end());
-    FReadingInto = nullptr;
+    {
+        TReadingInto reading(*this, *file);
+        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
+            job->Data.insert(job->Data.end(), data.begin(), data.end());
+    }
     job->Data.resize(size_t(entry.Size));
     job->File = std::move(file);
     job->Size = entry.Size;
@@ -362,16 +374,12 @@ void TRun::WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile
     };
     if (entry.Sparse && entry.DataSize < entry.Size) file.MakeSparse();
     uint64_t end = 0; // of what is written so far
-    FReadingInto = &file;
+    TReadingInto reading(*this, file);
     for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
         uint64_t at = reader.DataOffset();
-        if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size())) {
-            FReadingInto = nullptr;
-            return failed();
-        }
+        if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size())) return failed();
         end = at + data.size();
     }
-    FReadingInto = nullptr;
     if (end < entry.Size && !file.SetSize(entry.Size)) return failed();
     file.SetTime(entry.MTime);
     if (!file.Close()) {
