@@ -41,6 +41,11 @@
     static_assert(TLate_##Function::StackBytes == Bytes, "wrong decoration of " #Function);
 #endif
 
+// All slots share one section: each in a section of its own took 16 bytes
+// (the assembler pads a data section to its alignment), and the 64-bit
+// program's data then needed one more 512-byte block of the file.
+#define MORVANE_SLOT_SECTION __attribute__((section(".data$late")))
+
 #define MORVANE_LATE_BIND(Library, Function, Bytes)                                                \
     namespace {                                                                                    \
     constexpr TLateProc Late_##Function{Library, #Function};                                       \
@@ -48,7 +53,7 @@
     MORVANE_CHECK_DECORATION(Function, Bytes)                                                      \
     }                                                                                              \
     extern "C" decltype(&::Function) Slot_##Function asm(MORVANE_IMPORT_SLOT(Function, Bytes));    \
-    decltype(&::Function) Slot_##Function =                                                        \
+    MORVANE_SLOT_SECTION decltype(&::Function) Slot_##Function =                                   \
         &TLate_##Function::First<Slot_##Function, Late_##Function>;                                \
     asm(".section .text.late." #Function ",\"x\"\n\t.globl \"" MORVANE_PLAIN_NAME(Function, Bytes)    \
         "\"\n\"" MORVANE_PLAIN_NAME(Function, Bytes) "\":\n\t"                                       \
