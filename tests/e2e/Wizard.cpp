@@ -2,6 +2,7 @@
 
 #include "e2e/Machine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -125,6 +126,9 @@ TPage TInstaller::CurrentPage() {
 
 TPage TInstaller::WaitPage(std::initializer_list<TPage> Pages, DWORD Ms, const std::string& Step,
                            bool Photograph) {
+    // The window shows before its first page does: until then the program is
+    // still starting, which a loaded machine may stretch far beyond a page's time.
+    if (!FPageSeen) Ms = std::max(Ms, FirstWindowMs);
     TPage Seen = TPage::None;
     const bool Arrived = WaitFor(Ms, [&] {
         CheckAlive(Step);
@@ -137,10 +141,14 @@ TPage TInstaller::WaitPage(std::initializer_list<TPage> Pages, DWORD Ms, const s
         std::string Wanted;
         for (TPage Page : Pages)
             Wanted += (Wanted.empty() ? "" : " or ") + std::string(PageName(Page));
+        if (!IsWindow(FWindow))
+            Fail(Step, "waited " + std::to_string(Ms / 1000) + " s for the " + Wanted +
+                           " page, but the wizard's window is gone while the program still runs");
         Fail(Step, "waited " + std::to_string(Ms / 1000) + " s for the " + Wanted +
                        " page, but the wizard shows the " + PageName(Seen) +
                        " page; visible controls:\n" + DescribeVisible(FWindow));
     }
+    FPageSeen = true;
     // The progress page may be gone any moment: photograph it at once.
     if (Photograph || Seen == TPage::Compile) FShots.Take(PageName(Seen), Seen != TPage::Compile);
     return Seen;

@@ -135,6 +135,7 @@ private:
     HWND FWindow = nullptr;
     DWORD FWindowPid = 0;
     HWND FOutput = nullptr;
+    bool FPageSeen = false;
 };
 
 } // namespace e2e
