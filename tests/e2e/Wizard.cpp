@@ -141,12 +141,12 @@ TPage TInstaller::WaitPage(std::initializer_list<TPage> Pages, DWORD Ms, const s
         std::string Wanted;
         for (TPage Page : Pages)
             Wanted += (Wanted.empty() ? "" : " or ") + std::string(PageName(Page));
+        const std::string Waited =
+            "waited " + std::to_string(Ms / 1000) + " s for the " + Wanted + " page, but the ";
         if (!IsWindow(FWindow))
-            Fail(Step, "waited " + std::to_string(Ms / 1000) + " s for the " + Wanted +
-                           " page, but the wizard's window is gone while the program still runs");
-        Fail(Step, "waited " + std::to_string(Ms / 1000) + " s for the " + Wanted +
-                       " page, but the wizard shows the " + PageName(Seen) +
-                       " page; visible controls:\n" + DescribeVisible(FWindow));
+            Fail(Step, Waited + "wizard's window is gone while the program still runs");
+        Fail(Step, Waited + "wizard shows the " + PageName(Seen) + " page; visible controls:\n" +
+                       DescribeVisible(FWindow));
     }
     FPageSeen = true;
     // The progress page may be gone any moment: photograph it at once.
