@@ -8,6 +8,7 @@
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "platform/OsError.h"
+#include "platform/OwnImage.h"
 #include "data/Product.h"
 #include "data/LockRules.h"
 #include "data/Protection.h"
@@ -56,6 +57,8 @@ void AppendLines(std::vector<std::string>& Lines, const std::string& Text) {
 std::string FolderRefusal(const TInstallData& Data) {
     TFolderVerdict Verdict = CheckInstallDir(Data.InstallDir);
     if (Verdict != TFolderVerdict::Ok) return DestinationRefusalText(Verdict, Data.InstallDir);
+    Verdict = CheckFolderOwnership(Data.InstallDir);
+    if (Verdict != TFolderVerdict::Ok) return DestinationRefusalText(Verdict, Data.InstallDir);
     // The wizard asks first, and its answer unless the user changes it is No.
     if (FolderHoldsForeignFiles(Data.InstallDir))
         return "The folder \"" + Data.InstallDir +
@@ -88,28 +91,13 @@ std::string HandOverFolderPrefix() {
     return PathIn(Temp, Product.ShortName) + "Setup-";
 }
 
-// Copies From into a new file To (never an existing one) and hands back a
+// Writes Bytes into a new file To (never an existing one) and hands back a
 // handle on it that lets nobody write, rename or delete it while it is held.
-THandle HeldCopy(const std::string& From, const std::string& To) {
-    std::string Bytes;
-    {
-        const THandle Source(CreateFileA(From.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!Source) RaiseLastOSError();
-        char Buffer[65536];
-        DWORD Read = 0;
-        while (ReadFile(Source.get(), Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
-            Bytes.append(Buffer, Read);
-    }
+THandle HeldCopy(const std::string& Bytes, const std::string& To) {
     {
         const THandle Target(CreateFileA(To.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD Written = 0;
-        if (!Target ||
-            !WriteFile(Target.get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written,
-                       nullptr) ||
-            Written != Bytes.size())
-            RaiseLastOSError();
+        if (!Target || !WriteFileText(Target.get(), Bytes)) RaiseLastOSError();
     }
     THandle Held(CreateFileA(To.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -395,10 +383,14 @@ int HandOver(int ShowCmd) {
     const std::string Folder = NewHandOverFolder();
     const std::string Program = Folder + "\\" + OwnProgramName();
     const std::string Own = AddTrailingBackslash(InstallerFolder());
-    // Held until the copy has done its work: nothing can be changed in
-    // between what was copied and what runs and reads.
-    const THandle HeldProgram = HeldCopy(Own + OwnProgramName(), Program);
-    const THandle HeldVersion = HeldCopy(Own + "version", Folder + "\\version");
+    // The program that runs, from the file it holds since it started; the
+    // version file from this protected folder. Held until the copy has done
+    // its work: nothing can be changed in between what was copied and what
+    // runs and reads.
+    std::string Bytes, Version;
+    if (!ReadOwnImage(Bytes) || !ReadFileText(Own + "version", Version)) RaiseLastOSError();
+    const THandle HeldProgram = HeldCopy(Bytes, Program);
+    const THandle HeldVersion = HeldCopy(Version, Folder + "\\version");
 
     // The copy writes its exit code into the pipe when its work is done,
     // and waits on this process before it removes this program.

@@ -24,6 +24,7 @@ void RunProcedure(TInstallData& Data, const std::vector<std::string>& Notes,
         Outcome.Raised = true;
     }
     Engine.Release();
+    Outcome.LogFile = Engine.LogFilePath();
     // Writing install.log may have had to go elsewhere, which its first
     // line now says.
     if (!Outcome.Raised) Outcome.Log = Engine.Log();
@@ -39,6 +40,7 @@ std::vector<std::string> RunNotes(const TCmdOptions* Options, const TInstallData
 
 int ExitCodeOf(const TProcedureOutcome& Outcome, const TInstallData& Data) {
     if (Data.Cancelled) return ExitCancelled;
+    if (Data.Refused) return ExitBadOption;
     if (Outcome.Raised || !Data.Succeeded) return ExitFailed;
     return Data.RestartNeeded ? ExitRestartNeeded : ExitSuccess;
 }

@@ -24,6 +24,8 @@ struct TProcedureOutcome {
     // error's message when the procedure raised one.
     std::vector<std::string> Log;
     bool Raised = false;
+    // Where install.log was written.
+    std::string LogFile;
 };
 
 // Runs the procedure of Data.Mode on an engine that Setup prepares (hooks,
@@ -36,5 +38,6 @@ void RunProcedure(TInstallData& Data, const std::vector<std::string>& Notes,
 // Lines that come first in the log of a run with these options.
 std::vector<std::string> RunNotes(const TCmdOptions* Options, const TInstallData& Data);
 
-// 0 for success, 3010 when a restart completes it, 1603 otherwise.
+// 0 for success, 3010 when a restart completes it, 1602 when the user
+// cancelled, 87 when setup refused the folder it found, 1603 otherwise.
 int ExitCodeOf(const TProcedureOutcome& Outcome, const TInstallData& Data);

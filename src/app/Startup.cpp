@@ -78,13 +78,14 @@ int RunWizard(TInstallData& Data, const TCmdOptions& Options, int ShowCmd) {
     }
 }
 
-// Everything after the options, with the installation data in Data.
-int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallData>& Data) {
+// Everything after the options and the lock, with the installation data in
+// Data.
+int RunUnderLock(const TCmdOptions& Options, int ShowCmd, const TSetupLock& Lock,
+                 std::unique_ptr<TInstallData>& Data) {
     const bool Silent = Options.Silent;
 
     // Nothing is touched while another setup of the product runs, not even
     // its log file.
-    const TSetupLock Lock;
     if (Lock.State() == TLockState::OtherSetup) {
         if (!Silent) ShowStartError(AnotherSetupText().c_str());
         return ExitAnotherSetup;
@@ -129,6 +130,19 @@ int RunLocked(const TCmdOptions& Options, int ShowCmd, std::unique_ptr<TInstallD
     return RunWizard(*Data, Options, ShowCmd);
 }
 
+int RunLocked(const TCmdOptions& Options, int ShowCmd) {
+    const TSetupLock Lock;
+    std::unique_ptr<TInstallData> Data;
+    const int ExitCode = RunUnderLock(Options, ShowCmd, Lock, Data);
+    // The copy that took over from the installation's own removes that one
+    // and its folder while it still holds the lock: no other setup may
+    // start on the folder in between.
+    if (!Options.Handover.empty())
+        FinishHandOver(Options.Handover, ExitCode,
+                       Lock.State() == TLockState::Held ? Data.get() : nullptr);
+    return ExitCode;
+}
+
 } // namespace
 
 int RunSetup(int ShowCmd) {
@@ -153,9 +167,7 @@ int RunSetup(int ShowCmd) {
             ExitCode = StartError(Options, E.what(), ExitStartError);
         }
     } else {
-        std::unique_ptr<TInstallData> Data;
-        ExitCode = RunLocked(Options, ShowCmd, Data);
-        if (!Options.Handover.empty()) FinishHandOver(Options.Handover, ExitCode, Data.get());
+        ExitCode = RunLocked(Options, ShowCmd);
     }
     return ExitCode;
 }

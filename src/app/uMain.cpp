@@ -10,6 +10,7 @@
 #include "platform/OsError.h"
 #include "data/Product.h"
 #include "platform/Owners.h"
+#include "platform/Utils.h"
 #include "engine/Compile.h"
 #include "engine/ShellOps.h"
 #include "ui/AppError.h"
@@ -592,8 +593,11 @@ int TfMain::ShowMessage(const std::string& Text, UINT Type) {
 void TfMain::wDestinationPageNextButtonClick(TWizardCustomPage*, bool& Stop) {
     const std::string Folder = ControlText(FDestination->EditDirectory());
     // Setup removes its files from this folder again later: a folder of the
-    // system's or of the user's own would lose files that are not ours.
-    const TFolderVerdict Verdict = CheckInstallDir(Folder);
+    // system's or of the user's own would lose files that are not ours. One
+    // that is there already must be setup's to use: no link, an
+    // administrator's.
+    TFolderVerdict Verdict = CheckInstallDir(Folder);
+    if (Verdict == TFolderVerdict::Ok) Verdict = CheckFolderOwnership(Folder);
     if (Verdict != TFolderVerdict::Ok) {
         ShowMessage(DestinationRefusalText(Verdict, Folder), MB_OK | MB_ICONWARNING);
         SetFocus(FDestination->EditDirectory());
@@ -680,6 +684,7 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
             },
             Outcome);
         FBuildLog = Outcome.Log;
+        FLogFile = Outcome.LogFile;
         FExitCode = ExitCodeOf(Outcome, FData);
         if (Outcome.Raised) {
             bool Stop = false;
@@ -770,12 +775,29 @@ void TfMain::SaveBuildLog(const std::string& FileName) const {
 }
 
 void TfMain::wFinishFinishButtonClick(TWizardCustomPage*, bool&) {
-    // The browser runs as the user at the desktop, not as the administrator
-    // setup runs as; only where no desktop shell answers does setup start
-    // it itself.
+    // The browser runs as the user at the desktop, never as the
+    // administrator setup runs as: where no desktop shell answers, it does
+    // not run at all.
     if (Checked(Control(cbVisitWeb)) && !ShellExecuteAsDesktop(Product.WebAddress))
-        ShellExecuteA(Handle(), "open", Product.WebAddress, "", "", SW_SHOW);
+        AppendToLog(std::string("The web site ") + Product.WebAddress +
+                    " was not opened: the desktop's shell did not answer, and setup does not "
+                    "start a browser with an administrator's rights.");
     PostMessageA(Handle(), WM_CLOSE, 0, 0);
+}
+
+void TfMain::AppendToLog(const std::string& Line) {
+    FBuildLog.push_back(Line);
+    if (!FLogFile.empty()) {
+        const THandle File(OpenPlainFileForWriting(FLogFile, false));
+        if (File) WriteFileText(File.get(), CrLfJoined({Line}));
+    }
+    if (FOptions && !FOptions->LogFile.empty()) {
+        try {
+            SaveBuildLog(FOptions->LogFile);
+        } catch (const std::exception&) {
+            // It was written once already; the line is in install.log.
+        }
+    }
 }
 
 bool TfMain::PreTranslateMessage(MSG& Msg) {

@@ -117,6 +117,8 @@ protected:
 
 private:
     int FExitCode = 1602;
+    // Adds Line to the setup log and to the files it was written to.
+    void AppendToLog(const std::string& Line);
     void OnCommand(int Id, int Code);
     static int Index(TMainControl Name) {
         return static_cast<int>(Name) - static_cast<int>(TMainControl::lInstall);
@@ -142,6 +144,8 @@ private:
     TGdiObject<HFONT> FRadioFont;
     TGdiObject<HFONT> FBoldFont;
     std::vector<std::string> FBuildLog;
+    // Where the run wrote install.log.
+    std::string FLogFile;
     std::string FSaveInitialDir;
     std::string FSaveFileName;
     bool FRunning = false;

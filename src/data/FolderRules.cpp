@@ -256,6 +256,13 @@ std::string DestinationRefusalText(TFolderVerdict Verdict, const std::string& Pa
                ").\r\n\r\nPlease choose another folder.";
     case TFolderVerdict::NotAFolder:
         return Name + " is a file, not a folder.\r\n\r\nPlease choose another folder.";
+    case TFolderVerdict::Link:
+        return CannotInstallInto("a link to another folder (") + Name +
+               ").\r\n\r\nPlease choose another folder.";
+    case TFolderVerdict::NotOwned:
+        return CannotInstallInto("a folder that an administrator did not make (") + Name +
+               "): other users could change what setup puts there.\r\n\r\nPlease choose "
+               "another folder, or have an administrator make this one.";
     }
     return {};
 }
@@ -320,6 +327,10 @@ std::string VerdictReason(TFolderVerdict Verdict) {
         return "it is the Start menu or inside it";
     case TFolderVerdict::NotAFolder:
         return "it is a file";
+    case TFolderVerdict::Link:
+        return "it is a link to another folder";
+    case TFolderVerdict::NotOwned:
+        return "an administrator did not make it";
     }
     return {};
 }

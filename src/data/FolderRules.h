@@ -23,6 +23,8 @@ enum class TFolderVerdict {
     UserFolder,    // the user's profile, Desktop or Documents itself
     StartMenu,     // the Start menu (its Programs folder) or anything in it
     NotAFolder,    // an existing file of that name
+    Link,          // an existing folder that is a link to another place
+    NotOwned,      // an existing folder of an owner setup does not trust
 };
 
 // The system's folders that decide where setup may go, each in as many

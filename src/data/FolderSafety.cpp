@@ -1,11 +1,14 @@
 #include "data/FolderSafety.h"
 
 #include "data/Product.h"
+#include "data/Protection.h"
 #include "platform/Owners.h"
 #include "platform/Utils.h"
 
 #include <windows.h>
 #include <shlobj.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -43,6 +46,64 @@ bool Exists(const std::string& Path) {
 void AddSpellings(std::vector<std::string>& To, const std::string& Path) {
     for (const std::string& Spelling : PathSpellings(Path))
         To.push_back(Spelling);
+}
+
+THandle OpenItself(const std::string& Path) {
+    return THandle(CreateFileA(Path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Walks the folders from the root to Folder, which exists. False when a link
+// (a junction, a symbolic link, a mount point; a Unix link under Wine) leads
+// from one of them to another place and setup does not trust the link (its
+// owner is not SYSTEM, the Administrators, TrustedInstaller or the account
+// setup runs as, or others may change it), and, with LastPlain, when Folder
+// itself is any link.
+bool PlainWay(const std::string& Folder, bool LastPlain) {
+    const std::string Full = StripTrailingBackslash(FullPathOf(Folder));
+    std::string::size_type Start = 3; // after "C:\"
+    if (Full.rfind("\\\\", 0) == 0) {
+        // "\\server\share": the share is the root.
+        const std::string::size_type Server = Full.find('\\', 2);
+        Start = Server == std::string::npos ? Full.size() : Full.find('\\', Server + 1);
+        Start = Start == std::string::npos ? Full.size() : Start + 1;
+    }
+    std::string Current = Full.substr(0, std::min(Start, Full.size()));
+    std::string Reached = Unprefixed(FinalPath(Current, true));
+    const std::string Self = OwnAccountSid();
+    while (Start < Full.size()) {
+        std::string::size_type End = Full.find('\\', Start);
+        if (End == std::string::npos) End = Full.size();
+        const std::string Name = Full.substr(Start, End - Start);
+        Current = AddTrailingBackslash(Current) + Name;
+        const THandle Entry = OpenItself(Current);
+        BY_HANDLE_FILE_INFORMATION Information{};
+        if (!Entry || !GetFileInformationByHandle(Entry.get(), &Information)) return false;
+        const std::string Expected = AddTrailingBackslash(Reached) + Name;
+        const bool Link =
+            (Information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            lstrcmpiA(Unprefixed(FinalPathOf(Entry.get())).c_str(), Expected.c_str()) != 0;
+        if (Link &&
+            ((LastPlain && End == Full.size()) ||
+             JudgeFolderSecurity(SecuritySddlOf(Entry.get()), Self) != TFolderTrust::Trusted))
+            return false;
+        Reached = Link ? Unprefixed(FinalPath(Current, true)) : Expected;
+        Start = End + 1;
+    }
+    return true;
+}
+
+// The deepest folder of Path's that exists; empty when none does.
+std::string DeepestExisting(std::string Path) {
+    while (!Exists(Path)) {
+        const std::string::size_type Slash = Path.find_last_of('\\');
+        if (Slash == std::string::npos) return {};
+        Path.erase(Slash);
+        if (Path.size() == 2 && Path[1] == ':') Path += '\\';
+    }
+    return Path;
 }
 
 } // namespace
@@ -132,5 +193,70 @@ bool FolderHoldsForeignFiles(const std::string& Path) {
         const std::string Name = Entry.cFileName;
         if (Name != "." && Name != "..") return true;
     } while (FindNextFileA(Find.get(), &Entry));
+    return false;
+}
+
+TFolderVerdict TakeInstallFolder(const std::string& Path, TFolderHolds& Holds, bool Protect,
+                                 bool& Protected) {
+    Protected = false;
+    const std::string Folder = StripTrailingBackslash(Path);
+    const DWORD Attributes = GetFileAttributesA(Folder.c_str());
+    // Nothing there (or no name the system takes): nothing to take, but
+    // what setup makes must not end up elsewhere through a link above it. A
+    // folder setup may not even look at is nobody's it trusts.
+    if (Attributes == INVALID_FILE_ATTRIBUTES) {
+        if (GetLastError() == ERROR_ACCESS_DENIED) return TFolderVerdict::NotOwned;
+        const std::string Existing = DeepestExisting(Folder);
+        return Existing.empty() || PlainWay(Existing, false) ? TFolderVerdict::Ok
+                                                             : TFolderVerdict::Link;
+    }
+    if (!(Attributes & FILE_ATTRIBUTE_DIRECTORY)) return TFolderVerdict::NotAFolder;
+    if (Attributes & FILE_ATTRIBUTE_REPARSE_POINT) return TFolderVerdict::Link;
+    if (!Holds.Hold(Folder)) return TFolderVerdict::NotOwned;
+    // Judged on the held folder: what is checked is what setup then uses.
+    const HANDLE Held = Holds.Handle(Folder);
+    BY_HANDLE_FILE_INFORMATION Information{};
+    TFolderVerdict Verdict = TFolderVerdict::Ok;
+    if (!GetFileInformationByHandle(Held, &Information) ||
+        (Information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !PlainWay(Folder, true))
+        Verdict = TFolderVerdict::Link;
+    else
+        switch (JudgeFolderSecurity(SecuritySddlOf(Held), OwnAccountSid())) {
+        case TFolderTrust::Trusted:
+            break;
+        case TFolderTrust::ForeignOwner:
+            Verdict = TFolderVerdict::NotOwned;
+            break;
+        case TFolderTrust::OpenToOthers: {
+            if (!Protect) break;
+            // A second handle that may change the permissions: the held one
+            // keeps the name meanwhile.
+            const THandle Changer(
+                CreateFileA(Folder.c_str(), WRITE_DAC | READ_CONTROL,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            Protected = Changer && ProtectOpenFolder(Changer.get());
+            if (!Protected) Verdict = TFolderVerdict::NotOwned;
+            break;
+        }
+        }
+    if (Verdict != TFolderVerdict::Ok) Holds.Release(Folder);
+    return Verdict;
+}
+
+TFolderVerdict CheckFolderOwnership(const std::string& Path) {
+    TFolderHolds Holds;
+    bool Protected = false;
+    return TakeInstallFolder(Path, Holds, false, Protected);
+}
+
+bool MakeInstallFolder(const std::string& Path, TFolderHolds& Holds) {
+    if (!CreateInstallationFolder(Path) || !Holds.Hold(Path)) return false;
+    if (PlainWay(Path, true)) return true;
+    // A link above it was put in place meanwhile: the folder is not where
+    // it was asked for, and goes again.
+    Holds.Release(Path);
+    RemoveDirectoryA(Path.c_str());
+    SetLastError(ERROR_CANT_RESOLVE_FILENAME);
     return false;
 }

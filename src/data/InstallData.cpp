@@ -136,7 +136,8 @@ TInstallData::TInstallData() : SetupVersion(std::string("-")) {
     InstallDir = PathIn(ProgramFilesPath(), Product.DefaultInstallSubDir);
     LoadFromRegistry();
     if (StartFolder.empty()) StartFolder = Product.DefaultStartFolder;
-    SetupVersion = TVersion(Trimmed(ReadWholeFile(VersionFileName)));
+    VersionFileText = ReadWholeFile(VersionFileName);
+    SetupVersion = TVersion(Trimmed(VersionFileText));
     if (!Installed)
         Mode = imInstall;
     else

@@ -48,6 +48,9 @@ public:
     bool Installed = false;
     std::optional<TVersion> InstalledVersion;
     TVersion SetupVersion;
+    // The file "version" as setup read it at start: what an installation
+    // keeps beside its copy of setup (the file may have changed since).
+    std::string VersionFileText;
     std::string InstallDir;
     std::string StartFolder;
     // The Start menu's Programs folder of the account setup runs as, or the
@@ -63,6 +66,9 @@ public:
     bool RestartNeeded = false;
     // The user chose to change nothing (files in use).
     bool Cancelled = false;
+    // Setup refused the installation folder it found (a link, another
+    // owner's): nothing was changed.
+    bool Refused = false;
     // What setup found and put right at start (an interrupted run's work
     // undone): the first lines of the run's log.
     std::vector<std::string> EarlierRunNotes;

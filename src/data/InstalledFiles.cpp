@@ -302,6 +302,12 @@ bool MoveInstalledFiles(const std::string& Folder, const std::string& Backup,
     return true;
 }
 
+std::vector<std::string> FilesBelow(const std::string& Folder) {
+    std::vector<std::string> Files;
+    CollectTree(Folder, std::string(), Files);
+    return Files;
+}
+
 void MoveTreeInto(const std::string& From, const std::string& To,
                   std::vector<std::string>& Failed) {
     std::vector<std::string> Files;

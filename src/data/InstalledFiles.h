@@ -67,6 +67,9 @@ bool MoveInstalledFiles(const std::string& Folder, const std::string& Backup,
                         const std::vector<std::string>& Entries,
                         const std::vector<std::string>& Kept, std::string& FailedPath,
                         DWORD& FailedCode);
+// The plain files below Folder, relative to it (links are neither followed
+// nor listed: nothing of ours is a link).
+std::vector<std::string> FilesBelow(const std::string& Folder);
 // Moves every file below From to the same place below To, replacing what is
 // there and making folders as needed, then removes From's emptied folders.
 // Each file that could not be moved: "full path": the reason, into Failed.

@@ -4,6 +4,8 @@
 // administrators to run later may be writable by an ordinary user. Folders
 // get that from the security descriptor they are created with. Windows only.
 
+#include <windows.h>
+
 #include <string>
 
 enum class TProtection {
@@ -14,6 +16,9 @@ enum class TProtection {
     // Program Files' protection: SYSTEM and the Administrators change it,
     // Users read and execute.
     Installation,
+    // Setup's own keys in the registry (its state and the journal of a
+    // run): SYSTEM and the Administrators, nobody else, not even to read.
+    SetupState,
 };
 
 // The descriptor of Kind in SDDL, as the system writes it back; empty when
@@ -28,6 +33,36 @@ bool CreateProtectedFolder(const std::string& Path, TProtection Kind);
 // True when Path lies in one of the system's Program Files folders, whose
 // protection a folder made there inherits.
 bool InProtectedLocation(const std::string& Path);
+
+// What setup makes of a folder that is already there where it is to
+// install.
+enum class TFolderTrust {
+    // Owned by SYSTEM, the Administrators, TrustedInstaller or the account
+    // setup runs as, and nobody else may change it.
+    Trusted,
+    // Owned so, but others may write into it, delete it or change who may:
+    // setup gives it the protection of a folder it makes.
+    OpenToOthers,
+    // Owned by somebody else (or by nobody): refused.
+    ForeignOwner,
+};
+
+// The verdict on a folder's security descriptor in SDDL (owner and DACL);
+// SelfSid is the account setup runs as, in its string form.
+TFolderTrust JudgeFolderSecurity(const std::string& Sddl, const std::string& SelfSid);
+
+// The owner and DACL of the open file or folder, in SDDL; empty when the
+// system cannot tell.
+std::string SecuritySddlOf(HANDLE Object);
+// The account this process runs as, in its string form ("S-1-5-18").
+std::string OwnAccountSid();
+
+// Gives the open folder (opened with WRITE_DAC) the Installation
+// protection, which its files and folders inherit. False with the system's
+// error code in GetLastError().
+bool ProtectOpenFolder(HANDLE Folder);
+// Gives the open key the SetupState protection, which its sub-keys inherit.
+bool ProtectSetupKey(HKEY Key);
 
 // Creates a folder of an installation (the installation folder, a folder
 // above it, its backup): in Program Files as any folder there, elsewhere

@@ -1,6 +1,7 @@
 #include "engine/CapExec.h"
 
 #include "platform/Owners.h"
+#include "engine/Children.h"
 #include "engine/LineSplitter.h"
 
 #include <windows.h>
@@ -400,11 +401,10 @@ std::int32_t RunCaptured(const std::string& Program, const std::string& Paramete
 
     bool Abort = false;
 
-    // Declared in the reverse of their closing order: process, input pipe,
-    // output channel.
+    // Declared in the reverse of their closing order: process (below),
+    // input pipe, output channel.
     TOutputChannel Output;
     TPipe Input;
-    THandle Process;
 
     if (!Output.OpenFile(Security) && !Output.OpenPipe(Security)) return -2;
     if (UseInputPipe && !MakePipe(Security, Input, false)) return -2;
@@ -414,24 +414,22 @@ std::int32_t RunCaptured(const std::string& Program, const std::string& Paramete
     Startup.hStdError = Output.ProgramEnd();
 
     std::string CommandLine = Program + " " + Parameters;
-    PROCESS_INFORMATION Info{};
-    if (!CreateProcessA(ApplicationName.empty() ? nullptr : ApplicationName.c_str(),
-                        CommandLine.data(), &Security, nullptr, TRUE, 0, nullptr,
-                        WorkingFolder.empty() ? nullptr : WorkingFolder.c_str(), &Startup, &Info))
+    // In setup's job: it ends with setup, whichever ends first.
+    TChild Child;
+    if (!Child.Start(ApplicationName.empty() ? nullptr : ApplicationName.c_str(), CommandLine, true,
+                     WorkingFolder.empty() ? nullptr : WorkingFolder.c_str(), Startup))
         return -1;
-    // Both handles are ours; only the process's is used.
-    Process.reset(Info.hProcess);
-    const THandle Thread(Info.hThread);
+    const HANDLE Process = Child.Process();
 
     TOemLineToAnsi OemLineToAnsi;
     TLineSplitter Splitter([&OnLine, &OemLineToAnsi](const std::string& Line, bool& LineAbort) {
         OnLine(OemLineToAnsi(Line), LineAbort);
     });
 
-    Capture(Process.get(), Output, Splitter, OnIdle, Abort);
-    if (Abort) EndAborted(Process.get(), UseInputPipe ? &Input : nullptr);
+    Capture(Process, Output, Splitter, OnIdle, Abort);
+    if (Abort) EndAborted(Process, UseInputPipe ? &Input : nullptr);
 
     DWORD ExitCode = 0;
-    if (!GetExitCodeProcess(Process.get(), &ExitCode)) return -2;
+    if (!GetExitCodeProcess(Process, &ExitCode)) return -2;
     return static_cast<std::int32_t>(ExitCode);
 }

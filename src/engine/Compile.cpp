@@ -7,6 +7,7 @@
 #include "platform/Owners.h"
 #include "platform/Utils.h"
 #include "engine/CapExec.h"
+#include "engine/Children.h"
 #include "engine/ShellOps.h"
 
 #include <windows.h>
@@ -89,7 +90,7 @@ std::string SystemRegSvr32() {
     return Path + "regsvr32.exe";
 }
 
-std::string RegSvr32ForImage(const std::string& Path) {
+std::uint16_t ImageMachine(const std::string& Path) {
     // The machine field of the PE header: after "MZ", at e_lfanew, "PE\0\0".
     const THandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -101,8 +102,12 @@ std::string RegSvr32ForImage(const std::string& Path) {
         SetFilePointer(File.get(), Dos.e_lfanew, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
         !ReadFile(File.get(), &Signature, sizeof Signature, &Read, nullptr) ||
         Signature != IMAGE_NT_SIGNATURE ||
-        !ReadFile(File.get(), &Machine, sizeof Machine, &Read, nullptr))
-        return SystemRegSvr32();
+        !ReadFile(File.get(), &Machine, sizeof Machine, &Read, nullptr) || Read != sizeof Machine)
+        return 0;
+    return Machine;
+}
+
+std::string RegSvr32ForMachine(std::uint16_t Machine) {
     char Folder[MAX_PATH];
 #ifdef _WIN64
     // A 32-bit component registers in the 32-bit view, by the 32-bit regsvr32.
@@ -121,17 +126,39 @@ std::string RegSvr32ForImage(const std::string& Path) {
     return SystemRegSvr32();
 }
 
+std::string RegSvr32ForImage(const std::string& Path) {
+    return RegSvr32ForMachine(ImageMachine(Path));
+}
+
+std::string RunOnceRegSvr32(std::uint16_t Machine) {
+    // Windows runs RunOnce as a program of its own architecture, to which
+    // the system folder is the system's own and a 32-bit component has the
+    // regsvr32 of the 32-bit system folder (none on 32-bit Windows).
+    if (Machine == IMAGE_FILE_MACHINE_I386) {
+        char Folder[MAX_PATH];
+        const UINT Length = GetSystemWow64DirectoryA(Folder, MAX_PATH);
+        if (Length > 0 && Length < MAX_PATH) return PathIn(Folder, "regsvr32.exe");
+    }
+    return SystemRegSvr32();
+}
+
 std::string RunRegSvr32(const std::string& RegSvr32, const char* Switches, const std::string& Ocx,
                         const char* Failure) {
-    std::optional<DWORD> ExitCode;
+    bool TimedOut = false;
+    SetLastError(0);
+    const std::optional<std::uint32_t> ExitCode =
+        RunAndWait(RegSvr32, std::string(" ") + Switches + " \"" + Ocx + "\"", SW_SHOWNORMAL,
+                   RegistrationTimeLimitMs, TimedOut);
     std::string Text = Failure;
-    if (!ShellExecuteAndWait(RegSvr32, std::string(" ") + Switches + " \"" + Ocx + "\"", {},
-                             SW_SHOWNORMAL, &ExitCode)) {
-        const std::string Reason = SysErrorMessage(GetLastError());
-        Text += ": regsvr32.exe could not be started.";
-        if (!Reason.empty()) Text += " " + Reason;
+    if (TimedOut) {
+        Text += ": regsvr32.exe did not end within " +
+                std::to_string(RegistrationTimeLimitMs / 60000) + " minutes and was stopped.";
     } else if (!ExitCode) {
-        Text += ": regsvr32.exe did not report how it ended.";
+        const DWORD Code = GetLastError();
+        if (Code == 0) return Text + ": regsvr32.exe did not report how it ended.";
+        Text += ": regsvr32.exe could not be started.";
+        const std::string Reason = SysErrorMessage(Code);
+        if (!Reason.empty()) Text += " " + Reason;
     } else if (*ExitCode == 0) {
         Text.clear();
     } else {
@@ -186,19 +213,26 @@ std::string CreateTempLog(THandle& File) {
 
 } // namespace
 
+std::string TCompiler::LogFilePath() const {
+    return FLogPath.empty() ? FullPathOf(LogFileName) : FLogPath;
+}
+
 void TCompiler::SaveLog() {
-    THandle File(CreateFileA(FLogPath.empty() ? LogFileName : FLogPath.c_str(), GENERIC_WRITE, 0,
-                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The current folder is the user's (a downloads folder): whatever stands
+    // there under the log's name is not followed anywhere.
+    THandle File(OpenPlainFileForWriting(FLogPath.empty() ? LogFileName : FLogPath, true));
     if (!File && FLogPath.empty()) {
         // A folder that cannot be written (a mounted ISO, a read-only
-        // share) costs the log its place, not the installation its outcome.
+        // share), or a link in the log's place, costs the log its place,
+        // not the installation its outcome.
         const DWORD Code = GetLastError();
         const std::string Temp = CreateTempLog(File);
         if (!Temp.empty()) {
             FLogPath = Temp;
+            const std::string Why =
+                Code == ERROR_CANT_RESOLVE_FILENAME ? "it is a link" : SysErrorMessage(Code);
             FLog.insert(FLog.begin(), "\"" + FullPathOf(LogFileName) + "\" cannot be written (" +
-                                          SysErrorMessage(Code) + "): the setup log is in \"" +
-                                          Temp + "\".");
+                                          Why + "): the setup log is in \"" + Temp + "\".");
         }
         SetLastError(Code);
     }

@@ -25,6 +25,7 @@
 
 #include "data/InUseText.h"
 #include "engine/Pins.h"
+#include "platform/FolderHold.h"
 
 class TInstallData;
 class TInstallTransaction;
@@ -75,6 +76,9 @@ public:
     // temporary folder instead, which the log's first line then names.
     // Raises "Cannot create file ..." when neither can be created.
     void SaveLog();
+    // Where SaveLog writes the log (install.log in the current folder, or
+    // the file in the temporary folder that took its place).
+    std::string LogFilePath() const;
     // Ends the run: writes install.log for the last time and raises what
     // SaveLog raises. The destructor then writes nothing more.
     void Release();
@@ -118,6 +122,9 @@ public:
 private:
     // Install steps.
     struct TExtraction;
+    // Checks the installation folder and holds it (FHolds); false, with the
+    // lines that say why, when setup may not install into it.
+    bool TakeInstallDir();
     // The files of ours now in the installation folder, to be moved aside.
     std::vector<std::string> OldFiles(bool& HaveList);
     bool AskAboutFilesInUse(const std::vector<std::string>& Old);
@@ -135,7 +142,9 @@ private:
     bool CopyMaintenanceFiles();
     // Empty when regsvr32 did its work, otherwise the line that says why not.
     std::string RegisterControl();
-    void CreateShortcuts();
+    // False, with the line that names the link and why, when one of them
+    // cannot be made.
+    bool CreateShortcuts();
     std::string CreateProgramFolder();
     void RemoveOldLinks(const std::string& Folder);
     // Uninstall steps.
@@ -171,8 +180,11 @@ private:
     // Of those, the ones the extraction wrote beside them.
     std::vector<THeldFile> FPending;
     bool FFolderCleared = false;
-    // The regsvr32 of the earlier installation's component, when there is one.
-    std::string FOldControlView;
+    // The architecture of the earlier installation's component (0: none).
+    std::uint16_t FOldControlMachine = 0;
+    // The installation folder and those made above it, held while the
+    // install runs.
+    TFolderHolds FHolds;
     bool FWasInstalled = false;
     // The journal of the running install, while it runs.
     TInstallTransaction* FTransaction = nullptr;
@@ -185,11 +197,24 @@ private:
 std::string InstallerFolder();
 // The system's own regsvr32.exe, by full path.
 std::string SystemRegSvr32();
-// The regsvr32.exe of the architecture the library Path is built for: the
-// other view's one for a component of the other architecture (an earlier
-// installation by the other build), else SystemRegSvr32().
+// The architecture the library Path is built for (IMAGE_FILE_MACHINE_*);
+// 0 when it cannot be read as one.
+std::uint16_t ImageMachine(const std::string& Path);
+// The regsvr32.exe for a library of Machine: the other view's one for a
+// component of the other architecture (an earlier installation by the other
+// build), else SystemRegSvr32().
+std::string RegSvr32ForMachine(std::uint16_t Machine);
+// The same for the library Path.
 std::string RegSvr32ForImage(const std::string& Path);
-// Runs RegSvr32 silently with Switches on Ocx and waits for it. Empty when
-// it ended with 0; otherwise Failure, then ". Code: N." or why it could not run.
+// The regsvr32.exe that Windows itself runs for a library of Machine, as
+// the command of a RunOnce entry names it.
+std::string RunOnceRegSvr32(std::uint16_t Machine);
+// How long regsvr32 may take: a component whose registration waits for
+// ever (a dialog nobody sees) would hold setup for ever.
+constexpr std::uint32_t RegistrationTimeLimitMs = 2 * 60 * 1000;
+// Runs RegSvr32 silently with Switches on Ocx, as a child of setup's (see
+// Children.h), and waits for it, RegistrationTimeLimitMs at most. Empty
+// when it ended with 0; otherwise Failure, then ". Code: N." or why it did
+// not run or end.
 std::string RunRegSvr32(const std::string& RegSvr32, const char* Switches, const std::string& Ocx,
                         const char* Failure);

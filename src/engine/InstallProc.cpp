@@ -9,6 +9,8 @@
 #include "data/InstalledFiles.h"
 #include "platform/NameSet.h"
 #include "platform/OsError.h"
+#include "platform/OwnImage.h"
+#include "platform/ScopeExit.h"
 #include "data/Product.h"
 #include "data/Protection.h"
 #include "platform/Utils.h"
@@ -59,7 +61,7 @@ struct TCompiler::TExtraction {
 
 bool TCompiler::Install() {
     Abort = false;
-    FData.RestartNeeded = FData.Cancelled = false;
+    FData.RestartNeeded = FData.Cancelled = FData.Refused = false;
     FWasInstalled = FData.Installed;
     FHeld.clear();
     FPending.clear();
@@ -69,6 +71,10 @@ bool TCompiler::Install() {
     }
 
     WriteLine("Delete old files...");
+    // Held from here to the end of the run, so that nothing can take the
+    // folder's place; released on every way out.
+    const TScopeExit LetGo([this] { FHolds.ReleaseAll(); });
+    if (!TakeInstallDir()) return false;
     // Nothing changes before the archive is known to be readable (and, in
     // a pinned program, to be the one it was built with): its list says
     // what the run writes, and so what an undo removes.
@@ -93,7 +99,7 @@ bool TCompiler::Install() {
         return false;
     }
 
-    TInstallTransaction Transaction(FData.InstallDir);
+    TInstallTransaction Transaction(FData.InstallDir, FHolds);
     FTransaction = &Transaction;
     try {
         const bool Done = RemoveOldFiles(Old, HaveList) && RunTransaction(Transaction);
@@ -104,6 +110,29 @@ bool TCompiler::Install() {
         Fail(Transaction);
         throw;
     }
+}
+
+bool TCompiler::TakeInstallDir() {
+    bool Protected = false;
+    const TFolderVerdict Verdict = TakeInstallFolder(FData.InstallDir, FHolds, true, Protected);
+    if (Verdict == TFolderVerdict::Ok) {
+        if (Protected)
+            LogLine("\"" + FData.InstallDir +
+                    "\" let other users change what is in it: setup gave it the protection of "
+                    "a folder it makes (SYSTEM and the Administrators change it, Users read it).");
+        return true;
+    }
+    // An update of a recorded folder is refused as a destination would be.
+    std::string::size_type Start = 0;
+    const std::string Text = DestinationRefusalText(Verdict, FData.InstallDir);
+    for (std::string::size_type End; (End = Text.find("\r\n", Start)) != std::string::npos;
+         Start = End + 2)
+        WriteLine(Text.substr(Start, End - Start));
+    WriteLine(Text.substr(Start));
+    WriteLine("Setup changed nothing.");
+    FData.Refused = true;
+    FData.Succeeded = false;
+    return false;
 }
 
 std::vector<std::string> TCompiler::OldFiles(bool& HaveList) {
@@ -155,11 +184,15 @@ bool TCompiler::RemoveOldFiles(const std::vector<std::string>& Old, bool HaveLis
     const bool OcxHeld = std::any_of(FHeld.begin(), FHeld.end(), [&](const THeldFile& File) {
         return Comparable(File.Entry) == Comparable(Product.OcxFileName);
     });
-    FOldControlView = !OcxHeld && FilePresent(Ocx) ? RegSvr32ForImage(Ocx) : std::string();
-    if (!FOldControlView.empty() && Comparable(FOldControlView) != Comparable(SystemRegSvr32())) {
-        Transaction.ControlRegistrationChanges(FOldControlView);
+    FOldControlMachine = FilePresent(Ocx) ? ImageMachine(Ocx) : 0;
+    // A held component stays registered as it is; should the program let go
+    // of it and the extraction replace it, an undo registers it again.
+    if (OcxHeld && FOldControlMachine) Transaction.ControlRegistrationChanges(FOldControlMachine);
+    const std::string OldRegSvr32 = RegSvr32ForMachine(FOldControlMachine);
+    if (!OcxHeld && FOldControlMachine && Comparable(OldRegSvr32) != Comparable(SystemRegSvr32())) {
+        Transaction.ControlRegistrationChanges(FOldControlMachine);
         const std::string Error =
-            RunRegSvr32(FOldControlView, "/u /s", Ocx, "Error unregistering the earlier component");
+            RunRegSvr32(OldRegSvr32, "/u /s", Ocx, "Error unregistering the earlier component");
         if (!Error.empty()) LogLine(Error);
     }
     const bool WholeFolder =
@@ -192,9 +225,12 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
     // Made here rather than by the extraction program: outside Program
     // Files it gets Program Files' protection instead of what the drive
     // root passes on (any user may change what is in C:\).
-    if (!DirectoryPresent(FData.InstallDir) &&
-        CheckInstallDir(FData.InstallDir) == TFolderVerdict::Ok &&
-        !CreateInstallationFolder(StripTrailingBackslash(FData.InstallDir)))
+    // A folder that is there now was checked and is held (made anew after a
+    // whole-folder move): one that appears only now is no folder of setup's,
+    // and the making fails on it.
+    const std::string Folder = StripTrailingBackslash(FData.InstallDir);
+    if (!FHolds.Handle(Folder) && CheckInstallDir(Folder) == TFolderVerdict::Ok &&
+        !MakeInstallFolder(Folder, FHolds))
         RaiseLastOSError();
     WriteLine("Extracting component files...");
     TExtraction Extraction;
@@ -215,7 +251,7 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
         Transaction.RegisterAfterRestart(Ocx);
     } else {
         // Registering the new component changes what the old one registered.
-        if (!FOldControlView.empty()) Transaction.ControlRegistrationChanges(FOldControlView);
+        if (FOldControlMachine) Transaction.ControlRegistrationChanges(FOldControlMachine);
         Transaction.RegisteringControl();
         const std::string RegisterError = RegisterControl();
         if (!RegisterError.empty()) {
@@ -226,7 +262,7 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
     WriteLine("Completed");
 
     WriteLine("Create Shortcuts in Start menu folder...");
-    CreateShortcuts();
+    if (!CreateShortcuts()) return false;
     WriteLine("Completed");
 
     FData.Installed = true;
@@ -244,6 +280,8 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
 }
 
 bool TCompiler::Fail(TInstallTransaction& Transaction) {
+    // The undo renames and removes the folders setup holds.
+    FHolds.ReleaseAll();
     for (const std::string& Line : Transaction.Rollback())
         WriteLine(Line);
     FData.Installed = FWasInstalled;
@@ -278,17 +316,18 @@ std::vector<std::string> TCompiler::MaintenanceEntries() {
 }
 
 bool TCompiler::CopyMaintenanceFiles() {
-    // What uninstalling needs once the downloaded setup is gone: this
-    // program and the version file it read at start.
+    // What uninstalling needs once the downloaded setup is gone: the program
+    // that runs (from the file it holds since it started, not by name from
+    // a folder a user may change) and the version text it read at start.
     const std::string Folder = FData.MaintenanceFolder();
     CreateDirectoryA(Folder.c_str(), nullptr);
-    const std::string Sources[] = {PathIn(InstallerFolder(), OwnProgramName()),
-                                   "version"};
+    std::string Program;
+    const bool Read = ReadOwnImage(Program);
     const std::string Targets[] = {FData.MaintenanceProgram(), Folder + "\\version"};
+    const std::string* Contents[] = {&Program, &FData.VersionFileText};
     for (int I = 0; I < 2; ++I)
-        if (!CopyFileA(Sources[I].c_str(), Targets[I].c_str(), FALSE)) {
-            WriteLine("Could not copy \"" + Sources[I] + "\" to \"" + Targets[I] +
-                      "\": " + SysErrorMessage(GetLastError()) +
+        if ((I == 0 && !Read) || !ReplaceFileWith(Targets[I], *Contents[I])) {
+            WriteLine("Could not write \"" + Targets[I] + "\": " + SysErrorMessage(GetLastError()) +
                       " The installation cannot be removed without the downloaded setup.");
             return false;
         }
@@ -416,13 +455,16 @@ void TCompiler::RemoveOldLinks(const std::string& Folder) {
         DeleteFileA((Folder + Shortcut.LinkName).c_str());
 }
 
-void TCompiler::CreateShortcuts() {
+bool TCompiler::CreateShortcuts() {
     TShortcutSpec Spec;
     std::string Checked;
-    if (!UsableProgramFolder("Skipped creating shortcuts", Checked)) return;
+    if (!UsableProgramFolder("Skipped creating shortcuts", Checked)) return true;
     std::string Folder = CreateProgramFolder();
-    // The links appear in this window as they are written.
-    if (ShowProgramFolder) OpenFolderWindow(Folder, nullptr);
+    // The links appear in this window as they are written. It is opened
+    // by the desktop's shell, as the user at the desktop, or not at all.
+    if (ShowProgramFolder && !OpenFolderWindow(Folder, nullptr))
+        LogLine("The program folder was not shown in a window: the desktop's shell did not "
+                "answer.");
     Folder = AddTrailingBackslash(Folder);
     if (FTransaction) FTransaction->ReplacingLinks(Folder);
     RemoveOldLinks(Folder);
@@ -430,6 +472,12 @@ void TCompiler::CreateShortcuts() {
     const std::string Base = AddTrailingBackslash(FData.InstallDir);
     for (const TProductShortcut& Shortcut : ProductShortcuts()) {
         Spec.Target = Base + Shortcut.Target;
-        CreateShellLink(Spec, Folder + Shortcut.LinkName);
+        const std::string Link = Folder + Shortcut.LinkName;
+        const HRESULT Result = CreateShellLink(Spec, Link);
+        if (FAILED(Result)) {
+            WriteLine("Could not create the link \"" + Link + "\": " + HResultText(Result));
+            return false;
+        }
     }
+    return true;
 }

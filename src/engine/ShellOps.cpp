@@ -79,15 +79,8 @@ bool ShellExecuteAndWait(const std::string& File, const std::string& Parameters,
     return true;
 }
 
-bool OpenFolderWindow(const std::string& Folder, HWND Parent) {
-    if (!DirectoryPresent(Folder)) return false;
-    SHELLEXECUTEINFOA Info{};
-    Info.cbSize = sizeof Info;
-    Info.hwnd = Parent;
-    Info.lpVerb = "open";
-    Info.lpFile = Folder.c_str();
-    Info.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExA(&Info) != FALSE;
+bool OpenFolderWindow(const std::string& Folder, HWND) {
+    return DirectoryPresent(Folder) && ShellExecuteAsDesktop(Folder);
 }
 
 namespace {

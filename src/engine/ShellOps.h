@@ -39,8 +39,10 @@ bool ShellExecuteAndWait(const std::string& File, const std::string& Parameters,
                          const std::string& Verb, int ShowCmd,
                          std::optional<DWORD>* ExitCode = nullptr);
 
-// Asks the shell for an Explorer window on Folder, without waiting for it.
-// False for a path that is not an existing folder.
+// Asks the desktop's shell for an Explorer window on Folder, without
+// waiting for it: the window belongs to the user at the desktop, never to
+// this (elevated) program. False for a path that is not an existing folder,
+// and when no desktop shell answers (Parent is not used then).
 bool OpenFolderWindow(const std::string& Folder, HWND Parent);
 
 // Opens Target (a web address, a file) through the desktop's shell, in

@@ -94,6 +94,15 @@ std::string TCompiler::UnregisterControl() {
     const std::string Ocx = FData.OcxFileName();
     const DWORD Attributes = GetFileAttributesA(Ocx.c_str());
     if (Attributes == INVALID_FILE_ATTRIBUTES || (Attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+    // regsvr32 loads the component with setup's rights: never from a folder
+    // that is not setup's (a link in its place, another owner's), and the
+    // folder is held while it runs.
+    TFolderHolds Holds;
+    bool Protected = false;
+    const TFolderVerdict Verdict = TakeInstallFolder(FData.InstallDir, Holds, false, Protected);
+    if (Verdict != TFolderVerdict::Ok)
+        return "Did not unregister the component: \"" + FData.InstallDir +
+               "\" is not a folder setup may use (" + VerdictReason(Verdict) + ").";
     return RunRegSvr32(RegSvr32ForImage(Ocx), "/u /s", Ocx, "Error unregistering component");
 }
 

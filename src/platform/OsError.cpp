@@ -25,4 +25,15 @@ std::string SysErrorMessage(std::uint32_t Code) {
     return std::string(Buffer, Length);
 }
 
+std::string HResultText(long Result) {
+    const auto Code = static_cast<std::uint32_t>(Result);
+    std::string Text = SysErrorMessage(Code);
+    if (Text.empty() && HRESULT_FACILITY(Result) == FACILITY_WIN32)
+        Text = SysErrorMessage(HRESULT_CODE(Result));
+    std::string Hex = "0x";
+    for (int Shift = 28; Shift >= 0; Shift -= 4)
+        Hex += "0123456789ABCDEF"[(Code >> Shift) & 15];
+    return Text.empty() ? Hex : Text + " (" + Hex + ")";
+}
+
 void RaiseLastOSError() { throw EOSError(GetLastError()); }

@@ -20,5 +20,9 @@ private:
 // The system's text for an error code, without the trailing line break.
 std::string SysErrorMessage(std::uint32_t Code);
 
+// The system's text for a COM result, then its number: "Access is denied.
+// (0x80070005)".
+std::string HResultText(long Result);
+
 // Raises EOSError for GetLastError().
 [[noreturn]] void RaiseLastOSError();

@@ -26,21 +26,43 @@ bool IsLink(DWORD Attributes) {
 
 } // namespace
 
+std::string FinalPathOf(void* File) {
+    std::string Result(MAX_PATH, '\0');
+    DWORD Length = GetFinalPathNameByHandleA(File, Result.data(), MAX_PATH, 0);
+    if (Length >= MAX_PATH) {
+        Result.resize(Length);
+        Length = GetFinalPathNameByHandleA(File, Result.data(), Length, 0);
+    }
+    if (Length == 0 || Length > Result.size()) return {};
+    Result.resize(Length);
+    return Result;
+}
+
 std::string FinalPath(const std::string& Path, bool FollowLinks) {
     const THandle File(CreateFileA(
         Path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | (FollowLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr));
     if (!File) return {};
-    std::string Result(MAX_PATH, '\0');
-    DWORD Length = GetFinalPathNameByHandleA(File.get(), Result.data(), MAX_PATH, 0);
-    if (Length >= MAX_PATH) {
-        Result.resize(Length);
-        Length = GetFinalPathNameByHandleA(File.get(), Result.data(), Length, 0);
-    }
-    if (Length == 0 || Length > Result.size()) return {};
-    Result.resize(Length);
-    return Result;
+    return FinalPathOf(File.get());
+}
+
+std::string Unprefixed(std::string Path) {
+    if (Path.rfind("\\\\?\\UNC\\", 0) == 0)
+        Path = "\\\\" + Path.substr(8);
+    else if (Path.rfind("\\\\?\\", 0) == 0)
+        Path.erase(0, 4);
+    return StripTrailingBackslash(Path);
+}
+
+bool ReachedUnderItsName(void* File, const std::string& Path) {
+    const std::string Final = FinalPathOf(File);
+    if (Final.empty()) return false;
+    std::string Full = FullPathOf(Path);
+    char Long[MAX_PATH];
+    const DWORD Length = GetLongPathNameA(Full.c_str(), Long, sizeof Long);
+    if (Length > 0 && Length < sizeof Long) Full.assign(Long, Length);
+    return lstrcmpiA(Unprefixed(Final).c_str(), Unprefixed(Full).c_str()) == 0;
 }
 
 namespace {
@@ -143,6 +165,15 @@ bool DeleteFileEvenReadOnly(const std::string& Path) {
     return false;
 }
 
+bool MakeFoldersAbove(const std::string& Path) {
+    const std::string::size_type Slash = Path.find_last_of('\\');
+    if (Slash == std::string::npos || Slash < 3) return true;
+    const std::string Folder = Path.substr(0, Slash);
+    if (DirectoryPresent(Folder)) return true;
+    return MakeFoldersAbove(Folder) &&
+           (CreateDirectoryA(Folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
 bool RemoveTree(const std::string& Path) {
     if (Path.empty()) return false;
     const std::string Base = StripTrailingBackslash(Path);
@@ -226,6 +257,59 @@ bool WriteFileText(void* File, const std::string& Text) {
     DWORD Written = 0;
     return WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) &&
            Written == Text.size();
+}
+
+void* OpenPlainFileForWriting(const std::string& Path, bool Empty) {
+    constexpr DWORD Access = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
+    constexpr DWORD Flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    // Opened as it is, or made new: never created through a link that leads
+    // to a file not there yet.
+    HANDLE File =
+        CreateFileA(Path.c_str(), Access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, Flags, nullptr);
+    if (File == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND)
+        return CreateFileA(Path.c_str(), Access, FILE_SHARE_READ, nullptr, CREATE_NEW, Flags,
+                           nullptr);
+    if (File == INVALID_HANDLE_VALUE) return File;
+    BY_HANDLE_FILE_INFORMATION Information{};
+    if (!GetFileInformationByHandle(File, &Information) ||
+        (Information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        Information.nNumberOfLinks != 1 || !ReachedUnderItsName(File, Path)) {
+        CloseHandle(File);
+        SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    LARGE_INTEGER Start{};
+    if (!(Empty ? SetEndOfFile(File) : SetFilePointerEx(File, Start, nullptr, FILE_END))) {
+        const DWORD Code = GetLastError();
+        CloseHandle(File);
+        SetLastError(Code);
+        return INVALID_HANDLE_VALUE;
+    }
+    return File;
+}
+
+bool ReplaceFileWith(const std::string& Path, const std::string& Bytes) {
+    const std::string::size_type Slash = Path.find_last_of('\\');
+    const std::string Folder =
+        Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
+    std::string Temporary;
+    THandle File;
+    for (int Attempt = 0; Attempt < 16 && !File; ++Attempt) {
+        Temporary = Folder + "~" + RandomHex(8) + ".tmp";
+        File.reset(CreateFileA(Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!File && GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
+    if (!File) return false;
+    bool Written = WriteFileText(File.get(), Bytes) && FlushFileBuffers(File.get());
+    File.reset();
+    if (Written && MoveFileExA(Temporary.c_str(), Path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD Code = GetLastError();
+    DeleteFileA(Temporary.c_str());
+    SetLastError(Code);
+    return false;
 }
 
 std::string CrLfJoined(const std::vector<std::string>& Lines) {

@@ -38,6 +38,16 @@ std::string FullPathOf(const std::string& Name);
 // where the system can tell them apart, or with FollowLinks the target;
 // empty when unknown.
 std::string FinalPath(const std::string& Path, bool FollowLinks = false);
+// The same for an open file or folder (a HANDLE).
+std::string FinalPathOf(void* File);
+// A final path as the system writes it, without its "\\?\" (a share's
+// "\\?\UNC\" becomes "\\"), and without a trailing backslash.
+std::string Unprefixed(std::string Path);
+// True when the file or folder open as File is the one Path names, reached
+// through no link on the way (its final path is Path's full, long path);
+// false when a link, junction or mount point leads there from elsewhere, or
+// the system cannot tell.
+bool ReachedUnderItsName(void* File, const std::string& Path);
 // The whole file, opened so that nobody writes to it while it is read;
 // false (the system's error code set) when it cannot be opened, and false
 // when it holds more than Limit bytes.
@@ -45,6 +55,18 @@ bool ReadFileText(const std::string& Path, std::string& Text,
                   std::size_t Limit = static_cast<std::size_t>(-1));
 // All of Text to the open file File (a HANDLE); false unless all was written.
 bool WriteFileText(void* File, const std::string& Text);
+// Opens the file Path for writing without ever writing through a link: a
+// missing file is created; an existing one is used only when it is a plain
+// file of one name (no hard link to it elsewhere) reached under Path, and
+// is then emptied (Empty) or written at its end. The open file (a HANDLE,
+// closed by the caller), or INVALID_HANDLE_VALUE with the system's error
+// code: ERROR_CANT_RESOLVE_FILENAME for a file that is a link or has other names.
+void* OpenPlainFileForWriting(const std::string& Path, bool Empty);
+// Makes Bytes the content of the file Path: written into a new file of a
+// random name beside it first, which then takes Path's place in one rename,
+// so that an existing file is never written through (it may be a hard link
+// to another). False, with the system's error code, when it cannot.
+bool ReplaceFileWith(const std::string& Path, const std::string& Bytes);
 // The lines, each followed by CR LF, as every log and list of ours is stored.
 std::string CrLfJoined(const std::vector<std::string>& Lines);
 // True when Path exists and is a directory.
@@ -59,6 +81,9 @@ bool CollectFileNames(const std::string& Mask, std::uint32_t Attributes,
 // cannot go), which spares the usual file a system call that under Wine
 // costs more than the delete. The system's error when it stays.
 bool DeleteFileEvenReadOnly(const std::string& Path);
+// Makes the folders above Path that are missing, outer first; true when
+// they are all there.
+bool MakeFoldersAbove(const std::string& Path);
 // Deletes the tree permanently, going on after failures. True when all of
 // it, the directory included, is gone. Never follows a link out of the tree:
 // a link (reparse point) is removed as an entry, its target stays.

@@ -74,6 +74,17 @@ void HeldDuringUpdate(TFlow& Flow) {
     CheckInstalled(Flow, Places);
 }
 
+// True while a process of this prefix runs the program Name.
+bool RunsProgramNamed(const char* Name) {
+    const THandle Snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 Entry{};
+    Entry.dwSize = sizeof Entry;
+    for (BOOL More = Snapshot && Process32First(Snapshot.get(), &Entry); More;
+         More = Process32Next(Snapshot.get(), &Entry))
+        if (_stricmp(Entry.szExeFile, Name) == 0) return true;
+    return false;
+}
+
 // Ends every process of this prefix that runs the program Name.
 void EndProcessesNamed(const char* Name) {
     const HANDLE Snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -115,8 +126,13 @@ void InterruptedUpdate(TFlow& Flow) {
             !Cut.Running())
             Fail("cut-off run", "the old files were not moved aside while it ran");
         Sleep(1000);
+        // Setup alone is ended (End task): the extraction program it runs
+        // ends with it, and writes nothing more into the folder.
         Cut.Terminate();
-        EndProcessesNamed("unrar.exe");
+        if (!WaitFor(10000, [] { return !RunsProgramNamed("unrar.exe"); })) {
+            EndProcessesNamed("unrar.exe");
+            Fail("cut-off run", "the extraction program still ran after setup had ended");
+        }
     }
     if (FilePresent(Ocx)) Fail("cut-off run", "the old component is still in place");
 
@@ -256,6 +272,24 @@ TPlaces RestartPlaces(const TFlow& Flow) {
 
 const char* const HeldEntry = "Demos\\VBDemo\\VBDemo.vbp";
 
+// Setup's entry in RunOnce (the system's own view of the registry); empty
+// when there is none.
+std::string RunOnceCommand() {
+    HKEY Raw = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                      0, KEY_READ | KEY_WOW64_64KEY, &Raw) != ERROR_SUCCESS)
+        return {};
+    const TRegKey Key(Raw);
+    char Value[1024] = {};
+    DWORD Size = sizeof Value - 1, Type = 0;
+    const std::string Name = Product.Name + std::string(" Setup");
+    if (RegQueryValueExA(Raw, Name.c_str(), nullptr, &Type, reinterpret_cast<BYTE*>(Value),
+                         &Size) != ERROR_SUCCESS ||
+        Type != REG_SZ)
+        return {};
+    return Value;
+}
+
 // First half: a repair without a window while an editor holds a file ends
 // with 3010, the file untouched and its new content beside it. The driver
 // then ends (and the editor's hold with it); Windows restarts (restart-flow.sh).
@@ -268,6 +302,8 @@ void HeldUntilRestart(TFlow& Flow) {
     WriteOrFail(JoinPath(Flow.Work, "expected"), ReadOrFail(Held));
     WriteOrFail(Held, "changed by the user\r\n");
     THold Editor(Held);
+    const std::string Ocx = JoinPath(Places.InstallDir, OcxName);
+    THold Host(Ocx); // a program that uses the component
     const std::string LogFile = JoinPath(Flow.Work, "repair.log");
     const DWORD Code = RunWithoutWindow(Flow.Exe(Setup), "--silent" + Arg("--log=", LogFile), Setup,
                                         "silent repair with a file in use");
@@ -284,6 +320,17 @@ void HeldUntilRestart(TFlow& Flow) {
     ExpectText(ReadOrFail(Held + ".~new"), ReadOrFail(JoinPath(Flow.Work, "expected")),
                "the new content beside it");
     CheckInstalled(Flow, Places);
+    // Windows registers the new component at the restart: an entry in
+    // RunOnce runs the system's regsvr32 on it. Its registration goes now,
+    // so that only that entry can bring it back.
+    const std::string Command = RunOnceCommand();
+    const std::string Tail = "\" /s \"" + Ocx + "\"";
+    if (Command.size() < Tail.size() ||
+        Lower(Command.substr(Command.size() - Tail.size())) != Lower(Tail) ||
+        Lower(Command).find("\\regsvr32.exe\"") == std::string::npos)
+        Fail("RunOnce after the repair", "the entry is '" + Command + "'");
+    for (const std::string& Id : ServersOf(Ocx))
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, ("CLSID\\" + Id).c_str());
 }
 
 // Second half, after the restart: the new content is in place.
@@ -294,6 +341,8 @@ void AfterRestart(TFlow& Flow) {
         ExpectText(ReadOrFail(Held), ReadOrFail(JoinPath(Flow.Work, "expected")),
                    "the held file after the restart");
         if (FilePresent(Held + ".~new")) Fail("after the restart", Held + ".~new is still there");
+        if (!RunOnceCommand().empty())
+            Fail("after the restart", "the RunOnce entry is still there");
         CheckInstalled(Flow, Places);
     } catch (...) {
         Clean(Places, Flow.Programs);

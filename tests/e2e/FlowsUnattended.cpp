@@ -135,8 +135,14 @@ void SilentRefusedFolders(const TSilentRuns& R) {
     const std::string Shared = JoinPath(Flow.Work, "Shared Tools");
     MakeFoldersOrFail(Shared);
     WriteOrFail(JoinPath(Shared, "notes.txt"), "mine\r\n");
+    // A folder that is a link (a Unix one, seen as a junction is seen).
+    const std::string Target = JoinPath(Flow.Work, "Link target"),
+                      Linked = JoinPath(Flow.Work, "Linked");
+    MakeFoldersOrFail(Target);
+    if (!MakeUnixLink(Target, Linked)) Fail("refused link", "the link cannot be made");
     const std::pair<std::string, std::string> Refused[] = {
         {Arg("--dir=", Shared), Shared},
+        {Arg("--dir=", Linked), Linked},
         {Arg("--dir=", JoinPath(WindowsFolder(), "Morvane")), WindowsFolder()},
         {Arg("--dir=", "relative\\folder"), "relative\\folder"},
         {Arg("--dir=", Places.InstallDir) + Arg("--group=", "..\\Escape"), "..\\Escape"},
@@ -152,6 +158,9 @@ void SilentRefusedFolders(const TSilentRuns& R) {
         if (FilePresent(JoinPath(Setup, "install.log")))
             Fail("refused" + Args, "install.log was written");
     }
+    const bool Untouched = FilesIn(Target).empty() && FoldersIn(Target).empty();
+    RemoveUnixLink(Linked);
+    if (!Untouched) Fail("refused link", "something was written where it leads");
     if (FilesIn(Shared) != TLines{"notes.txt"} ||
         ReadOrFail(JoinPath(Shared, "notes.txt")) != "mine\r\n")
         Fail("refused shared folder", "its files were changed");

@@ -13,6 +13,13 @@ void FirstInstallation(TFlow& Flow) {
     const std::string Saved = JoinPath(SavedFolder, Texts::DefaultLogName);
     {
         TInstaller App(Flow.Exe(Setup), Setup, Flow.Shots);
+        App.Expect(TPage::Welcome, "welcome page of a first installation");
+        // The user at the keyboard (a setup elevated over the shoulder) puts
+        // another program under the name of the running setup: what the
+        // installation keeps is still the program that runs.
+        const std::string Running = Flow.Exe(Setup);
+        if (MoveFileA(Running.c_str(), (Running + ".old").c_str()))
+            CopyFileA(JoinPath(OwnFolder(), "stall_unrar.exe").c_str(), Running.c_str(), FALSE);
         WalkFirstInstallation(App, Places, TPage::Finish, true);
         ExpectText(AwaitFinish(App, Places), Texts::Installed, "outcome sentence");
         ExpectChecked(App.Control(TKind::CheckBox, Texts::VisitWeb, "finish page"), true,
@@ -61,6 +68,7 @@ void FirstInstallation(TFlow& Flow) {
     }
     CloseFolderWindows(Places.ProgramFolder);
     CheckInstalled(Flow, Places);
+    CheckUninstallEntry(Flow, Places);
 }
 
 // An installation recorded for an older version, in a folder of its own.

@@ -100,6 +100,52 @@ long RunProgram(const std::string& CommandLine, const std::string& Folder, DWORD
     return static_cast<long>(Code);
 }
 
+std::string UnixPath(const std::string& Path) {
+    using TUnixName = char*(CDECL*)(LPCWSTR);
+    const auto Unix = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!Unix) return {};
+    std::wstring Wide(Path.size() + 1, L'\0');
+    Wide.resize(MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, Wide.data(),
+                                    static_cast<int>(Wide.size())));
+    char* Name = Unix(Wide.c_str());
+    if (!Name) return {};
+    const std::string Result = Name;
+    HeapFree(GetProcessHeap(), 0, Name);
+    return Result;
+}
+
+namespace {
+
+// Runs a Unix program through Wine, which gives no exit code for it: Done
+// tells when it has had its effect.
+bool RunUnix(const std::string& Program, const std::string& Arguments,
+             bool (*Done)(const std::string&), const std::string& Path) {
+    RunProgram(Program + " " + Arguments, {}, 20000, Program);
+    for (int Try = 0; Try < 50 && !Done(Path); ++Try)
+        Sleep(100);
+    return Done(Path);
+}
+
+bool Exists(const std::string& Path) {
+    return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+bool MakeUnixLink(const std::string& Target, const std::string& Link) {
+    const std::string From = UnixPath(Target), To = UnixPath(Link);
+    return !From.empty() && !To.empty() &&
+           RunUnix("/bin/ln", "-s \"" + From + "\" \"" + To + "\"", Exists, Link);
+}
+
+bool RemoveUnixLink(const std::string& Link) {
+    const std::string Path = UnixPath(Link);
+    return !Path.empty() && RunUnix(
+                                "/bin/rm", "-f \"" + Path + "\"",
+                                [](const std::string& Name) { return !Exists(Name); }, Link);
+}
+
 bool ReadLink(const std::string& LinkFile, TLinkContents& Out) {
     IShellLinkA* RawLink = nullptr;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,

@@ -39,6 +39,15 @@ private:
 long RunProgram(const std::string& CommandLine, const std::string& Folder = {},
                 DWORD TimeoutMs = 120000, const std::string& Application = {});
 
+// The Unix path of a Windows path under Wine; empty when there is none.
+std::string UnixPath(const std::string& Path);
+// Makes Link a Unix symbolic link to Target (both Windows paths), which a
+// Windows program sees as a junction is seen: its final path is Target's.
+// Under Wine only: Windows has no /bin/ln.
+bool MakeUnixLink(const std::string& Target, const std::string& Link);
+// Removes such a link, never what it leads to.
+bool RemoveUnixLink(const std::string& Link);
+
 // A program started for a test; it is ended (exit code 255) when the object
 // goes and it still runs.
 class TChildProcess {

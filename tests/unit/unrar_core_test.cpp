@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Checksums.h"
+#include "FileSys.h"
 #include "Paths.h"
 #include "TarReader.h"
 #include "Unrar.h"
@@ -687,4 +688,19 @@ TEST(UnrarChecksums, SameAsZlibs) {
                 EXPECT_EQ(Adler32(Adler32(1, Data, Half), Data + Half, Size - Half),
                           adler32(1, Data, Length));
             }
+}
+
+// An archive may carry any time at all: one before 1601 or beyond what
+// Windows' file time holds is taken as the nearest it can, and nothing
+// overflows on the way.
+TEST(UnrarFileTime, AnyTimeAsTheNearestWindowsHolds) {
+    constexpr uint64_t Epoch = 116444736000000000ULL; // 1970 in 100 ns steps since 1601
+    constexpr uint64_t Latest = 0x7FFFFFFFFFFFFFFFULL / 10000000 * 10000000;
+    const std::pair<int64_t, uint64_t> Cases[] = {
+        {0, Epoch},          {1600000000, Epoch + 16000000000000000ULL},
+        {-11644473600LL, 0}, {INT64_MIN, 0},
+        {INT64_MAX, Latest}, {9000000000000000000LL, Latest},
+    };
+    for (const auto& [Seconds, Ticks] : Cases)
+        EXPECT_EQ(unrar::fs::WindowsFileTime(Seconds), Ticks) << Seconds;
 }

@@ -1149,6 +1149,20 @@ TEST_F(UnrarProgram, NeverFollowsALinkAlreadyInTheDestination) {
     EXPECT_FALSE(fs::exists(Root / "outside" / "file.txt"));
 }
 
+TEST_F(UnrarProgram, RefusesADestinationThatIsALink) {
+    fs::create_directories(Root / "outside");
+    fs::create_directory_symlink(Root / "outside", Dest);
+    TTarBuilder tar;
+    tar.File("file.txt", "x");
+    tar.End();
+    auto result = Extract(Archive(TTarBuilder::Gzip(tar.Data)));
+    EXPECT_EQ(result.ExitCode, 9);
+    EXPECT_NE(result.Err.find("it is a link to another place, not followed"), std::string::npos)
+        << result.Err;
+    EXPECT_TRUE(fs::is_empty(Root / "outside"));
+    fs::remove(Dest);
+}
+
 TEST_F(UnrarProgram, ReplacesALinkAtAFilesPlaceInsteadOfWritingThroughIt) {
     fs::create_directories(Dest);
     WriteWholeFile(fs::path(Root / "outside.txt").string(), "untouched");

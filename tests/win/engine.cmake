@@ -21,8 +21,9 @@ add_dependencies(engine_shell_test engine_child)
 
 set_target_properties(engine_child engine_log_test engine_shell_test
     PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ENGINE_TEST_DIR})
-# The log tests read the machine's installation record for the engine's data.
-set_tests_properties(engine_log_test PROPERTIES RESOURCE_LOCK morvane_machine)
+# The log tests read the machine's installation record for the engine's data;
+# the shell tests note the programs they run in setup's state there.
+set_tests_properties(engine_log_test engine_shell_test PROPERTIES RESOURCE_LOCK morvane_machine)
 
 # Runs one procedure in a process of its own (per-program Windows version,
 # installer folders without or with a damaged extraction program).

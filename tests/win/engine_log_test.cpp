@@ -255,6 +255,46 @@ INSTANTIATE_TEST_SUITE_P(Targets, LogBlockedTest,
                                                      ERROR_SHARING_VIOLATION}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
+// The current folder is the user's: an install.log planted there as a link
+// to a file elsewhere, or as another name of such a file, is not written
+// through; the log goes to the temporary folder, as for a folder that
+// cannot be written.
+struct PlantCase {
+    const char* Name;
+    bool (*Plant)(const std::string& Target, const std::string& Log);
+};
+
+class PlantedLogTest : public LogTest, public ::testing::WithParamInterface<PlantCase> {};
+
+TEST_P(PlantedLogTest, IsNotWrittenThrough) {
+    TTempFolder Elsewhere("log-target");
+    const std::string Target = Elsewhere / "system.ini";
+    ASSERT_TRUE(WriteWholeFile(Target, "not setup's\r\n"));
+    ASSERT_TRUE(GetParam().Plant(Target, LogPath()));
+    TCompiler Engine(Data);
+    Engine.WriteLine("line");
+    EXPECT_NO_THROW(Engine.Release());
+    EXPECT_EQ(ReadOrFail(Target), "not setup's\r\n");
+    const std::string Head = "\"" + LogPath() +
+                             "\" cannot be written (it is a link): the setup "
+                             "log is in \"";
+    ASSERT_EQ(Engine.Log().front().rfind(Head, 0), 0u) << Engine.Log().front();
+    const std::string Moved = Engine.LogFilePath();
+    EXPECT_EQ(ReadOrFail(Moved), CrLfText(Engine.Log()));
+    DeleteFileA(Moved.c_str());
+    if (!DeleteFileA(LogPath().c_str())) RemoveUnixLink(LogPath());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, PlantedLogTest,
+    ::testing::Values(PlantCase{"HardLink",
+                                [](const std::string& Target, const std::string& Log) {
+                                    return CreateHardLinkA(Log.c_str(), Target.c_str(), nullptr) !=
+                                           FALSE;
+                                }},
+                      PlantCase{"SymbolicLink", &MakeUnixLink}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
 // Corners of the operating-system table that no Windows version of Wine
 // reaches (each version Wine offers is checked by the probe test).
 struct OsCase {

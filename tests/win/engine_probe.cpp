@@ -7,8 +7,10 @@
 //
 // A fault breaks the run at the K-th step line Text: "fail=K:Text" raises
 // an error there (as a failing step would), "kill=K:Text" ends the process
-// on the spot (as a power loss would). "recover" runs what setup runs at
-// start: the undoing of an interrupted run.
+// on the spot (as a power loss would). Before it, separated by ";", files of
+// the installation (relative paths) that another program holds open:
+// "hold=Entry" for the whole run, "letgo=Entry" until the extraction starts.
+// "recover" runs what setup runs at start: the undoing of an interrupted run.
 //
 // The result file holds one record a line: "Y" and the system line ("-" for
 // none), "L" and each log line, "P" and each line the page was shown, "E"
@@ -32,7 +34,19 @@
 
 int main(int argc, char** argv) {
     if (argc != 5 && argc != 6) return 2;
-    const std::string Fault = argc == 6 ? argv[5] : "";
+    std::string Fault = argc == 6 ? argv[5] : "";
+    // Another program's hold: open for reading, sharing read only.
+    std::vector<std::pair<THandle, bool>> Holds; // the hold, and whether it is let go
+    for (std::string::size_type Semicolon; (Semicolon = Fault.find(';')) != std::string::npos;
+         Fault.erase(0, Semicolon + 1)) {
+        const std::string Hold = Fault.substr(0, Semicolon);
+        const bool LetGo = Hold.rfind("letgo=", 0) == 0;
+        const std::string Path = std::string(argv[3]) + "\\" + Hold.substr(Hold.find('=') + 1);
+        Holds.emplace_back(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                           LetGo);
+        if (!Holds.back().first) return 4;
+    }
     const std::string::size_type Colon = Fault.find(':');
     int Countdown = Colon == std::string::npos ? 0 : std::atoi(Fault.c_str() + 5);
     const std::string FaultLine = Colon == std::string::npos ? "" : Fault.substr(Colon + 1);
@@ -61,8 +75,12 @@ int main(int argc, char** argv) {
         }
         {
             TCompiler Engine(*Data);
+            Engine.ShowProgramFolder = false; // the shell's business, tested on its own
             Engine.OnOutputLine = [&](const std::string& Line, bool&) {
                 Page.push_back(Line);
+                if (Line == "Extracting component files...")
+                    for (auto& [Hold, LetGo] : Holds)
+                        if (LetGo) Hold.reset();
                 if (Line != FaultLine || Countdown <= 0 || --Countdown > 0) return;
                 if (Fault.rfind("kill=", 0) == 0) {
                     std::fclose(Out);

@@ -2,6 +2,9 @@
 // IShellLinkA, a child program started and awaited, folder windows.
 
 #include "engine/Compile.h"
+#include "data/Protection.h"
+#include "engine/Children.h"
+#include "engine/Transaction.h"
 #include "engine/ShellOps.h"
 
 #include "win/engine_support.h"
@@ -10,6 +13,8 @@
 
 #include <objbase.h>
 #include <shobjidl.h>
+#include <sddl.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <string>
@@ -193,13 +198,89 @@ TEST_F(ShellTest, OpenFolderWindowRefusesWhatIsNoFolder) {
     EXPECT_FALSE(OpenFolderWindow(File, nullptr));
 }
 
-TEST_F(ShellTest, OpenFolderWindowShowsExplorerOnTheFolder) {
+// A program setup runs may take only so long (regsvr32 waiting on a dialog
+// nobody sees would hold setup for ever): then it is ended.
+TEST_F(ShellTest, AChildThatTakesTooLongIsEnded) {
+    const std::string Marker = Folder / "ran.txt";
+    bool TimedOut = false;
+    const DWORD Start = GetTickCount();
+    EXPECT_FALSE(RunAndWait(ChildExe(), " 30000 \"" + Marker + "\"", SW_HIDE, 500, TimedOut));
+    EXPECT_TRUE(TimedOut);
+    EXPECT_LT(GetTickCount() - Start, 10000u);
+    EXPECT_EQ(RunAndWait(ChildExe(), " 0 \"" + Marker + "\"", SW_HIDE, 20000, TimedOut),
+              std::optional<std::uint32_t>(0));
+    EXPECT_FALSE(TimedOut);
+    Sleep(500);
+    EXPECT_TRUE(FilePresent(Marker)) << "the second one ran to its end";
+}
+
+// A program a cut-off run of setup left running is ended by the next start,
+// which knows it by its note (a process of the same id that started at
+// another time is not it).
+TEST_F(ShellTest, AChildLeftRunningIsEndedByTheNextStart) {
+    const std::string Marker = Folder / "left.txt";
+    std::string CommandLine = "\"" + ChildExe() + "\" 30000 \"" + Marker + "\"";
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    {
+        TChild Child;
+        ASSERT_TRUE(Child.Start(ChildExe().c_str(), CommandLine, false, nullptr, Startup));
+        const std::vector<std::string> Lines = EndLeftChild();
+        ASSERT_EQ(Lines.size(), 1u);
+        EXPECT_EQ(Lines[0].rfind("A program that the interrupted run had started", 0), 0u);
+        EXPECT_EQ(WaitForSingleObject(Child.Process(), 5000), WAIT_OBJECT_0);
+    }
+    EXPECT_TRUE(EndLeftChild().empty()) << "the note is gone";
+    EXPECT_FALSE(FilePresent(Marker));
+}
+
+// Setup's state (the journal, the program it runs) is given explicitly to
+// SYSTEM and the Administrators alone, whatever the key above allows.
+TEST_F(ShellTest, SetupsStateKeyIsForAdministratorsOnly) {
+    const TRegKey Key = CreateSetupStateKey();
+    ASSERT_TRUE(Key);
+    alignas(SECURITY_DESCRIPTOR) BYTE Descriptor[1024];
+    DWORD Size = sizeof Descriptor;
+    ASSERT_EQ(RegGetKeySecurity(Key.get(), DACL_SECURITY_INFORMATION, Descriptor, &Size),
+              ERROR_SUCCESS);
+    LPSTR Text = nullptr;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+        Descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &Text, nullptr));
+    EXPECT_EQ(std::string(Text), ProtectionSddl(TProtection::SetupState));
+    LocalFree(Text);
+    DropEmptySetupStateKey();
+}
+
+// The process that started Process; 0 when unknown.
+DWORD ParentOf(DWORD Process) {
+    const THandle Snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 Entry{};
+    Entry.dwSize = sizeof Entry;
+    for (BOOL More = Snapshot && Process32First(Snapshot.get(), &Entry); More;
+         More = Process32Next(Snapshot.get(), &Entry))
+        if (Entry.th32ProcessID == Process) return Entry.th32ParentProcessID;
+    return 0;
+}
+
+// The window is the desktop shell's, which runs as the user at the desktop:
+// this (elevated) program never starts Explorer itself, and without a
+// desktop shell that answers there is no window at all.
+TEST_F(ShellTest, AFolderWindowIsTheDesktopShellsOrNone) {
     std::string Name = "Morvane Folder Window " + std::to_string(GetCurrentProcessId());
     std::string Path = Folder / Name;
     ASSERT_TRUE(CreateDirectoryA(Path.c_str(), nullptr));
-    EXPECT_TRUE(OpenFolderWindow(Path, nullptr));
-    // The call does not wait; the window shows up a little later.
-    EXPECT_TRUE(CloseFolderWindow(Name, 20000));
+    const bool Opened = OpenFolderWindow(Path, nullptr);
+    HWND Window = nullptr;
+    for (DWORD Start = GetTickCount(); !Window && GetTickCount() - Start < (Opened ? 20000 : 3000);
+         Sleep(100))
+        Window = FindWindowA("ExplorerWClass", Name.c_str());
+    ASSERT_EQ(Window != nullptr, Opened);
+    if (!Window) return;
+    DWORD Owner = 0;
+    GetWindowThreadProcessId(Window, &Owner);
+    EXPECT_NE(Owner, GetCurrentProcessId());
+    EXPECT_NE(ParentOf(Owner), GetCurrentProcessId()) << "Explorer was started by this program";
+    PostMessageA(Window, WM_CLOSE, 0, 0);
 }
 
 } // namespace

@@ -292,4 +292,98 @@ TEST(Protection, OnlyProgramFilesProtectsWhatIsMadeInIt) {
     EXPECT_FALSE(InProtectedLocation(ProgramFiles + " Tools\\X"));
 }
 
+// The verdict on a folder found where setup is to install, from its owner
+// and DACL as Windows reports them (Wine keeps no owner and no DACL of its
+// own making, so the decision is checked as data).
+struct TrustCase {
+    const char* Name;
+    const char* Sddl;
+    TFolderTrust Trust;
+};
+
+const char* const Self = "S-1-5-21-1-2-3-500";
+const char* const TrustedInstaller =
+    "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+class FolderTrustTable : public testing::TestWithParam<TrustCase> {};
+
+TEST_P(FolderTrustTable, OwnerAndWhoMayChangeIt) {
+    EXPECT_EQ(JudgeFolderSecurity(GetParam().Sddl, Self), GetParam().Trust) << GetParam().Sddl;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sddl, FolderTrustTable,
+    testing::Values(
+        TrustCase{"MadeBySetup", "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)",
+                  TFolderTrust::Trusted},
+        TrustCase{"InProgramFiles",
+                  "O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+                  "D:AI(A;OICIIOID;GA;;;CO)(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)"
+                  "(A;OICIID;0x1200a9;;;BU)(A;ID;FA;;;S-1-5-80-956008885-3418522649-1831038044-"
+                  "1853292631-2271478464)",
+                  TFolderTrust::Trusted},
+        TrustCase{"AdministratorInDriveRoot",
+                  "O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIIOID;GA;;;CO)"
+                  "(A;OICIID;0x1200a9;;;BU)(A;CIID;LC;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)",
+                  TFolderTrust::OpenToOthers},
+        TrustCase{"UserInDriveRoot",
+                  "O:S-1-5-21-1-2-3-1001D:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)",
+                  TFolderTrust::ForeignOwner},
+        TrustCase{"EveryoneMayWrite", "O:SYD:(A;OICI;FA;;;SY)(A;OICI;FW;;;WD)",
+                  TFolderTrust::OpenToOthers},
+        TrustCase{"UsersMayChangePermissions", "O:BAD:(A;;FA;;;BA)(A;;WD;;;BU)",
+                  TFolderTrust::OpenToOthers},
+        TrustCase{"OthersDeniedOnly", "O:SYD:(D;OICI;FA;;;WD)(A;OICI;FA;;;SY)",
+                  TFolderTrust::Trusted},
+        TrustCase{"OthersReadOnly", "O:SYD:(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;WD)",
+                  TFolderTrust::Trusted},
+        TrustCase{"ChildrenWritableByUsers", "O:SYD:(A;OICI;FA;;;SY)(A;OICIIO;FA;;;BU)",
+                  TFolderTrust::OpenToOthers},
+        TrustCase{"SetupsOwnAccount",
+                  "O:S-1-5-21-1-2-3-500D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-1-2-3-500)",
+                  TFolderTrust::Trusted},
+        TrustCase{"NoOwner", "D:(A;OICI;FA;;;SY)", TFolderTrust::ForeignOwner},
+        TrustCase{"NotSddl", "no descriptor", TFolderTrust::ForeignOwner}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+// The same check on real folders, as Wine reports them: the account setup
+// runs as owns them and only it may change them.
+TEST(TakeInstallFolder, WhatWineGives) {
+    TTempFolder Dir("take");
+    ASSERT_TRUE(WriteWholeFile(Dir / "a file", "x"));
+    ASSERT_TRUE(CreateDirectoryA((Dir / "there").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((Dir / "elsewhere").c_str(), nullptr));
+    ASSERT_TRUE(MakeUnixLink(Dir / "elsewhere", Dir / "link"));
+    const std::pair<std::string, V> Cases[] = {{Dir / "there", V::Ok},
+                                               {Dir / "there\\", V::Ok},
+                                               {Dir / "missing", V::Ok},
+                                               {Dir / "a file", V::NotAFolder},
+                                               {Dir / "link", V::Link},
+                                               // a link of setup's own account
+                                               {Dir / "link\\inside", V::Ok}};
+    for (const auto& [Path, Verdict] : Cases) {
+        TFolderHolds Holds;
+        bool Protected = true;
+        EXPECT_EQ(TakeInstallFolder(Path, Holds, true, Protected), Verdict) << Path;
+        EXPECT_FALSE(Protected) << Path;
+        EXPECT_EQ(Holds.Handle(StripTrailingBackslash(Path)) != nullptr,
+                  Verdict == V::Ok && FolderPresent(Path))
+            << Path;
+    }
+    // Held until let go. (On Windows nobody can rename or delete it then;
+    // Wine does not enforce sharing on folders, so that is not shown here.)
+    TFolderHolds Holds;
+    bool Protected = false;
+    ASSERT_EQ(TakeInstallFolder(Dir / "there", Holds, true, Protected), V::Ok);
+    EXPECT_NE(Holds.Handle(Dir / "there"), nullptr);
+    Holds.Release(Dir / "there");
+    EXPECT_EQ(Holds.Handle(Dir / "there"), nullptr);
+    EXPECT_EQ(CheckFolderOwnership(Dir / "link"), V::Link);
+    RemoveUnixLink(Dir / "link");
+}
+
+TEST(Protection, SetupStateKeysAreForAdministratorsOnly) {
+    EXPECT_EQ(ProtectionSddl(TProtection::SetupState), "D:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)");
+}
+
 } // namespace

@@ -16,6 +16,16 @@
 
 namespace unrar::fs {
 
+uint64_t WindowsFileTime(int64_t seconds) {
+    // FILETIME counts 100 ns steps from 1601. An archive's time may be
+    // anything: one before 1601 or beyond what FILETIME holds is taken as
+    // the nearest it can hold.
+    constexpr int64_t epoch = 11644473600LL;
+    constexpr int64_t latest = int64_t(0x7FFFFFFFFFFFFFFFULL / 10000000ULL) - epoch;
+    seconds = seconds < -epoch ? -epoch : seconds > latest ? latest : seconds;
+    return uint64_t(seconds + epoch) * 10000000ULL;
+}
+
 #ifdef _WIN32
 
 namespace {
@@ -35,6 +45,42 @@ TKind Probe(const std::string& path) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return TKind::Link;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return TKind::Directory;
     return TKind::File;
+}
+
+bool LeadsElsewhere(const std::string& path) {
+    const TKind kind = Probe(path);
+    if (kind == TKind::Link) return true;
+    if (kind != TKind::Directory) return false;
+    // A Unix link under Wine shows as a plain folder: where it resolves to
+    // tells, as for a link anywhere on the way.
+    HANDLE h = CreateFileW(
+        W(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    std::wstring final(32768, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, final.data(), DWORD(final.size()), 0);
+    CloseHandle(h);
+    std::wstring full(32768, L'\0');
+    DWORD f = GetFullPathNameW(W(path).c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= final.size() || f == 0 || f >= full.size()) return false;
+    final.resize(n);
+    full.resize(f);
+    std::wstring longName(32768, L'\0');
+    DWORD l = GetLongPathNameW(full.c_str(), longName.data(), DWORD(longName.size()));
+    if (l > 0 && l < longName.size()) full.assign(longName.data(), l);
+    auto bare = [](std::wstring p) {
+        if (p.rfind(L"\\\\?\\UNC\\", 0) == 0)
+            p = L"\\\\" + p.substr(8);
+        else if (p.rfind(L"\\\\?\\", 0) == 0)
+            p.erase(0, 4);
+        while (p.size() > 3 && p.back() == L'\\')
+            p.pop_back();
+        return p;
+    };
+    final = bare(final);
+    full = bare(full);
+    return CompareStringOrdinal(final.c_str(), int(final.size()), full.c_str(), int(full.size()),
+                                TRUE) != CSTR_EQUAL;
 }
 
 bool MakeDirectory(const std::string& path, std::string& error) {
@@ -195,8 +241,7 @@ bool TOutputFile::SetSize(uint64_t size) {
 }
 
 void TOutputFile::SetTime(int64_t mtime) {
-    // FILETIME counts 100 ns steps from 1601.
-    uint64_t ticks = uint64_t(mtime + 11644473600LL) * 10000000ULL;
+    uint64_t ticks = WindowsFileTime(mtime);
     FILETIME ft{DWORD(ticks), DWORD(ticks >> 32)};
     SetFileTime(Handle(FHandle), nullptr, nullptr, &ft);
 }
@@ -252,6 +297,10 @@ TKind Probe(const std::string& path) {
     if (S_ISDIR(st.st_mode)) return TKind::Directory;
     if (S_ISREG(st.st_mode)) return TKind::File;
     return TKind::Other;
+}
+
+bool LeadsElsewhere(const std::string& path) {
+    return Probe(path) == TKind::Link;
 }
 
 bool MakeDirectory(const std::string& path, std::string& error) {

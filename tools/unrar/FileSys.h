@@ -19,8 +19,16 @@ constexpr char Separator = '/';
 
 enum class TKind { Missing, File, Directory, Link, Other };
 
+// Windows' file time (100 ns steps since 1601) of a time in seconds since
+// 1970; one that the file time cannot hold is taken as the nearest it can.
+uint64_t WindowsFileTime(int64_t seconds);
+
 // What is at path, without following a final link.
 TKind Probe(const std::string& path);
+
+// True when path is a link (a junction, a symbolic link, a mount point), or
+// a folder that a link on its way leads to from elsewhere.
+bool LeadsElsewhere(const std::string& path);
 
 // Creates one folder; false with the system's reason in error.
 bool MakeDirectory(const std::string& path, std::string& error);

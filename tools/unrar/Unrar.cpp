@@ -262,6 +262,13 @@ bool TRun::PrepareDestination() {
         dest.pop_back();
     if (dest.empty()) dest = ".";
     bool root = dest == "/" || dest == "\\" || (dest.size() == 3 && dest[1] == ':');
+    // Everything would land wherever the link leads.
+    if (!root && fs::LeadsElsewhere(dest)) {
+        Error(ecCreate, "cannot extract into " + dest +
+                            ": it is a link to another place, not "
+                            "followed");
+        return false;
+    }
     if (!root && !MakeFolders(dest)) return false;
     FPrefix = EndsWithSeparator(dest) ? dest : dest + fs::Separator;
     return true;
