@@ -1,10 +1,32 @@
 #include "app/Procedure.h"
 
-#include "app/Deploy.h"
+#include "app/ExitCodes.h"
+#include "app/SilentRun.h"
 #include "data/InstallData.h"
 #include "engine/Compile.h"
+#include "platform/OsError.h"
 
 #include <exception>
+
+namespace {
+
+// The outcome of a procedure that raised Message: what had been reported,
+// the line that names what failed, and the message, which the page shows
+// last; all of it in the log too.
+void Raised(TCompiler& Engine, const std::string& Context, const char* Message,
+            TProcedureOutcome& Outcome) {
+    Outcome.Raised = true;
+    Outcome.Result = {TOutcomeKind::Failed, Engine.Reported()};
+    Outcome.Log.clear();
+    for (const std::string& Line : {Context, std::string(Message)})
+        if (!Line.empty()) {
+            Engine.LogLine(Line);
+            Outcome.Result.Lines.push_back(Line);
+            Outcome.Log.push_back(Line);
+        }
+}
+
+} // namespace
 
 void RunProcedure(TInstallData& Data, const std::vector<std::string>& Notes,
                   const std::function<void(TCompiler&)>& Setup, TProcedureOutcome& Outcome) {
@@ -14,14 +36,12 @@ void RunProcedure(TInstallData& Data, const std::vector<std::string>& Notes,
     for (const std::string& Note : Notes)
         Engine.Output(Note, Engine.Abort);
     try {
-        if (Data.Mode == imUninstall)
-            Engine.Uninstall();
-        else
-            Engine.Install();
+        Outcome.Result = Data.Mode == imUninstall ? Engine.Uninstall() : Engine.Install();
         Outcome.Log = Engine.Log();
+    } catch (const EOSError& E) {
+        Raised(Engine, E.Context(), E.what(), Outcome);
     } catch (const std::exception& E) {
-        Outcome.Log.assign(1, E.what());
-        Outcome.Raised = true;
+        Raised(Engine, {}, E.what(), Outcome);
     }
     Engine.Release();
     Outcome.LogFile = Engine.LogFilePath();
@@ -38,9 +58,18 @@ std::vector<std::string> RunNotes(const TCmdOptions* Options, const TInstallData
     return Notes;
 }
 
-int ExitCodeOf(const TProcedureOutcome& Outcome, const TInstallData& Data) {
-    if (Data.Cancelled) return ExitCancelled;
-    if (Data.Refused) return ExitBadOption;
-    if (Outcome.Raised || !Data.Succeeded) return ExitFailed;
-    return Data.RestartNeeded ? ExitRestartNeeded : ExitSuccess;
+int ExitCodeOf(const TOutcome& Outcome) {
+    switch (Outcome.Kind) {
+    case TOutcomeKind::Succeeded:
+        return ExitSuccess;
+    case TOutcomeKind::RestartNeeded:
+        return ExitRestartNeeded;
+    case TOutcomeKind::Cancelled:
+        return ExitCancelled;
+    case TOutcomeKind::Refused:
+        return ExitBadOption;
+    case TOutcomeKind::Failed:
+        break;
+    }
+    return ExitFailed;
 }

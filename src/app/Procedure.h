@@ -11,17 +11,21 @@
 // lets only the final release's error travel on. A start-up step's error is
 // caught where the step runs (Startup.cpp) and turned into its exit code.
 
+#include "engine/Compile.h"
+
 #include <functional>
 #include <string>
 #include <vector>
 
 class TCmdOptions;
-class TCompiler;
 class TInstallData;
 
 struct TProcedureOutcome {
-    // The setup log as the finish page saves it: the whole log, or only the
-    // error's message when the procedure raised one.
+    // How the run ended, an error it raised included (Failed, its message
+    // the last line).
+    TOutcome Result;
+    // The setup log as the finish page saves it: the whole log, or, when
+    // the procedure raised an error, what failed and the error's message.
     std::vector<std::string> Log;
     bool Raised = false;
     // Where install.log was written.
@@ -40,4 +44,4 @@ std::vector<std::string> RunNotes(const TCmdOptions* Options, const TInstallData
 
 // 0 for success, 3010 when a restart completes it, 1602 when the user
 // cancelled, 87 when setup refused the folder it found, 1603 otherwise.
-int ExitCodeOf(const TProcedureOutcome& Outcome, const TInstallData& Data);
+int ExitCodeOf(const TOutcome& Outcome);

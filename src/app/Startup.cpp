@@ -1,6 +1,9 @@
 #include "app/Startup.h"
 
-#include "app/Deploy.h"
+#include "app/ExitCodes.h"
+#include "app/HandOver.h"
+#include "app/SetupLock.h"
+#include "app/SilentRun.h"
 #include "app/uMain.h"
 #include "data/CmdLineUtils.h"
 #include "platform/Error.h"

@@ -1,6 +1,6 @@
 // Program entry of the setup wizard.
 
-#include "app/SafeLoad.h"
+#include "platform/SafeLoad.h"
 #include "app/Startup.h"
 #include "platform/OwnImage.h"
 

@@ -1,7 +1,8 @@
 #include "app/uMain.h"
 
 #include "app/Art.h"
-#include "app/Deploy.h"
+#include "app/MainPages.h"
+#include "app/SilentRun.h"
 #include "app/Procedure.h"
 #include "app/Startup.h"
 #include "data/CmdLineUtils.h"
@@ -29,9 +30,6 @@ namespace {
 constexpr int ClientWidth = 540;
 constexpr int ClientHeight = 432;
 constexpr int PictureWidth = 164;
-
-const char* const ContinueText =
-    "Click Next to continue the installation or click Cancel to quit the setup program.";
 
 // Fills the "%s" places of Template in order; any other "%" stays as it is.
 std::string FormatTemplate(const std::string& Template, const std::vector<std::string>& Args) {
@@ -80,265 +78,6 @@ void RegisterMainClass() {
                                       0)));
 }
 
-constexpr DWORD LabelStyle = SS_LEFT | SS_NOPREFIX;
-
-// The pages as tables: everything a page shows, in the order its controls
-// are made (which is also their tab order). Constant data: only the texts'
-// product names are filled in when the window is built.
-enum class TControlFont : std::uint8_t { Body, Radio, Bold };
-
-// Before, then the product's text Middle (none: nothing), then After.
-struct TText {
-    const char* Before;
-    const char* TProductDefinition::*Middle = nullptr;
-    const char* After = "";
-};
-
-std::string TextOf(const TText& Text) {
-    std::string Result = Text.Before;
-    if (Text.Middle) Result += Product.*(Text.Middle);
-    return Result + Text.After;
-}
-
-constexpr const char* TProductDefinition::*ProductName = &TProductDefinition::Name;
-
-struct TPageSpec {
-    TMainPage Name;
-    bool Welcome; // else an interior page
-    TText Title, Subtitle;
-    TWizardButtonSet Buttons;
-    short PictureHeight; // design pixels; 0: no picture
-};
-
-struct TControlSpec {
-    TMainPage Page;
-    TMainControl Name;
-    const char* Class;
-    TText Text;
-    DWORD Style;
-    short Left, Top, Width, Height; // design pixels inside the page's room
-    TControlFont Font = TControlFont::Body;
-};
-
-constexpr TWizardButtonSet InteriorButtons{bkBack, bkNext, bkCancel};
-constexpr TText WelcomeTitle{"Welcome to the ", ProductName, " Installation Wizard"};
-
-// clang-format off: one row a page, one row a control
-const TPageSpec PageTable[] = {
-    {wInstallPage,
-     true,
-     WelcomeTitle,
-     {"This wizard will install the ", ProductName, " component on your computer."},
-     {bkNext, bkCancel},
-     390},
-    // InitPages fills in the versions.
-    {wUpdatePage,
-     true,
-     WelcomeTitle,
-     {"This wizard will update the ", ProductName,
-      " component version %s currently installed on your "
-      "computer with newer version %s."},
-     {bkNext, bkCancel},
-     390},
-    {wMainternance,
-     false,
-     {"", ProductName, " maintenance"},
-     {"Select the maintanance operation to perform"},
-     {bkNext, bkCancel},
-     0},
-    {wLicensePage,
-     false,
-     {"License agreement"},
-     {"Please read the following license agreement carefully."},
-     InteriorButtons,
-     0},
-    {wDestinationPage,
-     false,
-     {"Destination Folder"},
-     {"Select a folder where the component will be installed."},
-     InteriorButtons,
-     0},
-    {wFolder,
-     false,
-     {"Select program folder"},
-     {"Please select a Program Folder"},
-     InteriorButtons,
-     0},
-    {wCompile,
-     false,
-     {"Copying files"},
-     {"", ProductName, " component files will be copied in the specified folder."},
-     {bkNext, bkCancel},
-     0},
-    {wFinish,
-     false,
-     {"Installation completed"},
-     {"", ProductName, " Setup is now complete"},
-     {bkFinish},
-     331},
-};
-
-const TText Intro{ContinueText, &TProductDefinition::LegalNotice};
-const TText Description{"", &TProductDefinition::Description};
-
-const TControlSpec ControlTable[] = {
-    {wInstallPage, lInstall, "STATIC", Intro, LabelStyle, 20, 0, 340, 150},
-    {wInstallPage, Label1, "STATIC", Description, LabelStyle, 20, 176, 340, 76},
-    {wUpdatePage, Label2, "STATIC", Intro, LabelStyle, 20, 0, 340, 150},
-    {wUpdatePage, Label11, "STATIC", Description, LabelStyle, 20, 176, 340, 76},
-    // The two radio buttons form one group on their own, so that the arrow
-    // keys move between them (and select them); the labels come after them
-    // and start a group of their own.
-    {wMainternance,
-     rbMainternance,
-     "BUTTON",
-     {"Reinstall ", ProductName},
-     BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP,
-     40,
-     24,
-     440,
-     22,
-     TControlFont::Radio},
-    {wMainternance,
-     rbUninstall,
-     "BUTTON",
-     {"Uninstall ", ProductName},
-     BS_AUTORADIOBUTTON,
-     40,
-     88,
-     440,
-     22,
-     TControlFont::Radio},
-    {wMainternance,
-     Label10,
-     "STATIC",
-     {"Repare ", ProductName, " installation."},
-     LabelStyle | SS_NOTIFY | WS_GROUP,
-     58,
-     48,
-     420,
-     16},
-    {wMainternance,
-     Label12,
-     "STATIC",
-     {"Delete ", ProductName, " from this computer."},
-     LabelStyle | SS_NOTIFY,
-     58,
-     112,
-     420,
-     16},
-    {wLicensePage,
-     Label3,
-     "STATIC",
-     {"Press PAGE DOWN key to see the rest of the agreement."},
-     LabelStyle,
-     20,
-     8,
-     500,
-     16},
-    {wLicensePage,
-     mLicense,
-     "EDIT",
-     {"", &TProductDefinition::License},
-     WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-     20,
-     28,
-     500,
-     244},
-    {wLicensePage,
-     cbAgree,
-     "BUTTON",
-     {"Yes, I accept this agreement"},
-     BS_AUTOCHECKBOX | WS_TABSTOP,
-     20,
-     282,
-     400,
-     20,
-     TControlFont::Bold},
-    // The folder's edit and button follow (BuildDestinationFrame).
-    {wDestinationPage,
-     Label6,
-     "STATIC",
-     {"Setup will install ", ProductName, " component in the following folder."},
-     LabelStyle,
-     20,
-     10,
-     500,
-     32},
-    {wDestinationPage,
-     Label7,
-     "STATIC",
-     {"To install to this folder, click Next. To install to a different folder, click Browse "
-      "and select another folder."},
-     LabelStyle,
-     20,
-     46,
-     500,
-     32},
-    {wFolder,
-     Label8,
-     "STATIC",
-     {"Setup will add program icons to the Program Folder listed below. You may type a new "
-      "folder name, or select one from existing folders list. Click Next to continue."},
-     LabelStyle,
-     20,
-     6,
-     500,
-     50},
-    {wFolder, Label13, "STATIC", {"Program Folder:"}, LabelStyle, 20, 60, 200, 16},
-    {wFolder, eFolder, "EDIT", {""}, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 20, 78, 500, 21},
-    {wFolder, Label14, "STATIC", {"Existing folders:"}, LabelStyle, 20, 106, 200, 16},
-    {wFolder,
-     lFolders,
-     "LISTBOX",
-     {""},
-     WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-     20,
-     124,
-     500,
-     196},
-    {wCompile, Label9, "STATIC", {"Installation progress:"}, LabelStyle, 20, 8, 500, 16},
-    // Read-only and without ES_WANTRETURN: Enter inserts no line.
-    {wCompile,
-     mOutput,
-     "EDIT",
-     {""},
-     WS_BORDER | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-     20,
-     28,
-     500,
-     262},
-    {wCompile, pbProgress, "msctls_progress32", {""}, PBS_SMOOTH, 20, 298, 500, 16},
-    {wFinish,
-     lFinishResult,
-     "STATIC",
-     {"", &TProductDefinition::EditionName, " Setup is now complete"},
-     LabelStyle,
-     20,
-     20,
-     336,
-     64},
-    {wFinish,
-     bFinishSaveLog,
-     "BUTTON",
-     {"Save Setup Log..."},
-     BS_PUSHBUTTON | WS_TABSTOP,
-     236,
-     96,
-     120,
-     25},
-    {wFinish,
-     cbVisitWeb,
-     "BUTTON",
-     {"Visit ", &TProductDefinition::ShortName, " web site"},
-     BS_AUTOCHECKBOX | WS_TABSTOP,
-     20,
-     220,
-     300,
-     20},
-};
-// clang-format on
-
 HWND MakeControl(TWizardCustomPage& Page, const TControlSpec& Spec, HFONT Font) {
     const RECT Room = Page.ClientRect();
     HWND Control =
@@ -347,7 +86,7 @@ HWND MakeControl(TWizardCustomPage& Page, const TControlSpec& Spec, HFONT Font) 
                         Room.top + UiScale(Spec.Top), UiScale(Spec.Width), UiScale(Spec.Height),
                         Page.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(Spec.Name)),
                         GetModuleHandleA(nullptr), nullptr);
-    if (!Control) RaiseLastOSError();
+    if (!Control) RaiseLastOSError("Creating the control", TextOf(Spec.Text));
     SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
     return Control;
 }
@@ -417,7 +156,7 @@ void TfMain::Show(int ShowCmd) {
 void TfMain::BuildPages() {
     BuildWizard();
     const HFONT Fonts[] = {FWizard->BodyFont(), FRadioFont.get(), FBoldFont.get()};
-    for (const TPageSpec& Spec : PageTable) {
+    for (const TPageSpec& Spec : MainPageTable()) {
         TWizardCustomPage& Page = Spec.Welcome
                                       ? static_cast<TWizardCustomPage&>(FWizard->AddWelcomePage())
                                       : FWizard->AddInteriorPage();
@@ -427,7 +166,7 @@ void TfMain::BuildPages() {
         Page.SetVisibleButtons(Spec.Buttons);
         if (Spec.PictureHeight)
             Page.SetPicture(CreateSideArt(UiScale(PictureWidth), UiScale(Spec.PictureHeight)));
-        for (const TControlSpec& Control : ControlTable)
+        for (const TControlSpec& Control : MainControlTable())
             if (Control.Page == Spec.Name)
                 FControls[Index(Control.Name)] =
                     MakeControl(Page, Control, Fonts[static_cast<int>(Control.Font)]);
@@ -685,7 +424,8 @@ void TfMain::wCompilePage(TWizardCustomPage*) {
             Outcome);
         FBuildLog = Outcome.Log;
         FLogFile = Outcome.LogFile;
-        FExitCode = ExitCodeOf(Outcome, FData);
+        FOutcome = Outcome.Result.Kind;
+        FExitCode = ExitCodeOf(Outcome.Result);
         if (Outcome.Raised) {
             bool Stop = false;
             AddOutputLine(Outcome.Log.back(), Stop);
@@ -738,9 +478,9 @@ void TfMain::AddOutputLine(const std::string& Line, bool&) {
 void TfMain::wFinishEnterPage(TWizardCustomPage*, TWizardCustomPage*) {
     const bool Ok = FData.Succeeded;
     const char* Text;
-    if (FData.Cancelled)
+    if (FOutcome == TOutcomeKind::Cancelled)
         Text = " Setup was cancelled. Nothing was changed on your computer.";
-    else if (Ok && FData.RestartNeeded)
+    else if (FOutcome == TOutcomeKind::RestartNeeded)
         Text = " Setup is installed successfully. Restart Windows to complete the "
                "installation: files that were in use are replaced then.";
     else if (FData.Mode == imUninstall)

@@ -117,6 +117,8 @@ protected:
 
 private:
     int FExitCode = 1602;
+    // How the procedure ended (the finish page's sentence).
+    TOutcomeKind FOutcome = TOutcomeKind::Failed;
     // Adds Line to the setup log and to the files it was written to.
     void AppendToLog(const std::string& Line);
     void OnCommand(int Id, int Code);

@@ -95,13 +95,14 @@ bool PlainWay(const std::string& Folder, bool LastPlain) {
     return true;
 }
 
-// The deepest folder of Path's that exists; empty when none does.
+// The deepest folder of Path's that exists; empty when none does (not
+// even its drive).
 std::string DeepestExisting(std::string Path) {
     while (!Exists(Path)) {
         const std::string::size_type Slash = Path.find_last_of('\\');
-        if (Slash == std::string::npos) return {};
-        Path.erase(Slash);
-        if (Path.size() == 2 && Path[1] == ':') Path += '\\';
+        if (Slash == std::string::npos || Slash + 1 == Path.size()) return {};
+        // A drive's root keeps its backslash.
+        Path.erase(Slash > 0 && Path[Slash - 1] == ':' ? Slash + 1 : Slash);
     }
     return Path;
 }

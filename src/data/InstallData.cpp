@@ -112,13 +112,15 @@ std::string ReadString(HKEY Key, const char* Name) {
     DWORD Type = 0, Size = 0;
     LONG Status = RegQueryValueExA(Key, Name, nullptr, &Type, nullptr, &Size);
     if (Status == ERROR_FILE_NOT_FOUND) return {};
-    if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
+    if (Status != ERROR_SUCCESS)
+        throw EOSError(static_cast<std::uint32_t>(Status), "Reading the registry value", Name);
     if (Type != REG_SZ && Type != REG_EXPAND_SZ)
         throw Exception(std::string("Invalid data type for '") + Name + "'");
     std::string Data(Size + 1, '\0');
     Status =
         RegQueryValueExA(Key, Name, nullptr, &Type, reinterpret_cast<BYTE*>(Data.data()), &Size);
-    if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
+    if (Status != ERROR_SUCCESS)
+        throw EOSError(static_cast<std::uint32_t>(Status), "Reading the registry value", Name);
     return UpToNul(Data.c_str());
 }
 
@@ -222,7 +224,9 @@ TRegKey CreateOrRaise(const std::string& Path) {
     TRegKey Key;
     const LONG Status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, Path.c_str(), 0, nullptr, 0,
                                         KEY_ALL_ACCESS | RecordView, nullptr, Key.put(), nullptr);
-    if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
+    if (Status != ERROR_SUCCESS)
+        throw EOSError(static_cast<std::uint32_t>(Status), "Creating the registry key",
+                       "HKEY_LOCAL_MACHINE\\" + Path);
     return Key;
 }
 

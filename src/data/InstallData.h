@@ -61,14 +61,6 @@ public:
     std::string OtherProgramsDir;
     std::vector<std::string> ProgramFolders;
     bool Succeeded = false;
-    // After a successful install: files that other programs held are put in
-    // place at the next start of Windows, which completes the installation.
-    bool RestartNeeded = false;
-    // The user chose to change nothing (files in use).
-    bool Cancelled = false;
-    // Setup refused the installation folder it found (a link, another
-    // owner's): nothing was changed.
-    bool Refused = false;
     // What setup found and put right at start (an interrupted run's work
     // undone): the first lines of the run's log.
     std::vector<std::string> EarlierRunNotes;

@@ -139,25 +139,8 @@ bool WriteInstalledFiles(const std::string& Folder, const std::vector<std::strin
 
 bool WriteFileList(const std::string& Path, const std::vector<std::string>& Entries,
                    std::string& Error) {
-    const std::string Text = FormatFileList(Entries);
-    const std::string::size_type Slash = Path.find_last_of('\\');
-    const std::string Folder = Slash == std::string::npos ? "." : Path.substr(0, Slash);
-    char Temporary[MAX_PATH];
-    if (!GetTempFileNameA(Folder.c_str(), "mvf", 0, Temporary)) {
-        Error = SysErrorMessage(GetLastError());
-        return false;
-    }
-    bool Written = false;
-    {
-        const THandle File(CreateFileA(Temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        Written = File && WriteFileText(File.get(), Text) && FlushFileBuffers(File.get());
-    }
-    if (Written &&
-        MoveFileExA(Temporary, Path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+    if (ReplaceFileWith(Path, FormatFileList(Entries))) return true;
     Error = SysErrorMessage(GetLastError());
-    DeleteFileA(Temporary);
     return false;
 }
 

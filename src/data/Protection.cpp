@@ -3,6 +3,7 @@
 #include "data/FolderRules.h"
 #include "data/FolderSafety.h"
 #include "platform/Owners.h"
+#include "platform/Utils.h"
 
 #include <windows.h>
 #include <aclapi.h>
@@ -144,6 +145,13 @@ bool CreateProtectedFolder(const std::string& Path, TProtection Kind) {
     return CreateDirectoryA(Path.c_str(), &Attributes) != FALSE;
 }
 
+std::string CreateUniqueProtectedFolder(const std::string& Prefix, TProtection Kind) {
+    TDescriptor Descriptor(Kind);
+    if (!Descriptor.Get()) return {};
+    SECURITY_ATTRIBUTES Attributes{sizeof Attributes, Descriptor.Get(), FALSE};
+    return CreateUniqueFolder(Prefix, &Attributes);
+}
+
 bool InProtectedLocation(const std::string& Path) {
     const std::string Comparable = ComparablePath(Path, IsAnsiLeadByte) + "\\";
     for (const std::string& Folder : SystemFolders().ProgramFiles) {
@@ -157,6 +165,15 @@ bool InProtectedLocation(const std::string& Path) {
 bool CreateInstallationFolder(const std::string& Path) {
     if (InProtectedLocation(Path)) return CreateDirectoryA(Path.c_str(), nullptr) != FALSE;
     return CreateProtectedFolder(Path, TProtection::Installation);
+}
+
+std::string CreateUniqueInstallationFolder(const std::string& Prefix,
+                                           const std::function<void(const std::string&)>& Noting) {
+    if (InProtectedLocation(Prefix)) return CreateUniqueFolder(Prefix, nullptr, Noting);
+    TDescriptor Descriptor(TProtection::Installation);
+    if (!Descriptor.Get()) return {};
+    SECURITY_ATTRIBUTES Attributes{sizeof Attributes, Descriptor.Get(), FALSE};
+    return CreateUniqueFolder(Prefix, &Attributes, Noting);
 }
 
 TFolderTrust JudgeFolderSecurity(const std::string& Sddl, const std::string& SelfSid) {

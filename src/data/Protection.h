@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 enum class TProtection {
@@ -29,6 +30,11 @@ std::string ProtectionSddl(TProtection Kind);
 // false, with ERROR_ALREADY_EXISTS, when it is there). False with the
 // system's error code in GetLastError().
 bool CreateProtectedFolder(const std::string& Path, TProtection Kind);
+
+// A new folder Prefix and random hexadecimal digits, nobody can know its
+// name in advance, with the descriptor of Kind; its path, empty with the
+// system's error code when none can be made.
+std::string CreateUniqueProtectedFolder(const std::string& Prefix, TProtection Kind);
 
 // True when Path lies in one of the system's Program Files folders, whose
 // protection a folder made there inherits.
@@ -68,3 +74,8 @@ bool ProtectSetupKey(HKEY Key);
 // above it, its backup): in Program Files as any folder there, elsewhere
 // with the Installation protection. False as CreateDirectory is.
 bool CreateInstallationFolder(const std::string& Path);
+// A new folder of an installation (its backup) named Prefix and random
+// hexadecimal digits, made as CreateInstallationFolder makes one; Noting is
+// told each name before it is tried. Its path, empty as above.
+std::string CreateUniqueInstallationFolder(const std::string& Prefix,
+                                           const std::function<void(const std::string&)>& Noting);

@@ -3,6 +3,8 @@
 #include "platform/Owners.h"
 #include "engine/Children.h"
 #include "engine/LineSplitter.h"
+#include "platform/SystemLibrary.h"
+#include "platform/Utils.h"
 
 #include <windows.h>
 
@@ -162,9 +164,8 @@ namespace {
 // ReOpenFile where the system has it (Vista and later; bound late so that
 // the program still starts on XP, which only knows the name, Path).
 HANDLE ReopenForReading(HANDLE Write, const std::string& Path, DWORD Share) {
-    using TReOpenFile = HANDLE(WINAPI*)(HANDLE, DWORD, DWORD, DWORD);
-    static const auto Reopen = reinterpret_cast<TReOpenFile>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "ReOpenFile")));
+    static const TSystemFunction<HANDLE(WINAPI*)(HANDLE, DWORD, DWORD, DWORD)> Reopen{
+        "kernel32.dll", "ReOpenFile"};
     if (Reopen) return Reopen(Write, GENERIC_READ, Share, FILE_FLAG_SEQUENTIAL_SCAN);
     return CreateFileA(Path.c_str(), GENERIC_READ, Share, nullptr, OPEN_EXISTING,
                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -173,47 +174,33 @@ HANDLE ReopenForReading(HANDLE Write, const std::string& Path, DWORD Share) {
 } // namespace
 
 bool TOutputChannel::OpenFile(SECURITY_ATTRIBUTES& Attributes) {
-    char Temp[MAX_PATH + 1] = {};
-    const DWORD Length = GetTempPathA(sizeof Temp, Temp);
-    if (Length == 0 || Length >= sizeof Temp) return false;
-
+    const std::string Temp = TempFolder();
+    if (Temp.empty()) return false;
     // A name of our own with CREATE_NEW rather than GetTempFileName: the file
     // then never exists without its delete-on-close flag, not even for a
     // moment, and nothing is left behind by a crash.
-    static unsigned Serial = 0;
     // The program's end is the file's only writer: no other process can
     // open it to add lines to what we log and record as installed. Our
     // read end must share writing with it, and deletion for the flag.
     constexpr DWORD ProgramShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
     constexpr DWORD OurShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    for (int Attempt = 0; Attempt < 16; ++Attempt) {
-        // Formatted without printf, which would bring the C99 printf into
-        // the setup program.
-        const std::string Path =
-            std::string(Temp) + "mvcap" + std::to_string(GetCurrentProcessId()) + "_" +
-            std::to_string(GetTickCount()) + "_" + std::to_string(Serial++) + ".tmp";
-        HANDLE Write =
-            CreateFileA(Path.c_str(), GENERIC_WRITE, ProgramShare, &Attributes, CREATE_NEW,
-                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (Write == INVALID_HANDLE_VALUE) {
-            const DWORD Error = GetLastError();
-            if (Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS) continue;
-            return false;
-        }
-        FProgramEnd.reset(Write);
-        // Not inheritable: only the program's end goes to the program. Made
-        // from the program's end itself, not by the name, which another
-        // process could have taken over in the meantime.
-        HANDLE Read = ReopenForReading(Write, Path, OurShare);
-        if (Read == INVALID_HANDLE_VALUE) {
-            FProgramEnd.reset();
-            return false;
-        }
-        FOurEnd.reset(Read);
-        FIsFile = true;
-        return true;
+    // The process's id in the name tells whose file it is.
+    std::string Path;
+    const std::string Prefix = Temp + "mvcap" + std::to_string(GetCurrentProcessId()) + "_";
+    FProgramEnd.reset(CreateUniqueFile(Prefix, ".tmp", GENERIC_WRITE, ProgramShare,
+                                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                       &Attributes, Path));
+    if (!FProgramEnd) return false;
+    // Not inheritable: only the program's end goes to the program. Made
+    // from the program's end itself, not by the name, which another
+    // process could have taken over in the meantime.
+    FOurEnd.reset(ReopenForReading(FProgramEnd.get(), Path, OurShare));
+    if (!FOurEnd) {
+        FProgramEnd.reset();
+        return false;
     }
-    return false;
+    FIsFile = true;
+    return true;
 }
 
 bool TOutputChannel::OpenPipe(SECURITY_ATTRIBUTES& Attributes) {

@@ -193,22 +193,25 @@ void TCompiler::WriteLine(const std::string& Line) {
 
 void TCompiler::WriteLine(const char* Line) { WriteLine(std::string(Line)); }
 
+void TCompiler::Report(const std::string& Line, bool Shown) {
+    FReport.push_back(Line);
+    if (Shown)
+        WriteLine(Line);
+    else
+        LogLine(Line);
+}
+
 namespace {
 
 // A new file of an unpredictable name in the temporary folder, for the log
 // that cannot be written where it belongs; empty when there is none.
 std::string CreateTempLog(THandle& File) {
-    char Temp[MAX_PATH + 1];
-    const DWORD Length = GetTempPathA(sizeof Temp, Temp);
-    if (Length == 0 || Length >= sizeof Temp) return {};
-    for (int Attempt = 0; Attempt < 16; ++Attempt) {
-        const std::string Name = std::string(Temp) + "install-" + RandomHex(8) + ".log";
-        File.reset(CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (File) return Name;
-        if (GetLastError() != ERROR_FILE_EXISTS) return {};
-    }
-    return {};
+    const std::string Temp = TempFolder();
+    if (Temp.empty()) return {};
+    std::string Name;
+    File.reset(CreateUniqueFile(Temp + "install-", ".log", GENERIC_WRITE, FILE_SHARE_READ,
+                                FILE_ATTRIBUTE_NORMAL, nullptr, Name));
+    return File ? Name : std::string();
 }
 
 } // namespace
@@ -241,7 +244,8 @@ void TCompiler::SaveLog() {
         throw Exception("Cannot create file \"" + FullPathOf(LogFileName) + "\". " +
                         SysErrorMessage(Code));
     }
-    if (!WriteFileText(File.get(), CrLfJoined(FLog))) RaiseLastOSError();
+    if (!WriteFileText(File.get(), CrLfJoined(FLog)))
+        RaiseLastOSError("Writing the setup log", LogFilePath());
 }
 
 void TCompiler::Release() {

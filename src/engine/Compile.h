@@ -4,10 +4,10 @@
 // progress page and writes the log to "install.log".
 //
 // How the engine (src/engine) reports failures:
-// - Install and Uninstall answer with their outcome and say each failure in
-//   the log; Install puts the earlier installation back before it answers
-//   false. Data.Succeeded tells the caller whether the run ended without
-//   errors.
+// - Install and Uninstall answer with one outcome (TOutcome): how the run
+//   ended and the lines that say why; each line is in the log too. Install
+//   puts the earlier installation back before it answers with a failure.
+//   Data.Succeeded is set from the outcome, as the finish page reads it.
 // - What the engine cannot go on from raises (Exception, EOSError): after
 //   the transaction has undone the run, the error travels on to the caller,
 //   which shows its message (RunProcedure notes it in the setup log).
@@ -29,6 +29,24 @@
 
 class TInstallData;
 class TInstallTransaction;
+
+// How a run ended.
+enum class TOutcomeKind : std::uint8_t {
+    Succeeded,
+    RestartNeeded, // succeeded; a restart of Windows puts held files in place
+    Failed,        // ended with errors (an install puts the earlier one back)
+    Cancelled,     // the user chose to change nothing
+    Refused,       // the installation folder is not setup's to use: nothing changed
+};
+
+struct TOutcome {
+    TOutcomeKind Kind = TOutcomeKind::Failed;
+    // The lines that explain it (none for a plain success), as the log has them.
+    std::vector<std::string> Lines;
+    bool Completed() const {
+        return Kind == TOutcomeKind::Succeeded || Kind == TOutcomeKind::RestartNeeded;
+    }
+};
 
 // What the user chooses when files of ours are in use.
 enum TInUseChoice { icRetry, icContinue, icCancel };
@@ -83,14 +101,17 @@ public:
     // SaveLog raises. The destructor then writes nothing more.
     void Release();
 
-    // First installation, update or repair, as one transaction: false when
-    // anything failed on the way, and then the earlier installation is put
-    // back as it was (a first installation leaves nothing behind).
-    bool Install();
-    // Removes the installation. Always true. Succeeded is false when the
-    // control could not be unregistered or a file or link of ours is left;
-    // the record goes only when none is left.
-    bool Uninstall();
+    // First installation, update or repair, as one transaction. When
+    // anything fails on the way the earlier installation is put back as it
+    // was (a first installation leaves nothing behind). Raises what it
+    // cannot go on from, after putting everything back.
+    TOutcome Install();
+    // Removes the installation: failed when the control could not be
+    // unregistered or a file or link of ours is left, and then the record
+    // stays for another try.
+    TOutcome Uninstall();
+    // The lines that explain the outcome so far (for a run that raised).
+    const std::vector<std::string>& Reported() const { return FReport; }
 
     const std::vector<std::string>& Log() const { return FLog; }
 
@@ -122,20 +143,28 @@ public:
 private:
     // Install steps.
     struct TExtraction;
-    // Checks the installation folder and holds it (FHolds); false, with the
+    // A line that explains how the run ends: into the log (and, Shown, the
+    // page) and into the outcome's lines.
+    void Report(const std::string& Line, bool Shown = true);
+    // The outcome of a run that ends now as Kind.
+    TOutcome Ended(TOutcomeKind Kind);
+    // Checks the installation folder and holds it in Holds; false, with the
     // lines that say why, when setup may not install into it.
-    bool TakeInstallDir();
+    bool TakeInstallDir(TFolderHolds& Holds);
     // The files of ours now in the installation folder, to be moved aside.
     std::vector<std::string> OldFiles(bool& HaveList);
     bool AskAboutFilesInUse(const std::vector<std::string>& Old);
-    bool RemoveOldFiles(const std::vector<std::string>& Old, bool HaveList);
-    bool RunTransaction(TInstallTransaction& Transaction);
+    bool RemoveOldFiles(const std::vector<std::string>& Old, bool HaveList,
+                        TInstallTransaction& Transaction);
+    bool RunTransaction(TInstallTransaction& Transaction, TFolderHolds& Holds);
     std::vector<std::string> FilesToWrite(bool FolderCleared) const;
     void ExtractFiles(TExtraction& Result);
     bool AcceptExtraction(const TExtraction& Result);
     bool FinishAtRestart();
-    // Lines of the rollback, and the outcome of a failed run.
-    bool Fail(TInstallTransaction& Transaction);
+    // Puts the earlier installation back; its lines join the report.
+    void Fail(TInstallTransaction& Transaction, TFolderHolds& Holds);
+    // The extraction's command as the log shows it.
+    std::string ExtractionEcho() const;
     bool RecordInstalledFiles();
     // Copies the setup program and its version file into the maintenance
     // folder; false, with a log line, when it cannot.
@@ -144,8 +173,8 @@ private:
     std::string RegisterControl();
     // False, with the line that names the link and why, when one of them
     // cannot be made.
-    bool CreateShortcuts();
-    std::string CreateProgramFolder();
+    bool CreateShortcuts(TInstallTransaction& Transaction);
+    std::string CreateProgramFolder(TInstallTransaction& Transaction);
     void RemoveOldLinks(const std::string& Folder);
     // Uninstall steps.
     std::string UnregisterControl();
@@ -172,8 +201,8 @@ private:
     // The archive's files as listed before the extraction, for the progress
     // and for the record of installed files.
     std::vector<std::string> FArchiveFiles;
-    bool FArchiveListed = false;
-    std::vector<std::string> FListingErrors;
+    // The lines that explain how the run ends.
+    std::vector<std::string> FReport;
     // Files held open by other programs that the run goes on with: their new
     // content waits beside them for the next restart.
     std::vector<THeldFile> FHeld;
@@ -182,12 +211,7 @@ private:
     bool FFolderCleared = false;
     // The architecture of the earlier installation's component (0: none).
     std::uint16_t FOldControlMachine = 0;
-    // The installation folder and those made above it, held while the
-    // install runs.
-    TFolderHolds FHolds;
     bool FWasInstalled = false;
-    // The journal of the running install, while it runs.
-    TInstallTransaction* FTransaction = nullptr;
     // unrar.exe and data.arc as checked, held until the engine goes.
     TPinnedFiles FPins;
 };

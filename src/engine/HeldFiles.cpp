@@ -13,21 +13,11 @@ namespace {
 // Restart Manager, loaded from the system folder when first asked (it is
 // missing before Vista, and no library may come from the setup's folder).
 struct TRestartManager {
-    decltype(&RmStartSession) Start = nullptr;
-    decltype(&RmRegisterResources) Register = nullptr;
-    decltype(&RmGetList) List = nullptr;
-    decltype(&RmEndSession) End = nullptr;
-
-    TRestartManager() {
-        Library.Bind(Start, "RmStartSession");
-        Library.Bind(Register, "RmRegisterResources");
-        Library.Bind(List, "RmGetList");
-        Library.Bind(End, "RmEndSession");
-    }
+    TSystemFunction<decltype(&RmStartSession)> Start{"rstrtmgr.dll", "RmStartSession"};
+    TSystemFunction<decltype(&RmRegisterResources)> Register{"rstrtmgr.dll", "RmRegisterResources"};
+    TSystemFunction<decltype(&RmGetList)> List{"rstrtmgr.dll", "RmGetList"};
+    TSystemFunction<decltype(&RmEndSession)> End{"rstrtmgr.dll", "RmEndSession"};
     bool Ready() const { return Start && Register && List && End; }
-
-private:
-    TSystemLibrary Library{"rstrtmgr.dll"};
 };
 
 std::string Narrow(const WCHAR* Wide) {

@@ -59,9 +59,9 @@ struct TCompiler::TExtraction {
     std::vector<std::string> Denied;  // full paths that could not be created: access denied
 };
 
-bool TCompiler::Install() {
+TOutcome TCompiler::Install() {
     Abort = false;
-    FData.RestartNeeded = FData.Cancelled = FData.Refused = false;
+    FReport.clear();
     FWasInstalled = FData.Installed;
     FHeld.clear();
     FPending.clear();
@@ -72,49 +72,51 @@ bool TCompiler::Install() {
 
     WriteLine("Delete old files...");
     // Held from here to the end of the run, so that nothing can take the
-    // folder's place; released on every way out.
-    const TScopeExit LetGo([this] { FHolds.ReleaseAll(); });
-    if (!TakeInstallDir()) return false;
+    // folder's place; let go on every way out.
+    TFolderHolds Holds;
+    if (!TakeInstallDir(Holds)) return Ended(TOutcomeKind::Refused);
     // Nothing changes before the archive is known to be readable (and, in
     // a pinned program, to be the one it was built with): its list says
     // what the run writes, and so what an undo removes.
-    FArchiveListed = ListArchive(FArchiveFiles, &FListingErrors);
+    std::vector<std::string> ListingErrors;
+    const bool Listed = ListArchive(FArchiveFiles, &ListingErrors);
     bool HaveList = false;
     const std::vector<std::string> Old = OldFiles(HaveList);
-    if (!FArchiveListed) {
+    if (!Listed) {
         WriteLine("Extracting component files...");
-        LogLine(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" +
-                AddTrailingBackslash(FData.InstallDir) + "\"");
-        for (const std::string& Line : FListingErrors)
+        LogLine(ExtractionEcho());
+        for (const std::string& Line : ListingErrors)
             LogLine(Line);
-        WriteLine("Error extracting component files from archive.");
-        WriteLine("Archive damaged.");
-        FData.Succeeded = false;
-        return false;
+        Report("Error extracting component files from archive.");
+        Report("Archive damaged.");
+        return Ended(TOutcomeKind::Failed);
     }
     if (!AskAboutFilesInUse(Old)) {
-        WriteLine("Setup was cancelled. Nothing was changed.");
-        FData.Cancelled = true;
-        FData.Succeeded = false;
-        return false;
+        Report("Setup was cancelled. Nothing was changed.");
+        return Ended(TOutcomeKind::Cancelled);
     }
 
-    TInstallTransaction Transaction(FData.InstallDir, FHolds);
-    FTransaction = &Transaction;
+    TInstallTransaction Transaction(FData.InstallDir, Holds);
     try {
-        const bool Done = RemoveOldFiles(Old, HaveList) && RunTransaction(Transaction);
-        FTransaction = nullptr;
-        return Done || Fail(Transaction);
+        if (RemoveOldFiles(Old, HaveList, Transaction) && RunTransaction(Transaction, Holds))
+            return Ended(FPending.empty() ? TOutcomeKind::Succeeded : TOutcomeKind::RestartNeeded);
     } catch (...) {
-        FTransaction = nullptr;
-        Fail(Transaction);
+        Fail(Transaction, Holds);
         throw;
     }
+    Fail(Transaction, Holds);
+    return Ended(TOutcomeKind::Failed);
 }
 
-bool TCompiler::TakeInstallDir() {
+TOutcome TCompiler::Ended(TOutcomeKind Kind) {
+    // The design's flag: true only for a run that completed.
+    FData.Succeeded = Kind == TOutcomeKind::Succeeded || Kind == TOutcomeKind::RestartNeeded;
+    return TOutcome{Kind, FReport};
+}
+
+bool TCompiler::TakeInstallDir(TFolderHolds& Holds) {
     bool Protected = false;
-    const TFolderVerdict Verdict = TakeInstallFolder(FData.InstallDir, FHolds, true, Protected);
+    const TFolderVerdict Verdict = TakeInstallFolder(FData.InstallDir, Holds, true, Protected);
     if (Verdict == TFolderVerdict::Ok) {
         if (Protected)
             LogLine("\"" + FData.InstallDir +
@@ -127,11 +129,9 @@ bool TCompiler::TakeInstallDir() {
     const std::string Text = DestinationRefusalText(Verdict, FData.InstallDir);
     for (std::string::size_type End; (End = Text.find("\r\n", Start)) != std::string::npos;
          Start = End + 2)
-        WriteLine(Text.substr(Start, End - Start));
-    WriteLine(Text.substr(Start));
-    WriteLine("Setup changed nothing.");
-    FData.Refused = true;
-    FData.Succeeded = false;
+        Report(Text.substr(Start, End - Start));
+    Report(Text.substr(Start));
+    Report("Setup changed nothing.");
     return false;
 }
 
@@ -167,8 +167,8 @@ bool TCompiler::AskAboutFilesInUse(const std::vector<std::string>& Old) {
     }
 }
 
-bool TCompiler::RemoveOldFiles(const std::vector<std::string>& Old, bool HaveList) {
-    TInstallTransaction& Transaction = *FTransaction;
+bool TCompiler::RemoveOldFiles(const std::vector<std::string>& Old, bool HaveList,
+                               TInstallTransaction& Transaction) {
     std::vector<std::string> Kept;
     for (const THeldFile& File : FHeld)
         Kept.push_back(File.Entry);
@@ -199,10 +199,11 @@ bool TCompiler::RemoveOldFiles(const std::vector<std::string>& Old, bool HaveLis
         HaveList && FHeld.empty() && HoldsOnlyListedFiles(FData.InstallDir, Old);
     std::string Error;
     if (!Transaction.MoveAside(Old, WholeFolder, Error)) {
-        WriteLine(Error);
+        Report(Error);
         return false;
     }
-    FFolderCleared = WholeFolder && !DirectoryPresent(FData.InstallDir);
+    // Moved whole, the folder was made anew: it is empty.
+    FFolderCleared = WholeFolder;
     return true;
 }
 
@@ -220,7 +221,7 @@ std::vector<std::string> TCompiler::FilesToWrite(bool FolderCleared) const {
     return New;
 }
 
-bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
+bool TCompiler::RunTransaction(TInstallTransaction& Transaction, TFolderHolds& Holds) {
     Transaction.WillWrite(FilesToWrite(FFolderCleared));
     // Made here rather than by the extraction program: outside Program
     // Files it gets Program Files' protection instead of what the drive
@@ -229,9 +230,9 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
     // whole-folder move): one that appears only now is no folder of setup's,
     // and the making fails on it.
     const std::string Folder = StripTrailingBackslash(FData.InstallDir);
-    if (!FHolds.Handle(Folder) && CheckInstallDir(Folder) == TFolderVerdict::Ok &&
-        !MakeInstallFolder(Folder, FHolds))
-        RaiseLastOSError();
+    if (!Holds.Handle(Folder) && CheckInstallDir(Folder) == TFolderVerdict::Ok &&
+        !MakeInstallFolder(Folder, Holds))
+        RaiseLastOSError("Create the installation folder", Folder);
     WriteLine("Extracting component files...");
     TExtraction Extraction;
     ExtractFiles(Extraction);
@@ -246,8 +247,7 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
     });
     if (OcxPending) {
         // Registering now would register the old file that is still there.
-        LogLine("The component is in use: the first run of setup after Windows has restarted "
-                "registers its new version.");
+        LogLine("The component is in use: Windows registers its new version when it restarts.");
         Transaction.RegisterAfterRestart(Ocx);
     } else {
         // Registering the new component changes what the old one registered.
@@ -255,14 +255,14 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
         Transaction.RegisteringControl();
         const std::string RegisterError = RegisterControl();
         if (!RegisterError.empty()) {
-            WriteLine(RegisterError);
+            Report(RegisterError);
             return false;
         }
     }
     WriteLine("Completed");
 
     WriteLine("Create Shortcuts in Start menu folder...");
-    if (!CreateShortcuts()) return false;
+    if (!CreateShortcuts(Transaction)) return false;
     WriteLine("Completed");
 
     FData.Installed = true;
@@ -274,20 +274,15 @@ bool TCompiler::RunTransaction(TInstallTransaction& Transaction) {
     // Only now is the new installation final: up to here any failure, a
     // hook's error included, puts the earlier one back.
     Transaction.Commit();
-    FData.RestartNeeded = !FPending.empty();
-    FData.Succeeded = true;
     return true;
 }
 
-bool TCompiler::Fail(TInstallTransaction& Transaction) {
+void TCompiler::Fail(TInstallTransaction& Transaction, TFolderHolds& Holds) {
     // The undo renames and removes the folders setup holds.
-    FHolds.ReleaseAll();
+    Holds.ReleaseAll();
     for (const std::string& Line : Transaction.Rollback())
-        WriteLine(Line);
+        Report(Line);
     FData.Installed = FWasInstalled;
-    FData.RestartNeeded = false;
-    FData.Succeeded = false;
-    return false;
 }
 
 bool TCompiler::FinishAtRestart() {
@@ -297,8 +292,8 @@ bool TCompiler::FinishAtRestart() {
     for (const THeldFile& File : FPending)
         if (!MoveFileExA((File.Path + PendingFileSuffix).c_str(), File.Path.c_str(),
                          MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
-            WriteLine("Could not arrange for \"" + File.Path +
-                      "\" to be replaced at the restart: " + SysErrorMessage(GetLastError()));
+            Report("Could not arrange for \"" + File.Path +
+                   "\" to be replaced at the restart: " + SysErrorMessage(GetLastError()));
             return false;
         }
     TNameSet Written;
@@ -327,8 +322,8 @@ bool TCompiler::CopyMaintenanceFiles() {
     const std::string* Contents[] = {&Program, &FData.VersionFileText};
     for (int I = 0; I < 2; ++I)
         if ((I == 0 && !Read) || !ReplaceFileWith(Targets[I], *Contents[I])) {
-            WriteLine("Could not write \"" + Targets[I] + "\": " + SysErrorMessage(GetLastError()) +
-                      " The installation cannot be removed without the downloaded setup.");
+            Report("Could not write \"" + Targets[I] + "\": " + SysErrorMessage(GetLastError()) +
+                   " The installation cannot be removed without the downloaded setup.");
             return false;
         }
     return true;
@@ -349,14 +344,19 @@ bool TCompiler::RecordInstalledFiles() {
         if (!Listed.Contains(Comparable(File.Entry))) Entries.push_back(File.Entry);
     std::string Error;
     if (WriteInstalledFiles(FData.InstallDir, Entries, Error)) return true;
-    WriteLine("Could not write the list of installed files \"" +
-              InstalledFilesListPath(FData.InstallDir) + "\": " + Error);
+    Report("Could not write the list of installed files \"" +
+           InstalledFilesListPath(FData.InstallDir) + "\": " + Error);
     return false;
+}
+
+std::string TCompiler::ExtractionEcho() const {
+    return std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" +
+           AddTrailingBackslash(FData.InstallDir) + "\"";
 }
 
 void TCompiler::ExtractFiles(TExtraction& Result) {
     const std::string Destination = AddTrailingBackslash(FData.InstallDir);
-    LogLine(std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" + Destination + "\"");
+    LogLine(ExtractionEcho());
 
     const std::string Parameters =
         std::string(ExtractSwitches) + " data.arc *.*" + " \"" + Destination + "\"";
@@ -410,16 +410,16 @@ bool TCompiler::AcceptExtraction(const TExtraction& Result) {
     // damaged archive: the log says which file it is and why.
     Taken.insert(Taken.end(), Result.InUse.begin(), Result.InUse.end());
     for (const std::string& Path : Taken)
-        WriteLine(InUseLine(Path, HoldersOf(Path)));
+        Report(InUseLine(Path, HoldersOf(Path)));
     for (const std::string& Path : Result.Denied)
-        WriteLine("\"" + Path + "\": access denied.");
-    WriteLine("Error extracting component files from archive.");
+        Report("\"" + Path + "\": access denied.");
+    Report("Error extracting component files from archive.");
     if (Abort)
-        WriteLine("Setup was cancelled.");
+        Report("Setup was cancelled.");
     else if (Pending || !Result.InUse.empty() || !Result.Denied.empty())
-        WriteLine("The archive is intact: setup could not write these files.");
+        Report("The archive is intact: setup could not write these files.");
     else
-        WriteLine("Archive damaged.");
+        Report("Archive damaged.");
     return false;
 }
 
@@ -432,7 +432,7 @@ std::string TCompiler::RegisterControl() {
     return RunRegSvr32(SystemRegSvr32(), "/s", FData.OcxFileName(), "Error registering component");
 }
 
-std::string TCompiler::CreateProgramFolder() {
+std::string TCompiler::CreateProgramFolder(TInstallTransaction& Transaction) {
     std::string Path = FData.ProgramsDir;
     std::string Rest = FData.StartFolder;
     for (;;) {
@@ -440,8 +440,9 @@ std::string TCompiler::CreateProgramFolder() {
         const std::string Level = Rest.substr(0, Slash);
         Path = PathIn(Path, Level);
         if (!DirectoryPresent(Path)) {
-            if (FTransaction) FTransaction->CreatingFolder(Path);
-            if (!CreateDirectoryA(Path.c_str(), nullptr)) RaiseLastOSError();
+            Transaction.CreatingFolder(Path);
+            if (!CreateDirectoryA(Path.c_str(), nullptr))
+                RaiseLastOSError("Create the program folder", Path);
         }
         if (Slash == std::string::npos) break;
         Rest.erase(0, Slash + 1);
@@ -455,18 +456,18 @@ void TCompiler::RemoveOldLinks(const std::string& Folder) {
         DeleteFileA((Folder + Shortcut.LinkName).c_str());
 }
 
-bool TCompiler::CreateShortcuts() {
+bool TCompiler::CreateShortcuts(TInstallTransaction& Transaction) {
     TShortcutSpec Spec;
     std::string Checked;
     if (!UsableProgramFolder("Skipped creating shortcuts", Checked)) return true;
-    std::string Folder = CreateProgramFolder();
+    std::string Folder = CreateProgramFolder(Transaction);
     // The links appear in this window as they are written. It is opened
     // by the desktop's shell, as the user at the desktop, or not at all.
     if (ShowProgramFolder && !OpenFolderWindow(Folder, nullptr))
         LogLine("The program folder was not shown in a window: the desktop's shell did not "
                 "answer.");
     Folder = AddTrailingBackslash(Folder);
-    if (FTransaction) FTransaction->ReplacingLinks(Folder);
+    Transaction.ReplacingLinks(Folder);
     RemoveOldLinks(Folder);
 
     const std::string Base = AddTrailingBackslash(FData.InstallDir);
@@ -475,7 +476,7 @@ bool TCompiler::CreateShortcuts() {
         const std::string Link = Folder + Shortcut.LinkName;
         const HRESULT Result = CreateShellLink(Spec, Link);
         if (FAILED(Result)) {
-            WriteLine("Could not create the link \"" + Link + "\": " + HResultText(Result));
+            Report("Could not create the link \"" + Link + "\": " + HResultText(Result));
             return false;
         }
     }

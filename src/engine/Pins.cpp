@@ -11,27 +11,16 @@ namespace {
 // CNG, loaded from the system folder when first needed (it is missing on
 // XP, and no library may come from the setup's folder).
 struct TCng {
-    decltype(&BCryptOpenAlgorithmProvider) Open = nullptr;
-    decltype(&BCryptGetProperty) Property = nullptr;
-    decltype(&BCryptCreateHash) Create = nullptr;
-    decltype(&BCryptHashData) Hash = nullptr;
-    decltype(&BCryptFinishHash) Finish = nullptr;
-    decltype(&BCryptDestroyHash) Destroy = nullptr;
-    decltype(&BCryptCloseAlgorithmProvider) Close = nullptr;
-
-    TCng() {
-        Library.Bind(Open, "BCryptOpenAlgorithmProvider");
-        Library.Bind(Property, "BCryptGetProperty");
-        Library.Bind(Create, "BCryptCreateHash");
-        Library.Bind(Hash, "BCryptHashData");
-        Library.Bind(Finish, "BCryptFinishHash");
-        Library.Bind(Destroy, "BCryptDestroyHash");
-        Library.Bind(Close, "BCryptCloseAlgorithmProvider");
-    }
+    TSystemFunction<decltype(&BCryptOpenAlgorithmProvider)> Open{"bcrypt.dll",
+                                                                 "BCryptOpenAlgorithmProvider"};
+    TSystemFunction<decltype(&BCryptGetProperty)> Property{"bcrypt.dll", "BCryptGetProperty"};
+    TSystemFunction<decltype(&BCryptCreateHash)> Create{"bcrypt.dll", "BCryptCreateHash"};
+    TSystemFunction<decltype(&BCryptHashData)> Hash{"bcrypt.dll", "BCryptHashData"};
+    TSystemFunction<decltype(&BCryptFinishHash)> Finish{"bcrypt.dll", "BCryptFinishHash"};
+    TSystemFunction<decltype(&BCryptDestroyHash)> Destroy{"bcrypt.dll", "BCryptDestroyHash"};
+    TSystemFunction<decltype(&BCryptCloseAlgorithmProvider)> Close{"bcrypt.dll",
+                                                                   "BCryptCloseAlgorithmProvider"};
     bool Ready() const { return Open && Property && Create && Hash && Finish && Destroy && Close; }
-
-private:
-    TSystemLibrary Library{"bcrypt.dll"};
 };
 
 // The pins of this program: the two hashes, or nothing when it has none.

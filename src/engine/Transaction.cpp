@@ -142,7 +142,8 @@ void Snapshot(HKEY Journal, const char* Name, const std::string& Path) {
     TRegKey Copy;
     const LONG Status = RegCreateKeyExA(Journal, Name, 0, nullptr, 0, KEY_ALL_ACCESS | MachineView,
                                         nullptr, Copy.put(), nullptr);
-    if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
+    if (Status != ERROR_SUCCESS)
+        throw EOSError(static_cast<std::uint32_t>(Status), "Noting the registry key", Path);
     if (!CopyValues(Source.get(), Copy.get()))
         throw Exception("The record of the installation cannot be noted in the journal.");
 }
@@ -526,15 +527,12 @@ void TInstallTransaction::Begin() {
     }
     // Each one made is held at once, so that the next is made in it.
     for (const std::string& Parent : Missing)
-        if (!MakeInstallFolder(Parent, FHolds)) RaiseLastOSError();
-    // A fresh folder of a name nobody can know in advance: an existing one
-    // is never used.
-    for (int Attempt = 0;; ++Attempt) {
-        FBackup = FInstallDir + ".backup-" + RandomHex(8);
-        Note(jv::Backup, FBackup);
-        if (CreateInstallationFolder(FBackup)) break;
-        if (GetLastError() != ERROR_ALREADY_EXISTS || Attempt == 15) RaiseLastOSError();
-    }
+        if (!MakeInstallFolder(Parent, FHolds)) RaiseLastOSError("Creating the folder", Parent);
+    // A fresh folder of a name nobody can know in advance (an existing one
+    // is never used), noted before it is made.
+    FBackup = CreateUniqueInstallationFolder(
+        FInstallDir + ".backup-", [](const std::string& Name) { Note(jv::Backup, Name); });
+    if (FBackup.empty()) RaiseLastOSError("Creating the backup folder", FInstallDir + ".backup-");
     SetFileAttributesA(FBackup.c_str(), FILE_ATTRIBUTE_HIDDEN);
 }
 
@@ -564,13 +562,15 @@ bool TInstallTransaction::MoveAside(const std::vector<std::string>& Entries, boo
         if (MoveFileExA(FInstallDir.c_str(), Files.c_str(), 0)) {
             // Made again at once, by setup, and held: its name was free for
             // a moment, and whatever else took it is no folder of setup's.
-            if (!MakeInstallFolder(FInstallDir, FHolds)) RaiseLastOSError();
+            if (!MakeInstallFolder(FInstallDir, FHolds))
+                RaiseLastOSError("Creating the installation folder", FInstallDir);
             return true;
         }
-        if (!FHolds.Hold(FInstallDir)) RaiseLastOSError();
+        if (!FHolds.Hold(FInstallDir))
+            RaiseLastOSError("Opening the installation folder", FInstallDir);
     }
     if (!CreateDirectoryA(Files.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        RaiseLastOSError();
+        RaiseLastOSError("Creating the folder", Files);
     std::vector<std::string> Kept = ReadTexts(OpenJournal().get(), jv::Kept);
     std::string FailedPath;
     DWORD Code = 0;
@@ -619,13 +619,13 @@ void TInstallTransaction::ReplacingLinks(const std::string& Folder) {
     Note(jv::ProgramFolder, Folder);
     const std::string Saved = FBackup + "\\" + LinksFolderName;
     if (!CreateDirectoryA(Saved.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        RaiseLastOSError();
+        RaiseLastOSError("Creating the folder", Saved);
     const std::string From = AddTrailingBackslash(Folder);
     for (const TProductShortcut& Shortcut : ProductShortcuts())
         if (FilePresent(From + Shortcut.LinkName) &&
             !CopyFileA((From + Shortcut.LinkName).c_str(),
                        (Saved + "\\" + Shortcut.LinkName).c_str(), FALSE))
-            RaiseLastOSError();
+            RaiseLastOSError("Keeping a copy of the link", From + Shortcut.LinkName);
     Note(jv::Links, 1);
 }
 
@@ -646,7 +646,9 @@ void TInstallTransaction::RegisterAfterRestart(const std::string& Ocx) {
     const LONG Status =
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, RunOnceKey, 0, nullptr, 0,
                         KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, RunOnce.put(), nullptr);
-    if (Status != ERROR_SUCCESS) throw EOSError(static_cast<std::uint32_t>(Status));
+    if (Status != ERROR_SUCCESS)
+        throw EOSError(static_cast<std::uint32_t>(Status), "Opening the registry key",
+                       std::string("HKEY_LOCAL_MACHINE\\") + RunOnceKey);
     PutText(RunOnce.get(), RunOnceValueName().c_str(), Command);
     RegFlushKey(RunOnce.get());
 }

@@ -48,8 +48,9 @@ std::string FilesText(std::size_t Count) {
 
 } // namespace
 
-bool TCompiler::Uninstall() {
+TOutcome TCompiler::Uninstall() {
     Abort = false;
+    FReport.clear();
     // The system line goes to the log only; its leading SOH marks it as the
     // uninstaller's.
     if (auto Line = SystemLine()) {
@@ -59,15 +60,19 @@ bool TCompiler::Uninstall() {
 
     WriteLine("Unregistering component in registry...");
     const std::string UnregisterError = UnregisterControl();
-    WriteLine(UnregisterError.empty() ? "Completed" : UnregisterError);
+    if (UnregisterError.empty())
+        WriteLine("Completed");
+    else
+        Report(UnregisterError);
 
     // While the component stays registered, everything else stays too: the
     // record keeps the maintenance page within reach to try again.
     const bool Keep = !UnregisterError.empty();
     WriteLine("Delete component files...");
     if (Keep)
-        LogLine("Kept the component files and the program folder: the component is still "
-                "registered.");
+        Report("Kept the component files and the program folder: the component is still "
+               "registered.",
+               false);
     const bool FilesGone = !Keep && DeleteComponentFiles();
     WriteLine("Completed");
 
@@ -82,11 +87,12 @@ bool TCompiler::Uninstall() {
         FData.Installed = false;
         FData.SaveToRegistry();
     }
-    FData.Succeeded = UnregisterError.empty() && FilesGone && LinksGone;
+    const TOutcome Outcome =
+        Ended(FilesGone && LinksGone ? TOutcomeKind::Succeeded : TOutcomeKind::Failed);
 
     SaveLog();
     WriteLine("Uninstall completed. Press Next to complete uninstall.");
-    return true;
+    return Outcome;
 }
 
 std::string TCompiler::UnregisterControl() {
@@ -112,7 +118,7 @@ bool TCompiler::DeleteComponentFiles() {
     if (!CleanableInstallDir("Skipped removing component files")) return false;
     const std::string& Folder = FData.InstallDir;
     if (const std::string Why = UnreachableReason(Folder); !Why.empty()) {
-        LogLine("Could not reach \"" + Folder + "\": " + Why);
+        Report("Could not reach \"" + Folder + "\": " + Why, false);
         return false;
     }
     if (!DirectoryPresent(Folder)) return true;
@@ -122,8 +128,9 @@ bool TCompiler::DeleteComponentFiles() {
     std::vector<std::string> Entries;
     if (!ReadInstalledFiles(Folder, Entries)) {
         if (!ListArchive(Entries)) {
-            LogLine("Kept every file in \"" + Folder +
-                    "\": there is no list of installed files and data.arc could not be listed.");
+            Report("Kept every file in \"" + Folder +
+                       "\": there is no list of installed files and data.arc could not be listed.",
+                   false);
             return false;
         }
         // Setup's own copy is not in the archive, but ours all the same.
@@ -132,15 +139,15 @@ bool TCompiler::DeleteComponentFiles() {
     }
     // The maintenance copy that started this run is still running: its
     // files go once it has ended (see the hand-over).
-    const TRemovalReport Report = DeleteInstalledFiles(
+    const TRemovalReport Removal = DeleteInstalledFiles(
         Folder, Entries,
         FData.MaintenanceDeferred ? MaintenanceEntries() : std::vector<std::string>{});
-    for (const std::string& Failure : Report.Failed)
-        LogLine("Could not delete " + Failure);
-    if (Report.Kept > 0)
-        LogLine("Kept " + FilesText(Report.Kept) + " that setup did not install in \"" + Folder +
+    for (const std::string& Failure : Removal.Failed)
+        Report("Could not delete " + Failure, false);
+    if (Removal.Kept > 0)
+        LogLine("Kept " + FilesText(Removal.Kept) + " that setup did not install in \"" + Folder +
                 "\".");
-    return Report.Failed.empty();
+    return Removal.Failed.empty();
 }
 
 bool TCompiler::DeleteProgramFolder() {
@@ -165,6 +172,7 @@ bool TCompiler::DeleteProgramFolder() {
         RecycleEmptyFolder(Path);
     }
     for (const std::string& Link : Left)
-        LogLine("Could not delete \"" + Link + "\": it could not be moved to the Recycle Bin.");
+        Report("Could not delete \"" + Link + "\": it could not be moved to the Recycle Bin.",
+               false);
     return Left.empty();
 }

@@ -4,11 +4,12 @@
 // The compiler assumes that any function not declared otherwise may throw a
 // C++ exception, and the system headers promise nothing. So each call made
 // while a string or an owned handle is alive needed an entry in the unwind
-// tables and a cleanup path: 3 KB of the program. These functions are C and
-// throw nothing; those that run the program's own code (window procedures,
-// through messages) reach TWindow::WindowProc and the subclass procedures,
-// which let no exception out. EnumThreadWindows is not listed: its callback
-// may throw (a full vector) and that must unwind its caller.
+// tables and a cleanup path. These functions are C, throw nothing, and run
+// no code of the program's: none sends or dispatches a message to one of
+// its windows (DispatchMessage, SendMessage, CreateWindowEx, SetWindowText,
+// a message box's own loop and the like are not listed, nor is a function
+// that calls back, such as EnumThreadWindows), so no exception of ours can
+// come out of one of them, whatever a window procedure lets through.
 //
 // Every part of the program is compiled with this header included first
 // (src/app/CMakeLists.txt); adding the attribute to a declaration changes
@@ -43,7 +44,7 @@
     X(GetFileType) X(GetFinalPathNameByHandleA) X(GetFullPathNameA) X(GetLastError) \
     X(GetLongPathNameA) X(GetModuleFileNameA) X(GetModuleHandleA) X(GetModuleHandleW) \
     X(GetProcAddress) X(GetShortPathNameA) X(GetStdHandle) X(GetSystemDirectoryA) \
-    X(GetSystemWow64DirectoryA) X(GetTempFileNameA) X(GetTempPathA) X(GetTickCount) \
+    X(GetSystemWow64DirectoryA) X(GetTempPathA) X(GetTickCount) \
     X(GetVersionExA) X(GetWindowsDirectoryA) X(IsDBCSLeadByteEx) \
     X(LoadLibraryExA) X(LoadLibraryW) X(LoadResource) X(LocalFree) X(LockResource) \
     X(lstrcmpiA) X(MoveFileExA) X(MulDiv) \
@@ -52,20 +53,14 @@
     X(TerminateProcess) X(WaitForSingleObject) X(WideCharToMultiByte) X(WriteConsoleA) \
     X(WriteFile) \
     /* user32 */ \
-    X(AdjustWindowRectEx) X(AllowSetForegroundWindow) X(BeginPaint) X(CallWindowProcA) \
-    X(CreateWindowExA) X(DefWindowProcA) X(DestroyWindow) X(DispatchMessageA) X(DrawEdge) \
-    X(DrawTextA) X(EnableWindow) X(EndPaint) X(FillRect) X(GetActiveWindow) X(GetClassInfoExA) \
-    X(GetClientRect) X(GetDC) X(GetDlgCtrlID) X(GetFocus) X(GetMessageA) X(GetNextDlgTabItem) \
-    X(GetParent) X(GetPropA) X(GetSysColor) X(GetSysColorBrush) X(GetSystemMetrics) \
-    X(GetWindowLongPtrA) X(GetWindowRect) X(InvalidateRect) X(IsChild) X(IsDialogMessageA) \
-    X(IsWindow) \
-    X(IsWindowEnabled) X(IsWindowVisible) X(LoadCursorA) X(LoadIconA) X(LoadImageA) \
-    X(MapWindowPoints) X(MessageBoxA) X(MoveWindow) X(OemToCharBuffA) X(PeekMessageA) \
-    X(PostMessageA) X(PostQuitMessage) X(RedrawWindow) X(RegisterClassExA) X(ReleaseDC) \
-    X(RemovePropA) X(SendMessageA) X(SetActiveWindow) X(SetFocus) X(SetPropA) X(SetTimer) \
-    X(SetWindowLongPtrA) \
-    X(SetWindowPos) X(SetWindowTextA) X(ShowWindow) X(SystemParametersInfoA) X(TranslateMessage) \
-    X(UpdateWindow) X(WaitForInputIdle)
+    X(AdjustWindowRectEx) X(AllowSetForegroundWindow) X(DrawEdge) X(DrawTextA) X(EndPaint) \
+    X(FillRect) X(GetActiveWindow) X(GetClassInfoExA) X(GetClientRect) X(GetDC) \
+    X(GetDlgCtrlID) X(GetFocus) X(GetNextDlgTabItem) X(GetParent) X(GetPropA) X(GetSysColor) \
+    X(GetSysColorBrush) X(GetSystemMetrics) X(GetWindowLongPtrA) X(GetWindowRect) \
+    X(InvalidateRect) X(IsChild) X(IsWindow) X(IsWindowEnabled) X(IsWindowVisible) \
+    X(LoadCursorA) X(LoadIconA) X(LoadImageA) X(MapWindowPoints) X(OemToCharBuffA) \
+    X(PostMessageA) X(PostQuitMessage) X(RegisterClassExA) X(ReleaseDC) X(RemovePropA) \
+    X(SetPropA) X(SetTimer) X(SystemParametersInfoA) X(TranslateMessage) X(WaitForInputIdle)
 // clang-format on
 
 #define MORVANE_NO_THROW(Name) \

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace {
 
 std::string Describe(std::uint32_t Code) {
@@ -13,7 +15,14 @@ std::string Describe(std::uint32_t Code) {
 
 } // namespace
 
-EOSError::EOSError(std::uint32_t Code) : Exception(Describe(Code)), FErrorCode(Code) {}
+EOSError::EOSError(std::uint32_t Code, std::string Operation, std::string Path)
+    : Exception(Describe(Code)), FErrorCode(Code), FOperation(std::move(Operation)),
+      FPath(std::move(Path)) {}
+
+std::string EOSError::Context() const {
+    if (FOperation.empty()) return {};
+    return FOperation + (FPath.empty() ? "" : " \"" + FPath + "\"") + " failed.";
+}
 
 std::string SysErrorMessage(std::uint32_t Code) {
     char Buffer[512];
@@ -36,4 +45,10 @@ std::string HResultText(long Result) {
     return Text.empty() ? Hex : Text + " (" + Hex + ")";
 }
 
-void RaiseLastOSError() { throw EOSError(GetLastError()); }
+void RaiseLastOSError(const char* Operation, const std::string& Path) {
+    throw EOSError(GetLastError(), Operation, Path);
+}
+
+void RaiseLastOSError(const char* Operation, const char* Name) {
+    RaiseLastOSError(Operation, std::string(Name));
+}

@@ -7,14 +7,21 @@
 #include <string>
 
 // Message: "System Error.  Code: %d." CR LF and the system's text for the
-// code, or "A call to an OS function failed" when there is no code.
+// code, or "A call to an OS function failed" when there is no code. It also
+// carries what was being done and on which path, for the log to name them
+// on a line of their own before the message.
 class EOSError : public Exception {
 public:
-    explicit EOSError(std::uint32_t Code);
+    EOSError(std::uint32_t Code, std::string Operation, std::string Path);
     std::uint32_t ErrorCode() const { return FErrorCode; }
+    const std::string& Operation() const { return FOperation; }
+    const std::string& Path() const { return FPath; }
+    // "<Operation> "<Path>" failed." (without a path: "<Operation> failed.").
+    std::string Context() const;
 
 private:
     std::uint32_t FErrorCode;
+    std::string FOperation, FPath;
 };
 
 // The system's text for an error code, without the trailing line break.
@@ -24,5 +31,9 @@ std::string SysErrorMessage(std::uint32_t Code);
 // (0x80070005)".
 std::string HResultText(long Result);
 
-// Raises EOSError for GetLastError().
-[[noreturn]] void RaiseLastOSError();
+// Raises EOSError for GetLastError(): Operation (a phrase such as
+// "Creating the program folder") failed on Path (may be empty).
+[[noreturn]] void RaiseLastOSError(const char* Operation, const std::string& Path = {});
+// The same for a caller that makes no string of its own (the late bindings,
+// compiled apart from the rest of the program).
+[[noreturn]] void RaiseLastOSError(const char* Operation, const char* Name);

@@ -19,3 +19,8 @@ HMODULE LoadSystemLibrary(const char* Library) {
     std::memcpy(Path + Length + 1, Library, NameLength + 1);
     return LoadLibraryExA(Path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
+
+void* SystemFunctionAddress(const char* Library, const char* Name) {
+    const HMODULE Module = LoadSystemLibrary(Library);
+    return Module ? reinterpret_cast<void*>(GetProcAddress(Module, Name)) : nullptr;
+}

@@ -1,6 +1,7 @@
 #include "platform/Utils.h"
 
 #include "platform/Owners.h"
+#include "platform/SystemLibrary.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -288,20 +289,59 @@ void* OpenPlainFileForWriting(const std::string& Path, bool Empty) {
     return File;
 }
 
+std::string TempFolder() {
+    static const TSystemFunction<DWORD(WINAPI*)(DWORD, LPSTR)> GetTempPath2{"kernel32.dll",
+                                                                            "GetTempPath2A"};
+    char Temp[MAX_PATH + 1];
+    const DWORD Length =
+        GetTempPath2 ? GetTempPath2(sizeof Temp, Temp) : GetTempPathA(sizeof Temp, Temp);
+    if (Length == 0 || Length >= sizeof Temp) return {};
+    return AddTrailingBackslash(std::string(Temp, Length));
+}
+
+namespace {
+
+// Names that nobody can know in advance: a name taken meanwhile is tried
+// again with other digits, a few times.
+constexpr int UniqueNameAttempts = 16;
+constexpr unsigned UniqueNameDigits = 16;
+
+} // namespace
+
+void* CreateUniqueFile(const std::string& Prefix, const std::string& Suffix, unsigned long Access,
+                       unsigned long Share, unsigned long Flags, void* Security,
+                       std::string& Path) {
+    for (int Attempt = 0; Attempt < UniqueNameAttempts; ++Attempt) {
+        Path = Prefix + RandomHex(UniqueNameDigits) + Suffix;
+        const HANDLE File =
+            CreateFileA(Path.c_str(), Access, Share, static_cast<SECURITY_ATTRIBUTES*>(Security),
+                        CREATE_NEW, Flags, nullptr);
+        if (File != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return File;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+std::string CreateUniqueFolder(const std::string& Prefix, void* Security,
+                               const std::function<void(const std::string&)>& Noting) {
+    for (int Attempt = 0; Attempt < UniqueNameAttempts; ++Attempt) {
+        const std::string Path = Prefix + RandomHex(UniqueNameDigits);
+        if (Noting) Noting(Path);
+        if (CreateDirectoryA(Path.c_str(), static_cast<SECURITY_ATTRIBUTES*>(Security)))
+            return Path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
+    }
+    return {};
+}
+
 bool ReplaceFileWith(const std::string& Path, const std::string& Bytes) {
     const std::string::size_type Slash = Path.find_last_of('\\');
     const std::string Folder =
         Slash == std::string::npos ? std::string() : Path.substr(0, Slash + 1);
     std::string Temporary;
-    THandle File;
-    for (int Attempt = 0; Attempt < 16 && !File; ++Attempt) {
-        Temporary = Folder + "~" + RandomHex(8) + ".tmp";
-        File.reset(CreateFileA(Temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!File && GetLastError() != ERROR_FILE_EXISTS) return false;
-    }
+    THandle File(CreateUniqueFile(Folder + "~", ".tmp", GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr, Temporary));
     if (!File) return false;
-    bool Written = WriteFileText(File.get(), Bytes) && FlushFileBuffers(File.get());
+    const bool Written = WriteFileText(File.get(), Bytes) && FlushFileBuffers(File.get());
     File.reset();
     if (Written && MoveFileExA(Temporary.c_str(), Path.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,23 @@ bool WriteFileText(void* File, const std::string& Text);
 // closed by the caller), or INVALID_HANDLE_VALUE with the system's error
 // code: ERROR_CANT_RESOLVE_FILENAME for a file that is a link or has other names.
 void* OpenPlainFileForWriting(const std::string& Path, bool Empty);
+// The temporary folder for setup's own files, with a trailing backslash:
+// GetTempPath2 where the system has it (it gives LocalSystem a folder of its
+// own instead of the Windows folder's Temp, which every user may write
+// into), else GetTempPath; empty when there is none.
+std::string TempFolder();
+// A new file named Prefix (its folder included), random hexadecimal digits
+// and Suffix: made with CREATE_NEW, never an existing one, with the access,
+// sharing and flags given and Security (a SECURITY_ATTRIBUTES*; nullptr:
+// what the folder passes on). Its handle, or INVALID_HANDLE_VALUE with the
+// system's error code; Path receives its name.
+void* CreateUniqueFile(const std::string& Prefix, const std::string& Suffix, unsigned long Access,
+                       unsigned long Share, unsigned long Flags, void* Security, std::string& Path);
+// A new folder named Prefix and random hexadecimal digits, made with
+// Security; Noting, when set, is told each name before it is tried. Its
+// path, or empty with the system's error code.
+std::string CreateUniqueFolder(const std::string& Prefix, void* Security,
+                               const std::function<void(const std::string&)>& Noting = {});
 // Makes Bytes the content of the file Path: written into a new file of a
 // random name beside it first, which then takes Path's place in one rename,
 // so that an existing file is never written through (it may be a hard link

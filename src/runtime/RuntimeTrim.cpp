@@ -37,45 +37,99 @@ char* __cxa_demangle(const char*, char*, std::size_t*, int* Status) {
 // exception state) with these POSIX thread functions. The threads library
 // that would provide them is a tenth of the program: with them comes its
 // thread registry, condition variables and read-write locks, none of which
-// anything here uses. These are correct for any number of threads: a mutex
-// is a slim reader-writer lock held in the mutex's own word, a key is a TLS
-// index, a once-flag moves from 0 (not run) through 1 (running) to 2 (done).
-// A key's destructor, which would free what a thread kept under the key when
-// that thread ends, is not kept: the setup program starts no threads of its
-// own and the extraction program one (its inflater, once a run), so what
-// they keep is at most one thread's exception state, freed with the process.
-// Threads of our own are the system's (CreateThread), never std::thread,
-// which would need the threads library.
+// anything here uses. Only these are defined: a use of any other (a
+// trylock, a condition variable, a mutex attribute) brings the library's
+// own object in, whose definitions of these clash with these, and the link
+// fails, so nothing can use a function that is not here.
+//
+// A mutex is a critical section, made when it is first locked and kept in
+// the mutex's own word: it serves each of the static initialisers the
+// threads library's header defines (normal -1, error-checking -2,
+// recursive -3; std::recursive_mutex starts as -3) and pthread_mutex_init's
+// mutexes alike, and it is recursive, which a recursive mutex needs and the
+// others never ask of it (an error-checking mutex's refusals are not
+// reproduced: nothing here relocks one). A once-flag moves from 0 (not run)
+// through 1 (running) to 2 (done), and back to 0 when the function raises,
+// as std::call_once requires, so that the next call runs it again. A key is
+// a TLS index; its destructor, which would free what a thread kept under
+// the key when that thread ends, is not kept: the setup program starts no
+// threads of its own and the extraction program one (its inflater, once a
+// run), so what they keep is at most one thread's exception state, freed
+// with the process. Threads of our own are the system's (CreateThread),
+// never std::thread, which would need the threads library. The runtime
+// probe (tests/win/runtime_probe.cpp) runs std::mutex,
+// std::recursive_mutex and std::call_once over these.
+namespace {
+
+// A mutex's word before its first lock: 0, or one of the static
+// initialisers (-1, -2, -3); anything else is its critical section.
+bool HoldsSection(intptr_t Word) {
+    return Word > 0 || Word < -3;
+}
+
+// The mutex's critical section, made on first use by whichever thread
+// comes first; a word that holds one already is left as it is.
+CRITICAL_SECTION* SectionOf(intptr_t* Mutex) {
+    const intptr_t Word = __atomic_load_n(Mutex, __ATOMIC_ACQUIRE);
+    if (HoldsSection(Word)) return reinterpret_cast<CRITICAL_SECTION*>(Word);
+    auto* Made = static_cast<CRITICAL_SECTION*>(std::malloc(sizeof(CRITICAL_SECTION)));
+    if (!Made) std::abort();
+    InitializeCriticalSection(Made);
+    intptr_t Expected = Word;
+    if (__atomic_compare_exchange_n(Mutex, &Expected, reinterpret_cast<intptr_t>(Made), false,
+                                    __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE))
+        return Made;
+    DeleteCriticalSection(Made);
+    std::free(Made);
+    return reinterpret_cast<CRITICAL_SECTION*>(Expected);
+}
+
+} // namespace
+
 extern "C" {
 int pthread_mutex_init(intptr_t* Mutex, const void*) {
-    *Mutex = 0; // SRWLOCK_INIT
+    *Mutex = -1; // made on first use, as a static one
     return 0;
 }
-int pthread_mutex_destroy(intptr_t*) {
+int pthread_mutex_destroy(intptr_t* Mutex) {
+    if (HoldsSection(*Mutex)) {
+        auto* Section = reinterpret_cast<CRITICAL_SECTION*>(*Mutex);
+        DeleteCriticalSection(Section);
+        std::free(Section);
+    }
+    *Mutex = -1;
     return 0;
 }
 int pthread_mutex_lock(intptr_t* Mutex) {
-    // A mutex initialised statically (PTHREAD_MUTEX_INITIALIZER) holds -1
-    // until it is first locked, a value no slim lock ever takes.
-    InterlockedCompareExchangePointer(reinterpret_cast<PVOID*>(Mutex), nullptr,
-                                      reinterpret_cast<PVOID>(intptr_t{-1}));
-    AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(Mutex));
+    EnterCriticalSection(SectionOf(Mutex));
     return 0;
 }
 int pthread_mutex_unlock(intptr_t* Mutex) {
-    ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(Mutex));
+    LeaveCriticalSection(SectionOf(Mutex));
     return 0;
 }
 int pthread_once(long* Once, void (*Function)()) {
-    if (InterlockedCompareExchange(Once, 1, 0) == 0) {
-        Function();
-        InterlockedExchange(Once, 2);
-    } else {
-        while (InterlockedCompareExchange(Once, 2, 2) != 2)
+    for (;;) {
+        if (InterlockedCompareExchange(Once, 1, 0) == 0) {
+            // Run by whoever set the flag: done, or, when the function
+            // raises, not run after all (the guard goes as the exception
+            // passes; in a program without exceptions nothing raises).
+            struct TRun {
+                long* Once;
+                bool Done = false;
+                ~TRun() { InterlockedExchange(Once, Done ? 2 : 0); }
+            } Run{Once};
+            Function();
+            Run.Done = true;
+            return 0;
+        }
+        // Another thread runs it: wait for it to end, one way or the other.
+        while (InterlockedCompareExchange(Once, 1, 1) == 1)
             Sleep(0);
+        if (InterlockedCompareExchange(Once, 2, 2) == 2) return 0;
     }
-    return 0;
 }
+
 // The runtime asks for its exception state on every throw and catch, often
 // between a failed call and the GetLastError that reads why, so the keys
 // leave the thread's last error as it was (TlsGetValue clears it).

@@ -79,7 +79,8 @@ bool TBrowseFolderDialog::Execute() {
     }
     if (!Item) return false;
     char Path[MAX_PATH + 1] = {};
-    if (!SHGetPathFromIDListA(Item.get(), Path)) RaiseLastOSError();
+    if (!SHGetPathFromIDListA(Item.get(), Path))
+        RaiseLastOSError("Reading the path of the chosen folder");
     FolderName = StripTrailingBackslash(Path);
     return true;
 }

@@ -6,15 +6,11 @@
 
 namespace {
 
-using TInitCommonControlsEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-
 bool Load() {
     // By name, so that the manifest's side-by-side version 6 is the copy
     // found.
-    HMODULE Library = LoadSystemLibrary("comctl32.dll");
-    if (!Library) return false;
-    auto Init = reinterpret_cast<TInitCommonControlsEx>(
-        reinterpret_cast<void*>(GetProcAddress(Library, "InitCommonControlsEx")));
+    static const TSystemFunction<BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*)> Init{
+        "comctl32.dll", "InitCommonControlsEx"};
     if (!Init) return false;
     INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS |
                                                        ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
@@ -28,4 +24,27 @@ bool LoadCommonControls() {
     // classes are in use until the end.
     static const bool Loaded = Load();
     return Loaded;
+}
+
+namespace {
+
+const TSystemFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR)> SetSubclass{
+    "comctl32.dll", "SetWindowSubclass"};
+const TSystemFunction<BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR)> Unsubclass{
+    "comctl32.dll", "RemoveWindowSubclass"};
+const TSystemFunction<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)> DefProc{"comctl32.dll",
+                                                                            "DefSubclassProc"};
+
+} // namespace
+
+bool SubclassWindow(HWND Window, SUBCLASSPROC Proc, UINT_PTR Id, DWORD_PTR Data) {
+    return SetSubclass && SetSubclass(Window, Proc, Id, Data);
+}
+
+bool RemoveSubclass(HWND Window, SUBCLASSPROC Proc, UINT_PTR Id) {
+    return Unsubclass && Unsubclass(Window, Proc, Id);
+}
+
+LRESULT DefSubclass(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
+    return DefProc ? DefProc(Window, Msg, WParam, LParam) : 0;
 }

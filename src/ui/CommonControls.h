@@ -6,3 +6,14 @@
 
 // True when the common controls are ready; loading happens once.
 bool LoadCommonControls();
+
+#include <windows.h>
+#include <commctrl.h>
+
+// The common controls' window subclassing (SetWindowSubclass and its two
+// companions), bound from the system's copy like the rest of the library.
+// SubclassWindow is false when the library lacks it; the other two do
+// nothing then (DefSubclass answers 0).
+bool SubclassWindow(HWND Window, SUBCLASSPROC Proc, UINT_PTR Id, DWORD_PTR Data);
+bool RemoveSubclass(HWND Window, SUBCLASSPROC Proc, UINT_PTR Id);
+LRESULT DefSubclass(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam);

@@ -12,8 +12,6 @@
 namespace {
 
 const char* const FrameClass = "MorvaneDirEditBrowse";
-// The frame that owns a subclassed edit box.
-const char* const EditOwnerProp = "MorvaneDirEditOwner";
 
 enum : int { IdCaption = 101, IdBevel, IdEdit, IdBrowse };
 
@@ -70,11 +68,8 @@ TFrameDirEditBrowse::TFrameDirEditBrowse(HWND Parent, int Left, int Top, int Id)
                                Design::Edit, IdEdit);
     FBtnDirBrowse = MakeChild(Handle(), "BUTTON", "...", WS_TABSTOP | BS_PUSHBUTTON, 0,
                               Design::Browse, IdBrowse);
-    // The edit box's own procedure stays in its user data; ours runs first.
-    SetWindowLongPtrA(
-        FEditDirectory, GWLP_USERDATA,
-        SetWindowLongPtrA(FEditDirectory, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
-    SetPropA(FEditDirectory, EditOwnerProp, reinterpret_cast<HANDLE>(this));
+    // Ours sees the edit box's messages first (a double click browses).
+    SubclassWindow(FEditDirectory, &EditProc, 0, reinterpret_cast<DWORD_PTR>(this));
 
     FTooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
@@ -111,14 +106,10 @@ void TFrameDirEditBrowse::SetBounds(HWND Control, int Left, int Top, int Width, 
     MoveWindow(Control, X, Y, W, H, TRUE);
 }
 
-bool TFrameDirEditBrowse::Busy() const {
-    return GetWindowLongPtrA(FBtnDirBrowse, GWLP_USERDATA) != 0;
-}
-
 void TFrameDirEditBrowse::BtnDirBrowseClick() {
-    if (Busy()) return;
-    SetWindowLongPtrA(FBtnDirBrowse, GWLP_USERDATA, 1);
-    const TScopeExit NotBusy([this] { SetWindowLongPtrA(FBtnDirBrowse, GWLP_USERDATA, 0); });
+    if (FBrowsing) return;
+    FBrowsing = true;
+    const TScopeExit NotBusy([this] { FBrowsing = false; });
     std::string Dir = ControlText(FEditDirectory);
     if (BrowseForDirectory(Dir) && !Dir.empty()) SetWindowTextA(FEditDirectory, Dir.c_str());
 }
@@ -194,15 +185,12 @@ LRESULT TFrameDirEditBrowse::HandleMessage(UINT Msg, WPARAM WParam, LPARAM LPara
     return Default(Msg, WParam, LParam);
 }
 
-LRESULT CALLBACK TFrameDirEditBrowse::EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-    auto Original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(Wnd, GWLP_USERDATA));
-    auto* Self = reinterpret_cast<TFrameDirEditBrowse*>(GetPropA(Wnd, EditOwnerProp));
-    if (Msg == WM_NCDESTROY) {
-        RemovePropA(Wnd, EditOwnerProp);
-        SetWindowLongPtrA(Wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Original));
-    }
-    LRESULT Result = CallWindowProcA(Original, Wnd, Msg, WParam, LParam);
-    if (Msg == WM_LBUTTONDBLCLK && Self) {
+LRESULT CALLBACK TFrameDirEditBrowse::EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam,
+                                               UINT_PTR, DWORD_PTR Data) {
+    auto* Self = reinterpret_cast<TFrameDirEditBrowse*>(Data);
+    if (Msg == WM_NCDESTROY) RemoveSubclass(Wnd, &EditProc, 0);
+    LRESULT Result = DefSubclass(Wnd, Msg, WParam, LParam);
+    if (Msg == WM_LBUTTONDBLCLK) {
         try {
             Self->EditDirectoryDblClick();
         } catch (...) {

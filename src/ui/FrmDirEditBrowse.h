@@ -37,15 +37,15 @@ public:
     void EditDirectoryDblClick() { BtnDirBrowseClick(); }
     // Shows the dialog for Dir; true when Dir now holds the chosen folder.
     bool BrowseForDirectory(std::string& Dir);
-    // The busy marker: the browse button's tag (its GWLP_USERDATA), 1 while a
-    // browse runs.
-    bool Busy() const;
+    // True while a browse runs: a second click or double click does nothing.
+    bool Busy() const { return FBrowsing; }
 
 protected:
     LRESULT HandleMessage(UINT Msg, WPARAM WParam, LPARAM LParam) override;
 
 private:
-    static LRESULT CALLBACK EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+    static LRESULT CALLBACK EditProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam, UINT_PTR,
+                                     DWORD_PTR Data);
     void Resized(int Width, int Height);
 
     HWND FLblCaption = nullptr;
@@ -55,4 +55,5 @@ private:
     HWND FTooltip = nullptr;
     int FWidth = 0; // client size at the last resize, for the anchors
     int FHeight = 0;
+    bool FBrowsing = false; // the browse dialog is open
 };

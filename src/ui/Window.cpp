@@ -47,7 +47,7 @@ void TWindow::RegisterWindowClass(const char* Name, HBRUSH Background, UINT Styl
     Class.hIcon = Icon;
     Class.hIconSm = SmallIcon;
     Class.lpszClassName = Name;
-    if (!RegisterClassExA(&Class)) RaiseLastOSError();
+    if (!RegisterClassExA(&Class)) RaiseLastOSError("Registering the window class", Name);
 }
 
 void TWindow::CreateHandle(DWORD ExStyle, const char* Class, const char* Text, DWORD Style,
@@ -56,7 +56,7 @@ void TWindow::CreateHandle(DWORD ExStyle, const char* Class, const char* Text, D
                                Bounds.right - Bounds.left, Bounds.bottom - Bounds.top, Parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)),
                                GetModuleHandleA(nullptr), this);
-    if (!Wnd) RaiseLastOSError();
+    if (!Wnd) RaiseLastOSError("Creating the window", Class);
 }
 
 void TWindow::DestroyHandle() {

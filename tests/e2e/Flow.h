@@ -191,8 +191,10 @@ inline void CloseFolderWindows(const std::string& Folder, bool Appearing = false
             if (IsWindow(Window) && IsWindowVisible(Window)) return false;
         return true;
     });
-    // The windows beneath need a moment to repaint what was covered.
-    if (!Found.empty()) Sleep(1500);
+    // The windows beneath repaint what was covered before a screenshot.
+    if (!Found.empty())
+        RedrawWindow(GetDesktopWindow(), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 // Removes whatever the product may have left, so a failed flow does not

@@ -48,13 +48,12 @@ HWND WaitForDialog(DWORD Thread) {
     for (int I = 0; I < 600; ++I) {
         std::vector<HWND> Found = BrowseDialogs(Thread);
         if (!Found.empty()) {
-            // Let the tree settle: it has a selection once it is filled.
+            // The tree has a selection once it is filled.
             HWND TreeView = FindWindowExA(Found.front(), nullptr, WC_TREEVIEWA, nullptr);
             for (int J = 0; J < 60; ++J) {
                 if (SendMessageA(TreeView, TVM_GETNEXTITEM, TVGN_CARET, 0)) break;
                 Sleep(50);
             }
-            Sleep(200);
             return Found.front();
         }
         Sleep(50);
@@ -174,16 +173,22 @@ HWND MakeWindow(const char* Caption, bool Visible) {
     return Wnd;
 }
 
-// The folders and the file the dialogs look at are made once, well before
-// the first dialog: Wine's dialog rebuilds its tree (losing the selection)
-// when it hears late of changes in the folders it shows.
+// The shell's word of a change in Path reaches every window that listens
+// before this returns: Wine's dialog rebuilds its tree (losing the
+// selection) when it hears late of changes in the folders it shows.
+void ShellKnowsOf(LONG Change, const std::string& Path) {
+    SHChangeNotify(Change, SHCNF_PATHA | SHCNF_FLUSH, Path.c_str(), nullptr);
+}
+
+// The folders and the file the dialogs look at are made once, before the
+// first dialog.
 struct TFixtureFiles {
     TTempFolder Dir{"ui-browse"};
     std::string Folder = Dir.Path();
     std::string File = Dir / "file.txt";
     TFixtureFiles() {
         WriteWholeFile(File, "");
-        Sleep(1500);
+        ShellKnowsOf(SHCNE_CREATE, File);
     }
 };
 
@@ -305,7 +310,7 @@ TEST_F(FolderTest, OkRuleAcceptsOnlyExistingDirectories) {
         }
         EXPECT_EQ(IsExistingFolderItem(I.Item.get()), I.Expected) << I.Name;
     }
-    Sleep(1500); // see TFixtureFiles
+    ShellKnowsOf(SHCNE_RMDIR, Gone); // see TFixtureFiles
 }
 
 // ------------------------------------------------------------ results
@@ -457,7 +462,7 @@ TEST_P(FrameBrowseTest, PutsOnlyAChosenFolderIntoTheEditBox) {
                    const std::string Selected =
                        C.Preselected ? AwaitSelected(D, Leaf) : SelectedText(D);
                    Preselected = Lower(Selected) == Lower(Leaf);
-                   Busy = GetWindowLongPtrA(Frame->BtnDirBrowse(), GWLP_USERDATA) == 1;
+                   Busy = Frame->Busy();
                    Instruction = HasChildText(D, "Please select the directory below:");
                    if (C.Action == 2) SelectPath(D, "C:\\");
                    Press(D, C.Action == 0 ? IDCANCEL : IDOK);
@@ -497,9 +502,8 @@ TEST_F(FrameTest, SecondBrowseWhileOneRunsIsIgnored) {
                    DoubleClickReturned =
                        SendMessageTimeoutA(Frame->EditDirectory(), WM_LBUTTONDBLCLK, MK_LBUTTON,
                                            MAKELPARAM(5, 5), SMTO_NORMAL, 3000, &Reply) != 0;
-                   Sleep(300);
                    Dialogs = BrowseDialogs(GetWindowThreadProcessId(D, nullptr)).size();
-                   StillBusy = GetWindowLongPtrA(Frame->BtnDirBrowse(), GWLP_USERDATA) == 1;
+                   StillBusy = Frame->Busy();
                    for (HWND Each : BrowseDialogs(GetWindowThreadProcessId(D, nullptr)))
                        Press(Each, IDCANCEL);
                });

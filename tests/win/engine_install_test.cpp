@@ -110,7 +110,7 @@ protected:
 
     std::string LogFile() const { return Work / "install.log"; }
 
-    void InstallNow(TCompiler& Engine) { EXPECT_TRUE(Engine.Install()); }
+    void InstallNow(TCompiler& Engine) { EXPECT_TRUE(Engine.Install().Completed()); }
 
     // The lines the extraction program wrote: between the echo and the
     // first "Completed".
@@ -180,7 +180,7 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     // Uninstall.
     Data->Succeeded = false;
     auto Remover = NewEngine();
-    EXPECT_TRUE(Remover->Uninstall());
+    Remover->Uninstall();
     TLines SystemPart;
     if (auto System = SystemLine()) SystemPart = {"\x01" + *System, ""};
     EXPECT_EQ(Remover->Log(), SystemPart + UninstallSteps);
@@ -207,7 +207,7 @@ TEST_F(ProcedureTest, InstallThenUninstallThenUninstallAgain) {
     // Nothing left to remove: the same steps, each one quietly.
     Data->Succeeded = false;
     auto Again = NewEngine();
-    EXPECT_TRUE(Again->Uninstall());
+    Again->Uninstall();
     EXPECT_EQ(Page, UninstallSteps);
     EXPECT_TRUE(Data->Succeeded);
     Again->Release();
@@ -242,7 +242,7 @@ TEST_F(ProcedureTest, TrailingBackslashAndAFileHeldOpen) {
     ASSERT_TRUE(File && Link);
     Data->Succeeded = true;
     auto Remover = NewEngine();
-    EXPECT_TRUE(Remover->Uninstall());
+    Remover->Uninstall();
     Remover->Release();
     File.reset();
     Link.reset();
@@ -273,7 +273,7 @@ TEST_F(ProcedureTest, TrailingBackslashAndAFileHeldOpen) {
 
     // Once it is free, the next uninstall finishes the job.
     auto Finisher = NewEngine();
-    EXPECT_TRUE(Finisher->Uninstall());
+    Finisher->Uninstall();
     Finisher->Release();
     EXPECT_EQ(Page, UninstallSteps);
     EXPECT_TRUE(Data->Succeeded);
@@ -312,7 +312,7 @@ TEST_F(ProcedureTest, UninstallFromADriveThatIsNotThereKeepsTheRecord) {
     Data->Installed = true;
     Data->SaveToRegistry();
     auto Engine = NewEngine();
-    EXPECT_TRUE(Engine->Uninstall());
+    Engine->Uninstall();
     Engine->Release();
     EXPECT_EQ(Page, UninstallSteps);
     EXPECT_FALSE(Data->Succeeded);
@@ -329,7 +329,7 @@ TEST_F(ProcedureTest, UninstallFromADriveThatIsNotThereKeepsTheRecord) {
 TEST_F(ProcedureTest, LogThatCannotBeWrittenGoesToTheTempFolder) {
     ASSERT_TRUE(CreateDirectoryA(LogFile().c_str(), nullptr));
     auto Engine = NewEngine();
-    EXPECT_TRUE(Engine->Uninstall());
+    Engine->Uninstall();
     EXPECT_NO_THROW(Engine->Release());
     EXPECT_TRUE(Data->Succeeded);
     const TLines& Log = Engine->Log();
@@ -359,7 +359,7 @@ TEST_F(ProcedureTest, UninstallRemovesTheLinksFromTheOtherStartMenuToo) {
     Data->ProgramsDir = Mine; // uninstalled by a user
     Data->OtherProgramsDir = Common;
     auto Remover = NewEngine();
-    EXPECT_TRUE(Remover->Uninstall());
+    Remover->Uninstall();
     Remover->Release();
     EXPECT_TRUE(Data->Succeeded);
     EXPECT_FALSE(FolderPresent(Links));
@@ -379,7 +379,7 @@ TEST_F(ProcedureTest, UninstallWithoutFolderNamesLeavesOtherProgramsAlone) {
     for (const char* StartFolder : {"", "\\"}) {
         Data->StartFolder = StartFolder;
         auto Engine = NewEngine();
-        EXPECT_TRUE(Engine->Uninstall());
+        Engine->Uninstall();
         EXPECT_EQ(Page, UninstallSteps);
         Engine->Release();
         EXPECT_TRUE(FilePresent(Programs + "\\Other.lnk"))

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
                 throw Exception("Injected failure at \"" + Line + "\"");
             };
             try {
-                Result = Mode == "install" ? Engine.Install() : Engine.Uninstall();
+                Result = (Mode == "install" ? Engine.Install() : Engine.Uninstall()).Completed();
             } catch (const std::exception& Error) {
                 Record('E', Error.what());
             }

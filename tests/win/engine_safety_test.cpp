@@ -79,7 +79,7 @@ protected:
 
     TLines InstallNow() {
         auto Engine = NewEngine();
-        EXPECT_TRUE(Engine->Install());
+        EXPECT_TRUE(Engine->Install().Completed());
         EXPECT_EQ(StepsOnly(Page), InstallSteps);
         EXPECT_TRUE(Data->Succeeded);
         Engine->Release();
@@ -88,7 +88,7 @@ protected:
 
     TLines UninstallNow() {
         auto Engine = NewEngine();
-        EXPECT_TRUE(Engine->Uninstall());
+        Engine->Uninstall();
         EXPECT_EQ(Page, UninstallSteps);
         Engine->Release();
         return Engine->Log();
@@ -243,8 +243,7 @@ TEST_F(SafetyTest, ADestinationThatIsALinkIsRefused) {
         }
         const auto Record = KeyValues(Product.RecordKey);
         auto Engine = NewEngine();
-        EXPECT_FALSE(Engine->Install());
-        EXPECT_TRUE(Data->Refused);
+        EXPECT_EQ(Engine->Install().Kind, TOutcomeKind::Refused);
         EXPECT_FALSE(Data->Succeeded);
         const std::string Refusal = DestinationRefusalText(TFolderVerdict::Link, Data->InstallDir);
         EXPECT_TRUE(Contains(Page, Refusal.substr(0, Refusal.find('\r'))))
@@ -443,7 +442,7 @@ TEST_P(TamperedStartFolder, NeitherCleanedNorFilled) {
     ASSERT_EQ(CheckProgramFolder(Data->StartFolder), GetParam().Verdict);
     // An installation: the links are not made, old ones not removed.
     auto Engine = NewEngine();
-    EXPECT_TRUE(Engine->Install());
+    EXPECT_TRUE(Engine->Install().Completed());
     EXPECT_EQ(StepsOnly(Page), InstallSteps);
     EXPECT_TRUE(Contains(Engine->Log(), "Skipped creating shortcuts: " + Why))
         << testing::PrintToString(Engine->Log());

@@ -3,7 +3,7 @@
 // lookup, and a library or function that cannot be found fails the way the
 // callers of that kind of function expect.
 
-#include "app/LateBinding.h"
+#include "platform/LateBinding.h"
 #include "platform/OsError.h"
 #include "support/Files.h"
 #include "support/System.h"

@@ -20,7 +20,7 @@
 // them; without this definition the linker would take the import library's
 // entry for the name, and with it the library's own slot.
 
-#include "app/LateBinding.h"
+#include "platform/LateBinding.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -55,9 +55,12 @@
     extern "C" decltype(&::Function) Slot_##Function asm(MORVANE_IMPORT_SLOT(Function, Bytes));    \
     MORVANE_SLOT_SECTION decltype(&::Function) Slot_##Function =                                   \
         &TLate_##Function::First<Slot_##Function, Late_##Function>;                                \
-    asm(".section .text.late." #Function ",\"x\"\n\t.globl \"" MORVANE_PLAIN_NAME(Function, Bytes)    \
-        "\"\n\"" MORVANE_PLAIN_NAME(Function, Bytes) "\":\n\t"                                       \
-        MORVANE_JUMP_THROUGH("\"" MORVANE_IMPORT_SLOT(Function, Bytes) "\"") "\n\t.text");
+    asm(".section .text.late." #Function                                                           \
+        ",\"x\"\n\t.globl \"" MORVANE_PLAIN_NAME(Function, Bytes) "\"\n\"" MORVANE_PLAIN_NAME(     \
+            Function,                                                                              \
+            Bytes) "\":\n\t" MORVANE_JUMP_THROUGH("\"" MORVANE_IMPORT_SLOT(Function,               \
+                                                                           Bytes) "\"") "\n\t."    \
+                                                                                        "text");
 
 MORVANE_LATE_BIND("shell32.dll", SHBrowseForFolderA, 4)
 MORVANE_LATE_BIND("shell32.dll", SHFileOperationA, 4)

@@ -6,4 +6,3 @@
 // Limits the search of every later LoadLibrary to the system folder and
 // takes the current folder out of it. Call first thing in the program.
 void RestrictDllSearch();
-

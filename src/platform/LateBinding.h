@@ -32,15 +32,6 @@ struct TLateProc {
     const char* Name;    // exported name
 };
 
-// The function's address; nullptr with the system's error code when the
-// library or the function is missing. The library stays loaded for the life
-// of the process, as an imported one would.
-inline void* ResolveLateProc(const TLateProc& Proc) {
-    HMODULE Module = LoadSystemLibrary(Proc.Library);
-    if (!Module) return nullptr;
-    return reinterpret_cast<void*>(GetProcAddress(Module, Proc.Name));
-}
-
 // Stack bytes one argument takes: a reference is passed as a pointer.
 template <class T>
 constexpr std::size_t StackSlotBytes = std::is_reference_v<T> ? sizeof(void*)
@@ -56,7 +47,7 @@ template <class R, class... A> struct TLateBound<R(WINAPI*)(A...)> {
     static constexpr std::size_t StackBytes = (StackSlotBytes<A> + ... + 0);
 
     template <TFunction& Slot, const TLateProc& Proc> static R WINAPI First(A... Args) {
-        if (void* Found = ResolveLateProc(Proc)) {
+        if (void* Found = SystemFunctionAddress(Proc.Library, Proc.Name)) {
             auto Real = reinterpret_cast<TFunction>(Found);
             // Threads racing here store the same address.
             __atomic_store_n(&Slot, Real, __ATOMIC_RELEASE);
@@ -69,6 +60,6 @@ template <class R, class... A> struct TLateBound<R(WINAPI*)(A...)> {
         } else if constexpr (std::is_void_v<R>)
             return;
         else
-            RaiseLastOSError();
+            RaiseLastOSError("Finding the system function", Proc.Name);
     }
 };
