@@ -5,6 +5,8 @@
 // pax records, both capped) is ever held whole.
 #pragma once
 
+#include "data/Extraction.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -16,22 +18,10 @@
 
 namespace unrar {
 
-// Exit codes of the program; errors carry the one they end with.
-enum TExitCode : int {
-    ecSuccess = 0,
-    ecWarning = 1,
-    ecFatal = 2,
-    ecDamaged = 3,
-    ecWrite = 5,
-    ecOpen = 6,
-    ecCmdLine = 7,
-    ecCreate = 9,
-    ecNoFiles = 10,
-    // Everything was extracted, but files that another program holds could
-    // not be replaced: their new content lies beside them ("Pending" lines),
-    // for the setup program to put in place at the next restart.
-    ecPending = 11,
-};
+// Exit codes of the program (the setup program's too); errors carry the
+// one they end with.
+using extraction::TExitCode;
+using enum extraction::TExitCode;
 
 // Its text is a plain std::string: the standard library's error classes keep
 // theirs in a second string implementation, which unrar.exe would carry only

@@ -5,6 +5,7 @@
 #include "Paths.h"
 #include "TarReader.h"
 #include "Writer.h"
+#include "data/Extraction.h"
 
 #include <algorithm>
 #include <cctype>
@@ -25,7 +26,7 @@ const char* const UsageText =
     "  -c- -cfg- -dh -idp                accepted; nothing to change here\n"
     "The archive is a tar archive, optionally gzip-compressed.\n";
 
-void Put(std::FILE* to, const std::string& text) {
+void Put(std::FILE* to, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), to);
 }
 
@@ -116,9 +117,9 @@ private:
                    const std::string& shown);
     void WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile& file,
                    const std::string& path, const std::string& shown);
-    void Line(const char* label, const std::string& path);
+    void Line(std::string_view label, const std::string& path);
     // A line after those of the files the writer still has.
-    void LineInTurn(const char* label, const std::string& path);
+    void LineInTurn(std::string_view label, const std::string& path);
     // Reports what the writer has done; first waits for all of it, unless
     // only what is done already is asked for.
     void Settle(bool waitForAll = true);
@@ -156,7 +157,7 @@ void TRun::EndOnArchiveError(TExitCode code, const std::string& message) {
     std::exit(run.Finish());
 }
 
-void TRun::Line(const char* label, const std::string& path) {
+void TRun::Line(std::string_view label, const std::string& path) {
     if (!FSettling) Settle();
     // Collected here and handed to the runtime in large blocks: on Windows
     // the runtime asks the system about the console on every call, which
@@ -182,7 +183,7 @@ void TRun::Flush() {
     std::fflush(FOut);
 }
 
-void TRun::LineInTurn(const char* label, const std::string& path) {
+void TRun::LineInTurn(std::string_view label, const std::string& path) {
     if (!FWriter) return Line(label, path);
     auto job = std::make_unique<TWriteJob>();
     job->Label = label;
@@ -206,7 +207,7 @@ void TRun::Settle(bool waitForAll) {
             FBytes += job->Size;
             ++FFiles;
             if (job->Pending) FPending = true;
-            Line(job->Pending ? "Pending     " : "Extracting  ", job->Shown);
+            Line(job->Pending ? extraction::Pending : extraction::Extracting, job->Shown);
         }
     }
     FSettling = false;
@@ -215,7 +216,7 @@ void TRun::Settle(bool waitForAll) {
 void TRun::Error(TExitCode code, const std::string& message) {
     if (!FSettling) Settle();
     Flush();
-    Put(FErr, "unrar: " + names::ForConsole(message) + "\n");
+    Put(FErr, std::string(extraction::ErrorPrefix) + names::ForConsole(message) + "\n");
     std::fflush(FErr);
     if (code == ecWarning)
         FWarned = true;
@@ -298,7 +299,8 @@ bool TRun::EnsureFolders(const std::vector<std::string>& parts, size_t count) {
             return false;
         case fs::TKind::Link:
             // Following it could put files outside the destination.
-            Error(ecCreate, "cannot create " + path + ": it is a link, not followed");
+            Error(ecCreate,
+                  std::string(extraction::CannotCreate) + path + ": it is a link, not followed");
             return false;
         default:
             Error(ecCreate, "cannot create folder " + path + ": a file of that name exists");
@@ -336,10 +338,11 @@ std::unique_ptr<fs::TOutputFile> TRun::CreateOutput(const std::string& path,
     }
     switch (created) {
     case fs::TCreateResult::Exists:
-        Line("Skipping    ", shown);
+        Line(extraction::Skipping, shown);
         return nullptr;
     case fs::TCreateResult::Failed:
-        Error(ecCreate, "cannot create " + path + ": " + fs::CreateErrorText(file->InUse()));
+        Error(ecCreate,
+              std::string(extraction::CannotCreate) + path + fs::CreateErrorEnding(file->InUse()));
         return nullptr;
     case fs::TCreateResult::Created:
         break;
@@ -400,18 +403,18 @@ void TRun::WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile
     if (file.Pending()) {
         // Complete, but beside the file another program holds.
         FPending = true;
-        Line("Pending     ", shown);
+        Line(extraction::Pending, shown);
         return;
     }
-    Line("Extracting  ", shown);
+    Line(extraction::Extracting, shown);
 }
 
 int TRun::Execute() {
     fs::TInputFile input;
     if (!input.Open(FOptions.Archive)) {
         const std::string why = fs::LastErrorText();
-        Put(FErr, "unrar: cannot open " + names::ForConsole(FOptions.Archive) + ": " +
-                      names::ForConsole(why) + "\n");
+        Put(FErr, std::string(extraction::ErrorPrefix) + "cannot open " +
+                      names::ForConsole(FOptions.Archive) + ": " + names::ForConsole(why) + "\n");
         return ecOpen;
     }
     bool extract = FOptions.Command == TCommand::Extract;
@@ -483,7 +486,7 @@ void TRun::HandleEntry(TTarReader& reader, const TTarEntry& entry,
                                                     : entry.Refusal));
         break;
     case TEntryKind::Directory:
-        if (extract && EnsureFolders(parts, parts.size())) LineInTurn("Creating    ", shown);
+        if (extract && EnsureFolders(parts, parts.size())) LineInTurn(extraction::Creating, shown);
         break;
     case TEntryKind::File:
         if (!extract) {
@@ -616,9 +619,11 @@ int Run(const TOptions& options, std::FILE* out, std::FILE* err) {
         TRun run(options, out, err);
         return run.Execute();
     } catch (const std::bad_alloc&) {
-        std::fputs("unrar: out of memory\n", err);
+        // Said without allocating.
+        Put(err, extraction::ErrorPrefix);
+        Put(err, "out of memory\n");
     } catch (const std::exception& e) {
-        Put(err, std::string("unrar: ") + e.what() + "\n");
+        Put(err, std::string(extraction::ErrorPrefix) + e.what() + "\n");
     }
     return ecFatal;
 #else
