@@ -3,6 +3,14 @@
 // Memory stays bounded whatever the archive's size: the decompressed stream
 // is handed out in fixed-size chunks, and only header metadata (long names,
 // pax records, both capped) is ever held whole.
+//
+// An archive error leaves the reader the way the end of the archive does:
+// the reader keeps the first error it meets, its stream's or its own, as
+// its fault, and from then on Next returns false and ReadData nothing. So
+// the caller's loops end as at the end of the archive, and the caller asks
+// Fault() whether the archive ended or failed. The same with exceptions
+// built in or not (unrar.exe has none: their runtime would be two fifths of
+// it).
 #pragma once
 
 #include "data/Extraction.h"
@@ -11,44 +19,19 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <exception>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace unrar {
 
-// Exit codes of the program (the setup program's too); errors carry the
-// one they end with.
+// Exit codes of the program (the setup program's too); an archive error
+// carries the one it ends with.
 using extraction::TExitCode;
 using enum extraction::TExitCode;
 
-// Its text is a plain std::string: the standard library's error classes keep
-// theirs in a second string implementation, which unrar.exe would carry only
-// for them.
-class TArchiveError : public std::exception {
-public:
-    TArchiveError(TExitCode code, std::string message)
-        : FCode(code), FMessage(std::move(message)) {}
-    TExitCode Code() const { return FCode; }
-    const char* what() const noexcept override { return FMessage.c_str(); }
-
-private:
-    TExitCode FCode;
-    std::string FMessage;
-};
-
-// An archive error that ends the reading. The reader raises it where it
-// finds it: the handler set gets it and does not return (the extraction
-// program ends its run there, and is built without exceptions on Windows,
-// where their runtime would be a third of it); with no handler set it is
-// thrown as TArchiveError. Raised only on the thread that reads.
-using TArchiveErrorHandler = void (*)(TExitCode code, const std::string& message);
-void SetArchiveErrorHandler(TArchiveErrorHandler handler);
-[[noreturn]] void RaiseArchiveError(TExitCode code, const std::string& message);
-
-// An archive error found on another thread (the inflater's), or by a source,
-// kept until the reading thread raises it.
+// An archive error: the first one found, kept. Whoever finds one sets it and
+// stops, handing out nothing more; the one who asked reads it at the end.
 struct TArchiveFault {
     TExitCode Code = ecSuccess;
     std::string Message;
@@ -59,8 +42,8 @@ struct TArchiveFault {
         Code = code;
         Message = std::move(message);
     }
-    void RaiseIfSet() const {
-        if (Code != ecSuccess) RaiseArchiveError(Code, Message);
+    void Set(const TArchiveFault& fault) {
+        if (fault) Set(fault.Code, fault.Message);
     }
 };
 
@@ -83,12 +66,17 @@ private:
 };
 
 // A stream of archive bytes handed out without copying: Fill returns what is
-// available (empty only at the end), Consume drops bytes from its front.
+// available, Consume drops bytes from its front. Fill returns nothing at the
+// end, and from an error on, which Fault then tells.
 class TByteStream {
 public:
     virtual ~TByteStream() = default;
     virtual std::span<const char> Fill() = 0;
     virtual void Consume(size_t count) = 0;
+    const TArchiveFault& Fault() const { return FFault; }
+
+protected:
+    TArchiveFault FFault; // set on the thread that calls Fill
 };
 
 // Opens the stream over a source: gzip when the data starts with the gzip
@@ -129,43 +117,59 @@ public:
 
     // Moves to the next entry, skipping what is left of the current one's
     // data. Returns false after the end-of-archive marker, once the rest of
-    // the stream (and so its gzip check values) has been verified.
+    // the stream (and so its gzip check values) has been verified, and on an
+    // archive error.
     bool Next(TTarEntry& entry);
 
-    // Next piece of the current entry's data, empty when it is all read.
-    // Consumed by the next call.
+    // Next piece of the current entry's data, empty when it is all read and
+    // on an archive error. Consumed by the next call.
     std::span<const char> ReadData();
     // Where in the file the piece ReadData returned last belongs: pieces
     // come in rising order, and a gap before one is a hole.
     uint64_t DataOffset() const { return FPieceOffset; }
 
+    // The archive error that ended the reading; none at a clean end.
+    const TArchiveFault& Fault() const { return FFault; }
+
 private:
     struct TExtensions;
 
+    // The helpers return false when the reading cannot go on: at an archive
+    // error, which they then have set in FFault (the first one counts, so a
+    // caller may add its own, less precise words), or where said so.
+
+    // The stream's next bytes; when an error left it without any, that
+    // error is the reader's.
+    std::span<const char> Fill();
+    bool Damaged(const char* what);
     // Skips what is left of the current entry: its data and padding.
-    void StepOverRest();
+    [[nodiscard]] bool StepOverRest();
     // Reads blocks up to the next entry's header, taking in the extension
-    // records before it; size is that of the data after it. False at the
-    // end-of-archive marker.
-    bool ReadHeader(char* block, uint64_t& size, TExtensions& extensions);
-    // Takes in the record when the type flag marks one; false otherwise.
-    bool ReadExtension(char type, uint64_t size, TExtensions& extensions);
+    // records before it; size is that of the data after it. False also at
+    // the end-of-archive marker.
+    [[nodiscard]] bool ReadHeader(char* block, uint64_t& size, TExtensions& extensions);
+    [[nodiscard]] bool ReadExtension(char type, uint64_t size, TExtensions& extensions);
     // The entry from its header and extension records; a number field that
     // is not one makes the archive damaged.
-    void DecodeHeader(const char* block, uint64_t size, const TExtensions& extensions,
-                      TTarEntry& entry);
+    [[nodiscard]] bool DecodeHeader(const char* block, uint64_t size, const TExtensions& extensions,
+                                    TTarEntry& entry);
     // Prepares reading the entry's data: its sparse map, or one segment.
-    void StartData(const char* block, TExtensions& extensions, TTarEntry& entry);
-    void Skip(uint64_t count);
-    bool ReadBlock(char* block);
-    std::string ReadMetaData(uint64_t size, uint64_t limit);
-    void ReadGnuSparse(const char* header, TTarEntry& entry);
-    void ReadPaxSparse(TExtensions& extensions, TTarEntry& entry);
-    bool ReadMapNumber(uint64_t& value);
-    void ReadDataMap(TTarEntry& entry);
+    [[nodiscard]] bool StartData(const char* block, TExtensions& extensions, TTarEntry& entry);
+    [[nodiscard]] bool Skip(uint64_t count);
+    // False also at the end of the stream before the block's first byte.
+    [[nodiscard]] bool ReadBlock(char* block);
+    [[nodiscard]] bool ReadMetaData(uint64_t size, uint64_t limit, std::string& data);
+    [[nodiscard]] bool ReadGnuSparse(const char* header, TTarEntry& entry);
+    [[nodiscard]] bool ReadPaxSparse(TExtensions& extensions, TTarEntry& entry);
+    // False also at a line too long to be a number.
+    [[nodiscard]] bool ReadMapNumber(uint64_t& value);
+    [[nodiscard]] bool ReadDataMap(TTarEntry& entry);
+    // Takes the map for the entry's data once it fits the entry.
+    [[nodiscard]] bool UseMap(std::vector<TSparseSegment>& map, TTarEntry& entry);
     void Finish();
 
     TByteStream& FStream;
+    TArchiveFault FFault;
     uint64_t FRemaining = 0; // data bytes of the current entry not yet consumed
     uint64_t FPadding = 0;   // padding after the current entry's data
     size_t FPending = 0;     // size of the piece last returned by ReadData

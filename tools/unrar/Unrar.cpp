@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <new>
 #include <set>
 
@@ -53,13 +52,8 @@ bool EndsWithSeparator(const std::string& text) {
 class TRun {
 public:
     TRun(const TOptions& options, std::FILE* out, std::FILE* err)
-        : FOptions(options), FOut(out), FErr(err) {
-        Active = this;
-        SetArchiveErrorHandler(&EndOnArchiveError);
-    }
+        : FOptions(options), FOut(out), FErr(err) {}
     ~TRun() {
-        SetArchiveErrorHandler(nullptr);
-        Active = nullptr;
 #if __cpp_exceptions
         // Lines collected before an unexpected error (out of memory) still
         // reach the output. Built without exceptions, such an error ends the
@@ -77,24 +71,11 @@ public:
     int Execute();
 
 private:
-    // An archive error ends the run where the reader finds it, as the end
-    // of the archive would: the file it was reading into is deleted, the
-    // error and the summary are written, and the program ends with its code.
-    [[noreturn]] static void EndOnArchiveError(TExitCode code, const std::string& message);
     // Settles, reports and returns the exit code.
     int Finish();
-    static TRun* Active;
-    // Names the file whose data is being read, for as long as it lives.
-    class TReadingInto {
-    public:
-        TReadingInto(TRun& run, fs::TOutputFile& file) : FRun(run) { run.FReadingInto = &file; }
-        ~TReadingInto() { FRun.FReadingInto = nullptr; }
-        TReadingInto(const TReadingInto&) = delete;
-        TReadingInto& operator=(const TReadingInto&) = delete;
-
-    private:
-        TRun& FRun;
-    };
+    // An archive error ends the run as the end of the archive would: the
+    // reader then hands out nothing more, the file being read into is
+    // deleted, and the error line comes before the summary.
     void ReadEntries(fs::TInputFile& input, bool extract);
     // Splits the entry's path into parts; false when the entry is refused
     // (with a warning) or no mask selects it.
@@ -145,17 +126,7 @@ private:
     std::vector<std::vector<char>> FSpare;
     size_t FSpareBytes = 0;
     bool FSettling = false;
-    fs::TOutputFile* FReadingInto = nullptr; // the file whose data is being read
 };
-
-TRun* TRun::Active = nullptr;
-
-void TRun::EndOnArchiveError(TExitCode code, const std::string& message) {
-    TRun& run = *Active;
-    if (run.FReadingInto) run.FReadingInto->Discard();
-    run.Error(code, run.FOptions.Archive + ": " + message);
-    std::exit(run.Finish());
-}
 
 void TRun::Line(std::string_view label, const std::string& path) {
     if (!FSettling) Settle();
@@ -360,11 +331,9 @@ void TRun::QueueFile(TTarReader& reader, const TTarEntry& entry,
         FSpareBytes -= job->Data.capacity();
     }
     job->Data.reserve(size_t(entry.Size));
-    {
-        TReadingInto reading(*this, *file);
-        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
-            job->Data.insert(job->Data.end(), data.begin(), data.end());
-    }
+    for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
+        job->Data.insert(job->Data.end(), data.begin(), data.end());
+    if (reader.Fault()) return file->Discard();
     job->Data.resize(size_t(entry.Size));
     job->File = std::move(file);
     job->Size = entry.Size;
@@ -384,12 +353,12 @@ void TRun::WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile
     };
     if (entry.Sparse && entry.DataSize < entry.Size) file.MakeSparse();
     uint64_t end = 0; // of what is written so far
-    TReadingInto reading(*this, file);
     for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
         uint64_t at = reader.DataOffset();
         if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size())) return failed();
         end = at + data.size();
     }
+    if (reader.Fault()) return file.Discard();
     if (end < entry.Size && !file.SetSize(entry.Size)) return failed();
     file.SetTime(entry.MTime);
     if (!file.Close()) {
@@ -446,6 +415,8 @@ void TRun::ReadEntries(fs::TInputFile& input, bool extract) {
         entry.LinkPath = names::EntryName(entry.LinkPath, entry.PathIsUtf8);
         if (Selects(entry, parts)) HandleEntry(reader, entry, parts, extract);
     }
+    if (const TArchiveFault& fault = reader.Fault())
+        Error(fault.Code, FOptions.Archive + ": " + fault.Message);
 }
 
 bool TRun::Selects(const TTarEntry& entry, std::vector<std::string>& parts) {

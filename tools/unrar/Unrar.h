@@ -36,7 +36,8 @@ extern const char* const UsageText;
 void Put(std::FILE* to, std::string_view text);
 
 // Runs the command; file lines and the summary go to out, errors to err.
-// Returns the program's exit code (TExitCode).
+// Returns the program's exit code (extraction::TExitCode), after an archive
+// error too.
 int Run(const TOptions& options, std::FILE* out, std::FILE* err);
 
 } // namespace unrar
