@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "TarReader.h"
+#include "Streams.h"
 
 namespace unrar::fs {
 
