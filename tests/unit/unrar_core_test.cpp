@@ -43,23 +43,24 @@ TReadResult ReadAll(const std::string& archive, TWrap wrap) {
         }
         if (entry.Kind == TEntryKind::File) content.resize(entry.Size);
     }
+    EXPECT_FALSE(reader.Fault()) << reader.Fault().Message;
     return result;
 }
 
-// Reads a finished archive image (already compressed or not) to its end.
-TExitCode ReadRaw(const std::string& bytes) {
-    try {
-        TMemorySource source(bytes);
-        auto stream = OpenArchiveStream(source, false);
-        TTarReader reader(*stream);
-        TTarEntry entry;
-        while (reader.Next(entry))
-            while (!reader.ReadData().empty()) {
-            }
-        return ecSuccess;
-    } catch (const TArchiveError& e) {
-        return e.Code();
-    }
+// Reads a finished archive image (already compressed or not) to its end;
+// returns the error it ended with.
+TArchiveFault ReadRaw(const std::string& bytes) {
+    TMemorySource source(bytes);
+    auto stream = OpenArchiveStream(source, false);
+    TTarReader reader(*stream);
+    TTarEntry entry;
+    while (reader.Next(entry))
+        while (!reader.ReadData().empty()) {
+        }
+    // A reader that failed hands out nothing more, not even the entry after
+    // a damaged sparse map.
+    EXPECT_TRUE(!reader.Fault() || (!reader.Next(entry) && reader.ReadData().empty()));
+    return reader.Fault();
 }
 
 const std::string GnuLong = "gnu/" + std::string(150, 'g') + ".txt";
@@ -118,6 +119,7 @@ TEST_P(UnrarReaderRoundTrip, SkipsUnreadDataOfEntries) {
         if (entry.Path == "top/block+1") reader.ReadData(); // part of it only
     }
     EXPECT_EQ(names.size(), 10u);
+    EXPECT_FALSE(reader.Fault()) << reader.Fault().Message;
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, UnrarReaderRoundTrip,
@@ -179,10 +181,12 @@ TEST(UnrarReader, ConcatenatedGzipMembersAreOneArchive) {
     while (reader.Next(entry))
         ++count;
     EXPECT_EQ(count, 2);
+    EXPECT_FALSE(reader.Fault()) << reader.Fault().Message;
 }
 
 struct TDamage {
     const char* Name;
+    const char* Message; // the first error found, not what follows from it
     std::string (*Make)();
 };
 
@@ -226,50 +230,54 @@ std::string PaxSparse(const std::vector<std::pair<std::string, std::string>>& re
 }
 
 const TDamage Damages[] = {
-    {"CutInsideCompressedData",
+    {"CutInsideCompressedData", "unexpected end of archive (truncated)",
      [] {
          auto g = Gz(SmallTree());
          return g.substr(0, g.size() / 2);
      }},
-    {"CutBeforeGzipTrailer",
+    {"CutBeforeGzipTrailer", "unexpected end of archive (truncated)",
      [] {
          auto g = Gz(SmallTree());
          return g.substr(0, g.size() - 8);
      }},
-    {"CutInsideGzipTrailer",
+    {"CutInsideGzipTrailer", "unexpected end of archive (truncated)",
      [] {
          auto g = Gz(SmallTree());
          return g.substr(0, g.size() - 3);
      }},
-    {"WrongCrc",
+    {"WrongCrc", "compressed data damaged: incorrect data check",
      [] {
          auto g = Gz(SmallTree());
          g[g.size() - 8] ^= 0x55;
          return g;
      }},
-    {"WrongLength",
+    {"WrongLength", "compressed data damaged: incorrect length check",
      [] {
          auto g = Gz(SmallTree());
          g[g.size() - 1] ^= 0x01;
          return g;
      }},
-    {"FlippedCompressedByte",
+    {"FlippedCompressedByte", "compressed data damaged: incorrect data check",
      [] {
          auto g = Gz(SmallTree());
          g[g.size() / 2] ^= 0xff;
          return g;
      }},
-    {"GarbageAfterGzip", [] { return Gz(SmallTree()) + "garbage"; }},
-    {"BadHeaderChecksum",
+    {"GarbageAfterGzip", "unexpected data after the compressed archive",
+     [] { return Gz(SmallTree()) + "garbage"; }},
+    {"BadHeaderChecksum", "header checksum error",
      [] {
          auto t = SmallTree();
          t[512 * 11 + 3] ^= 1; // name of the second header
          return Gz(t);
      }},
-    {"PlainCutInsideData", [] { return SmallTree().substr(0, 2048); }},
-    {"PlainCutInsideHeader", [] { return SmallTree().substr(0, 512 * 11 + 100); }},
-    {"NoEndMarker", [] { return Gz(SmallTree().substr(0, 512 * 13)); }},
-    {"OversizedLongName",
+    {"PlainCutInsideData", "unexpected end of archive (truncated data)",
+     [] { return SmallTree().substr(0, 2048); }},
+    {"PlainCutInsideHeader", "unexpected end of archive (truncated header)",
+     [] { return SmallTree().substr(0, 512 * 11 + 100); }},
+    {"NoEndMarker", "unexpected end of archive (no end marker)",
+     [] { return Gz(SmallTree().substr(0, 512 * 13)); }},
+    {"OversizedLongName", "extended header too large",
      [] {
          TTarBuilder tar;
          tar.Header("././@LongLink", 'L', 1 << 20);
@@ -277,7 +285,7 @@ const TDamage Damages[] = {
          tar.End();
          return Gz(tar.Data);
      }},
-    {"MalformedPaxRecord",
+    {"MalformedPaxRecord", "malformed extended header",
      [] {
          TTarBuilder tar;
          tar.Pax("99 path=x\n");
@@ -285,7 +293,7 @@ const TDamage Damages[] = {
          tar.End();
          return Gz(tar.Data);
      }},
-    {"NegativeSize",
+    {"NegativeSize", "bad size field in header",
      [] {
          TTarBuilder tar;
          tar.Header("neg", '0', 0);
@@ -298,72 +306,72 @@ const TDamage Damages[] = {
          tar.End();
          return Gz(tar.Data);
      }},
-    {"NotAnArchive",
+    {"NotAnArchive", "header checksum error",
      [] { return std::string("This is plain text, not an archive.\n") + std::string(600, 'x'); }},
-    {"SparseMapOutOfOrder",
+    {"SparseMapOutOfOrder", "sparse map out of order or overlapping",
      [] {
          return Sparse(100, {{50, 1}, {10, 1}}, "ab");
      }},
-    {"SparseMapOverlapping",
+    {"SparseMapOverlapping", "sparse map out of order or overlapping",
      [] {
          return Sparse(100, {{10, 5}, {12, 5}}, "0123456789");
      }},
-    {"SparseMapPastItsFile",
+    {"SparseMapPastItsFile", "sparse map reaches past the end of its file",
      [] {
          return Sparse(100, {{98, 5}}, "01234");
      }},
-    {"SparseMapWithoutItsData",
+    {"SparseMapWithoutItsData", "sparse map does not match the data stored",
      [] {
          return Sparse(100, {{0, 5}}, "012345");
      }},
-    {"SparseHugeOffset",
+    {"SparseHugeOffset", "sparse map reaches past the end of its file",
      [] {
          return Sparse(100, {{~0ULL >> 1, 1}}, "x");
      }},
-    {"SparseExtensionCut",
+    {"SparseExtensionCut", "unexpected end of archive (truncated sparse header)",
      [] {
          std::vector<std::pair<uint64_t, uint64_t>> map;
          for (uint64_t i = 0; i < 30; ++i)
              map.push_back({i * 10, 1});
          return Sparse(300, map, std::string(30, 's')).substr(0, 1024);
      }},
-    {"PaxSparseMapOddLength",
+    {"PaxSparseMapOddLength", "malformed extended header",
      [] {
          return PaxSparse({{"map", "0,1,5"}, {"size", "10"}}, "x");
      }},
-    {"PaxSparseMapNotANumber",
+    {"PaxSparseMapNotANumber", "malformed extended header",
      [] {
          return PaxSparse({{"map", "0,x"}, {"size", "10"}}, "x");
      }},
-    {"PaxSparseMapTrailingComma",
+    {"PaxSparseMapTrailingComma", "malformed extended header",
      [] {
          return PaxSparse({{"map", "0,1,"}, {"size", "9"}}, "x");
      }},
-    {"PaxSparseCountWrong",
+    {"PaxSparseCountWrong", "sparse map does not have the parts it declares",
      [] {
          return PaxSparse({{"map", "0,1"}, {"numblocks", "2"}, {"size", "10"}}, "x");
      }},
-    {"PaxSparseSizeWithoutOffset",
+    {"PaxSparseSizeWithoutOffset", "malformed extended header",
      [] {
          return PaxSparse({{"numbytes", "1"}, {"size", "10"}}, "x");
      }},
-    {"PaxSparseOffsetWithoutSize",
+    {"PaxSparseOffsetWithoutSize", "malformed extended header",
      [] {
          return PaxSparse({{"offset", "0"}, {"size", "10"}}, "");
      }},
-    {"PaxSparseWithoutRealSize",
+    {"PaxSparseWithoutRealSize", "sparse file without its real size",
      [] {
          return PaxSparse({{"map", "0,1"}}, "x");
      }},
-    {"PaxSparse10MapNotANumber",
+    {"PaxSparse10MapNotANumber", "malformed sparse map",
      [] {
          return PaxSparse({{"major", "1"}, {"minor", "0"}, {"realsize", "10"}}, "1\n0\nx\n");
      }},
-    {"PaxSparse10MapPastItsEntry",
+    {"PaxSparse10MapPastItsEntry", "sparse map runs past its entry",
      [] {
          return PaxSparse({{"major", "1"}, {"minor", "0"}, {"realsize", "10"}}, "3\n0\n1\n");
      }},
-    {"PaxSparse10LineTooLong",
+    {"PaxSparse10LineTooLong", "malformed sparse map",
      [] {
          return PaxSparse({{"major", "1"}, {"minor", "0"}, {"realsize", "10"}},
                           std::string(600, '0'));
@@ -377,17 +385,19 @@ void PrintTo(const TDamage& d, std::ostream* os) {
 class UnrarReaderDamage : public testing::TestWithParam<TDamage> {};
 
 TEST_P(UnrarReaderDamage, EndsWithDamagedArchive) {
-    EXPECT_EQ(ReadRaw(GetParam().Make()), ecDamaged);
+    TArchiveFault fault = ReadRaw(GetParam().Make());
+    EXPECT_EQ(fault.Code, ecDamaged);
+    EXPECT_EQ(fault.Message, GetParam().Message);
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, UnrarReaderDamage, testing::ValuesIn(Damages),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(UnrarReader, IntactArchivesReadToTheEnd) {
-    EXPECT_EQ(ReadRaw(Gz(SmallTree())), ecSuccess);
-    EXPECT_EQ(ReadRaw(SmallTree()), ecSuccess);
+    EXPECT_EQ(ReadRaw(Gz(SmallTree())).Code, ecSuccess);
+    EXPECT_EQ(ReadRaw(SmallTree()).Code, ecSuccess);
     // A single zero block before the end of data, as some writers leave it.
-    EXPECT_EQ(ReadRaw(Gz(SmallTree().substr(0, 512 * 14))), ecSuccess);
+    EXPECT_EQ(ReadRaw(Gz(SmallTree().substr(0, 512 * 14))).Code, ecSuccess);
 }
 
 // Entries refused or stepped over whole, extension blocks and all: the

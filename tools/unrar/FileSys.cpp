@@ -1,6 +1,7 @@
 #include "FileSys.h"
 
 #include "Names.h"
+#include "data/Extraction.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -112,10 +113,10 @@ std::string LastErrorText() {
     return result;
 }
 
-std::string CreateErrorText(bool inUse) {
-    if (inUse) return "it is in use by another program";
-    if (GetLastError() == ERROR_ACCESS_DENIED) return "access denied";
-    return LastErrorText();
+std::string CreateErrorEnding(bool inUse) {
+    if (inUse) return std::string(extraction::InUseEnding);
+    if (GetLastError() == ERROR_ACCESS_DENIED) return std::string(extraction::AccessDeniedEnding);
+    return ": " + LastErrorText();
 }
 
 TInputFile::~TInputFile() {
@@ -323,10 +324,10 @@ std::string LastErrorText() {
     return std::strerror(errno);
 }
 
-std::string CreateErrorText(bool inUse) {
-    if (inUse) return "it is in use by another program";
-    if (errno == EACCES || errno == EPERM) return "access denied";
-    return LastErrorText();
+std::string CreateErrorEnding(bool inUse) {
+    if (inUse) return std::string(extraction::InUseEnding);
+    if (errno == EACCES || errno == EPERM) return std::string(extraction::AccessDeniedEnding);
+    return ": " + LastErrorText();
 }
 
 TInputFile::~TInputFile() {

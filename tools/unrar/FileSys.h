@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "TarReader.h"
+#include "Streams.h"
 
 namespace unrar::fs {
 
@@ -41,10 +41,11 @@ uint64_t Milliseconds();
 
 // Text of the last system error of this thread.
 std::string LastErrorText();
-// Why a file could not be created, after a failed TOutputFile::Create: the
-// two reasons the setup program tells apart in its own words, "it is in use
-// by another program" and "access denied", else the system's text.
-std::string CreateErrorText(bool inUse);
+// Why a file could not be created, after a failed TOutputFile::Create, as
+// the ending of the line that names it: ": " and the system's text, or for
+// the two reasons the setup program tells apart, in use and access denied,
+// the endings it looks for (data/Extraction.h).
+std::string CreateErrorEnding(bool inUse);
 
 class TInputFile : public TRawSource {
 public:

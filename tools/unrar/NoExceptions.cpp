@@ -2,7 +2,7 @@
 // would throw there, the allocator when memory runs out and the containers
 // on a misuse, ends the program instead, with the words and the exit code
 // that Run gives those errors where exceptions are caught.
-#include "TarReader.h"
+#include "data/Extraction.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,10 +11,10 @@
 namespace {
 
 [[noreturn]] void EndProgram(const char* what) {
-    std::fputs("unrar: ", stderr);
+    std::fwrite(extraction::ErrorPrefix.data(), 1, extraction::ErrorPrefix.size(), stderr);
     std::fputs(what, stderr);
     std::fputs("\n", stderr);
-    std::exit(unrar::ecFatal);
+    std::exit(extraction::ecFatal);
 }
 
 } // namespace

@@ -3,121 +3,28 @@
 // Memory stays bounded whatever the archive's size: the decompressed stream
 // is handed out in fixed-size chunks, and only header metadata (long names,
 // pax records, both capped) is ever held whole.
+//
+// An archive error leaves the reader the way the end of the archive does:
+// the reader keeps the first error it meets, its stream's or its own, as
+// its fault, and from then on Next returns false and ReadData nothing. So
+// the caller's loops end as at the end of the archive, and the caller asks
+// Fault() whether the archive ended or failed. The same with exceptions
+// built in or not (unrar.exe has none: their runtime would be two fifths of
+// it).
 #pragma once
+
+#include "ExtendedHeaders.h"
+#include "Streams.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
-#include <exception>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace unrar {
 
-// Exit codes of the program; errors carry the one they end with.
-enum TExitCode : int {
-    ecSuccess = 0,
-    ecWarning = 1,
-    ecFatal = 2,
-    ecDamaged = 3,
-    ecWrite = 5,
-    ecOpen = 6,
-    ecCmdLine = 7,
-    ecCreate = 9,
-    ecNoFiles = 10,
-    // Everything was extracted, but files that another program holds could
-    // not be replaced: their new content lies beside them ("Pending" lines),
-    // for the setup program to put in place at the next restart.
-    ecPending = 11,
-};
-
-// Its text is a plain std::string: the standard library's error classes keep
-// theirs in a second string implementation, which unrar.exe would carry only
-// for them.
-class TArchiveError : public std::exception {
-public:
-    TArchiveError(TExitCode code, std::string message)
-        : FCode(code), FMessage(std::move(message)) {}
-    TExitCode Code() const { return FCode; }
-    const char* what() const noexcept override { return FMessage.c_str(); }
-
-private:
-    TExitCode FCode;
-    std::string FMessage;
-};
-
-// An archive error that ends the reading. The reader raises it where it
-// finds it: the handler set gets it and does not return (the extraction
-// program ends its run there, and is built without exceptions on Windows,
-// where their runtime would be a third of it); with no handler set it is
-// thrown as TArchiveError. Raised only on the thread that reads.
-using TArchiveErrorHandler = void (*)(TExitCode code, const std::string& message);
-void SetArchiveErrorHandler(TArchiveErrorHandler handler);
-[[noreturn]] void RaiseArchiveError(TExitCode code, const std::string& message);
-
-// An archive error found on another thread (the inflater's), or by a source,
-// kept until the reading thread raises it.
-struct TArchiveFault {
-    TExitCode Code = ecSuccess;
-    std::string Message;
-    explicit operator bool() const { return Code != ecSuccess; }
-    // The first error counts: what follows from it says less.
-    void Set(TExitCode code, std::string message) {
-        if (Code != ecSuccess) return;
-        Code = code;
-        Message = std::move(message);
-    }
-    void RaiseIfSet() const {
-        if (Code != ecSuccess) RaiseArchiveError(Code, Message);
-    }
-};
-
-// Where compressed (or raw) archive bytes come from.
-class TRawSource {
-public:
-    virtual ~TRawSource() = default;
-    // Fills up to size bytes; 0 at the end, and on failure, which it then
-    // sets in fault.
-    virtual size_t Read(char* buffer, size_t size, TArchiveFault& fault) = 0;
-};
-
-class TMemorySource : public TRawSource {
-public:
-    explicit TMemorySource(std::span<const char> data) : FData(data) {}
-    size_t Read(char* buffer, size_t size, TArchiveFault& fault) override;
-
-private:
-    std::span<const char> FData;
-};
-
-// A stream of archive bytes handed out without copying: Fill returns what is
-// available (empty only at the end), Consume drops bytes from its front.
-class TByteStream {
-public:
-    virtual ~TByteStream() = default;
-    virtual std::span<const char> Fill() = 0;
-    virtual void Consume(size_t count) = 0;
-};
-
-// Opens the stream over a source: gzip when the data starts with the gzip
-// magic, plain tar otherwise. With background set, decompression runs on its
-// own thread one bounded queue of chunks ahead of the caller, so inflating
-// overlaps with writing files.
-std::unique_ptr<TByteStream> OpenArchiveStream(TRawSource& source, bool background);
-
 enum class TEntryKind { File, Directory, HardLink, SymLink, Other };
-
-// Segments of a sparse map kept at most: more than any file an installer
-// ships, and it keeps a hostile map to 1 MB. Larger maps are refused.
-constexpr size_t MaxSparseSegments = 65536;
-
-// Where a stored run of a sparse file's data goes.
-struct TSparseSegment {
-    uint64_t Offset = 0;
-    uint64_t Size = 0;
-};
 
 struct TTarEntry {
     std::string Path;        // as stored, separators untouched
@@ -139,43 +46,59 @@ public:
 
     // Moves to the next entry, skipping what is left of the current one's
     // data. Returns false after the end-of-archive marker, once the rest of
-    // the stream (and so its gzip check values) has been verified.
+    // the stream (and so its gzip check values) has been verified, and on an
+    // archive error.
     bool Next(TTarEntry& entry);
 
-    // Next piece of the current entry's data, empty when it is all read.
-    // Consumed by the next call.
+    // Next piece of the current entry's data, empty when it is all read and
+    // on an archive error. Consumed by the next call.
     std::span<const char> ReadData();
     // Where in the file the piece ReadData returned last belongs: pieces
     // come in rising order, and a gap before one is a hole.
     uint64_t DataOffset() const { return FPieceOffset; }
 
+    // The archive error that ended the reading; none at a clean end.
+    const TArchiveFault& Fault() const { return FFault; }
+
 private:
     struct TExtensions;
 
+    // The helpers return false when the reading cannot go on: at an archive
+    // error, which they then have set in FFault (the first one counts, so a
+    // caller may add its own, less precise words), or where said so.
+
+    // The stream's next bytes; when an error left it without any, that
+    // error is the reader's.
+    std::span<const char> Fill();
+    bool Damaged(const char* what);
     // Skips what is left of the current entry: its data and padding.
-    void StepOverRest();
+    [[nodiscard]] bool StepOverRest();
     // Reads blocks up to the next entry's header, taking in the extension
-    // records before it; size is that of the data after it. False at the
-    // end-of-archive marker.
-    bool ReadHeader(char* block, uint64_t& size, TExtensions& extensions);
-    // Takes in the record when the type flag marks one; false otherwise.
-    bool ReadExtension(char type, uint64_t size, TExtensions& extensions);
+    // records before it; size is that of the data after it. False also at
+    // the end-of-archive marker.
+    [[nodiscard]] bool ReadHeader(char* block, uint64_t& size, TExtensions& extensions);
+    [[nodiscard]] bool ReadExtension(char type, uint64_t size, TExtensions& extensions);
     // The entry from its header and extension records; a number field that
     // is not one makes the archive damaged.
-    void DecodeHeader(const char* block, uint64_t size, const TExtensions& extensions,
-                      TTarEntry& entry);
+    [[nodiscard]] bool DecodeHeader(const char* block, uint64_t size, const TExtensions& extensions,
+                                    TTarEntry& entry);
     // Prepares reading the entry's data: its sparse map, or one segment.
-    void StartData(const char* block, TExtensions& extensions, TTarEntry& entry);
-    void Skip(uint64_t count);
-    bool ReadBlock(char* block);
-    std::string ReadMetaData(uint64_t size, uint64_t limit);
-    void ReadGnuSparse(const char* header, TTarEntry& entry);
-    void ReadPaxSparse(TExtensions& extensions, TTarEntry& entry);
-    bool ReadMapNumber(uint64_t& value);
-    void ReadDataMap(TTarEntry& entry);
+    [[nodiscard]] bool StartData(const char* block, TExtensions& extensions, TTarEntry& entry);
+    [[nodiscard]] bool Skip(uint64_t count);
+    // False also at the end of the stream before the block's first byte.
+    [[nodiscard]] bool ReadBlock(char* block);
+    [[nodiscard]] bool ReadMetaData(uint64_t size, uint64_t limit, std::string& data);
+    [[nodiscard]] bool ReadGnuSparse(const char* header, TTarEntry& entry);
+    [[nodiscard]] bool ReadPaxSparse(TExtensions& extensions, TTarEntry& entry);
+    // False also at a line too long to be a number.
+    [[nodiscard]] bool ReadMapNumber(uint64_t& value);
+    [[nodiscard]] bool ReadDataMap(TTarEntry& entry);
+    // Takes the map for the entry's data once it fits the entry.
+    [[nodiscard]] bool UseMap(std::vector<TSparseSegment>& map, TTarEntry& entry);
     void Finish();
 
     TByteStream& FStream;
+    TArchiveFault FFault;
     uint64_t FRemaining = 0; // data bytes of the current entry not yet consumed
     uint64_t FPadding = 0;   // padding after the current entry's data
     size_t FPending = 0;     // size of the piece last returned by ReadData

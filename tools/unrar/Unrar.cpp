@@ -5,10 +5,10 @@
 #include "Paths.h"
 #include "TarReader.h"
 #include "Writer.h"
+#include "data/Extraction.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <new>
 #include <set>
 
@@ -25,7 +25,7 @@ const char* const UsageText =
     "  -c- -cfg- -dh -idp                accepted; nothing to change here\n"
     "The archive is a tar archive, optionally gzip-compressed.\n";
 
-void Put(std::FILE* to, const std::string& text) {
+void Put(std::FILE* to, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), to);
 }
 
@@ -52,13 +52,8 @@ bool EndsWithSeparator(const std::string& text) {
 class TRun {
 public:
     TRun(const TOptions& options, std::FILE* out, std::FILE* err)
-        : FOptions(options), FOut(out), FErr(err) {
-        Active = this;
-        SetArchiveErrorHandler(&EndOnArchiveError);
-    }
+        : FOptions(options), FOut(out), FErr(err) {}
     ~TRun() {
-        SetArchiveErrorHandler(nullptr);
-        Active = nullptr;
 #if __cpp_exceptions
         // Lines collected before an unexpected error (out of memory) still
         // reach the output. Built without exceptions, such an error ends the
@@ -76,24 +71,11 @@ public:
     int Execute();
 
 private:
-    // An archive error ends the run where the reader finds it, as the end
-    // of the archive would: the file it was reading into is deleted, the
-    // error and the summary are written, and the program ends with its code.
-    [[noreturn]] static void EndOnArchiveError(TExitCode code, const std::string& message);
     // Settles, reports and returns the exit code.
     int Finish();
-    static TRun* Active;
-    // Names the file whose data is being read, for as long as it lives.
-    class TReadingInto {
-    public:
-        TReadingInto(TRun& run, fs::TOutputFile& file) : FRun(run) { run.FReadingInto = &file; }
-        ~TReadingInto() { FRun.FReadingInto = nullptr; }
-        TReadingInto(const TReadingInto&) = delete;
-        TReadingInto& operator=(const TReadingInto&) = delete;
-
-    private:
-        TRun& FRun;
-    };
+    // An archive error ends the run as the end of the archive would: the
+    // reader then hands out nothing more, the file being read into is
+    // deleted, and the error line comes before the summary.
     void ReadEntries(fs::TInputFile& input, bool extract);
     // Splits the entry's path into parts; false when the entry is refused
     // (with a warning) or no mask selects it.
@@ -116,9 +98,9 @@ private:
                    const std::string& shown);
     void WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile& file,
                    const std::string& path, const std::string& shown);
-    void Line(const char* label, const std::string& path);
+    void Line(std::string_view label, const std::string& path);
     // A line after those of the files the writer still has.
-    void LineInTurn(const char* label, const std::string& path);
+    void LineInTurn(std::string_view label, const std::string& path);
     // Reports what the writer has done; first waits for all of it, unless
     // only what is done already is asked for.
     void Settle(bool waitForAll = true);
@@ -144,19 +126,9 @@ private:
     std::vector<std::vector<char>> FSpare;
     size_t FSpareBytes = 0;
     bool FSettling = false;
-    fs::TOutputFile* FReadingInto = nullptr; // the file whose data is being read
 };
 
-TRun* TRun::Active = nullptr;
-
-void TRun::EndOnArchiveError(TExitCode code, const std::string& message) {
-    TRun& run = *Active;
-    if (run.FReadingInto) run.FReadingInto->Discard();
-    run.Error(code, run.FOptions.Archive + ": " + message);
-    std::exit(run.Finish());
-}
-
-void TRun::Line(const char* label, const std::string& path) {
+void TRun::Line(std::string_view label, const std::string& path) {
     if (!FSettling) Settle();
     // Collected here and handed to the runtime in large blocks: on Windows
     // the runtime asks the system about the console on every call, which
@@ -182,7 +154,7 @@ void TRun::Flush() {
     std::fflush(FOut);
 }
 
-void TRun::LineInTurn(const char* label, const std::string& path) {
+void TRun::LineInTurn(std::string_view label, const std::string& path) {
     if (!FWriter) return Line(label, path);
     auto job = std::make_unique<TWriteJob>();
     job->Label = label;
@@ -206,7 +178,7 @@ void TRun::Settle(bool waitForAll) {
             FBytes += job->Size;
             ++FFiles;
             if (job->Pending) FPending = true;
-            Line(job->Pending ? "Pending     " : "Extracting  ", job->Shown);
+            Line(job->Pending ? extraction::Pending : extraction::Extracting, job->Shown);
         }
     }
     FSettling = false;
@@ -215,7 +187,7 @@ void TRun::Settle(bool waitForAll) {
 void TRun::Error(TExitCode code, const std::string& message) {
     if (!FSettling) Settle();
     Flush();
-    Put(FErr, "unrar: " + names::ForConsole(message) + "\n");
+    Put(FErr, std::string(extraction::ErrorPrefix) + names::ForConsole(message) + "\n");
     std::fflush(FErr);
     if (code == ecWarning)
         FWarned = true;
@@ -298,7 +270,8 @@ bool TRun::EnsureFolders(const std::vector<std::string>& parts, size_t count) {
             return false;
         case fs::TKind::Link:
             // Following it could put files outside the destination.
-            Error(ecCreate, "cannot create " + path + ": it is a link, not followed");
+            Error(ecCreate,
+                  std::string(extraction::CannotCreate) + path + ": it is a link, not followed");
             return false;
         default:
             Error(ecCreate, "cannot create folder " + path + ": a file of that name exists");
@@ -336,10 +309,11 @@ std::unique_ptr<fs::TOutputFile> TRun::CreateOutput(const std::string& path,
     }
     switch (created) {
     case fs::TCreateResult::Exists:
-        Line("Skipping    ", shown);
+        Line(extraction::Skipping, shown);
         return nullptr;
     case fs::TCreateResult::Failed:
-        Error(ecCreate, "cannot create " + path + ": " + fs::CreateErrorText(file->InUse()));
+        Error(ecCreate,
+              std::string(extraction::CannotCreate) + path + fs::CreateErrorEnding(file->InUse()));
         return nullptr;
     case fs::TCreateResult::Created:
         break;
@@ -357,11 +331,9 @@ void TRun::QueueFile(TTarReader& reader, const TTarEntry& entry,
         FSpareBytes -= job->Data.capacity();
     }
     job->Data.reserve(size_t(entry.Size));
-    {
-        TReadingInto reading(*this, *file);
-        for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
-            job->Data.insert(job->Data.end(), data.begin(), data.end());
-    }
+    for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData())
+        job->Data.insert(job->Data.end(), data.begin(), data.end());
+    if (reader.Fault()) return file->Discard();
     job->Data.resize(size_t(entry.Size));
     job->File = std::move(file);
     job->Size = entry.Size;
@@ -381,12 +353,12 @@ void TRun::WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile
     };
     if (entry.Sparse && entry.DataSize < entry.Size) file.MakeSparse();
     uint64_t end = 0; // of what is written so far
-    TReadingInto reading(*this, file);
     for (auto data = reader.ReadData(); !data.empty(); data = reader.ReadData()) {
         uint64_t at = reader.DataOffset();
         if ((at != end && !file.Seek(at)) || !file.Write(data.data(), data.size())) return failed();
         end = at + data.size();
     }
+    if (reader.Fault()) return file.Discard();
     if (end < entry.Size && !file.SetSize(entry.Size)) return failed();
     file.SetTime(entry.MTime);
     if (!file.Close()) {
@@ -400,18 +372,18 @@ void TRun::WriteFile(TTarReader& reader, const TTarEntry& entry, fs::TOutputFile
     if (file.Pending()) {
         // Complete, but beside the file another program holds.
         FPending = true;
-        Line("Pending     ", shown);
+        Line(extraction::Pending, shown);
         return;
     }
-    Line("Extracting  ", shown);
+    Line(extraction::Extracting, shown);
 }
 
 int TRun::Execute() {
     fs::TInputFile input;
     if (!input.Open(FOptions.Archive)) {
         const std::string why = fs::LastErrorText();
-        Put(FErr, "unrar: cannot open " + names::ForConsole(FOptions.Archive) + ": " +
-                      names::ForConsole(why) + "\n");
+        Put(FErr, std::string(extraction::ErrorPrefix) + "cannot open " +
+                      names::ForConsole(FOptions.Archive) + ": " + names::ForConsole(why) + "\n");
         return ecOpen;
     }
     bool extract = FOptions.Command == TCommand::Extract;
@@ -443,6 +415,8 @@ void TRun::ReadEntries(fs::TInputFile& input, bool extract) {
         entry.LinkPath = names::EntryName(entry.LinkPath, entry.PathIsUtf8);
         if (Selects(entry, parts)) HandleEntry(reader, entry, parts, extract);
     }
+    if (const TArchiveFault& fault = reader.Fault())
+        Error(fault.Code, FOptions.Archive + ": " + fault.Message);
 }
 
 bool TRun::Selects(const TTarEntry& entry, std::vector<std::string>& parts) {
@@ -483,7 +457,7 @@ void TRun::HandleEntry(TTarReader& reader, const TTarEntry& entry,
                                                     : entry.Refusal));
         break;
     case TEntryKind::Directory:
-        if (extract && EnsureFolders(parts, parts.size())) LineInTurn("Creating    ", shown);
+        if (extract && EnsureFolders(parts, parts.size())) LineInTurn(extraction::Creating, shown);
         break;
     case TEntryKind::File:
         if (!extract) {
@@ -616,9 +590,11 @@ int Run(const TOptions& options, std::FILE* out, std::FILE* err) {
         TRun run(options, out, err);
         return run.Execute();
     } catch (const std::bad_alloc&) {
-        std::fputs("unrar: out of memory\n", err);
+        // Said without allocating.
+        Put(err, extraction::ErrorPrefix);
+        Put(err, "out of memory\n");
     } catch (const std::exception& e) {
-        Put(err, std::string("unrar: ") + e.what() + "\n");
+        Put(err, std::string(extraction::ErrorPrefix) + e.what() + "\n");
     }
     return ecFatal;
 #else

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace unrar {
@@ -32,10 +33,11 @@ extern const char* const UsageText;
 
 // Writes text as it is. (The runtime's printf family would bring MinGW's
 // own printf into unrar.exe, a tenth of it, for a few lines.)
-void Put(std::FILE* to, const std::string& text);
+void Put(std::FILE* to, std::string_view text);
 
 // Runs the command; file lines and the summary go to out, errors to err.
-// Returns the program's exit code (TExitCode).
+// Returns the program's exit code (extraction::TExitCode), after an archive
+// error too.
 int Run(const TOptions& options, std::FILE* out, std::FILE* err);
 
 } // namespace unrar

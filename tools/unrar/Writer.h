@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace unrar {
@@ -24,7 +25,7 @@ struct TWriteJob {
     uint64_t Size = 0;
     int64_t MTime = 0;
     std::string Path, Shown;
-    const char* Label = nullptr; // of a line-only job
+    std::string_view Label; // of a line-only job
     // The outcome, set by the writer.
     enum class TOutcome { Written, Failed, Dropped } Outcome = TOutcome::Written;
     bool Pending = false;  // put beside a held file (Pending line)

@@ -1,7 +1,7 @@
 // unrar: extracts the product archive for the setup program.
 #include "Names.h"
-#include "TarReader.h"
 #include "Unrar.h"
+#include "data/Extraction.h"
 
 #include <cstdio>
 #include <string>
@@ -19,8 +19,8 @@ int main(int argc, char** argv) {
     unrar::TOptions options;
     std::string error;
     if (!unrar::ParseCommandLine(args, options, error)) {
-        unrar::Put(stderr, "unrar: " + error + "\n" + unrar::UsageText);
-        return unrar::ecCmdLine;
+        unrar::Put(stderr, std::string(extraction::ErrorPrefix) + error + "\n" + unrar::UsageText);
+        return extraction::ecCmdLine;
     }
     return unrar::Run(options, stdout, stderr);
 }
