@@ -1,6 +1,7 @@
 #include "engine/Compile.h"
 #include "platform/Error.h"
 
+#include "data/Extraction.h"
 #include "data/FolderSafety.h"
 #include "data/InstallData.h"
 #include "platform/OsError.h"
@@ -265,7 +266,7 @@ bool TCompiler::ListArchive(std::vector<std::string>& Entries, std::vector<std::
     const std::int32_t ExitCode = RunCaptured(
         "unrar.exe", "lb data.arc", Folder,
         [&Text, Errors](const std::string& Line, bool&) {
-            if (Errors && Line.rfind("unrar: ", 0) == 0) Errors->push_back(Line);
+            if (Errors && Line.rfind(extraction::ErrorPrefix, 0) == 0) Errors->push_back(Line);
             Text += Line;
             Text += '\n';
         },

@@ -11,6 +11,7 @@
 #include "platform/OsError.h"
 #include "platform/OwnImage.h"
 #include "platform/ScopeExit.h"
+#include "data/Extraction.h"
 #include "data/Product.h"
 #include "data/Protection.h"
 #include "platform/Utils.h"
@@ -25,10 +26,6 @@
 
 namespace {
 
-const char* const ExtractSwitches = "x -c- -cfg- -dh -idp -o+ -r -y ";
-// unrar.exe's exit code when everything was extracted but files held by
-// other programs, whose new content waits beside them.
-constexpr std::int32_t ExtractedWithPending = 11;
 
 bool FilePresent(const std::string& Path) {
     const DWORD Attributes = GetFileAttributesA(Path.c_str());
@@ -39,13 +36,19 @@ std::string Comparable(const std::string& Entry) {
     return ComparablePath(Entry, IsAnsiLeadByte);
 }
 
-// The text after Prefix when Line starts with it and ends with Suffix.
-bool Between(const std::string& Line, const std::string& Prefix, const std::string& Suffix,
-             std::string& Middle) {
-    if (Line.size() < Prefix.size() + Suffix.size() || Line.rfind(Prefix, 0) != 0 ||
-        Line.compare(Line.size() - Suffix.size(), Suffix.size(), Suffix) != 0)
+bool StartsWith(std::string_view Line, std::string_view Prefix) {
+    return Line.substr(0, Prefix.size()) == Prefix;
+}
+
+// The path of unrar's line "unrar: cannot create <path><Ending>".
+bool NotCreated(std::string_view Line, std::string_view Ending, std::string& Path) {
+    using extraction::CannotCreate, extraction::ErrorPrefix;
+    const std::size_t Start = ErrorPrefix.size() + CannotCreate.size();
+    if (Line.size() < Start + Ending.size() || !StartsWith(Line, ErrorPrefix) ||
+        !StartsWith(Line.substr(ErrorPrefix.size()), CannotCreate) ||
+        Line.substr(Line.size() - Ending.size()) != Ending)
         return false;
-    Middle = Line.substr(Prefix.size(), Line.size() - Prefix.size() - Suffix.size());
+    Path = Line.substr(Start, Line.size() - Start - Ending.size());
     return true;
 }
 
@@ -350,7 +353,7 @@ bool TCompiler::RecordInstalledFiles() {
 }
 
 std::string TCompiler::ExtractionEcho() const {
-    return std::string("unrar.exe ") + ExtractSwitches + " data.arc *.* \"" +
+    return std::string("unrar.exe ") + extraction::ExtractSwitches + " data.arc *.* \"" +
            AddTrailingBackslash(FData.InstallDir) + "\"";
 }
 
@@ -359,7 +362,7 @@ void TCompiler::ExtractFiles(TExtraction& Result) {
     LogLine(ExtractionEcho());
 
     const std::string Parameters =
-        std::string(ExtractSwitches) + " data.arc *.*" + " \"" + Destination + "\"";
+        std::string(extraction::ExtractSwitches) + " data.arc *.*" + " \"" + Destination + "\"";
     const std::string Folder = InstallerFolder();
     if (Folder.empty()) return;
     const int Total = static_cast<int>(FArchiveFiles.size());
@@ -374,12 +377,11 @@ void TCompiler::ExtractFiles(TExtraction& Result) {
         [this, &Done, Total, &Result](const std::string& Line, bool& AbortFlag) {
             Output(Line, AbortFlag);
             std::string Path;
-            if (Line.rfind("Pending     ", 0) == 0)
-                Result.Pending.push_back(Line.substr(12));
-            else if (Between(Line, "unrar: cannot create ", ": it is in use by another program",
-                             Path))
+            if (StartsWith(Line, extraction::Pending))
+                Result.Pending.push_back(Line.substr(extraction::Pending.size()));
+            else if (NotCreated(Line, extraction::InUseEnding, Path))
                 Result.InUse.push_back(Path);
-            else if (Between(Line, "unrar: cannot create ", ": access denied", Path))
+            else if (NotCreated(Line, extraction::AccessDeniedEnding, Path))
                 Result.Denied.push_back(Path);
             else if (!IsExtractedFileLine(Line))
                 return;
@@ -400,7 +402,7 @@ bool TCompiler::AcceptExtraction(const TExtraction& Result) {
         else
             Taken.push_back(Base + Entry);
     }
-    const bool Pending = Result.ExitCode == ExtractedWithPending;
+    const bool Pending = Result.ExitCode == extraction::ecPending;
     if ((Result.ExitCode == 0 || Pending) && Taken.empty()) {
         for (const THeldFile& File : FPending)
             LogLine(RestartLine(File.Path, File.Holders));
@@ -424,8 +426,8 @@ bool TCompiler::AcceptExtraction(const TExtraction& Result) {
 }
 
 bool TCompiler::IsExtractedFileLine(const std::string& Line) {
-    // "Extracting  <path>": folders are "Creating", kept files "Skipping".
-    return Line.rfind("Extracting  ", 0) == 0;
+    // Folders are "Creating", kept files "Skipping".
+    return StartsWith(Line, extraction::Extracting);
 }
 
 std::string TCompiler::RegisterControl() {

@@ -17,6 +17,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace {
 
 // The stages of a run as the journal tells them.
@@ -350,40 +352,31 @@ std::string RestoredLine(bool HadRecord, bool Registered) {
 }
 
 // Puts back what the journal says; the lines tell the outcome.
-std::vector<std::string> Undo() {
-    std::vector<std::string> Lines;
-    TRegKey Journal = OpenMachineKey(JournalKey(), KEY_ALL_ACCESS);
-    if (!Journal) return Lines;
+// Registers the earlier component again where the journal asks for it;
+// false, with the line that says why, when regsvr32 refused.
+bool RegisterOldAgain(HKEY J, const std::string& Ocx, std::vector<std::string>& Lines) {
+    const std::string RegisterOld = OldControlRegSvr32(J, Ocx);
+    if (RegisterOld.empty() || !FilePresent(Ocx)) return true;
+    const std::string Error =
+        RunRegSvr32(RegisterOld, "/s", Ocx, "Error registering the earlier component");
+    if (Error.empty()) return true;
+    Lines.push_back(Error);
+    return false;
+}
+
+// The undo of a run that had not committed, in the installation folder
+// that is still setup's (Holds has it); the lines tell the outcome.
+std::vector<std::string> UndoRun(TRegKey Journal, const std::string& InstallDir,
+                                 const std::string& Backup, TFolderHolds& Holds) {
     HKEY J = Journal.get();
-    const std::string InstallDir = ReadText(J, jv::InstallDir);
-    const std::string Backup = ReadText(J, jv::Backup);
-    const std::string Files = FilesFolder(Backup, InstallDir);
-    if (InstallDir.empty() || Backup.empty()) {
-        DeleteJournal();
-        return Lines;
-    }
-    if (ReadNumber(J, jv::Stage) == stCommitted) {
-        if (DirectoryPresent(Files)) RecycleFolder(Files);
-        RemoveTree(Backup);
-        DeleteJournal();
-        return Lines;
-    }
-    // Nothing is loaded from, deleted in or put into a folder that is not
-    // setup's any more (a link put in its place): the journal then stays,
-    // for an administrator to look at.
-    TFolderHolds Holds;
-    bool Protected = false;
-    const TFolderVerdict Verdict = TakeInstallFolder(InstallDir, Holds, false, Protected);
-    if (Verdict != TFolderVerdict::Ok)
-        return {"Could not put back \"" + InstallDir + "\": " + VerdictReason(Verdict) + ".",
-                "Setup could not put everything back. It tries again the next time it runs."};
+    std::vector<std::string> Lines;
     const std::string Ocx = PathIn(InstallDir, Product.OcxFileName);
     UndoLaterSteps(J, InstallDir, Backup, Ocx);
     RestoreHeldFiles(InstallDir, Backup, Lines);
     // Let go, so that the backup can take the folder's place again.
     Holds.ReleaseAll();
     std::vector<std::string> Failed;
-    PutBackFiles(J, InstallDir, Files, Failed);
+    PutBackFiles(J, InstallDir, FilesFolder(Backup, InstallDir), Failed);
     for (const std::string& Failure : Failed)
         Lines.push_back("Could not put back " + Failure);
     const bool HadRecord = static_cast<bool>(OpenMachineKey(JournalKey() + "\\" + jv::Record));
@@ -392,14 +385,7 @@ std::vector<std::string> Undo() {
         Lines.push_back("Could not put back the record of the installation in the registry.");
         Failed.push_back("");
     }
-    bool Registered = true;
-    const std::string RegisterOld = OldControlRegSvr32(J, Ocx);
-    if (!RegisterOld.empty() && FilePresent(Ocx)) {
-        const std::string Error =
-            RunRegSvr32(RegisterOld, "/s", Ocx, "Error registering the earlier component");
-        if (!Error.empty()) Lines.push_back(Error);
-        Registered = Error.empty();
-    }
+    const bool Registered = RegisterOldAgain(J, Ocx, Lines);
     if (!Failed.empty()) {
         Lines.push_back(
             "Setup could not put everything back. It tries again the next time it runs.");
@@ -410,6 +396,35 @@ std::vector<std::string> Undo() {
     DeleteJournal();
     Lines.push_back(RestoredLine(HadRecord, Registered));
     return Lines;
+}
+
+// Puts back what the journal says; the lines tell the outcome.
+std::vector<std::string> Undo() {
+    TRegKey Journal = OpenMachineKey(JournalKey(), KEY_ALL_ACCESS);
+    if (!Journal) return {};
+    const std::string InstallDir = ReadText(Journal.get(), jv::InstallDir);
+    const std::string Backup = ReadText(Journal.get(), jv::Backup);
+    if (InstallDir.empty() || Backup.empty()) {
+        DeleteJournal();
+        return {};
+    }
+    if (ReadNumber(Journal.get(), jv::Stage) == stCommitted) {
+        const std::string Files = FilesFolder(Backup, InstallDir);
+        if (DirectoryPresent(Files)) RecycleFolder(Files);
+        RemoveTree(Backup);
+        DeleteJournal();
+        return {};
+    }
+    // Nothing is loaded from, deleted in or put into a folder that is not
+    // setup's any more (a link put in its place): the journal then stays,
+    // for an administrator to look at.
+    TFolderHolds Holds;
+    bool Protected = false;
+    const TFolderVerdict Verdict = TakeInstallFolder(InstallDir, Holds, false, Protected);
+    if (Verdict != TFolderVerdict::Ok)
+        return {"Could not put back \"" + InstallDir + "\": " + VerdictReason(Verdict) + ".",
+                "Setup could not put everything back. It tries again the next time it runs."};
+    return UndoRun(std::move(Journal), InstallDir, Backup, Holds);
 }
 
 // The component in the command of a RunOnce entry of ours: its last quoted

@@ -2,6 +2,7 @@
 // data.arc into a destination, and the system's regsvr32 registers and
 // unregisters the extracted control.
 #include "platform/Owners.h"
+#include "data/Extraction.h"
 #include "data/Product.h"
 #include "support/Files.h"
 #include "support/System.h"
@@ -58,8 +59,8 @@ protected:
 
     // The setup program's own command line, run from the distribution folder.
     long Extract() {
-        return RunProgram("unrar.exe x -c- -cfg- -dh -idp -o+ -r -y  data.arc *.* \"" + Dest +
-                              "\\\"",
+        return RunProgram(std::string("unrar.exe ") + extraction::ExtractSwitches +
+                              " data.arc *.* \"" + Dest + "\\\"",
                           DistDir, INFINITE, DistDir + "\\unrar.exe");
     }
     static long RegSvr32(const std::string& Arguments) {
